@@ -1,0 +1,108 @@
+#include "cli/Cli.h"
+
+#include <algorithm>
+#include <ostream>
+
+namespace oculant::cli {
+namespace {
+
+struct Command {
+    const char* name;
+    const char* synopsis;
+    int (*handler)(CommandContext&);
+};
+
+// Every command of the tool, in the order the help lists them.
+const Command kCommands[] = {
+    {"list", "list [--json]                 frames found among the HID interfaces", runList},
+};
+
+void printUsage(std::ostream& out)
+{
+    out << "usage: oculant-cli [--virtual-frame[=PROFILE]] [--device PATH] [--language NAME] "
+           "COMMAND [ARGS]\n\ncommands:\n";
+    for (const Command& c : kCommands)
+        out << "  " << c.synopsis << "\n";
+    out << "\n--virtual-frame adds the built-in virtual frame (virtual:0), with the default or the "
+           "given profile file.\n";
+}
+
+}  // namespace
+
+bool takeFlag(std::vector<std::string>& args, const std::string& flag)
+{
+    auto it = std::find(args.begin(), args.end(), flag);
+    if (it == args.end())
+        return false;
+    args.erase(it);
+    return true;
+}
+
+std::optional<std::string> takeOption(std::vector<std::string>& args, const std::string& name)
+{
+    for (auto it = args.begin(); it != args.end(); ++it) {
+        if (*it == name && it + 1 != args.end()) {
+            std::string value = *(it + 1);
+            args.erase(it, it + 2);
+            return value;
+        }
+        const std::string prefix = name + "=";
+        if (it->rfind(prefix, 0) == 0) {
+            std::string value = it->substr(prefix.size());
+            args.erase(it);
+            return value;
+        }
+    }
+    return std::nullopt;
+}
+
+int run(const std::vector<std::string>& argv, std::ostream& out, std::ostream& err)
+{
+    GlobalOptions global;
+    size_t i = 0;
+    for (; i < argv.size(); ++i) {
+        const std::string& a = argv[i];
+        if (a == "-h" || a == "--help") {
+            printUsage(out);
+            return kExitOk;
+        } else if (a == "--virtual-frame") {
+            global.virtualFrame = true;
+        } else if (a.rfind("--virtual-frame=", 0) == 0) {
+            global.virtualFrame = true;
+            global.virtualProfile = a.substr(16);
+        } else if ((a == "--device" || a == "--language") && i + 1 < argv.size()) {
+            (a == "--device" ? global.device.emplace() : global.language) = argv[++i];
+        } else if (a.rfind("--device=", 0) == 0) {
+            global.device = a.substr(9);
+        } else if (a.rfind("--language=", 0) == 0) {
+            global.language = a.substr(11);
+        } else if (!a.empty() && a[0] == '-') {
+            err << "oculant-cli: unknown option " << a << "\n";
+            printUsage(err);
+            return kExitUsage;
+        } else {
+            break;
+        }
+    }
+    if (i == argv.size()) {
+        printUsage(err);
+        return kExitUsage;
+    }
+    const std::string name = argv[i];
+    for (const Command& c : kCommands) {
+        if (name == c.name) {
+            CommandContext ctx{global, {argv.begin() + i + 1, argv.end()}, out, err};
+            return c.handler(ctx);
+        }
+    }
+    err << "oculant-cli: unknown command '" << name << "'\n";
+    printUsage(err);
+    return kExitUsage;
+}
+
+int run(int argc, char** argv, std::ostream& out, std::ostream& err)
+{
+    return run(std::vector<std::string>(argv + 1, argv + argc), out, err);
+}
+
+}  // namespace oculant::cli

@@ -1,0 +1,44 @@
+#pragma once
+// HID report-descriptor parsing: computes, for each top-level collection, the capabilities that
+// the Windows HID parser reports (HidP_GetCaps and HidP_GetSpecific{Button,Value}Caps), which is
+// what the frame match rule is stated in.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace oculant {
+
+// Capabilities of one top-level collection. Report byte lengths include the report-id byte and
+// are 0 where the collection has no report of that type. Each cap list holds one entry per
+// capability, in the parser's order, giving that capability's report id (0 without report ids).
+struct HidCollectionCaps {
+    uint16_t usagePage = 0;
+    uint16_t usage = 0;
+    uint16_t inputReportByteLength = 0;
+    uint16_t outputReportByteLength = 0;
+    uint16_t featureReportByteLength = 0;
+    std::vector<uint8_t> inputButtonCapReportIds;
+    std::vector<uint8_t> inputValueCapReportIds;
+    std::vector<uint8_t> outputButtonCapReportIds;
+    std::vector<uint8_t> outputValueCapReportIds;
+    std::vector<uint8_t> featureButtonCapReportIds;
+    std::vector<uint8_t> featureValueCapReportIds;
+};
+
+struct HidDescriptorResult {
+    bool ok = false;
+    std::string error;  // why the descriptor was refused, when !ok
+    std::vector<HidCollectionCaps> collections;
+};
+
+// Parses a whole report descriptor (one interface; it may hold several top-level collections).
+// Truncated or absurd descriptors are refused with an error, never read out of bounds.
+HidDescriptorResult parseReportDescriptor(const uint8_t* data, size_t size);
+inline HidDescriptorResult parseReportDescriptor(const std::vector<uint8_t>& bytes)
+{
+    return parseReportDescriptor(bytes.data(), bytes.size());
+}
+
+}  // namespace oculant

@@ -1,0 +1,53 @@
+#pragma once
+// INI files with private-profile semantics: sections in file order, section and key names
+// compared case-insensitively, first match wins, an absent key gives the caller's fallback, a
+// present empty value gives empty text, values trimmed of surrounding blanks. Reads UTF-8 (with
+// or without BOM), UTF-16LE/BE with BOM and legacy GB18030/GBK text, CRLF or LF line ends.
+// Writing a key keeps every other line, the encoding and the line ends, and replaces the file
+// atomically (temporary file, then rename).
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace oculant {
+
+enum class TextEncoding { Utf8, Utf8Bom, Utf16LE, Utf16BE, Gb18030 };
+
+class IniFile {
+public:
+    IniFile() = default;
+
+    // Reads and decodes a file. On failure returns nullopt and, when given, sets *error to a
+    // sentence naming the file and the reason.
+    static std::optional<IniFile> load(const std::string& path, std::string* error = nullptr);
+    // Parses text already in UTF-8 (used for built-in defaults and in tests).
+    static IniFile fromText(std::string_view utf8);
+
+    std::optional<std::string> value(std::string_view section, std::string_view key) const;
+    std::string valueOr(std::string_view section, std::string_view key, std::string_view fallback) const;
+    bool hasSection(std::string_view section) const;
+    std::vector<std::string> sectionNames() const;                 // file order, first spelling
+    std::vector<std::string> keys(std::string_view section) const;  // file order, first spelling
+
+    // Changes or adds one key in memory, keeping every other line as it stands.
+    void setValue(std::string_view section, std::string_view key, std::string_view value);
+    // Writes the whole file in its original encoding and line ends, atomically.
+    bool save(const std::string& path, std::string* error = nullptr) const;
+
+    // Private-profile write of one key: loads the file (or starts an empty UTF-8 one when it
+    // does not exist), sets the key and saves atomically.
+    static bool writeValue(const std::string& path, std::string_view section, std::string_view key,
+                           std::string_view value, std::string* error = nullptr);
+
+    TextEncoding encoding() const { return encoding_; }
+    bool crlf() const { return crlf_; }
+
+private:
+    std::vector<std::string> lines_;  // decoded UTF-8, without line ends
+    TextEncoding encoding_ = TextEncoding::Utf8;
+    bool crlf_ = false;
+};
+
+}  // namespace oculant
