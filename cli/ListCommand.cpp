@@ -1,0 +1,84 @@
+// oculant-cli list: the frames found among the HID interfaces.
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <ostream>
+
+#include "cli/FrameBackends.h"
+#include "device/HIDTalk.h"
+
+namespace oculant::cli {
+
+namespace {
+
+std::string hex(unsigned value, int digits)
+{
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%0*X", digits, value);
+    return buf;
+}
+
+const char* failureText(OpenFailure f)
+{
+    switch (f) {
+    case OpenFailure::PermissionDenied:
+        return "permission denied";
+    case OpenFailure::Busy:
+        return "busy";
+    case OpenFailure::NotFound:
+        return "not found";
+    default:
+        return "cannot be opened";
+    }
+}
+
+}  // namespace
+
+int runList(CommandContext& ctx)
+{
+    const bool json = takeFlag(ctx.args, "--json");
+    if (!ctx.args.empty()) {
+        ctx.err << "oculant-cli list: unexpected argument '" << ctx.args.front() << "'\n";
+        return kExitUsage;
+    }
+    std::string error;
+    std::unique_ptr<FrameBackends> backends = makeBackends(ctx.global, error);
+    if (!backends) {
+        ctx.err << "oculant-cli: " << error << "\n";
+        return kExitFailed;
+    }
+    HIDTalk talk(backends->composite, HIDTalk::Threading::Manual);
+    talk.EnumerateDevices();
+
+    if (json) {
+        nlohmann::json list = nlohmann::json::array();
+        for (const QuillonDevice& d : talk.devices())
+            list.push_back({{"path", d.path},
+                            {"vendorId", d.vendorId},
+                            {"productId", d.productId},
+                            {"inputReportId", d.inputReportId},
+                            {"outputReportId", d.outputReportId},
+                            {"inputReportLength", d.inputReportByteLength},
+                            {"outputReportLength", d.outputReportByteLength}});
+        ctx.out << list.dump(2) << "\n";
+    } else {
+        for (const QuillonDevice& d : talk.devices())
+            ctx.out << d.path << "  vendor " << hex(d.vendorId, 4) << "  product " << hex(d.productId, 4)
+                    << "  input report " << hex(d.inputReportId, 2) << " (" << d.inputReportByteLength
+                    << " bytes)  output report " << hex(d.outputReportId, 2) << " (" << d.outputReportByteLength
+                    << " bytes)\n";
+        if (talk.devices().empty() && talk.enumerationProblems().empty())
+            ctx.out << "No touch frame found.\n";
+    }
+    for (const EnumerationProblem& p : talk.enumerationProblems()) {
+        ctx.err << p.path << ": looks like a touch frame but " << failureText(p.failure);
+        if (!p.detail.empty())
+            ctx.err << " (" << p.detail << ")";
+        ctx.err << "\n";
+        if (p.failure == OpenFailure::PermissionDenied)
+            ctx.err << "  Fix: install data/70-oculant.rules into /etc/udev/rules.d/, run "
+                       "'udevadm control --reload && udevadm trigger', then unplug and re-plug the frame.\n";
+    }
+    return talk.devices().empty() && !talk.enumerationProblems().empty() ? kExitNoFrame : kExitOk;
+}
+
+}  // namespace oculant::cli

@@ -1,0 +1,85 @@
+#pragma once
+// A firmware model of the touch frame, written from the protocol alone: it answers the
+// commands, keeps a working mode and a flash, and (in the streaming modes) sends signal frames
+// and touch reports. It is what the whole tool runs against without hardware.
+//
+// Thread use: the worker thread writes output reports and reads input reports; the UI thread
+// (or a test) changes the scene and the faults. One mutex guards all state.
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "device/FlashMap.h"
+#include "device/Protocol.h"
+#include "device/VirtualFrameProfile.h"
+
+namespace oculant {
+
+class VirtualFrame {
+public:
+    static constexpr uint8_t kInputReportId = 0x03;
+    static constexpr uint8_t kOutputReportId = 0x04;
+    using Report = std::array<uint8_t, protocol::kInputSlotLength>;
+    using Clock = std::function<int64_t()>;  // microseconds, monotonic
+
+    explicit VirtualFrame(VirtualFrameProfile profile, Clock clock = {});
+
+    // The HID report descriptor the frame presents: vendor page 0xFF00, 64-byte input reports
+    // (id 3) as a byte array, 63-byte output reports (id 4) as values.
+    static std::vector<uint8_t> reportDescriptor();
+
+    // Host to frame: one output report. Returns false when the report is not one of ours.
+    bool receiveOutputReport(const uint8_t* report, size_t length);
+    // Frame to host: the next input report, if one is due (non-blocking).
+    std::optional<Report> takeInputReport();
+    // Waits until a report is queued, the time-out passes (wall time) or `abort` becomes true
+    // (a cancelled or vanished handle, which calls wakeReaders); used by blocking reads.
+    bool waitForInput(int timeoutMs, const std::atomic<bool>& abort);
+    void wakeReaders();
+
+    const VirtualFrameProfile& profile() const { return profile_; }
+    // A stalled frame takes no more reports: writes to it time out.
+    bool stalled() const;
+    uint8_t mode() const;
+    uint8_t runFlags() const;
+    int commandsReceived(uint8_t code) const;
+
+    // Flash model.
+    CalibrationArea calibrationArea() const;
+    std::vector<uint8_t> flash(uint32_t address, uint32_t size) const;
+    // The verdict on the calibration area's CRC word when it was last written completely;
+    // nullopt before that.
+    std::optional<bool> calibrationCrcOk() const;
+    int completedCalibrationWrites() const;
+
+private:
+    void answerLocked(uint8_t code, const uint8_t* payload);
+    void queueAnswer(uint8_t code, const uint8_t* body, size_t length);
+    void queueParameterBlock();
+    void blockWriteLocked(const uint8_t* report);
+    Report makeReport(uint8_t code) const;
+
+    VirtualFrameProfile profile_;
+    Clock clock_;
+    std::vector<uint8_t> parameterBlock_;
+
+    mutable std::mutex mutex_;  // guards everything below
+    std::condition_variable inputReady_;
+    std::deque<Report> input_;
+    uint8_t mode_ = 0;
+    uint8_t runFlags_ = 0;
+    std::array<int, 256> commandCounts_{};
+    std::vector<uint8_t> flash_;
+    std::vector<bool> areaWritten_;  // bytes of the calibration area written since it was last complete
+    std::optional<bool> areaCrcOk_;
+    int areaWrites_ = 0;
+    long long blockBytes_ = 0;
+};
+
+}  // namespace oculant

@@ -1,0 +1,71 @@
+#pragma once
+// What a virtual frame is: its records, its geometry and its behaviour, read from a profile
+// file (INI). Every key is optional; the defaults describe a healthy 43-inch frame.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace oculant {
+
+class IniFile;
+
+struct VirtualFrameProfile {
+    // [Frame]: what the frame says about itself.
+    uint8_t modelCode = 35;
+    uint16_t hardwareVersion = 258;  // shown as 2.58
+    uint16_t softwareVersion = 1234;
+    uint8_t firmwareStatus = 1;
+    uint8_t flashSizeCode = 4;  // 128 KiB
+    uint8_t runFlags = 0x01;    // running
+    int32_t shipTime = 1767261600;  // seconds since 1970; -1: none
+    std::optional<std::string> serial = std::string("VF-000001");  // nullopt: first byte 0xFF
+    std::string modelName = "VF-43";
+    std::array<uint8_t, 12> identifier{0x4F, 0x43, 0x55, 0x4C, 0x41, 0x4E, 0x54, 0x00, 0x00, 0x00, 0x00, 0x01};
+    uint8_t frames = 50;
+    uint32_t featureWord = 0x24;
+    uint16_t vendorId = 0x1209;
+    uint16_t productId = 0x0C1A;
+    uint8_t paramByte1 = 0x01;
+    uint8_t paramByte2 = 0x02;
+    bool answerInfo = true;  // false: never answers 0x10
+
+    // [Geometry]: element counts per board, layer offsets (layer 0 first), signal family, rate.
+    std::vector<int> xBoards{32, 32, 32, 32, 32};
+    std::vector<int> yBoards{30, 30, 30};
+    std::vector<int> xOffsets{0, 4, -4};
+    std::vector<int> yOffsets{0, 4, -4};
+    uint8_t family = 0x10;
+    int frameRate = 50;
+    int referenceLevel = 200;
+    int noise = 2;
+
+    // [Faults]
+    long long stallAfterBytes = -1;  // stops taking reports after this many block-write bytes
+
+    int xPositions() const;
+    int yPositions() const;
+};
+
+struct ProfileResult {
+    bool ok = false;
+    std::string error;  // names the file, the key and what is wrong
+    VirtualFrameProfile profile;
+};
+
+ProfileResult loadVirtualFrameProfile(const std::string& path);
+ProfileResult parseVirtualFrameProfile(const IniFile& ini, const std::string& name);
+
+// The parameter block the frame answers 0x22 with, built from its geometry. Board counts are
+// encoded as a default element count plus up to six (board, count) overrides per axis; a
+// geometry that cannot be encoded so gives an error.
+struct ParameterBlockImage {
+    bool ok = false;
+    std::string error;
+    std::vector<uint8_t> bytes;
+};
+ParameterBlockImage buildParameterBlockImage(const VirtualFrameProfile& profile);
+
+}  // namespace oculant
