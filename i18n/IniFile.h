@@ -6,6 +6,7 @@
 // Writing a key keeps every other line, the encoding and the line ends, and replaces the file
 // atomically (temporary file, then rename).
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -44,10 +45,21 @@ public:
     TextEncoding encoding() const { return encoding_; }
     bool crlf() const { return crlf_; }
 
+    // Files above this size are refused: a language or layout file is a few kilobytes.
+    static constexpr std::size_t kMaxFileBytes = 4 * 1024 * 1024;
+
 private:
+    static IniFile fromDecoded(std::string_view utf8, TextEncoding encoding);
+    std::optional<std::size_t> findKeyLine(std::string_view section, std::string_view key) const;
+    std::optional<std::size_t> findSectionEnd(std::string_view section) const;
+    void insertLine(std::size_t index, std::string line);
+    std::string joinLines() const;
+
     std::vector<std::string> lines_;  // decoded UTF-8, without line ends
+    std::vector<bool> lineCrlf_;      // per line: ended by CR LF (else LF); new lines take crlf_
+    bool finalLineEnd_ = true;        // the last line is followed by a line end
     TextEncoding encoding_ = TextEncoding::Utf8;
-    bool crlf_ = false;
+    bool crlf_ = false;               // style of the file's first line end, used for new lines
 };
 
 }  // namespace oculant

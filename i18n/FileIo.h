@@ -1,0 +1,27 @@
+#pragma once
+// Whole-file reading with a size limit, and atomic replacement of a file: the new content goes
+// into a temporary file in the same folder, is flushed to disk, then renamed over the target,
+// so a crash leaves either the old file or the new one, never half of either.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace oculant {
+
+enum class ReadFailure { None, Missing, Other };
+
+// On failure returns nullopt, sets *error to a sentence naming the file and the reason and
+// *failure to Missing when the file does not exist.
+std::optional<std::string> readFileLimited(const std::string& path, std::size_t maxBytes,
+                                           std::string* error = nullptr,
+                                           ReadFailure* failure = nullptr);
+
+// Replaces path with bytes atomically, keeping the permission bits of an existing file; a
+// symbolic link is followed so the link itself stays. On failure the old file is untouched,
+// the temporary file is removed and *error names the file and the reason.
+bool writeFileAtomically(const std::string& path, std::string_view bytes,
+                         std::string* error = nullptr);
+
+}  // namespace oculant

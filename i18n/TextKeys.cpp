@@ -1,0 +1,53 @@
+#include "i18n/TextKeys.h"
+
+#include <algorithm>
+#include <type_traits>
+
+namespace oculant::textkeys {
+
+namespace {
+
+void addOnce(std::vector<std::string_view>& keys, std::string_view key) {
+    if (std::find(keys.begin(), keys.end(), key) == keys.end()) keys.push_back(key);
+}
+
+template <typename List>
+void addAll(std::vector<std::string_view>& keys, const List& list) {
+    for (const auto& item : list) {
+        if constexpr (std::is_convertible_v<decltype(item), std::string_view>) {
+            addOnce(keys, item);
+        } else {
+            addOnce(keys, item.key);
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<std::string_view> allTextKeys() {
+    std::vector<std::string_view> keys;
+    addOnce(keys, kMainCaption.key);
+    addOnce(keys, kConnected.key);
+    addOnce(keys, kUnconnected.key);
+    addAll(keys, kMainWindowControls);
+    addOnce(keys, kMakerNameLabel);
+    addAll(keys, kBlankedWhenAbsent);
+    addAll(keys, kDisplayOrientations);
+    addOnce(keys, kSignalCaption);
+    addOnce(keys, kRecording);
+    addAll(keys, kSignalCharts);
+    addAll(keys, kSignalMenu);
+    addOnce(keys, kDrawTestCaption.key);
+    addAll(keys, kDrawTestMenu);
+    addOnce(keys, kDiagnosticCaption.key);
+    addAll(keys, kLookedUpTexts);
+    addOnce(keys, kLanguageNotSaved.key);
+    addOnce(keys, kMultiCalibCaption.key);
+    addAll(keys, kMultiCalibCells);
+    addAll(keys, kMultiCalibButtons);
+    addAll(keys, kMultiCalibLabels);
+    addOnce(keys, kMultiCalibTitle.key);
+    return keys;
+}
+
+}  // namespace oculant::textkeys

@@ -1,0 +1,212 @@
+#pragma once
+// Every key the program looks up in lan.ini, in one place: the windows take their keys and
+// design captions from here, and the shipped lan.ini is checked against this list.
+
+#include <array>
+#include <string_view>
+#include <vector>
+
+namespace oculant::textkeys {
+
+// A control whose caption comes from the language file. The design caption is what the
+// window shows before any language is applied (and the fallback for an absent key).
+struct ControlText {
+    std::string_view control;
+    std::string_view key;
+    std::string_view design;
+};
+
+// A text with the fallback the program uses when the key is absent.
+struct KeyFallback {
+    std::string_view key;
+    std::string_view fallback;
+};
+
+// Window class names, used to address the window captions.
+inline constexpr std::string_view kMainWindow = "TFormDiag";
+inline constexpr std::string_view kSignalWindow = "TFormSignal";
+inline constexpr std::string_view kDrawTestWindow = "TFormPoints";
+inline constexpr std::string_view kDiagnosticWindow = "TFormImgDiag";
+inline constexpr std::string_view kMultiCalibWindow = "TFormMultiCalib";
+
+inline constexpr std::string_view kMainWindowDesignCaption = "Quillon Diagnostic Tools V3.0 - Unconnected";
+inline constexpr std::string_view kStatusBar = "StatusBar1";
+inline constexpr std::string_view kStatusBarDesignText = "触摸屏未连接！";
+
+// Connection-dependent captions. The fallbacks apply only when a language is applied
+// ("Unonnected" is the program's own spelling).
+inline constexpr KeyFallback kMainCaption{"FormDiagCaption", ""};
+inline constexpr KeyFallback kConnected{"PanelConnect", "Connected"};
+inline constexpr KeyFallback kUnconnected{"PanelUnconnect", "Unonnected"};
+
+// Main window controls re-captioned by their own name, in the order of application.
+// "：" is the full-width colon of the design captions.
+inline constexpr auto kMainWindowControls = std::to_array<ControlText>({
+    // Status panel
+    {"GroupBox1", "GroupBox1", "Status"},
+    {"Label1", "Label1", "Model:"},
+    {"Label2", "Label2", "Ship Date:"},
+    {"Label3", "Label3", "Ship Time:"},
+    {"Label4", "Label4", "Serial:"},
+    {"Label5", "Label5", "Hardware Version:"},
+    {"Label6", "Label6", "Software Version:"},
+    {"Label7", "Label7", "Firmware Status:"},
+    {"Label8", "Label8", "Run Status:"},
+    {"Button4", "Button4", "Refresh"},
+    {"Button6", "Button6", "Stop / Run"},
+    {"Label39", "Label39", "Paramter CRC:"},
+    // Feature panel
+    {"GroupBox2", "GroupBox2", "Screen Rotate"},
+    {"Label11", "Label11", "Frames："},
+    {"Label12", "Label12", "Click Sensitivity："},
+    {"Label13", "Label13", "Double Click："},
+    {"CheckBoxFeatureSmooth", "CheckBoxFeatureSmooth", "Enable Smooth"},
+    {"CheckBoxFeatureReverseX", "CheckBoxFeatureReverseX", "Reverse x"},
+    {"CheckBoxFeatureReverseY", "CheckBoxFeatureReverseY", "Reverse y"},
+    {"CheckBoxFeatureExchangeXY", "CheckBoxFeatureExchangeXY", "Swap x y"},
+    {"CheckBoxFeatureUSARTOn", "CheckBoxFeatureUSARTOn", "Enable Serial Report"},
+    {"CheckBoxFeatureSmallPointOn", "CheckBoxFeatureSmallPointOn", "Small Point Identify"},
+    {"Button7", "Button7", "Read"},
+    {"Button8", "Button8", "Default"},
+    {"Button9", "Button9", "Set"},
+    // Calibration panel
+    {"GroupBox3", "GroupBox3", "Calibration"},
+    {"Label9", "Label9", "Grid："},
+    {"GroupBox5", "GroupBox5", "Margin"},
+    {"Label10", "Label10", "X"},
+    {"Label14", "Label14", "Left ："},
+    {"Label15", "Label15", "Up："},
+    {"Label37", "Label37", "Right ："},
+    {"Label38", "Label38", "Down："},
+    {"CheckBoxCalibAuxPoint", "CheckBoxCalibAuxPoint", "Aux Calibrate Points"},
+    {"Button10", "Button10", "Reset"},
+    {"Button11", "Button11", "Start"},
+    {"Button12", "Button12", "Result"},
+    {"Button13", "Button13", "Export"},
+    // Tools panel
+    {"GroupBox4", "GroupBox4", "Diagnostic"},
+    {"Button1", "Button1", "Diagnostic"},
+    {"Button2", "Button2", "Draw Test"},
+    {"Button3", "Button3", "Signal View"},
+    {"Button5", "Button5", "Send Report"},
+    {"Button15", "Button15", "Record Data"},
+    {"Label18", "Label18", "Language"},
+    // Window calibration
+    {"CheckBoxWindowCalib", "CheckBoxWindowCalib", "Window Calibrate "},
+    {"CheckBoxArea", "CheckBoxArea", "Mask Touch Outof Window"},
+    {"Label19", "Label19", "Window Offset X："},
+    {"Label20", "Label20", "Window Offset Y："},
+    {"Label21", "Label21", "Widow Hight："},
+    {"Label22", "Label22", "Window Width："},
+    {"CheckBoxEx", "CheckBoxEx", "Touch Area Extension"},
+    {"Label24", "Label24", "Left："},
+    {"Label25", "Label25", "Right："},
+    {"Label26", "Label26", "Up："},
+    {"Label27", "Label27", "Down："},
+    {"Label31", "Label31", "显示方向："},
+});
+
+// The maker's name keeps its caption when absent; the maker's web address and the device
+// path label are blanked when absent.
+inline constexpr std::string_view kMakerNameLabel = "Label16";
+inline constexpr std::array<std::string_view, 2> kBlankedWhenAbsent{"Label17", "Label36"};
+inline constexpr std::string_view kDevicePathDesignCaption = "Device Path:";
+
+inline constexpr std::string_view kDisplayDirCombo = "ComboBoxDisplayDir";
+inline constexpr std::array<KeyFallback, 4> kDisplayOrientations{{
+    {"DisplayOrientation1", "Landscape"},
+    {"DisplayOrientation2", "portrait"},
+    {"DisplayOrientation3", "Landscape(flipped)"},
+    {"DisplayOrientation4", "portrait(flipped)"},
+}};
+
+// Signal window: caption, chart titles (first line) and pop-up menu.
+inline constexpr std::string_view kSignalCaption = "FormSignal";
+inline constexpr std::string_view kRecording = "Recording";
+inline constexpr std::string_view kSignalDesignCaption = "Signal";
+inline constexpr std::array<ControlText, 6> kSignalCharts{{
+    {"ChartSigX0", "ChartSigX0", "长边信号 X0"},
+    {"ChartSigX1", "ChartSigX1", "长边信号 X1"},
+    {"ChartSigX2", "ChartSigX2", "长边信号 X2"},
+    {"ChartSigY0", "ChartSigY0", "短边信号 Y0"},
+    {"ChartSigY1", "ChartSigY1", "短边信号 Y1"},
+    {"ChartSigY2", "ChartSigY2", "短边信号 Y2"},
+}};
+inline constexpr std::array<ControlText, 2> kSignalMenu{{
+    {"LogOn", "PopupMenu11", "记录数据"},
+    {"NSignalQulity", "PopupMenu12", "信号质量"},
+}};
+
+// Draw test window: caption and the two re-captioned pop-up items.
+inline constexpr ControlText kDrawTestCaption{"", "FormPoints", "FormPoints"};
+inline constexpr std::array<ControlText, 2> kDrawTestMenu{{
+    {"DrawLine", "PopupMenu21", "Draw Line"},
+    {"FixSize1", "PopupMenu22", "Fix Size"},
+}};
+
+// Diagnostic window caption.
+inline constexpr ControlText kDiagnosticCaption{"", "FormImgDiag", "Diagnostic"};
+
+// Texts looked up when shown, with "N/A" for an absent key.
+inline constexpr auto kLookedUpTexts = std::to_array<std::string_view>({
+    "FormDiagCaption", "PanelConnect", "PanelUnconnect", "FormImgDiag",
+    "InvalidUserParam", "ReadParamOK",
+    "APP_OK", "APP_Empty", "APP_Corrupt", "APP_Unknown",
+    "Sta_Run", "Sta_Stop", "Sta_Err",
+    "InvalidParamLeft", "InvalidParamRight", "InvalidParamUp", "UseDefault",
+    "FunctionNotValid", "CalibrationFinished", "CalibrationFalied",
+    "CalibrateInfo",
+    "DownloadWait", "DownloadFinish",
+    "ResetDlgCap", "ResetConfirm1", "ResetConfirm2",
+    "CalibExportFile", "ConfirmOverwrite1", "ConfirmOverwrite2", "CanNotCreateFile",
+    "InvalidCalibData",
+    "ExtersionWanning",
+    "DiagnosticTitle1", "DiagnosticTitle2",
+    "TestSteps", "TestStep1", "TestStep2", "TestStep3", "TestStep4",
+    "TestResults", "TestResult1", "TestResult2", "TestResult3", "TestResult4",
+    "Faults", "Fault1", "Fault2", "Fault3", "Fault4",
+    "FaultStatus", "Emit", "Receive",
+    "FormSignal", "Recording",
+    "FormPoints",
+});
+
+// Status bar text when a language choice could not be written back; the program's own
+// addition, read with this fallback.
+inline constexpr KeyFallback kLanguageNotSaved{"LanguageNotSaved", "Language choice not saved"};
+
+// Multi-area calibration window, read with the fallback given.
+inline constexpr ControlText kMultiCalibCaption{"", "MultiCalibFormCaption", "MultiAreaCalib"};
+inline constexpr std::array<KeyFallback, 9> kMultiCalibCells{{
+    {"Cell0", "No."},
+    {"Cell1", "Frame x0"},
+    {"Cell2", "Frame y0"},
+    {"Cell3", "Frame x1"},
+    {"Cell4", "Frame y1"},
+    {"Cell5", "Display x0"},
+    {"Cell6", "Display y0"},
+    {"Cell7", "Display x1"},
+    {"Cell8", "Display y1"},
+}};
+inline constexpr std::array<ControlText, 6> kMultiCalibButtons{{
+    {"Button1", "MButton1", "Start"},
+    {"Button2", "MButton2", "Refreash"},
+    {"Button3", "MButton3", "Export"},
+    {"Button4", "MButton4", "Import"},
+    {"Button5", "MButton5", "Add"},
+    {"Button6", "MButton6", "Remove"},
+}};
+inline constexpr std::array<ControlText, 7> kMultiCalibLabels{{
+    {"Label20", "MLable20", "Frame X:"},
+    {"Label1", "MLable1", "Frame Y:"},
+    {"Label3", "MLable3", "Display X:"},
+    {"Label4", "MLable4", "Display Y:"},
+    {"Label10", "MLable10", "Display Offx:"},
+    {"Label11", "MLable11", "Display OffY:"},
+    {"Label8", "MLable8", "Areas:"},
+}};
+inline constexpr KeyFallback kMultiCalibTitle{"MultiCalibTitle", "平面展开示意图"};
+
+// Every key above, each once, in the order listed.
+std::vector<std::string_view> allTextKeys();
+
+}  // namespace oculant::textkeys
