@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <ostream>
 
+#include "device/BackendSet.h"
+
 namespace oculant::cli {
 namespace {
 
@@ -15,6 +17,7 @@ struct Command {
 // Every command of the tool, in the order the help lists them.
 const Command kCommands[] = {
     {"list", "list [--json]                 frames found among the HID interfaces", runList},
+    {"caps", "caps FILE|/dev/hidrawN [--json] HID capabilities of a report descriptor", runCaps},
 };
 
 void printUsage(std::ostream& out)
@@ -28,6 +31,14 @@ void printUsage(std::ostream& out)
 }
 
 }  // namespace
+
+BackendOptions backendOptions(const GlobalOptions& global)
+{
+    BackendOptions o;
+    o.virtualFrame = global.virtualFrame;
+    o.virtualProfile = global.virtualProfile;
+    return o;
+}
 
 bool takeFlag(std::vector<std::string>& args, const std::string& flag)
 {

@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+namespace oculant {
+struct BackendOptions;
+}
+
 namespace oculant::cli {
 
 // Options that come before the command name, shared by every command.
@@ -33,6 +37,8 @@ int run(const std::vector<std::string>& argv, std::ostream& out, std::ostream& e
 // The commands, one file each.
 int runList(CommandContext& ctx);
 int runCaps(CommandContext& ctx);
+
+oculant::BackendOptions backendOptions(const GlobalOptions& global);
 
 // Small helpers for command argument parsing.
 bool takeFlag(std::vector<std::string>& args, const std::string& flag);

@@ -3,7 +3,8 @@
 #include <nlohmann/json.hpp>
 #include <ostream>
 
-#include "cli/FrameBackends.h"
+#include "cli/Cli.h"
+#include "device/BackendSet.h"
 #include "device/HIDTalk.h"
 
 namespace oculant::cli {
@@ -41,7 +42,7 @@ int runList(CommandContext& ctx)
         return kExitUsage;
     }
     std::string error;
-    std::unique_ptr<FrameBackends> backends = makeBackends(ctx.global, error);
+    std::unique_ptr<BackendSet> backends = makeBackends(backendOptions(ctx.global), error);
     if (!backends) {
         ctx.err << "oculant-cli: " << error << "\n";
         return kExitFailed;

@@ -25,6 +25,9 @@ struct HidCollectionCaps {
     std::vector<uint8_t> outputValueCapReportIds;
     std::vector<uint8_t> featureButtonCapReportIds;
     std::vector<uint8_t> featureValueCapReportIds;
+    // A main item of this collection carries a Report ID: its reports start with the id byte
+    // on the wire (HID 1.11 section 6.2.2.7), as hidraw reads and writes them.
+    bool usesReportIds = false;
 };
 
 struct HidDescriptorResult {
@@ -40,5 +43,11 @@ inline HidDescriptorResult parseReportDescriptor(const std::vector<uint8_t>& byt
 {
     return parseReportDescriptor(bytes.data(), bytes.size());
 }
+
+// The frame match rule: output report byte length 63, vendor usage page 0xFF00, at least one
+// output value cap and one input button cap. No vendor or product id is looked at.
+bool matchesFrameRule(const HidCollectionCaps& caps);
+// Why the rule does not match (the first condition that fails), or empty when it matches.
+std::string frameRuleMismatch(const HidCollectionCaps& caps);
 
 }  // namespace oculant

@@ -1,15 +1,15 @@
-#include "cli/FrameBackends.h"
+#include "device/BackendSet.h"
 
+#include "device/HidrawBackend.h"
 #include "device/VirtualFrameProfile.h"
 
-namespace oculant::cli {
+namespace oculant {
 
-std::unique_ptr<HidBackend> makeHidrawBackend();  // device/HidrawBackend when built; else null
-
-std::unique_ptr<FrameBackends> makeBackends(const GlobalOptions& options, std::string& error)
+std::unique_ptr<BackendSet> makeBackends(const BackendOptions& options, std::string& error)
 {
-    auto b = std::make_unique<FrameBackends>();
-    b->hidraw = makeHidrawBackend();
+    auto b = std::make_unique<BackendSet>();
+    if (options.hidraw)
+        b->hidraw = makeHidrawBackend();
     if (b->hidraw)
         b->composite.add(b->hidraw.get());
     if (options.virtualFrame) {
@@ -30,4 +30,4 @@ std::unique_ptr<FrameBackends> makeBackends(const GlobalOptions& options, std::s
     return b;
 }
 
-}  // namespace oculant::cli
+}  // namespace oculant

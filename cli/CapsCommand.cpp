@@ -1,0 +1,224 @@
+// oculant-cli caps FILE|/dev/hidrawN [--json]: the capabilities our HID parser computes for a
+// report descriptor, read from a file (hex text or raw bytes) or from a hidraw node.
+#include "cli/CapsCommand.h"
+
+#include <fcntl.h>
+#include <linux/hidraw.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ostream>
+#include <sstream>
+
+#include "cli/Cli.h"
+#include "device/HidDescriptorText.h"
+
+namespace oculant::cli {
+namespace {
+
+// Far above any report descriptor (the kernel caps them at 4096 bytes), small enough to read
+// whole.
+constexpr size_t kMaxDescriptorFileBytes = 1 << 20;
+
+// Closes the descriptor it holds when it goes out of scope.
+struct FileDescriptor {
+    int fd = -1;
+    ~FileDescriptor()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+DescriptorBytes failure(std::string error)
+{
+    DescriptorBytes d;
+    d.error = std::move(error);
+    return d;
+}
+
+DescriptorBytes readHidrawDescriptor(int fd, const std::string& path)
+{
+    int size = 0;
+    if (::ioctl(fd, HIDIOCGRDESCSIZE, &size) < 0)
+        return failure(path + " is not a hidraw device (" + std::strerror(errno) + ")");
+    if (size <= 0 || size > HID_MAX_DESCRIPTOR_SIZE)
+        return failure(path + ": the kernel reports a descriptor of " + std::to_string(size) + " bytes");
+    hidraw_report_descriptor rd{};
+    rd.size = uint32_t(size);
+    if (::ioctl(fd, HIDIOCGRDESC, &rd) < 0)
+        return failure(path + ": cannot read the report descriptor (" + std::strerror(errno) + ")");
+    DescriptorBytes d;
+    d.ok = true;
+    d.bytes.assign(rd.value, rd.value + rd.size);
+    return d;
+}
+
+DescriptorBytes readDescriptorFile(int fd, const std::string& path)
+{
+    std::string content;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return failure("cannot read " + path + ": " + std::strerror(errno));
+        if (n == 0)
+            break;
+        content.append(buffer, size_t(n));
+        if (content.size() > kMaxDescriptorFileBytes)
+            return failure(path + " is larger than 1 MiB, too large for a report descriptor");
+    }
+    DescriptorBytes d = decodeDescriptorFile(content);
+    if (!d.ok)
+        d.error = path + ": " + d.error;
+    return d;
+}
+
+DescriptorBytes readDescriptorSource(const std::string& path)
+{
+    struct stat st {};
+    const bool isDevice = ::stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
+    FileDescriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    if (file.fd < 0)
+        return failure(describeOpenFailure(path, errno, isDevice));
+    if (::fstat(file.fd, &st) != 0)
+        return failure("cannot read " + path + ": " + std::strerror(errno));
+    if (S_ISDIR(st.st_mode))
+        return failure(path + " is a directory, not a descriptor file");
+    return S_ISCHR(st.st_mode) ? readHidrawDescriptor(file.fd, path) : readDescriptorFile(file.fd, path);
+}
+
+std::string hex(unsigned value, int digits)
+{
+    std::ostringstream s;
+    s << "0x" << std::uppercase << std::hex;
+    s.width(digits);
+    s.fill('0');
+    s << value;
+    return s.str();
+}
+
+// Report ids of a cap list, runs folded: "[0x14 x5, 0x1F]".
+std::string idsText(const std::vector<uint8_t>& ids)
+{
+    std::string text;
+    for (size_t i = 0; i < ids.size();) {
+        size_t run = 1;
+        while (i + run < ids.size() && ids[i + run] == ids[i])
+            ++run;
+        text += (text.empty() ? "" : ", ") + hex(ids[i], 2) + (run > 1 ? " x" + std::to_string(run) : "");
+        i += run;
+    }
+    return " [" + text + "]";
+}
+
+std::string capsText(size_t count, const char* kind, const std::vector<uint8_t>& ids)
+{
+    return std::to_string(count) + " " + kind + (count == 1 ? " cap" : " caps") + (ids.empty() ? "" : idsText(ids));
+}
+
+void printReportLine(std::ostream& out, const char* type, unsigned length, const std::vector<uint8_t>& buttons,
+                     const std::vector<uint8_t>& values)
+{
+    out << "  " << type << " report " << length << " bytes: " << capsText(buttons.size(), "button", buttons) << ", "
+        << capsText(values.size(), "value", values) << "\n";
+}
+
+}  // namespace
+
+std::string describeOpenFailure(const std::string& path, int error, bool isDevice)
+{
+    std::string text = "cannot open " + path + ": " + std::strerror(error);
+    if (isDevice && (error == EACCES || error == EPERM))
+        text += "\nThe hidraw node is not readable by this user. Install the udev rule "
+                "data/70-oculant.rules into /etc/udev/rules.d/, then run "
+                "'udevadm control --reload' and 'udevadm trigger' (or plug the frame in again).";
+    return text;
+}
+
+nlohmann::ordered_json capsToJson(const std::vector<HidCollectionCaps>& collections)
+{
+    nlohmann::ordered_json all = nlohmann::ordered_json::array();
+    for (const HidCollectionCaps& c : collections) {
+        nlohmann::ordered_json j;
+        j["usage"] = c.usage;
+        j["usagePage"] = c.usagePage;
+        j["inputReportByteLength"] = c.inputReportByteLength;
+        j["numberInputButtonCaps"] = c.inputButtonCapReportIds.size();
+        j["numberInputValueCaps"] = c.inputValueCapReportIds.size();
+        j["inputButtonCapReportIds"] = c.inputButtonCapReportIds;
+        j["inputValueCapReportIds"] = c.inputValueCapReportIds;
+        j["outputReportByteLength"] = c.outputReportByteLength;
+        j["numberOutputButtonCaps"] = c.outputButtonCapReportIds.size();
+        j["numberOutputValueCaps"] = c.outputValueCapReportIds.size();
+        j["outputButtonCapReportIds"] = c.outputButtonCapReportIds;
+        j["outputValueCapReportIds"] = c.outputValueCapReportIds;
+        j["featureReportByteLength"] = c.featureReportByteLength;
+        j["numberFeatureButtonCaps"] = c.featureButtonCapReportIds.size();
+        j["numberFeatureValueCaps"] = c.featureValueCapReportIds.size();
+        j["featureButtonCapReportIds"] = c.featureButtonCapReportIds;
+        j["featureValueCapReportIds"] = c.featureValueCapReportIds;
+        all.push_back(std::move(j));
+    }
+    return all;
+}
+
+std::string capsToText(const std::vector<HidCollectionCaps>& collections)
+{
+    std::ostringstream out;
+    for (size_t i = 0; i < collections.size(); ++i) {
+        const HidCollectionCaps& c = collections[i];
+        out << "collection " << i + 1 << ": usage page " << hex(c.usagePage, 4) << ", usage " << hex(c.usage, 4)
+            << (c.usesReportIds ? ", numbered reports" : "") << "\n";
+        printReportLine(out, "input", c.inputReportByteLength, c.inputButtonCapReportIds, c.inputValueCapReportIds);
+        printReportLine(out, "output", c.outputReportByteLength, c.outputButtonCapReportIds, c.outputValueCapReportIds);
+        printReportLine(out, "feature", c.featureReportByteLength, c.featureButtonCapReportIds,
+                        c.featureValueCapReportIds);
+        const std::string mismatch = frameRuleMismatch(c);
+        out << "  frame rule: " << (mismatch.empty() ? "match" : "no match (" + mismatch + ")") << "\n";
+    }
+    return out.str();
+}
+
+int runCaps(CommandContext& ctx)
+{
+    static const char* const kUsage = "usage: oculant-cli caps FILE|/dev/hidrawN [--json]\n";
+    std::vector<std::string> args = ctx.args;
+    const bool json = takeFlag(args, "--json");
+    for (const std::string& a : args) {
+        if (a.size() > 1 && a[0] == '-') {
+            ctx.err << "caps: unknown option " << a << "\n" << kUsage;
+            return kExitUsage;
+        }
+    }
+    if (args.size() != 1) {
+        ctx.err << kUsage;
+        return kExitUsage;
+    }
+    const std::string& path = args[0];
+    const DescriptorBytes source = readDescriptorSource(path);
+    if (!source.ok) {
+        ctx.err << "caps: " << source.error << "\n";
+        return kExitFailed;
+    }
+    const HidDescriptorResult parsed = parseReportDescriptor(source.bytes);
+    if (!parsed.ok) {
+        ctx.err << "caps: " << path << ": report descriptor refused: " << parsed.error << "\n";
+        return kExitFailed;
+    }
+    if (json)
+        ctx.out << capsToJson(parsed.collections).dump(2) << "\n";
+    else
+        ctx.out << path << ": " << source.bytes.size() << "-byte report descriptor, "
+                << parsed.collections.size() << " top-level collection"
+                << (parsed.collections.size() == 1 ? "" : "s") << "\n"
+                << capsToText(parsed.collections);
+    return kExitOk;
+}
+
+}  // namespace oculant::cli

@@ -1,0 +1,180 @@
+// oculant-cli caps: the corpus through the command line, the text report and every error path.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "cli/CapsCommand.h"
+#include "cli/Cli.h"
+
+namespace oculant::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kCorpus = fs::path(OCULANT_SOURCE_DIR) / "tests/data/hid-corpus";
+
+// The frame: vendor page, input report 2 with 63 bytes as an array, output report 3 with 62
+// bytes as values.
+const char* const kFrameHex =
+    "06 00 FF 09 01 A1 01 85 02 09 02 15 00 26 FF 00 75 08 95 3F 81 00\n"
+    "85 03 09 03 95 3E 91 02 C0\n";
+
+struct CliRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+CliRun caps(std::vector<std::string> args)
+{
+    args.insert(args.begin(), "caps");
+    std::ostringstream out, err;
+    const int status = run(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+std::string readText(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class CapsCommand : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir_ = fs::temp_directory_path() / ("oculant-caps-" + std::to_string(::getpid()));
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string write(const std::string& name, const std::string& content)
+    {
+        const fs::path path = dir_ / name;
+        std::ofstream(path, std::ios::binary) << content;
+        return path.string();
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(CapsCommand, json_of_every_corpus_file_equals_the_reference)
+{
+    size_t files = 0;
+    for (const auto& entry : fs::directory_iterator(kCorpus)) {
+        if (entry.path().extension() != ".hex")
+            continue;
+        ++files;
+        const CliRun r = caps({entry.path().string(), "--json"});
+        ASSERT_EQ(r.status, kExitOk) << entry.path() << ": " << r.err;
+        const nlohmann::json got = nlohmann::json::parse(r.out);
+        fs::path want = entry.path();
+        want.replace_extension(".caps.json");
+        ASSERT_TRUE(got.is_array());
+        ASSERT_EQ(got.size(), 1u);
+        EXPECT_EQ(got[0], nlohmann::json::parse(readText(want))) << entry.path();
+    }
+    EXPECT_EQ(files, 15u);
+}
+
+TEST_F(CapsCommand, raw_binary_file_reads_like_its_hex_text)
+{
+    const std::string hexPath = (kCorpus / "047F_C056_0003_FFA0.hex").string();
+    std::string binary;
+    std::istringstream text(readText(hexPath));
+    for (std::string token; text >> token;)
+        binary.push_back(char(std::stoi(token, nullptr, 16)));
+    const CliRun fromHex = caps({hexPath, "--json"});
+    const CliRun fromBinary = caps({write("desc.bin", binary), "--json"});
+    ASSERT_EQ(fromBinary.status, kExitOk) << fromBinary.err;
+    EXPECT_EQ(fromBinary.out, fromHex.out);
+}
+
+TEST_F(CapsCommand, text_report_shows_lengths_caps_and_frame_match)
+{
+    const std::string path = write("frame.hex", kFrameHex);
+    const CliRun r = caps({path});
+    ASSERT_EQ(r.status, kExitOk) << r.err;
+    EXPECT_EQ(r.out, path + ": 31-byte report descriptor, 1 top-level collection\n"
+                            "collection 1: usage page 0xFF00, usage 0x0001, numbered reports\n"
+                            "  input report 64 bytes: 1 button cap [0x02], 0 value caps\n"
+                            "  output report 63 bytes: 0 button caps, 1 value cap [0x03]\n"
+                            "  feature report 0 bytes: 0 button caps, 0 value caps\n"
+                            "  frame rule: match\n");
+}
+
+TEST_F(CapsCommand, text_report_folds_repeated_ids_and_says_why_no_match)
+{
+    const CliRun r = caps({(kCorpus / "047F_C056_0003_FFA0.hex").string()});
+    ASSERT_EQ(r.status, kExitOk) << r.err;
+    EXPECT_NE(r.out.find("  input report 33 bytes: 6 button caps [0x14 x5, 0x1F], 2 value caps [0x03, 0x15]\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("  frame rule: no match (output report is 33 bytes, not 63)\n"), std::string::npos) << r.out;
+}
+
+TEST_F(CapsCommand, errors_exit_1_with_the_reason)
+{
+    struct Case {
+        const char* name;
+        std::string path;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"missing file", (dir_ / "absent.hex").string(), "No such file or directory"},
+        {"bad hex", write("odd.hex", "05 01 0"), "odd number of digits"},
+        {"text that is not hex", write("typo.hex", "05 01 09 0Z"), "not hex text"},
+        {"empty file", write("empty.hex", ""), "no descriptor bytes"},
+        {"truncated descriptor", write("cut.hex", "05 01 09 02 A1 01 26 FF"),
+         "report descriptor refused: truncated item at offset 6"},
+        {"unbalanced", write("open.hex", "05 01 09 02 A1 01"), "report descriptor refused: collection opened"},
+        {"directory", dir_.string(), "is a directory"},
+    };
+    for (const Case& c : cases) {
+        const CliRun r = caps({c.path});
+        EXPECT_EQ(r.status, kExitFailed) << c.name;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << c.name << ": " << r.err;
+        EXPECT_EQ(r.out, "") << c.name;
+    }
+}
+
+TEST_F(CapsCommand, character_device_that_is_not_hidraw_is_refused)
+{
+    if (!fs::is_character_file("/dev/null"))
+        GTEST_SKIP() << "no /dev/null here";
+    const CliRun r = caps({"/dev/null"});
+    EXPECT_EQ(r.status, kExitFailed);
+    EXPECT_NE(r.err.find("/dev/null is not a hidraw device"), std::string::npos) << r.err;
+}
+
+TEST_F(CapsCommand, usage_errors_exit_64)
+{
+    const std::string path = write("frame.hex", kFrameHex);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{}, {"--json"}, {path, path}, {path, "--xml"}}) {
+        const CliRun r = caps(args);
+        EXPECT_EQ(r.status, kExitUsage);
+        EXPECT_NE(r.err.find("usage: oculant-cli caps FILE|/dev/hidrawN [--json]"), std::string::npos) << r.err;
+    }
+    EXPECT_NE(caps({path, "--xml"}).err.find("unknown option --xml"), std::string::npos);
+}
+
+TEST(CapsOpenFailure, permission_on_a_hidraw_node_points_at_the_udev_rule)
+{
+    const std::string denied = describeOpenFailure("/dev/hidraw3", EACCES, true);
+    EXPECT_EQ(denied.rfind("cannot open /dev/hidraw3: Permission denied\n", 0), 0u) << denied;
+    EXPECT_NE(denied.find("data/70-oculant.rules"), std::string::npos);
+    EXPECT_EQ(describeOpenFailure("/tmp/a.hex", EACCES, false).find("udev"), std::string::npos);
+    EXPECT_EQ(describeOpenFailure("/dev/hidraw3", ENOENT, true), "cannot open /dev/hidraw3: No such file or directory");
+}
+
+}  // namespace
+}  // namespace oculant::cli
