@@ -1,0 +1,52 @@
+#pragma once
+// What a calibration download sends and shows: the image of the flash calibration area with its
+// CRC word, the block-write header, the progress text and the end of the transfer.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "calibration/ParameterBlock.h"
+#include "calibration/TextLookup.h"
+
+namespace oculant {
+
+// The calibration region of the frame's flash (size 0: the model has none).
+struct CalibrationArea {
+    uint32_t address = 0;
+    uint32_t size = 0;
+};
+
+struct DownloadImage {
+    static constexpr size_t kBufferSize = 2048;
+    std::array<uint8_t, kBufferSize> buffer{};  // block, then 0xFF, then the CRC word
+    uint32_t length = 0;                        // bytes to write: the area's size
+    std::array<uint8_t, 6> header{};            // 0x07, 0x10, start address (little-endian)
+};
+
+// The block at the start of a 0xFF-filled buffer, with Crc32Words over the first size/4 − 1
+// words stored in the area's last four bytes. Refused for an area that cannot hold the block
+// and its CRC, exceeds the buffer, or is not whole words (the transfer would never end).
+std::optional<DownloadImage> buildDownloadImage(const ParameterBlock& block, CalibrationArea area);
+
+// Why a calibration, reset or multi-area run cannot start, as a language key: no calibration
+// area or a model number 11..26 ("FunctionNotValid"), then no frame ("PanelUnconnect").
+std::optional<std::string_view> calibrationRunRefusalKey(CalibrationArea area, uint8_t modelCode,
+                                                         bool connected);
+
+// Status-bar text while the block is written: "DownloadWait" text, sent·100/total, "%".
+std::string downloadProgressText(uint32_t sent, uint32_t total, const TextLookup& lookup);
+
+struct DownloadTick {
+    bool finished = false;  // enable the device buttons, stop the timer, ask the frame to run
+    std::string statusText;
+    std::optional<std::string> messageBox;  // "DownloadFinish" unless a report was shown
+};
+
+// The 200 ms progress tick. Clears reportShown when the transfer has ended.
+DownloadTick downloadProgressTick(bool workerIdle, uint32_t sent, uint32_t total, bool& reportShown,
+                                  const TextLookup& lookup);
+
+}  // namespace oculant

@@ -1,0 +1,30 @@
+#pragma once
+// The texts that report a calibration: the coefficients with the mean error after a single-area
+// run, one line per area after a multi-area run, and the touch range sent to the frame.
+
+#include <string>
+
+#include "calibration/CalibrationCoefficients.h"
+#include "calibration/Coordinates.h"
+
+namespace oculant {
+
+// A mean error above this many millimetres adds the advice to calibrate again.
+inline constexpr float kLargeErrorMm = 3.0f;
+
+// finishedText is the language text of "CalibrationFinished"; the rest is built-in wording,
+// Chinese or English.
+std::string singleAreaReport(const std::string& finishedText, const CalibrationCoefficients& k,
+                             float errorPixels, float errorMm, bool chinese);
+
+// One area's part of the multi-area report; area counts from 0.
+std::string areaReportLine(int area, float errorPixels, float errorMm, bool chinese);
+
+// "触摸坐标范围：(x0,y0) to (x1,y1)", the same in every language; the multi-area run ends it with
+// a line break.
+std::string touchRangeMessage(const MaskRectangle& mask);
+
+// "k: x0=…, y0=…, x1=…, y1=…\n" for an area rectangle as stored in the block.
+std::string areaRectangleLine(int area, const FrameRect& rect);
+
+}  // namespace oculant

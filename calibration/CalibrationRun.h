@@ -1,0 +1,77 @@
+#pragma once
+// What a calibration run computes once the captures are in: the fit per area, the error
+// report, and the fields of the parameter block. The window around it checks the device, runs
+// steps A and B, opens the capture screen, shows the texts returned here and starts the download.
+
+#include <optional>
+#include <string>
+
+#include "calibration/CalibrationData.h"
+#include "calibration/Coordinates.h"
+#include "calibration/DisplayDirection.h"
+#include "calibration/MultiAreaLayout.h"
+#include "calibration/ParameterBlock.h"
+#include "calibration/TextLookup.h"
+#include "calibration/TouchAreaExtension.h"
+
+namespace oculant {
+
+// The frame's receiver positions per side (from the signal store).
+struct PositionCounts {
+    int x = 0;
+    int y = 0;
+};
+
+struct SingleAreaRequest {
+    CalibrationData data;                   // the capture, targets as generated
+    DisplayDirection direction = DisplayDirection::Landscape;
+    std::optional<ExtensionMm> extension;   // set when the extension is checked
+    bool maskOutside = false;               // CheckBoxArea
+    MaskRectangle mask;                     // from the last step C
+    ScreenSize screen;
+    PositionCounts positions;
+    bool chineseReport = false;
+};
+
+struct RunResult {
+    bool ok = false;
+    std::string failure;      // to show when !ok; empty for a cancelled capture
+    std::string maskMessage;  // to show at once, before the download, when not empty
+    std::string report;       // to show after the download was attempted
+};
+
+// The single-area run after its capture: fit set 0 (error measured before any extension),
+// extension, report, flags and mask. On failure the block is not changed. An extension that
+// cannot be computed (no position counts yet) fails like a fit.
+RunResult runSingleAreaCalibration(const SingleAreaRequest& request, ParameterBlock& block,
+                                   const TextLookup& lookup);
+
+// The capture window of one area: its display rectangle in pixels. An area without width or
+// height is refused with the window message of step B.
+std::optional<CalibrationWindow> areaCaptureWindow(const AreaRecord& area, std::string* message);
+
+struct AreaFitRequest {
+    int area = 0;  // coefficient set
+    CalibrationData data;
+    DisplayDirection direction = DisplayDirection::Landscape;
+    ScreenSize screen;
+    PositionCounts positions;
+    bool chineseReport = false;
+};
+
+struct AreaFitResult {
+    bool ok = false;
+    std::string failure;     // "CalibrationFalied" text when the fit fails
+    std::string reportLine;  // to append to the run's report on success
+};
+
+// One area of a multi-area run: fit into the area's set; no extension.
+AreaFitResult fitAreaCalibration(const AreaFitRequest& request, ParameterBlock& block,
+                                 const TextLookup& lookup);
+
+// After every area succeeded: flags, mask, layout and the area rectangles (direction applied,
+// corners ordered). Returns the message listing the touch range and each stored rectangle.
+std::string writeMultiAreaBlock(ParameterBlock& block, const MultiAreaLayout& layout,
+                                const MaskRectangle& mask, DisplayDirection direction);
+
+}  // namespace oculant

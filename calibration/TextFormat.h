@@ -1,0 +1,15 @@
+#pragma once
+// printf-style pieces of the system's texts, independent of the process locale (the GUI sets
+// the user's locale, whose decimal comma must not reach files or reports).
+
+#include <string>
+
+namespace oculant {
+
+// "%.<precision>f"
+std::string formatFixed(double value, int precision);
+
+// "%d"
+std::string formatInt(long long value);
+
+}  // namespace oculant

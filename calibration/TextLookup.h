@@ -1,0 +1,22 @@
+#pragma once
+// Texts shown to the user are looked up by key in the selected language; the core receives the
+// lookup as a function so that it never depends on where the language file lives.
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace oculant {
+
+using TextLookup = std::function<std::string(std::string_view key)>;
+
+// The calibration reports carry their own Chinese and English wording; the Chinese one is used
+// only when the language selector reads exactly this.
+inline constexpr std::string_view kChineseLanguageName = "中文简体";
+
+inline bool usesChineseReport(std::string_view languageSelectorText)
+{
+    return languageSelectorText == kChineseLanguageName;
+}
+
+}  // namespace oculant
