@@ -1,0 +1,114 @@
+// ProcessFrame per frame for each family, and the AD log in MB/s, on a large frame:
+// 7 X layers of 300 positions and 7 Y layers of 170.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "signal/AdLogFormat.h"
+#include "signal/FrameProcessor.h"
+#include "signal/SignalFrameBuilder.h"
+
+namespace {
+
+using namespace oculant;
+
+FrameLayout largeLayout(uint8_t family)
+{
+    FrameLayout layout;
+    layout.family = family;
+    layout.nX = 300;
+    layout.nY = 170;
+    layout.xOffsets = {0, 1, -1, 2, -2, 3, 4};
+    layout.yOffsets = {0, 1, -1, 2, -2, 3, 4};
+    return layout;
+}
+
+std::vector<uint8_t> levels(size_t length, uint8_t seed)
+{
+    std::vector<uint8_t> bytes(length);
+    for (size_t i = 0; i < length; ++i)
+        bytes[i] = uint8_t(seed + 37 * i + i / 5);
+    return bytes;
+}
+
+std::vector<uint8_t> largeLiveScan(uint8_t family)
+{
+    const SignalFrameBuilder builder(largeLayout(family));
+    return builder.liveScan(levels(builder.layout().sampleBlockLength(), 1),
+                            levels(builder.layout().boundaryBlockLength(), 2));
+}
+
+// Steady state: the reference is complete, so a live scan stores plane 0 and copies it to plane 1.
+void BM_ProcessLiveScan(benchmark::State& state)
+{
+    const auto frame = largeLiveScan(uint8_t(state.range(0)));
+    SignalStore store;
+    FrameProcessor processor(store);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(processor.ProcessFrame(frame.data(), frame.size()));
+    state.SetLabel("frame " + std::to_string(frame.size()) + " bytes");
+}
+BENCHMARK(BM_ProcessLiveScan)->Arg(0x00)->Arg(0x10)->Arg(0x30)->Arg(0x40)->Unit(benchmark::kMicrosecond);
+
+// Worst case: every live scan also runs the reference capture (planes 3 and 2).
+void BM_ProcessLiveScanCapturing(benchmark::State& state)
+{
+    const auto frame = largeLiveScan(uint8_t(state.range(0)));
+    SignalStore store;
+    FrameProcessor processor(store);
+    for (auto _ : state) {
+        store.resetReferenceCapture();
+        benchmark::DoNotOptimize(processor.ProcessFrame(frame.data(), frame.size()));
+    }
+}
+BENCHMARK(BM_ProcessLiveScanCapturing)->Arg(0x00)->Arg(0x10)->Arg(0x30)->Arg(0x40)->Unit(benchmark::kMicrosecond);
+
+// Formatting one frame block into the log text, in MB of text per second.
+void BM_LogFormatFrame(benchmark::State& state)
+{
+    const auto frame = largeLiveScan(uint8_t(state.range(0)));
+    FrameHeader header;
+    parseFrameHeader(frame.data(), frame.size(), header);
+    LogTextBuffer text;
+    size_t bytes = 0;
+    for (auto _ : state) {
+        text.clear();
+        appendFrameBlock(text, header, frame.data() + header.length);
+        bytes += text.size();
+        benchmark::DoNotOptimize(text.data());
+    }
+    state.SetBytesProcessed(int64_t(bytes));
+}
+BENCHMARK(BM_LogFormatFrame)->Arg(0x10)->Arg(0x40);
+
+// Recording: ProcessFrame with the log on, into a file under the temporary directory.
+void BM_RecordLiveScans(benchmark::State& state)
+{
+    const auto frame = largeLiveScan(uint8_t(state.range(0)));
+    std::string dir = (std::filesystem::temp_directory_path() / "oculant-bench-XXXXXX").string();
+    if (mkdtemp(dir.data()) == nullptr) {
+        state.SkipWithError("mkdtemp failed");
+        return;
+    }
+    {
+        SignalStore store;
+        FrameProcessor processor(store, dir, [] { return int64_t(1700000000); });
+        processor.recorder().setLogOn(true);
+        for (auto _ : state)
+            benchmark::DoNotOptimize(processor.ProcessFrame(frame.data(), frame.size()));
+        processor.recorder().setLogOn(false);
+        processor.ProcessFrame(frame.data(), frame.size());
+        state.SetBytesProcessed(int64_t(std::filesystem::file_size(processor.recorder().path())));
+    }
+    std::filesystem::remove_all(dir);
+}
+// A fixed count keeps the file near 30 MB.
+BENCHMARK(BM_RecordLiveScans)->Arg(0x10)->Arg(0x40)->Iterations(2000)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,63 @@
+#pragma once
+// The recording side of the frame processor: opens a log when recording is switched on, writes
+// the version line and the reference blocks, appends every frame of type 0, 1 or 4, and closes
+// the log when recording is switched off. Switching takes effect at the next such frame.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "signal/AdLogFile.h"
+#include "signal/LogTextBuffer.h"
+#include "signal/SignalFrameLayout.h"
+#include "signal/SignalStore.h"
+
+namespace oculant {
+
+// Shown when a new log cannot be created.
+inline constexpr const char* kLogCreateFailedText = "log 文件创建失败！";
+// Shown (with the reason on a second line) when an open log cannot be written.
+inline constexpr const char* kLogWriteFailedText = "log 文件写入失败！";
+
+// Whole seconds since 1970-01-01 UTC.
+using SecondsClock = std::function<int64_t()>;
+int64_t systemSeconds();
+
+class AdLogRecorder {
+public:
+    // Logs go into `directory` ("." is the process's current directory); `clock` names them.
+    explicit AdLogRecorder(std::string directory = ".", SecondsClock clock = systemSeconds);
+
+    // The signal window's `LogOn` check mark.
+    void setLogOn(bool on) { logOn_ = on; }
+    bool logOn() const { return logOn_; }
+    bool recording() const { return file_.isOpen(); }
+    // The file of the current recording, or of the last one.
+    const std::string& path() const { return file_.path(); }
+    // The system's reason for the last failure.
+    const std::string& lastError() const { return file_.error(); }
+
+    // The log step for one frame of type 0, 1 or 4, after the layout update and before the
+    // frame is routed (the reference blocks show the planes as they stand). The payload must be
+    // one the processor accepted. Everything this frame adds goes out in one write. Returns the
+    // text to show the user, empty when all went well:
+    //  - the log cannot be created: kLogCreateFailedText; the switch is not taken, so the next
+    //    such frame tries again;
+    //  - a write fails: kLogWriteFailedText and the reason; the log is closed with what was
+    //    written, and no new log starts until recording is switched off and on again.
+    std::string logStep(const FrameHeader& header, const uint8_t* payload, const SignalStore& store);
+
+private:
+    void appendStartBlocks(const FrameHeader& header, const SignalStore& store);
+    std::string writeFailure();
+
+    std::string directory_;
+    SecondsClock clock_;
+    AdLogFile file_;
+    LogTextBuffer text_;
+    bool logOn_ = false;
+    // The switch as it stood at the previous frame of type 0, 1 or 4.
+    bool remembered_ = false;
+};
+
+}  // namespace oculant
