@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 
 #include "device/Crc32.h"
@@ -18,10 +19,22 @@ int64_t steadyMicros()
         .count();
 }
 
+FrameLayout frameLayout(const VirtualFrameProfile& p, uint8_t family)
+{
+    FrameLayout layout;
+    layout.family = family;
+    layout.nX = uint16_t(p.xPositions());
+    layout.nY = uint16_t(p.yPositions());
+    layout.xOffsets.assign(p.xOffsets.begin(), p.xOffsets.end());
+    layout.yOffsets.assign(p.yOffsets.begin(), p.yOffsets.end());
+    return layout;
+}
+
 }  // namespace
 
 VirtualFrame::VirtualFrame(VirtualFrameProfile profile, Clock clock)
-    : profile_(std::move(profile)), clock_(clock ? std::move(clock) : Clock(steadyMicros))
+    : profile_(std::move(profile)), clock_(clock ? std::move(clock) : Clock(steadyMicros)), beams_(profile_),
+      signalBuilder_(frameLayout(profile_, profile_.family)), touchBuilder_(frameLayout(profile_, kFamilyFullScan))
 {
     parameterBlock_ = buildParameterBlockImage(profile_).bytes;
     runFlags_ = profile_.runFlags;
@@ -141,7 +154,10 @@ void VirtualFrame::answerLocked(uint8_t code, const uint8_t* payload)
         runFlags_ = uint8_t((runFlags_ & ~0x03) | 0x01);
         return;
     case kCmdMode:
-        mode_ = payload[0];
+        if (payload[0] != mode_) {
+            mode_ = payload[0];
+            startStreamLocked(clock_());
+        }
         return;
     default:
         return;  // unknown commands are ignored, as the firmware does
@@ -200,9 +216,185 @@ void VirtualFrame::blockWriteLocked(const uint8_t* report)
     std::fill(areaWritten_.begin(), areaWritten_.end(), false);
 }
 
+// ---- Streaming ----
+
+namespace {
+bool streamsSignal(uint8_t mode) { return mode == 1 || mode == 4; }
+constexpr uint8_t kModeTouchReports = 3;
+}  // namespace
+
+void VirtualFrame::startStreamLocked(int64_t nowUs)
+{
+    streamStartUs_ = nowUs;
+    streamFrames_ = 0;
+    if (!streamsSignal(mode_))
+        return;
+    // On entering a signal mode the frame sends its reference and threshold first.
+    const std::vector<uint8_t> reference = beams_.levels({}, false, 0);
+    std::vector<uint8_t> threshold(reference);
+    for (uint8_t& b : threshold)
+        b = uint8_t(b / 2);
+    const std::vector<uint8_t> boundary(signalBuilder_.layout().boundaryBlockLength(), uint8_t(profile_.referenceLevel));
+    queueFrameLocked(signalBuilder_.samples(kTypeReference, reference, boundary));
+    queueFrameLocked(signalBuilder_.samples(kTypeThreshold, threshold, boundary));
+}
+
+int64_t VirtualFrame::nextDueLocked() const
+{
+    if (!streamsSignal(mode_) && mode_ != kModeTouchReports)
+        return INT64_MAX;
+    return streamStartUs_ + int64_t(streamFrames_) * 1000000 / profile_.frameRate;
+}
+
+void VirtualFrame::produceDueLocked(int64_t nowUs)
+{
+    if (!streamsSignal(mode_) && mode_ != kModeTouchReports)
+        return;
+    const uint64_t owed = uint64_t((nowUs - streamStartUs_) * profile_.frameRate / 1000000) + 1;
+    // The frame scans in real time: a host that did not read for a while gets the latest scans,
+    // not a backlog.
+    if (owed > streamFrames_ + 4)
+        streamFrames_ = owed - 4;
+    for (; streamFrames_ < owed; ++streamFrames_) {
+        if (mode_ == kModeTouchReports) {
+            if (!fingers_.empty() || !lifted_.empty())
+                queueFrameLocked(touchFrameLocked());
+        } else {
+            queueFrameLocked(liveFrameLocked());
+        }
+    }
+}
+
+std::vector<uint8_t> VirtualFrame::liveFrameLocked()
+{
+    const std::vector<uint8_t> levels = beams_.levels(fingers_, true, uint32_t(framesStreamed_ + 1));
+    const std::vector<uint8_t> boundary(signalBuilder_.layout().boundaryBlockLength(), uint8_t(profile_.referenceLevel));
+    return signalBuilder_.liveScan(levels, boundary);
+}
+
+std::vector<uint8_t> VirtualFrame::touchFrameLocked()
+{
+    std::vector<TouchRecord> records;
+    auto logical = [](double mm, double span) { return int16_t(std::clamp(std::lround(mm / span * 32768.0), 0L, 32767L)); };
+    for (const VirtualFinger& f : fingers_) {
+        TouchRecord r;
+        r.x = logical(f.xMm, beams_.widthMm());
+        r.y = logical(f.yMm, beams_.heightMm());
+        r.width = logical(2 * f.radiusMm, beams_.widthMm());
+        r.height = logical(2 * f.radiusMm, beams_.heightMm());
+        r.id = uint8_t(f.id);
+        r.state = 9;
+        records.push_back(r);
+    }
+    records.insert(records.end(), lifted_.begin(), lifted_.end());
+    lifted_.clear();
+    if (records.size() > kMaxTouchRecords)
+        records.resize(kMaxTouchRecords);
+    return touchBuilder_.touchReport(uint8_t(records.size()), records);
+}
+
+void VirtualFrame::queueFrameLocked(const std::vector<uint8_t>& frame)
+{
+    // Split into 0x30-0x3F reports: first, middle and last phases, 61 data bytes each. A frame
+    // that fits one report goes as an empty first piece and a last piece holding it all.
+    const size_t chunks = std::max<size_t>(1, (frame.size() + kSignalChunkMaxData - 1) / kSignalChunkMaxData);
+    auto push = [&](uint8_t phase, size_t offset, size_t n) {
+        Report r = makeReport(uint8_t(0x30 | phase));
+        r[2] = uint8_t(n);
+        std::memcpy(&r[kSignalChunkDataOffset], frame.data() + offset, n);
+        if (input_.size() >= kMaxQueuedReports) {
+            input_.pop_front();
+            ++reportsLost_;
+        }
+        input_.push_back(r);
+    };
+    if (chunks == 1) {
+        push(kPhaseFirst, 0, 0);
+        push(kPhaseLast, 0, frame.size());
+    } else {
+        for (size_t i = 0; i < chunks; ++i) {
+            const size_t offset = i * kSignalChunkMaxData;
+            const size_t n = std::min(kSignalChunkMaxData, frame.size() - offset);
+            push(i == 0 ? kPhaseFirst : i + 1 == chunks ? kPhaseLast : kPhaseMiddle, offset, n);
+        }
+    }
+    ++framesStreamed_;
+}
+
+// ---- Scene ----
+
+int VirtualFrame::fingerDown(double xMm, double yMm, double radiusMm)
+{
+    std::lock_guard lock(mutex_);
+    int id = 1;
+    while (std::any_of(fingers_.begin(), fingers_.end(), [&](const VirtualFinger& f) { return f.id == id; }))
+        ++id;
+    fingers_.push_back({id, xMm, yMm, radiusMm});
+    return id;
+}
+
+void VirtualFrame::moveFinger(int id, double xMm, double yMm)
+{
+    std::lock_guard lock(mutex_);
+    for (VirtualFinger& f : fingers_)
+        if (f.id == id)
+            f.xMm = xMm, f.yMm = yMm;
+}
+
+void VirtualFrame::fingerUp(int id)
+{
+    std::lock_guard lock(mutex_);
+    auto it = std::find_if(fingers_.begin(), fingers_.end(), [&](const VirtualFinger& f) { return f.id == id; });
+    if (it == fingers_.end())
+        return;
+    const VirtualFinger f = *it;
+    fingers_.erase(it);
+    auto logical = [](double mm, double span) { return int16_t(std::clamp(std::lround(mm / span * 32768.0), 0L, 32767L)); };
+    TouchRecord r;
+    r.x = logical(f.xMm, beams_.widthMm());
+    r.y = logical(f.yMm, beams_.heightMm());
+    r.width = logical(2 * f.radiusMm, beams_.widthMm());
+    r.height = logical(2 * f.radiusMm, beams_.heightMm());
+    r.id = uint8_t(f.id);
+    r.state = 8;
+    lifted_.push_back(r);
+}
+
+std::vector<VirtualFinger> VirtualFrame::fingers() const
+{
+    std::lock_guard lock(mutex_);
+    return fingers_;
+}
+
+std::pair<double, double> VirtualFrame::logicalToMm(double x, double y) const
+{
+    return {x / 32768.0 * beams_.widthMm(), y / 32768.0 * beams_.heightMm()};
+}
+
+std::pair<double, double> VirtualFrame::screenToFrameMm(double sx, double sy) const
+{
+    const double theta = profile_.screenRotationDeg * M_PI / 180.0;
+    const double rx = std::cos(theta) * sx - std::sin(theta) * sy;
+    const double ry = std::sin(theta) * sx + std::cos(theta) * sy;
+    return logicalToMm(profile_.screenScaleX * rx + profile_.screenOffsetX, profile_.screenScaleY * ry + profile_.screenOffsetY);
+}
+
+uint64_t VirtualFrame::framesStreamed() const
+{
+    std::lock_guard lock(mutex_);
+    return framesStreamed_;
+}
+
+uint64_t VirtualFrame::reportsLost() const
+{
+    std::lock_guard lock(mutex_);
+    return reportsLost_;
+}
+
 std::optional<VirtualFrame::Report> VirtualFrame::takeInputReport()
 {
     std::lock_guard lock(mutex_);
+    produceDueLocked(clock_());
     if (input_.empty())
         return std::nullopt;
     Report r = input_.front();
@@ -213,8 +405,19 @@ std::optional<VirtualFrame::Report> VirtualFrame::takeInputReport()
 bool VirtualFrame::waitForInput(int timeoutMs, const std::atomic<bool>& abort)
 {
     std::unique_lock lock(mutex_);
-    return inputReady_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                [&] { return !input_.empty() || abort.load(); });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const int64_t now = clock_();
+        produceDueLocked(now);
+        if (!input_.empty() || abort.load())
+            return true;
+        const auto left = deadline - std::chrono::steady_clock::now();
+        if (left <= std::chrono::steady_clock::duration::zero())
+            return false;
+        // Sleep until the next scan is due, a report is queued, or the time-out.
+        const auto untilDue = std::chrono::microseconds(std::max<int64_t>(0, nextDueLocked() - now));
+        inputReady_.wait_for(lock, std::min<std::chrono::steady_clock::duration>(left, untilDue));
+    }
 }
 
 void VirtualFrame::wakeReaders()

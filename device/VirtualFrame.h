@@ -17,7 +17,9 @@
 
 #include "device/FlashMap.h"
 #include "device/Protocol.h"
+#include "device/VirtualBeams.h"
 #include "device/VirtualFrameProfile.h"
+#include "signal/SignalFrameBuilder.h"
 
 namespace oculant {
 
@@ -50,6 +52,24 @@ public:
     uint8_t runFlags() const;
     int commandsReceived(uint8_t code) const;
 
+    // ---- The scene: fingers on the frame, in millimetres (see VirtualBeams for the axes) ----
+    int fingerDown(double xMm, double yMm, double radiusMm = 4.0);  // returns the touch id
+    void moveFinger(int id, double xMm, double yMm);
+    void fingerUp(int id);
+    std::vector<VirtualFinger> fingers() const;
+    const VirtualBeams& beams() const { return beams_; }
+    // Where a point of the display lands on the frame, through the profile's [Screen]
+    // misalignment: screen logical units (0-32767) in, frame millimetres out.
+    std::pair<double, double> screenToFrameMm(double screenX, double screenY) const;
+    // Frame logical units (0-32767 across each axis) to millimetres and back.
+    std::pair<double, double> logicalToMm(double x, double y) const;
+
+    // Streaming is paced by the clock: a frame every 1/FrameRate seconds in modes 1, 3 and 4.
+    // The input queue holds at most this many reports (what the host does not read is lost).
+    static constexpr size_t kMaxQueuedReports = 4096;
+    uint64_t framesStreamed() const;
+    uint64_t reportsLost() const;
+
     // Flash model.
     CalibrationArea calibrationArea() const;
     std::vector<uint8_t> flash(uint32_t address, uint32_t size) const;
@@ -64,10 +84,19 @@ private:
     void queueParameterBlock();
     void blockWriteLocked(const uint8_t* report);
     Report makeReport(uint8_t code) const;
+    void produceDueLocked(int64_t nowUs);
+    void startStreamLocked(int64_t nowUs);
+    void queueFrameLocked(const std::vector<uint8_t>& frame);
+    std::vector<uint8_t> liveFrameLocked();
+    std::vector<uint8_t> touchFrameLocked();
+    int64_t nextDueLocked() const;
 
     VirtualFrameProfile profile_;
     Clock clock_;
     std::vector<uint8_t> parameterBlock_;
+    VirtualBeams beams_;
+    SignalFrameBuilder signalBuilder_;  // the profile's family
+    SignalFrameBuilder touchBuilder_;   // touch reports always come as family 0x10
 
     mutable std::mutex mutex_;  // guards everything below
     std::condition_variable inputReady_;
@@ -80,6 +109,12 @@ private:
     std::optional<bool> areaCrcOk_;
     int areaWrites_ = 0;
     long long blockBytes_ = 0;
+    std::vector<VirtualFinger> fingers_;
+    std::vector<TouchRecord> lifted_;  // reported once more with state 8, then forgotten
+    int64_t streamStartUs_ = 0;
+    uint64_t streamFrames_ = 0;  // frames owed since the stream started that were produced
+    uint64_t framesStreamed_ = 0;
+    uint64_t reportsLost_ = 0;
 };
 
 }  // namespace oculant

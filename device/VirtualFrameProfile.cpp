@@ -1,7 +1,9 @@
 #include "device/VirtualFrameProfile.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <map>
 #include <numeric>
@@ -52,6 +54,42 @@ public:
             start = comma + 1;
         }
         out = values;
+    }
+
+    void elements(const char* section, const char* key, std::vector<VirtualFrameProfile::Element>& out)
+    {
+        std::optional<std::string> text = ini_.value(section, key);
+        if (!text || text->empty())
+            return;
+        std::vector<VirtualFrameProfile::Element> items;
+        size_t start = 0;
+        while (start <= text->size()) {
+            size_t comma = text->find(',', start);
+            if (comma == std::string::npos)
+                comma = text->size();
+            std::string item = text->substr(start, comma - start);
+            item.erase(0, item.find_first_not_of(" \t"));
+            const size_t colon = item.find(':');
+            std::optional<long long> index = colon == std::string::npos ? std::nullopt : parseNumber(item.substr(colon + 1));
+            const char axis = item.empty() ? '?' : char(std::toupper(static_cast<unsigned char>(item[0])));
+            if (colon != 1 || (axis != 'X' && axis != 'Y') || !index || *index < 0 || *index > 0xFFFF)
+                return fail(section, key, "'" + item + "' must be an axis and a number, like X:17 or Y:3");
+            items.push_back({axis, int(*index)});
+            start = comma + 1;
+        }
+        out = items;
+    }
+
+    void real(const char* section, const char* key, double& out)
+    {
+        std::optional<std::string> text = ini_.value(section, key);
+        if (!text || text->empty())
+            return;
+        char* end = nullptr;
+        const double v = std::strtod(text->c_str(), &end);
+        if (end == text->c_str() || *end != '\0' || !std::isfinite(v))
+            return fail(section, key, "'" + *text + "' is not a number");
+        out = v;
     }
 
     void text(const char* section, const char* key, std::string& out)
@@ -142,7 +180,29 @@ ProfileResult parseVirtualFrameProfile(const IniFile& ini, const std::string& na
     r.number("Geometry", "FrameRate", p.frameRate, 1, 1000);
     r.number("Geometry", "ReferenceLevel", p.referenceLevel, 0, 255);
     r.number("Geometry", "Noise", p.noise, 0, 255);
+    r.elements("Faults", "DeadEmitters", p.deadEmitters);
+    r.elements("Faults", "DeadReceivers", p.deadReceivers);
+    r.elements("Faults", "WeakEmitters", p.weakEmitters);
+    r.elements("Faults", "WeakReceivers", p.weakReceivers);
+    r.elements("Faults", "DarkBoards", p.darkBoards);
     r.number("Faults", "StallAfterBytes", p.stallAfterBytes, -1, 0x7FFFFFFF);
+    r.real("Screen", "ScaleX", p.screenScaleX);
+    r.real("Screen", "ScaleY", p.screenScaleY);
+    r.real("Screen", "RotationDeg", p.screenRotationDeg);
+    r.real("Screen", "OffsetX", p.screenOffsetX);
+    r.real("Screen", "OffsetY", p.screenOffsetY);
+    if (r.error().empty() && (p.screenScaleX == 0 || p.screenScaleY == 0))
+        r.fail("Screen", p.screenScaleX == 0 ? "ScaleX" : "ScaleY", "must not be 0");
+    if (r.error().empty() && p.family == 0x40 && (p.xOffsets.back() < -1 || p.yOffsets.back() < -1))
+        r.fail("Geometry", "XOffsets/YOffsets", "family 0x40 needs a last layer offset of -1 or more (its boundary rows are offset + 1 long)");
+    for (const auto& [list, key] : {std::pair{&p.deadEmitters, "DeadEmitters"}, {&p.deadReceivers, "DeadReceivers"},
+                                    {&p.weakEmitters, "WeakEmitters"}, {&p.weakReceivers, "WeakReceivers"}})
+        for (const auto& e : *list)
+            if (r.error().empty() && e.index >= (e.axis == 'X' ? p.xPositions() : p.yPositions()))
+                r.fail("Faults", key, "position " + std::to_string(e.index) + " is not on the " + e.axis + " axis");
+    for (const auto& b : p.darkBoards)
+        if (r.error().empty() && (b.index < 1 || size_t(b.index) > (b.axis == 'X' ? p.xBoards.size() : p.yBoards.size())))
+            r.fail("Faults", "DarkBoards", std::string("board ") + b.axis + ":" + std::to_string(b.index) + " does not exist (boards count from 1)");
     if (r.error().empty() && p.family != 0x00 && p.family != 0x10 && p.family != 0x30 && p.family != 0x40)
         r.fail("Geometry", "Family", "must be 0x00, 0x10, 0x30 or 0x40");
     if (r.error().empty() && (p.xOffsets.empty() || p.yOffsets.empty()))

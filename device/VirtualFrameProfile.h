@@ -42,8 +42,19 @@ struct VirtualFrameProfile {
     int referenceLevel = 200;
     int noise = 2;
 
-    // [Faults]
+    // [Faults]: elements given as axis and position ("X:17"), boards as axis and number from 1.
+    struct Element {
+        char axis = 'X';  // 'X' or 'Y'
+        int index = 0;
+        bool operator==(const Element&) const = default;
+    };
+    std::vector<Element> deadEmitters, deadReceivers, weakEmitters, weakReceivers, darkBoards;
     long long stallAfterBytes = -1;  // stops taking reports after this many block-write bytes
+
+    // [Screen]: where the display sits under the frame. A point at screen logical position s is
+    // reported at frame logical position S·R·s + t.
+    double screenScaleX = 1.0, screenScaleY = 1.0, screenRotationDeg = 0.0;
+    double screenOffsetX = 0.0, screenOffsetY = 0.0;
 
     int xPositions() const;
     int yPositions() const;

@@ -27,9 +27,10 @@ struct SessionHarness {
         });
     }
 
+    // Frames run on the harness's simulated clock.
     std::string attach(VirtualFrameProfile profile = {})
     {
-        return backend.attach(std::make_shared<VirtualFrame>(std::move(profile)));
+        return backend.attach(std::make_shared<VirtualFrame>(std::move(profile), [this] { return int64_t(nowMs) * 1000; }));
     }
 
     void pumpWorker()

@@ -150,3 +150,50 @@ TEST_F(ConnectedFrame, ModeCommandIsKept)
 
 }  // namespace
 }  // namespace oculant
+
+namespace oculant {
+namespace {
+
+TEST(VirtualBeams, FaultsDarkenTheBeamsOfTheirElements)
+{
+    ProfileResult r = parse("[Geometry]\nXBoards=10,10\nYBoards=8\nXOffsets=0,2\nYOffsets=0\nNoise=0\n"
+                            "[Faults]\nDeadEmitters=X:5\nWeakReceivers=Y:3\nDarkBoards=X:2\n");
+    ASSERT_TRUE(r.ok) << r.error;
+    VirtualBeams beams(r.profile);
+    const std::vector<uint8_t> levels = beams.levels({}, false, 0);
+    auto at = [&](int row, int pos) { return int(levels[size_t(row < 2 ? row * 20 + pos : 40 + pos)]); };
+    // Layer 0: emitter = receiver position. Layer 1 (offset 2): emitter = receiver + 2.
+    EXPECT_LE(at(0, 5), 2);   // dead emitter 5, straight beam
+    EXPECT_LE(at(1, 3), 2);   // dead emitter 5 seen by receiver 3 of the slanted layer
+    EXPECT_EQ(at(1, 5), 200);
+    for (int p = 10; p < 20; ++p)
+        EXPECT_LE(at(0, p), 2) << "dark board 2 covers positions 10-19";
+    EXPECT_LE(at(1, 8), 2) << "receiver 8 sees emitter 10 of the dark board";
+    EXPECT_EQ(at(1, 18), 0) << "no beam: emitter 20 is off the axis";
+    EXPECT_EQ(at(2, 3), VirtualBeams::kWeakLevel);
+    EXPECT_EQ(at(2, 4), 200);
+}
+
+TEST(VirtualBeams, FaultsOutsideTheFrameAreRefused)
+{
+    EXPECT_FALSE(parse("[Faults]\nDeadEmitters=X:999\n").ok);
+    EXPECT_FALSE(parse("[Faults]\nDarkBoards=Y:0\n").ok);
+    EXPECT_FALSE(parse("[Faults]\nDeadReceivers=Z:1\n").ok);
+    EXPECT_FALSE(parse("[Geometry]\nFamily=0x40\nXOffsets=0,-3\n").ok);
+}
+
+TEST(VirtualFrameScreen, MisalignmentMapsScreenToFrame)
+{
+    ProfileResult r = parse("[Screen]\nScaleX=0.5\nScaleY=2\nRotationDeg=90\nOffsetX=1000\nOffsetY=-500\n");
+    ASSERT_TRUE(r.ok) << r.error;
+    VirtualFrame frame(r.profile);
+    // Rotating (1000, 0) by 90 degrees gives (0, 1000); scaled (0, 2000); shifted (1000, 1500).
+    auto [x, y] = frame.screenToFrameMm(1000, 0);
+    auto [ex, ey] = frame.logicalToMm(1000, 1500);
+    EXPECT_NEAR(x, ex, 1e-9);
+    EXPECT_NEAR(y, ey, 1e-9);
+    EXPECT_NEAR(frame.logicalToMm(32768, 0).first, frame.beams().widthMm(), 1e-9);
+}
+
+}  // namespace
+}  // namespace oculant
