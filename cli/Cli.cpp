@@ -18,6 +18,7 @@ struct Command {
 const Command kCommands[] = {
     {"list", "list [--json]                 frames found among the HID interfaces", runList},
     {"caps", "caps FILE|/dev/hidrawN [--json] HID capabilities of a report descriptor", runCaps},
+    {"record", "record --seconds S [--dir DIR] [--signal]  record the signal into an AD log", runRecord},
 };
 
 void printUsage(std::ostream& out)

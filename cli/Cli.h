@@ -37,6 +37,7 @@ int run(const std::vector<std::string>& argv, std::ostream& out, std::ostream& e
 // The commands, one file each.
 int runList(CommandContext& ctx);
 int runCaps(CommandContext& ctx);
+int runRecord(CommandContext& ctx);
 
 oculant::BackendOptions backendOptions(const GlobalOptions& global);
 

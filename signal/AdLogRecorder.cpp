@@ -58,14 +58,18 @@ std::string AdLogRecorder::logStep(const FrameHeader& header, const uint8_t* pay
         } else {
             if (!file_.create(directory_, clock_()))
                 return kLogCreateFailedText;
+            framesWritten_ = 0;
             appendStartBlocks(header, store);
         }
     }
-    if (requested && file_.isOpen())
+    const bool appending = requested && file_.isOpen();
+    if (appending)
         appendFrameBlock(text_, header, payload);
     remembered_ = requested;
     if (text_.size() > 0 && !file_.append(text_.data(), text_.size()))
         failure = writeFailure();
+    else if (appending)
+        ++framesWritten_;
     return failure;
 }
 

@@ -34,6 +34,8 @@ public:
     bool recording() const { return file_.isOpen(); }
     // The file of the current recording, or of the last one.
     const std::string& path() const { return file_.path(); }
+    // Frames appended to the current (or last) log, reference blocks not counted.
+    uint64_t framesWritten() const { return framesWritten_; }
     // The system's reason for the last failure.
     const std::string& lastError() const { return file_.error(); }
 
@@ -58,6 +60,7 @@ private:
     bool logOn_ = false;
     // The switch as it stood at the previous frame of type 0, 1 or 4.
     bool remembered_ = false;
+    uint64_t framesWritten_ = 0;
 };
 
 }  // namespace oculant

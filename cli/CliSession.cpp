@@ -1,0 +1,147 @@
+#include "cli/CliSession.h"
+
+#include <chrono>
+#include <csignal>
+#include <thread>
+
+namespace oculant::cli {
+
+std::atomic<bool> interrupted{false};
+
+namespace {
+
+void onSignal(int) { interrupted.store(true); }
+
+int64_t steadyMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// What the CLI keeps of what the main window would show.
+class StatusView : public SessionView {
+public:
+    explicit StatusView(std::string& status) : status_(status) {}
+    void onStatusText(const std::string& text) override { status_ = text; }
+
+private:
+    std::string& status_;
+};
+
+}  // namespace
+
+void installInterruptHandler()
+{
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+}
+
+std::unique_ptr<CliSession> CliSession::create(const GlobalOptions& options, std::string& error,
+                                               const std::string& logDirectory)
+{
+    std::unique_ptr<BackendSet> backends = makeBackends(backendOptions(options), error);
+    if (!backends)
+        return nullptr;
+    std::unique_ptr<CliSession> s(new CliSession(std::move(backends), logDirectory));
+    s->wantedDevice_ = options.device.value_or("");
+    return s;
+}
+
+CliSession::CliSession(std::unique_ptr<BackendSet> backends, const std::string& logDirectory)
+    : backends_(std::move(backends)), processor_(store_, logDirectory)
+{
+    session_ = std::make_unique<DeviceSession>(backends_->composite, HIDTalk::Threading::Thread);
+    view_ = std::make_unique<StatusView>(lastStatus_);
+    session_->setView(view_.get());
+    session_->setFrameSink([this](const uint8_t* data, uint32_t length) {
+        const FrameResult r = processor_.ProcessFrame(data, length);
+        if (!r.logError.empty())
+            lastStatus_ = r.logError;
+    });
+    // Arrival and removal come from the backends' callbacks on this thread.
+    backends_->composite.setChangeCallback([this](DeviceChange c, const std::string&) {
+        session_->DeviceChangeHook(kWmDeviceChange, c == DeviceChange::Arrival ? kDbtDeviceArrival : kDbtDeviceRemoveComplete);
+    });
+    startMs_ = steadyMs();
+}
+
+CliSession::~CliSession() { close(); }
+
+void CliSession::tick(int64_t now)
+{
+    for (HidBackend* b : backends_->composite.backends())
+        if (b->changeNotifierFd() >= 0)
+            b->processChangeEvents();
+    if (now - lastDrain_ >= DeviceSession::kDrainIntervalMs) {
+        lastDrain_ = now;
+        session_->drainTick();
+    }
+    if (now - lastProbe_ >= DeviceSession::kProbeIntervalMs) {
+        lastProbe_ = now;
+        if (session_->probeTimerEnabled())
+            session_->probeTick();
+    }
+    if (now - lastInfo_ >= DeviceSession::kInfoIntervalMs) {
+        lastInfo_ = now;
+        if (session_->infoTimerEnabled())
+            session_->infoTick();
+    }
+}
+
+bool CliSession::runFor(int ms, const std::function<bool()>& done)
+{
+    const int64_t end = steadyMs() + ms;
+    for (;;) {
+        const int64_t now = steadyMs();
+        tick(now);
+        if (done && done())
+            return true;
+        if (now >= end || interrupted.load())
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+bool CliSession::connect(int timeoutMs, std::string& error)
+{
+    session_->RescanDevices();
+    const bool connected = runFor(timeoutMs, [&] {
+        return session_->connected() && !session_->probeTimerEnabled();
+    });
+    if (!connected) {
+        error = interrupted.load() ? "interrupted" : "no touch frame connected";
+        for (const EnumerationProblem& p : session_->talk().enumerationProblems())
+            error += "\n" + p.path + ": " + (p.failure == OpenFailure::PermissionDenied ? "permission denied" : "cannot be opened") +
+                     (p.detail.empty() ? "" : " (" + p.detail + ")");
+        return false;
+    }
+    if (!wantedDevice_.empty()) {
+        const auto& list = session_->talk().devices();
+        int index = -1;
+        for (size_t i = 0; i < list.size(); ++i)
+            if (list[i].path == wantedDevice_)
+                index = int(i);
+        if (index < 0) {
+            error = wantedDevice_ + " is not a connected touch frame";
+            return false;
+        }
+        const std::string message = session_->ComboBox1Change(index, list[size_t(index)].path);
+        if (!message.empty()) {
+            error = message;
+            return false;
+        }
+    }
+    // Let the information sequence that connecting started finish.
+    runFor(2000, [&] { return !session_->infoTimerEnabled(); });
+    return session_->connected();
+}
+
+void CliSession::close()
+{
+    if (closed_)
+        return;
+    closed_ = true;
+    session_->close();
+}
+
+}  // namespace oculant::cli

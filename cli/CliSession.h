@@ -1,0 +1,63 @@
+#pragma once
+// A connected frame for a CLI command: the backends, the device session with its worker thread,
+// the signal store and frame processor, and the main window's timers run on the steady clock.
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+
+#include "cli/Cli.h"
+#include "device/BackendSet.h"
+#include "device/DeviceSession.h"
+#include "signal/FrameProcessor.h"
+
+namespace oculant::cli {
+
+// Set by SIGINT/SIGTERM while a command runs; loops end early and clean up.
+extern std::atomic<bool> interrupted;
+void installInterruptHandler();
+
+class CliSession {
+public:
+    // Builds the backends; on a bad profile returns null with the error.
+    static std::unique_ptr<CliSession> create(const GlobalOptions& options, std::string& error,
+                                              const std::string& logDirectory = ".");
+    ~CliSession();
+
+    // Scans and runs the connection probe (and --device choice) until a frame is connected and
+    // its information sequence has ended, or the time-out passes. On failure says why.
+    bool connect(int timeoutMs, std::string& error);
+    // Runs the timers for up to `ms` milliseconds, returning early (true) once done() says so.
+    // Returns false when the time ran out or the user interrupted.
+    bool runFor(int ms, const std::function<bool()>& done = {});
+    // Queues mode 0 and lets the worker write it, then stops the worker.
+    void close();
+
+    DeviceSession& session() { return *session_; }
+    SignalStore& store() { return store_; }
+    FrameProcessor& processor() { return processor_; }
+    BackendSet& backends() { return *backends_; }
+    // The virtual frame, when the command runs on one; null otherwise.
+    std::shared_ptr<VirtualFrame> virtualFrame() const { return backends_->virtualFrame; }
+    // Text the status bar would have shown (information answers, log errors).
+    const std::string& lastStatus() const { return lastStatus_; }
+
+private:
+    CliSession(std::unique_ptr<BackendSet> backends, const std::string& logDirectory);
+    void tick(int64_t nowMs);
+
+    std::unique_ptr<BackendSet> backends_;
+    std::unique_ptr<DeviceSession> session_;
+    SignalStore store_;
+    FrameProcessor processor_;
+    std::unique_ptr<SessionView> view_;
+    std::string lastStatus_;
+    std::string wantedDevice_;
+    int64_t startMs_ = 0;
+    int64_t lastDrain_ = 0, lastProbe_ = 0, lastInfo_ = 0;
+    bool closed_ = false;
+};
+
+}  // namespace oculant::cli

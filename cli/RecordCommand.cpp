@@ -1,0 +1,105 @@
+// oculant-cli record: stream the signal and record it into an AD log, as Record Data does.
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <ostream>
+
+#include "cli/Cli.h"
+#include "cli/CliSession.h"
+
+namespace oculant::cli {
+
+namespace {
+
+// One line per layer of the current signal: what a technician looks at first.
+void printSignalSummary(const SignalStore& store, std::ostream& out)
+{
+    for (int row = 0; row < store.layerCount(); ++row) {
+        const auto r = store.row(kPlaneCurrent, row);
+        const bool xLayer = row < store.bX();
+        const int layer = xLayer ? row : row - store.bX();
+        const int offset = store.rowOffset(row);
+        int lo = 255, hi = 0, beams = 0;
+        long sum = 0;
+        for (size_t p = 0; p < r.size(); ++p) {
+            if (!layerHasBeam(int(p), offset, int(r.size())))
+                continue;
+            lo = std::min<int>(lo, r[p]);
+            hi = std::max<int>(hi, r[p]);
+            sum += r[p];
+            ++beams;
+        }
+        char line[128];
+        std::snprintf(line, sizeof line, "%c%-2d offset %+3d  beams %4d  min %3d  mean %5.1f  max %3d\n",
+                      xLayer ? 'X' : 'Y', layer, offset, beams, beams ? lo : 0, beams ? double(sum) / beams : 0.0,
+                      beams ? hi : 0);
+        out << line;
+    }
+}
+
+}  // namespace
+
+int runRecord(CommandContext& ctx)
+{
+    const std::optional<std::string> seconds = takeOption(ctx.args, "--seconds");
+    const std::string dir = takeOption(ctx.args, "--dir").value_or(".");
+    const bool summary = takeFlag(ctx.args, "--signal");
+    if (!seconds || !ctx.args.empty()) {
+        ctx.err << "usage: oculant-cli record --seconds S [--dir DIR] [--signal]\n";
+        return kExitUsage;
+    }
+    char* end = nullptr;
+    const double s = std::strtod(seconds->c_str(), &end);
+    if (*end != '\0' || !(s > 0) || s > 24 * 3600) {
+        ctx.err << "oculant-cli record: --seconds wants a number of seconds above 0, not '" << *seconds << "'\n";
+        return kExitUsage;
+    }
+    std::error_code ec;
+    if (!std::filesystem::is_directory(dir, ec)) {
+        ctx.err << "oculant-cli record: " << dir << " is not a folder\n";
+        return kExitFailed;
+    }
+
+    std::string error;
+    std::unique_ptr<CliSession> cs = CliSession::create(ctx.global, error, dir);
+    if (!cs) {
+        ctx.err << "oculant-cli: " << error << "\n";
+        return kExitFailed;
+    }
+    installInterruptHandler();
+    if (!cs->connect(10000, error)) {
+        ctx.err << "oculant-cli record: " << error << "\n";
+        return kExitNoFrame;
+    }
+    DeviceSession& session = cs->session();
+    // As the Record Data button: run the frame if it is stopped, then the signal stream.
+    if (session.records().runState() != 1)
+        session.talk().SendCommand(protocol::kCmdRun);
+    session.sendModeStream(protocol::kModeSignal);
+    cs->processor().recorder().setLogOn(true);
+    std::string failure;
+    cs->runFor(int(s * 1000), [&] {
+        failure = cs->lastStatus();
+        return failure.rfind("log ", 0) == 0;  // a log error ends the recording
+    });
+    // Switching off takes effect with the next frame of the stream; give it one.
+    cs->processor().recorder().setLogOn(false);
+    cs->runFor(1000, [&] { return !cs->processor().recorder().recording(); });
+    cs->close();
+
+    const AdLogRecorder& rec = cs->processor().recorder();
+    if (rec.path().empty()) {
+        ctx.err << "oculant-cli record: no log was written" << (failure.empty() ? " (no signal frame arrived)" : ": " + failure) << "\n";
+        return kExitFailed;
+    }
+    ctx.out << rec.path() << "\n" << rec.framesWritten() << " frames\n";
+    if (summary)
+        printSignalSummary(cs->store(), ctx.out);
+    if (!failure.empty() && failure.rfind("log ", 0) == 0) {
+        ctx.err << "oculant-cli record: " << failure << "\n";
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+}  // namespace oculant::cli

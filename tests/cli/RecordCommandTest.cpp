@@ -1,0 +1,72 @@
+// oculant-cli record on the virtual frame: a real worker thread, real time, a real file.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "cli/Cli.h"
+
+namespace oculant {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct RecordCli : ::testing::Test {
+    fs::path dir;
+    void SetUp() override
+    {
+        dir = fs::temp_directory_path() / ("oculant-record-" + std::to_string(::getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    int run(std::vector<std::string> args, std::string& out, std::string& err)
+    {
+        std::ostringstream o, e;
+        const int rc = cli::run(args, o, e);
+        out = o.str();
+        err = e.str();
+        return rc;
+    }
+};
+
+TEST_F(RecordCli, WritesOneLogOfTheProfileFamilyWithAboutRateTimesSecondsFrames)
+{
+    const fs::path profile = dir / "profile.ini";
+    std::ofstream(profile) << "[Geometry]\nFamily=0x40\nXOffsets=0,-3,2\nYOffsets=0,-2,1\nFrameRate=40\n";
+    const fs::path logs = dir / "logs";
+    fs::create_directories(logs);
+    std::string out, err;
+    ASSERT_EQ(run({"--virtual-frame=" + profile.string(), "record", "--seconds", "1.5", "--dir", logs.string()}, out, err), 0)
+        << err;
+    std::vector<fs::path> files;
+    for (const auto& e : fs::directory_iterator(logs))
+        files.push_back(e.path());
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_NE(out.find(files[0].string()), std::string::npos) << out;
+    std::ifstream in(files[0]);
+    std::string first;
+    std::getline(in, first);
+    EXPECT_EQ(first, "AD Log Data Version 5.0");
+    // The count printed on the second line: 1.5 s at 40 frames per second, plus the reference
+    // and threshold frames sent when the stream starts; generous for a loaded machine.
+    const long frames = std::stol(out.substr(out.find('\n') + 1));
+    EXPECT_GE(frames, 45);
+    EXPECT_LE(frames, 70);
+}
+
+TEST_F(RecordCli, RefusesBadArgumentsAndMissingFolders)
+{
+    std::string out, err;
+    EXPECT_EQ(run({"--virtual-frame", "record"}, out, err), cli::kExitUsage);
+    EXPECT_EQ(run({"--virtual-frame", "record", "--seconds", "abc"}, out, err), cli::kExitUsage);
+    EXPECT_EQ(run({"--virtual-frame", "record", "--seconds", "1", "--dir", (dir / "missing").string()}, out, err),
+              cli::kExitFailed);
+    EXPECT_NE(err.find("not a folder"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace oculant
