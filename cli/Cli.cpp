@@ -18,6 +18,7 @@ struct Command {
 const Command kCommands[] = {
     {"list", "list [--json]                 frames found among the HID interfaces", runList},
     {"caps", "caps FILE|/dev/hidrawN [--json] HID capabilities of a report descriptor", runCaps},
+    {"info", "info [--json]                 what the frame says about itself, as the Status group shows it", runInfo},
     {"record", "record --seconds S [--dir DIR] [--signal]  record the signal into an AD log", runRecord},
 };
 
@@ -27,6 +28,7 @@ void printUsage(std::ostream& out)
            "COMMAND [ARGS]\n\ncommands:\n";
     for (const Command& c : kCommands)
         out << "  " << c.synopsis << "\n";
+    out << "\n--simulated-time runs the virtual frame on a simulated clock, as fast as the machine goes.\n";
     out << "\n--virtual-frame adds the built-in virtual frame (virtual:0), with the default or the "
            "given profile file.\n";
 }
@@ -38,6 +40,10 @@ BackendOptions backendOptions(const GlobalOptions& global)
     BackendOptions o;
     o.virtualFrame = global.virtualFrame;
     o.virtualProfile = global.virtualProfile;
+    if (global.simulatedTime) {
+        o.hidraw = false;
+        o.virtualReads = VirtualBackend::Reads::NonBlocking;
+    }
     return o;
 }
 
@@ -77,6 +83,8 @@ int run(const std::vector<std::string>& argv, std::ostream& out, std::ostream& e
         if (a == "-h" || a == "--help") {
             printUsage(out);
             return kExitOk;
+        } else if (a == "--simulated-time") {
+            global.simulatedTime = true;
         } else if (a == "--virtual-frame") {
             global.virtualFrame = true;
         } else if (a.rfind("--virtual-frame=", 0) == 0) {
@@ -98,6 +106,10 @@ int run(const std::vector<std::string>& argv, std::ostream& out, std::ostream& e
     }
     if (i == argv.size()) {
         printUsage(err);
+        return kExitUsage;
+    }
+    if (global.simulatedTime && !global.virtualFrame) {
+        err << "oculant-cli: --simulated-time works only with --virtual-frame\n";
         return kExitUsage;
     }
     const std::string name = argv[i];

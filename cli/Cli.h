@@ -18,6 +18,9 @@ struct GlobalOptions {
     std::string virtualProfile;       // empty: the built-in default profile
     std::optional<std::string> device;  // --device PATH
     std::string language;             // --language NAME
+    // --simulated-time: the virtual frame and the timers run on a simulated clock, as fast as
+    // the machine goes (tests and demos; virtual frame only).
+    bool simulatedTime = false;
 };
 
 // What a command sees: the global options, its own arguments, and where to print.
@@ -37,6 +40,7 @@ int run(const std::vector<std::string>& argv, std::ostream& out, std::ostream& e
 // The commands, one file each.
 int runList(CommandContext& ctx);
 int runCaps(CommandContext& ctx);
+int runInfo(CommandContext& ctx);
 int runRecord(CommandContext& ctx);
 
 oculant::BackendOptions backendOptions(const GlobalOptions& global);

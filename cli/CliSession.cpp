@@ -39,18 +39,24 @@ void installInterruptHandler()
 std::unique_ptr<CliSession> CliSession::create(const GlobalOptions& options, std::string& error,
                                                const std::string& logDirectory)
 {
-    std::unique_ptr<BackendSet> backends = makeBackends(backendOptions(options), error);
+    BackendOptions backendOpts = backendOptions(options);
+    auto simulatedMs = std::make_shared<std::atomic<int64_t>>(0);
+    if (options.simulatedTime)
+        backendOpts.virtualClock = [simulatedMs] { return simulatedMs->load() * 1000; };
+    std::unique_ptr<BackendSet> backends = makeBackends(backendOpts, error);
     if (!backends)
         return nullptr;
-    std::unique_ptr<CliSession> s(new CliSession(std::move(backends), logDirectory));
+    std::unique_ptr<CliSession> s(new CliSession(std::move(backends), logDirectory, options.simulatedTime));
+    s->simulatedMs_ = simulatedMs;
     s->wantedDevice_ = options.device.value_or("");
     return s;
 }
 
-CliSession::CliSession(std::unique_ptr<BackendSet> backends, const std::string& logDirectory)
-    : backends_(std::move(backends)), processor_(store_, logDirectory)
+CliSession::CliSession(std::unique_ptr<BackendSet> backends, const std::string& logDirectory, bool simulated)
+    : backends_(std::move(backends)), processor_(store_, logDirectory), simulated_(simulated)
 {
-    session_ = std::make_unique<DeviceSession>(backends_->composite, HIDTalk::Threading::Thread);
+    session_ = std::make_unique<DeviceSession>(backends_->composite,
+                                               simulated ? HIDTalk::Threading::Manual : HIDTalk::Threading::Thread);
     view_ = std::make_unique<StatusView>(lastStatus_);
     session_->setView(view_.get());
     session_->setFrameSink([this](const uint8_t* data, uint32_t length) {
@@ -63,6 +69,14 @@ CliSession::CliSession(std::unique_ptr<BackendSet> backends, const std::string& 
         session_->DeviceChangeHook(kWmDeviceChange, c == DeviceChange::Arrival ? kDbtDeviceArrival : kDbtDeviceRemoveComplete);
     });
     startMs_ = steadyMs();
+}
+
+int64_t CliSession::nowMs() const { return simulated_ ? simulatedMs_->load() : steadyMs(); }
+
+void CliSession::pumpWorker()
+{
+    for (int i = 0; i < 10000 && session_->talk().workerPass(); ++i) {
+    }
 }
 
 CliSession::~CliSession() { close(); }
@@ -90,15 +104,20 @@ void CliSession::tick(int64_t now)
 
 bool CliSession::runFor(int ms, const std::function<bool()>& done)
 {
-    const int64_t end = steadyMs() + ms;
+    const int64_t end = nowMs() + ms;
     for (;;) {
-        const int64_t now = steadyMs();
+        if (simulated_)
+            pumpWorker();
+        const int64_t now = nowMs();
         tick(now);
         if (done && done())
             return true;
         if (now >= end || interrupted.load())
             return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (simulated_)
+            simulatedMs_->fetch_add(5);
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
 }
 
@@ -141,7 +160,7 @@ void CliSession::close()
     if (closed_)
         return;
     closed_ = true;
-    session_->close();
+    session_->close();  // a manual worker writes what is queued inside close
 }
 
 }  // namespace oculant::cli

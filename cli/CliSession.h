@@ -45,8 +45,10 @@ public:
     const std::string& lastStatus() const { return lastStatus_; }
 
 private:
-    CliSession(std::unique_ptr<BackendSet> backends, const std::string& logDirectory);
+    CliSession(std::unique_ptr<BackendSet> backends, const std::string& logDirectory, bool simulated);
     void tick(int64_t nowMs);
+    int64_t nowMs() const;
+    void pumpWorker();
 
     std::unique_ptr<BackendSet> backends_;
     std::unique_ptr<DeviceSession> session_;
@@ -58,6 +60,9 @@ private:
     int64_t startMs_ = 0;
     int64_t lastDrain_ = 0, lastProbe_ = 0, lastInfo_ = 0;
     bool closed_ = false;
+    // Simulated time: the worker is stepped here and the clock only moves when runFor moves it.
+    bool simulated_ = false;
+    std::shared_ptr<std::atomic<int64_t>> simulatedMs_;
 };
 
 }  // namespace oculant::cli

@@ -22,8 +22,8 @@ std::unique_ptr<BackendSet> makeBackends(const BackendOptions& options, std::str
             }
             profile = loaded.profile;
         }
-        b->virtualBackend = std::make_unique<VirtualBackend>();
-        b->virtualFrame = std::make_shared<VirtualFrame>(profile);
+        b->virtualBackend = std::make_unique<VirtualBackend>(options.virtualReads);
+        b->virtualFrame = std::make_shared<VirtualFrame>(profile, options.virtualClock);
         b->virtualBackend->attach(b->virtualFrame);
         b->composite.add(b->virtualBackend.get());
     }

@@ -14,6 +14,9 @@ struct BackendOptions {
     bool virtualFrame = false;
     std::string virtualProfile;  // empty: the built-in default profile
     bool hidraw = true;          // real frames too
+    // How the virtual frame's reads wait, and its clock (default: the steady clock).
+    VirtualBackend::Reads virtualReads = VirtualBackend::Reads::Blocking;
+    VirtualFrame::Clock virtualClock;
 };
 
 struct BackendSet {

@@ -256,6 +256,8 @@ void VirtualFrame::produceDueLocked(int64_t nowUs)
     if (owed > streamFrames_ + 4)
         streamFrames_ = owed - 4;
     for (; streamFrames_ < owed; ++streamFrames_) {
+        // The scene as it is at this scan's own time.
+        advanceSweepLocked(streamStartUs_ + int64_t(streamFrames_) * 1000000 / profile_.frameRate);
         if (mode_ == kModeTouchReports) {
             if (!fingers_.empty() || !lifted_.empty())
                 queueFrameLocked(touchFrameLocked());
@@ -326,6 +328,11 @@ void VirtualFrame::queueFrameLocked(const std::vector<uint8_t>& frame)
 int VirtualFrame::fingerDown(double xMm, double yMm, double radiusMm)
 {
     std::lock_guard lock(mutex_);
+    return fingerDownLocked(xMm, yMm, radiusMm);
+}
+
+int VirtualFrame::fingerDownLocked(double xMm, double yMm, double radiusMm)
+{
     int id = 1;
     while (std::any_of(fingers_.begin(), fingers_.end(), [&](const VirtualFinger& f) { return f.id == id; }))
         ++id;
@@ -344,6 +351,11 @@ void VirtualFrame::moveFinger(int id, double xMm, double yMm)
 void VirtualFrame::fingerUp(int id)
 {
     std::lock_guard lock(mutex_);
+    fingerUpLocked(id);
+}
+
+void VirtualFrame::fingerUpLocked(int id)
+{
     auto it = std::find_if(fingers_.begin(), fingers_.end(), [&](const VirtualFinger& f) { return f.id == id; });
     if (it == fingers_.end())
         return;
@@ -358,6 +370,39 @@ void VirtualFrame::fingerUp(int id)
     r.id = uint8_t(f.id);
     r.state = 8;
     lifted_.push_back(r);
+}
+
+void VirtualFrame::startSweep(double speedMmPerS)
+{
+    std::lock_guard lock(mutex_);
+    sweep_.emplace(beams_.widthMm(), beams_.heightMm(), speedMmPerS);
+    sweepStartUs_ = clock_();
+}
+
+bool VirtualFrame::sweepRunning() const
+{
+    std::lock_guard lock(mutex_);
+    return sweep_.has_value();
+}
+
+void VirtualFrame::advanceSweepLocked(int64_t atUs)
+{
+    if (!sweep_)
+        return;
+    const double t = double(atUs - sweepStartUs_) / 1e6;
+    const auto at = sweep_->fingerAt(t);
+    if (at && sweepFinger_ == 0) {
+        sweepFinger_ = fingerDownLocked(at->first, at->second, 4.0);
+    } else if (at) {
+        for (VirtualFinger& f : fingers_)
+            if (f.id == sweepFinger_)
+                f.xMm = at->first, f.yMm = at->second;
+    } else if (sweepFinger_ != 0) {
+        fingerUpLocked(sweepFinger_);
+        sweepFinger_ = 0;
+    }
+    if (t > sweep_->durationSeconds())
+        sweep_.reset();
 }
 
 std::vector<VirtualFinger> VirtualFrame::fingers() const

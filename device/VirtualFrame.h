@@ -19,6 +19,7 @@
 #include "device/Protocol.h"
 #include "device/VirtualBeams.h"
 #include "device/VirtualFrameProfile.h"
+#include "device/VirtualSweep.h"
 #include "signal/SignalFrameBuilder.h"
 
 namespace oculant {
@@ -57,6 +58,10 @@ public:
     void moveFinger(int id, double xMm, double yMm);
     void fingerUp(int id);
     std::vector<VirtualFinger> fingers() const;
+    // Starts the scripted sweep of the emitter/receiver test, paced by the frame's clock; it
+    // uses its own finger and ends by itself.
+    void startSweep(double speedMmPerS = VirtualSweep::kDefaultSpeedMmPerS);
+    bool sweepRunning() const;
     const VirtualBeams& beams() const { return beams_; }
     // Where a point of the display lands on the frame, through the profile's [Screen]
     // misalignment: screen logical units (0-32767) in, frame millimetres out.
@@ -90,6 +95,9 @@ private:
     std::vector<uint8_t> liveFrameLocked();
     std::vector<uint8_t> touchFrameLocked();
     int64_t nextDueLocked() const;
+    void advanceSweepLocked(int64_t atUs);
+    int fingerDownLocked(double xMm, double yMm, double radiusMm);
+    void fingerUpLocked(int id);
 
     VirtualFrameProfile profile_;
     Clock clock_;
@@ -115,6 +123,9 @@ private:
     uint64_t streamFrames_ = 0;  // frames owed since the stream started that were produced
     uint64_t framesStreamed_ = 0;
     uint64_t reportsLost_ = 0;
+    std::optional<VirtualSweep> sweep_;
+    int64_t sweepStartUs_ = 0;
+    int sweepFinger_ = 0;  // its touch id while it is on the glass, else 0
 };
 
 }  // namespace oculant
