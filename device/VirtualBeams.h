@@ -2,11 +2,11 @@
 // The physics of the virtual frame: beams between emitters and receivers on opposite edges,
 // attenuated by the fingers they pass, with element faults and a little noise.
 //
-// Geometry (millimetres, origin at the corner where both axes start): positions are 5.96 mm
-// apart, position p sits at (p + 0.5) x 5.96 along its edge. An X beam of a layer with offset o
-// runs from emitter e on the bottom edge (y = 0) to receiver r = e - o on the top edge
-// (y = height); a Y beam from emitter e on the left edge (x = 0) to receiver r = e - o on the
-// right edge (x = width). The sample at position r of a layer is the beam that ends at receiver
+// Geometry (millimetres, origin at the corner where both axes start, x and y growing as the
+// frame's logical coordinates do): positions are 5.96 mm apart, position p sits at
+// (p + 0.5) x 5.96 along its edge. An X beam of a layer with offset o runs from emitter e on the
+// edge y = 0 to receiver r = e - o on the edge y = height; a Y beam from emitter e on the edge
+// x = 0 to receiver r = e - o on the edge x = width. The sample at position r of a layer is the beam that ends at receiver
 // r, which exists when its emitter r + o lies on the axis.
 
 #include <cstdint>

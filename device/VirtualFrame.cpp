@@ -221,6 +221,8 @@ void VirtualFrame::blockWriteLocked(const uint8_t* report)
 namespace {
 bool streamsSignal(uint8_t mode) { return mode == 1 || mode == 4; }
 constexpr uint8_t kModeTouchReports = 3;
+constexpr uint8_t kTouchContact = 9;
+constexpr uint8_t kTouchReleased = 8;
 }  // namespace
 
 void VirtualFrame::startStreamLocked(int64_t nowUs)
@@ -274,20 +276,25 @@ std::vector<uint8_t> VirtualFrame::liveFrameLocked()
     return signalBuilder_.liveScan(levels, boundary);
 }
 
+TouchRecord VirtualFrame::touchRecordOf(const VirtualFinger& f, uint8_t state) const
+{
+    // Positions and sizes in logical units: 32768 spans the frame's width or height.
+    auto logical = [](double mm, double span) { return int16_t(std::clamp(std::lround(mm / span * 32768.0), 0L, 32767L)); };
+    TouchRecord r;
+    r.x = logical(f.xMm, beams_.widthMm());
+    r.y = logical(f.yMm, beams_.heightMm());
+    r.width = logical(2 * f.radiusMm, beams_.widthMm());
+    r.height = logical(2 * f.radiusMm, beams_.heightMm());
+    r.id = uint8_t(f.id);
+    r.state = state;
+    return r;
+}
+
 std::vector<uint8_t> VirtualFrame::touchFrameLocked()
 {
     std::vector<TouchRecord> records;
-    auto logical = [](double mm, double span) { return int16_t(std::clamp(std::lround(mm / span * 32768.0), 0L, 32767L)); };
-    for (const VirtualFinger& f : fingers_) {
-        TouchRecord r;
-        r.x = logical(f.xMm, beams_.widthMm());
-        r.y = logical(f.yMm, beams_.heightMm());
-        r.width = logical(2 * f.radiusMm, beams_.widthMm());
-        r.height = logical(2 * f.radiusMm, beams_.heightMm());
-        r.id = uint8_t(f.id);
-        r.state = 9;
-        records.push_back(r);
-    }
+    for (const VirtualFinger& f : fingers_)
+        records.push_back(touchRecordOf(f, kTouchContact));
     records.insert(records.end(), lifted_.begin(), lifted_.end());
     lifted_.clear();
     if (records.size() > kMaxTouchRecords)
@@ -359,17 +366,8 @@ void VirtualFrame::fingerUpLocked(int id)
     auto it = std::find_if(fingers_.begin(), fingers_.end(), [&](const VirtualFinger& f) { return f.id == id; });
     if (it == fingers_.end())
         return;
-    const VirtualFinger f = *it;
+    lifted_.push_back(touchRecordOf(*it, kTouchReleased));
     fingers_.erase(it);
-    auto logical = [](double mm, double span) { return int16_t(std::clamp(std::lround(mm / span * 32768.0), 0L, 32767L)); };
-    TouchRecord r;
-    r.x = logical(f.xMm, beams_.widthMm());
-    r.y = logical(f.yMm, beams_.heightMm());
-    r.width = logical(2 * f.radiusMm, beams_.widthMm());
-    r.height = logical(2 * f.radiusMm, beams_.heightMm());
-    r.id = uint8_t(f.id);
-    r.state = 8;
-    lifted_.push_back(r);
 }
 
 void VirtualFrame::startSweep(double speedMmPerS)

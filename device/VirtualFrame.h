@@ -94,6 +94,7 @@ private:
     void queueFrameLocked(const std::vector<uint8_t>& frame);
     std::vector<uint8_t> liveFrameLocked();
     std::vector<uint8_t> touchFrameLocked();
+    TouchRecord touchRecordOf(const VirtualFinger& finger, uint8_t state) const;
     int64_t nextDueLocked() const;
     void advanceSweepLocked(int64_t atUs);
     int fingerDownLocked(double xMm, double yMm, double radiusMm);

@@ -41,17 +41,12 @@ public:
         if (!text || text->empty())
             return;
         std::vector<int> values;
-        size_t start = 0;
-        while (start <= text->size()) {
-            size_t comma = text->find(',', start);
-            if (comma == std::string::npos)
-                comma = text->size();
-            std::optional<long long> v = parseNumber(text->substr(start, comma - start));
+        for (const std::string& item : splitCommas(*text)) {
+            std::optional<long long> v = parseNumber(item);
             if (!v || *v < lo || *v > hi)
                 return fail(section, key, "'" + *text + "' must be a comma-separated list of numbers from " +
                                               std::to_string(lo) + " to " + std::to_string(hi));
             values.push_back(int(*v));
-            start = comma + 1;
         }
         out = values;
     }
@@ -62,12 +57,7 @@ public:
         if (!text || text->empty())
             return;
         std::vector<VirtualFrameProfile::Element> items;
-        size_t start = 0;
-        while (start <= text->size()) {
-            size_t comma = text->find(',', start);
-            if (comma == std::string::npos)
-                comma = text->size();
-            std::string item = text->substr(start, comma - start);
+        for (std::string item : splitCommas(*text)) {
             item.erase(0, item.find_first_not_of(" \t"));
             const size_t colon = item.find(':');
             std::optional<long long> index = colon == std::string::npos ? std::nullopt : parseNumber(item.substr(colon + 1));
@@ -75,7 +65,6 @@ public:
             if (colon != 1 || (axis != 'X' && axis != 'Y') || !index || *index < 0 || *index > 0xFFFF)
                 return fail(section, key, "'" + item + "' must be an axis and a number, like X:17 or Y:3");
             items.push_back({axis, int(*index)});
-            start = comma + 1;
         }
         out = items;
     }
@@ -106,6 +95,16 @@ public:
             error_ = name_ + ": [" + section + "] " + key + ": " + what;
     }
     const std::string& error() const { return error_; }
+
+    static std::vector<std::string> splitCommas(const std::string& text)
+    {
+        std::vector<std::string> items;
+        size_t start = 0;
+        for (size_t comma; (comma = text.find(',', start)) != std::string::npos; start = comma + 1)
+            items.push_back(text.substr(start, comma - start));
+        items.push_back(text.substr(start));
+        return items;
+    }
 
     static std::optional<long long> parseNumber(std::string s)
     {
@@ -193,7 +192,7 @@ ProfileResult parseVirtualFrameProfile(const IniFile& ini, const std::string& na
     r.real("Screen", "OffsetY", p.screenOffsetY);
     if (r.error().empty() && (p.screenScaleX == 0 || p.screenScaleY == 0))
         r.fail("Screen", p.screenScaleX == 0 ? "ScaleX" : "ScaleY", "must not be 0");
-    if (r.error().empty() && p.family == 0x40 && (p.xOffsets.back() < -1 || p.yOffsets.back() < -1))
+    if (r.error().empty() && p.family == 0x40 && !p.xOffsets.empty() && !p.yOffsets.empty() && (p.xOffsets.back() < -1 || p.yOffsets.back() < -1))
         r.fail("Geometry", "XOffsets/YOffsets", "family 0x40 needs a last layer offset of -1 or more (its boundary rows are offset + 1 long)");
     for (const auto& [list, key] : {std::pair{&p.deadEmitters, "DeadEmitters"}, {&p.deadReceivers, "DeadReceivers"},
                                     {&p.weakEmitters, "WeakEmitters"}, {&p.weakReceivers, "WeakReceivers"}})

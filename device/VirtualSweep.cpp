@@ -17,7 +17,7 @@ std::optional<std::pair<double, double>> VirtualSweep::fingerAt(double t) const
 {
     if (t < 0)
         return std::nullopt;
-    // X emitters (bottom edge), X receivers (top), Y emitters (left), Y receivers (right).
+    // X emitters (edge y = 0), X receivers (y = height), Y emitters (x = 0), Y receivers (x = width).
     struct Edge {
         bool alongX;
         double fixed;
