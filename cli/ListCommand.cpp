@@ -76,8 +76,9 @@ int runList(CommandContext& ctx)
             ctx.err << " (" << p.detail << ")";
         ctx.err << "\n";
         if (p.failure == OpenFailure::PermissionDenied)
-            ctx.err << "  Fix: install data/70-oculant.rules into /etc/udev/rules.d/, run "
-                       "'udevadm control --reload && udevadm trigger', then unplug and re-plug the frame.\n";
+            ctx.err << "  Fix: list the frame's vendor and product ids in data/70-oculant.rules, install it into "
+                       "/etc/udev/rules.d/, run 'sudo udevadm control --reload && sudo udevadm trigger', then "
+                       "unplug and re-plug the frame. Do not run Oculant as root.\n";
     }
     return talk.devices().empty() && !talk.enumerationProblems().empty() ? kExitNoFrame : kExitOk;
 }
