@@ -84,6 +84,8 @@ double VirtualBeams::transmission(char axis, int layer, int receiver, const std:
     const double r = (receiver + 0.5) * kPitchMm;
     double through = 1.0;
     for (const VirtualFinger& f : fingers) {
+        if (f.lifting)
+            continue;
         const double d = axis == 'X' ? segmentDistance(f.xMm, f.yMm, e, 0, r, heightMm())
                                      : segmentDistance(f.xMm, f.yMm, 0, e, widthMm(), r);
         const double covered = std::clamp((f.radiusMm + kBeamHalfWidthMm - d) / (2 * kBeamHalfWidthMm), 0.0, 1.0);

@@ -21,6 +21,7 @@ struct VirtualFinger {
     double xMm = 0;
     double yMm = 0;
     double radiusMm = 4.0;
+    bool lifting = false;  // off the glass; reported once more with its release, then gone
 };
 
 class VirtualBeams {

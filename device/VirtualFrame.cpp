@@ -13,6 +13,11 @@ using namespace protocol;
 
 namespace {
 
+bool streamsSignal(uint8_t mode) { return mode == 1 || mode == 4; }
+constexpr uint8_t kModeTouchReports = 3;
+constexpr uint8_t kTouchContact = 9;
+constexpr uint8_t kTouchReleased = 8;
+
 int64_t steadyMicros()
 {
     return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
@@ -156,6 +161,8 @@ void VirtualFrame::answerLocked(uint8_t code, const uint8_t* payload)
     case kCmdMode:
         if (payload[0] != mode_) {
             mode_ = payload[0];
+            if (mode_ != kModeTouchReports)
+                std::erase_if(fingers_, [](const VirtualFinger& f) { return f.lifting; });
             startStreamLocked(clock_());
         }
         return;
@@ -218,12 +225,6 @@ void VirtualFrame::blockWriteLocked(const uint8_t* report)
 
 // ---- Streaming ----
 
-namespace {
-bool streamsSignal(uint8_t mode) { return mode == 1 || mode == 4; }
-constexpr uint8_t kModeTouchReports = 3;
-constexpr uint8_t kTouchContact = 9;
-constexpr uint8_t kTouchReleased = 8;
-}  // namespace
 
 void VirtualFrame::startStreamLocked(int64_t nowUs)
 {
@@ -261,7 +262,7 @@ void VirtualFrame::produceDueLocked(int64_t nowUs)
         // The scene as it is at this scan's own time.
         advanceSweepLocked(streamStartUs_ + int64_t(streamFrames_) * 1000000 / profile_.frameRate);
         if (mode_ == kModeTouchReports) {
-            if (!fingers_.empty() || !lifted_.empty())
+            if (!fingers_.empty())
                 queueFrameLocked(touchFrameLocked());
         } else {
             queueFrameLocked(liveFrameLocked());
@@ -292,11 +293,12 @@ TouchRecord VirtualFrame::touchRecordOf(const VirtualFinger& f, uint8_t state) c
 
 std::vector<uint8_t> VirtualFrame::touchFrameLocked()
 {
+    // A lifted finger keeps its place in the report for its release, so the records of the
+    // fingers still down keep theirs.
     std::vector<TouchRecord> records;
     for (const VirtualFinger& f : fingers_)
-        records.push_back(touchRecordOf(f, kTouchContact));
-    records.insert(records.end(), lifted_.begin(), lifted_.end());
-    lifted_.clear();
+        records.push_back(touchRecordOf(f, f.lifting ? kTouchReleased : kTouchContact));
+    std::erase_if(fingers_, [](const VirtualFinger& f) { return f.lifting; });
     if (records.size() > kMaxTouchRecords)
         records.resize(kMaxTouchRecords);
     return touchBuilder_.touchReport(uint8_t(records.size()), records);
@@ -366,8 +368,11 @@ void VirtualFrame::fingerUpLocked(int id)
     auto it = std::find_if(fingers_.begin(), fingers_.end(), [&](const VirtualFinger& f) { return f.id == id; });
     if (it == fingers_.end())
         return;
-    lifted_.push_back(touchRecordOf(*it, kTouchReleased));
-    fingers_.erase(it);
+    // Touch reports carry the release; in the other modes nothing will, so it goes at once.
+    if (mode_ == kModeTouchReports)
+        it->lifting = true;
+    else
+        fingers_.erase(it);
 }
 
 void VirtualFrame::startSweep(double speedMmPerS)

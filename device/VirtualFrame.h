@@ -119,7 +119,6 @@ private:
     int areaWrites_ = 0;
     long long blockBytes_ = 0;
     std::vector<VirtualFinger> fingers_;
-    std::vector<TouchRecord> lifted_;  // reported once more with state 8, then forgotten
     int64_t streamStartUs_ = 0;
     uint64_t streamFrames_ = 0;  // frames owed since the stream started that were produced
     uint64_t framesStreamed_ = 0;

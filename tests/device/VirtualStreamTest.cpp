@@ -139,10 +139,14 @@ TEST(StreamingTouches, FingerReportsIdsStateAndLiftOff)
     touches.reports.clear();
     h.advance(100);
     ASSERT_GE(touches.reports.size(), 2u);
-    ASSERT_EQ(touches.reports[0].size(), 2u);  // b still down, a lifted once with state 8
-    EXPECT_EQ(touches.reports[0][1].id, a);
-    EXPECT_EQ(touches.reports[0][1].state, 8);
-    EXPECT_EQ(touches.reports[1].size(), 1u);
+    // a is reported once more in its own place with state 8, then only b is left.
+    ASSERT_EQ(touches.reports[0].size(), 2u);
+    EXPECT_EQ(touches.reports[0][0].id, a);
+    EXPECT_EQ(touches.reports[0][0].state, 8);
+    EXPECT_EQ(touches.reports[0][1].id, b);
+    EXPECT_EQ(touches.reports[0][1].state, 9);
+    ASSERT_EQ(touches.reports[1].size(), 1u);
+    EXPECT_EQ(touches.reports[1][0].id, b);
     EXPECT_EQ(frame->fingerDown(1, 1), a) << "the freed id is used again";
 }
 
