@@ -10,14 +10,10 @@
 
 #include "calibration/ParameterBlock.h"
 #include "calibration/TextLookup.h"
+#include "device/FlashMap.h"
 
 namespace oculant {
 
-// The calibration region of the frame's flash (size 0: the model has none).
-struct CalibrationArea {
-    uint32_t address = 0;
-    uint32_t size = 0;
-};
 
 struct DownloadImage {
     static constexpr size_t kBufferSize = 2048;

@@ -19,7 +19,10 @@ const Command kCommands[] = {
     {"list", "list [--json]                 frames found among the HID interfaces", runList},
     {"caps", "caps FILE|/dev/hidrawN [--json] HID capabilities of a report descriptor", runCaps},
     {"info", "info [--json]                 what the frame says about itself, as the Status group shows it", runInfo},
+    {"diagnose", "diagnose [--sweep] [--timeout S] [--json]  emitter/receiver test, PASS or FAIL", runDiagnose},
     {"record", "record --seconds S [--dir DIR] [--signal]  record the signal into an AD log", runRecord},
+    {"calibrate", "calibrate [--grid CxR] [--aux|--no-aux] [--screen WxH] [--margins L,R,U,D] [--window X,Y,W,H] [--mask] [--direction 0..3] [--extension L,R,D,U] [--export FILE] [--json]  single-area calibration, a virtual finger on each target", runCalibrate},
+    {"reset-calibration", "reset-calibration --yes        put the frame's calibration back to the identity", runResetCalibration},
 };
 
 void printUsage(std::ostream& out)

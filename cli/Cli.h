@@ -42,6 +42,9 @@ int runList(CommandContext& ctx);
 int runCaps(CommandContext& ctx);
 int runInfo(CommandContext& ctx);
 int runRecord(CommandContext& ctx);
+int runDiagnose(CommandContext& ctx);
+int runCalibrate(CommandContext& ctx);
+int runResetCalibration(CommandContext& ctx);
 
 oculant::BackendOptions backendOptions(const GlobalOptions& global);
 

@@ -32,6 +32,8 @@ public:
     // Runs the timers for up to `ms` milliseconds, returning early (true) once done() says so.
     // Returns false when the time ran out or the user interrupted.
     bool runFor(int ms, const std::function<bool()>& done = {});
+    // Milliseconds on the session's clock (steady, or simulated).
+    int64_t nowMs() const;
     // Queues mode 0 and lets the worker write it, then stops the worker.
     void close();
 
@@ -47,7 +49,6 @@ public:
 private:
     CliSession(std::unique_ptr<BackendSet> backends, const std::string& logDirectory, bool simulated);
     void tick(int64_t nowMs);
-    int64_t nowMs() const;
     void pumpWorker();
 
     std::unique_ptr<BackendSet> backends_;

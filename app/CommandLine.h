@@ -1,0 +1,20 @@
+#pragma once
+// The options of `oculant`, the windowed tool.
+
+#include <string>
+#include <vector>
+
+namespace oculant {
+
+struct AppOptions {
+    bool help = false;
+    bool virtualFrame = false;
+    std::string virtualProfile;  // empty: the built-in default profile
+    std::string error;           // set when the arguments are not understood
+};
+
+// Arguments after the program name, with Qt's own options already taken out.
+AppOptions parseAppArguments(const std::vector<std::string>& args);
+std::string appUsage();
+
+}  // namespace oculant

@@ -1,0 +1,221 @@
+#pragma once
+// The main window: the device panel (connection, status, features), the calibration settings,
+// the buttons that open the other windows, and the timers that drive the device session.
+// The device logic is DeviceSession's; this window shows what it reports.
+
+#include <QMainWindow>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "device/DeviceInfoText.h"
+#include "device/DeviceSession.h"
+#include "device/FeatureWord.h"
+#include "i18n/Language.h"
+#include "i18n/LanguageApply.h"
+#include "signal/FrameProcessor.h"
+
+class QCheckBox;
+class QComboBox;
+class QDialog;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QSlider;
+class QSocketNotifier;
+class QStatusBar;
+class QTimer;
+
+namespace oculant {
+
+class TFormSignal;
+class TFormPoints;
+class TFormImgDiag;
+class TFormCalibrate;
+class TFormMultiCalib;
+class VirtualBackend;
+
+// The windows the main window opens; created after it by main(), which owns them.
+struct SecondaryWindows {
+    TFormSignal* signal = nullptr;
+    TFormPoints* points = nullptr;
+    TFormImgDiag* imgDiag = nullptr;
+    TFormCalibrate* calibrate = nullptr;
+    TFormMultiCalib* multiCalib = nullptr;
+};
+
+struct FormDiagOptions {
+    std::string languagePath;  // lan.ini beside the program
+    std::string logoPath;      // logo.jpg beside the program
+    HIDTalk::Threading threading = HIDTalk::Threading::Thread;
+    LocalTimeConverter localTime = systemLocalTime();
+    // With --virtual-frame: the backend and path of the built-in frame, which the technician
+    // can unplug and plug back in (Ctrl+U). Null without.
+    VirtualBackend* virtualBackend = nullptr;
+    std::string virtualFramePath;
+};
+
+class TFormDiag : public QMainWindow, private SessionView {
+    Q_OBJECT
+public:
+    // Opens the language file and starts the worker on `backend`, which must outlive the window.
+    TFormDiag(HidBackend& backend, FormDiagOptions options, QWidget* parent = nullptr);
+    ~TFormDiag() override;
+
+    void attachWindows(const SecondaryWindows& windows);
+
+    DeviceSession& session() { return session_; }
+    // Every assembled signal frame goes through this processor on the drain tick; the windows
+    // that want frames or touches register with it.
+    FrameProcessor& frameProcessor() { return frameProcessor_; }
+    Language& language() { return language_; }
+    // Where the frame keeps its calibration (from the version record); size 0: none.
+    CalibrationArea calibrationArea() const { return calibrationArea_; }
+    int screenWidth() const { return screenWidth_; }
+    int screenHeight() const { return screenHeight_; }
+
+    // ---- Controls, by their design names (owned by the window) ----
+    QLabel* Image1;
+    QLabel* Label16;  // maker's name
+    QLabel* Label17;  // maker's web address
+    QLabel* Label36;  // "Device Path:"
+    QComboBox* ComboBox1;
+
+    QGroupBox* GroupBox1;  // Status
+    QLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label6, *Label7, *Label8, *Label39;
+    QLineEdit *EditType, *EditHardwareVer, *EditSoftwareVer, *EditSta, *EditRunSta, *EditDate, *EditTime,
+        *EditSerialNum, *EditCRC;
+    QPushButton* Button4;  // Refresh
+    QPushButton* Button6;  // Stop / Run, invisible
+
+    QGroupBox* GroupBox2;  // Screen Rotate
+    QCheckBox *CheckBoxFeatureSmooth, *CheckBoxFeatureMac, *CheckBoxFeatureReverseX, *CheckBoxFeatureReverseY,
+        *CheckBoxFeatureExchangeXY, *CheckBoxFeatureUSARTOn, *CheckBoxFeatureSmallPointOn;
+    QRadioButton *RadioButton1, *RadioButton2, *RadioButton3, *RadioButton4;
+    QLabel *Label11, *Label12, *Label13;
+    QLineEdit* Edit1;  // frames
+    QSlider* TrackBar1;
+    QPushButton *Button7, *Button8, *Button9;  // invisible
+
+    QGroupBox* GroupBox3;  // Calibration
+    QLabel *Label9, *Label10;
+    QComboBox *ComboBoxClibXPoints, *ComboBoxClibYPoints;
+    QCheckBox* CheckBoxCalibAuxPoint;
+    QGroupBox* GroupBox5;  // Margin
+    QLabel *Label14, *Label15, *Label37, *Label38;
+    QLineEdit *EditLeftPxiMargin, *EditRightPxiMargin, *EditUpPxiMargin, *EditDownPxiMargin;
+    QCheckBox *CheckBoxWindowCalib, *CheckBoxArea;
+    QLabel *Label19, *Label20, *Label21, *Label22;
+    QLineEdit *EditOffsetX, *EditOffsetY, *EditWidth, *EditHeight;
+    QCheckBox* CheckBoxEx;
+    QLabel *Label24, *Label25, *Label26, *Label27;
+    QLineEdit *EditLeftEx, *EditRightEx, *EditUpEx, *EditDownEx;
+    QLabel* Label31;
+    QComboBox* ComboBoxDisplayDir;
+    QPushButton *Button10, *Button11, *Button12, *Button13, *Button14;
+
+    QGroupBox* GroupBox4;  // Diagnostic tools
+    QPushButton *Button1, *Button2, *Button3, *Button5, *Button15;
+    QLabel* Label18;
+    QComboBox* ComboBoxLan;
+
+    QStatusBar* StatusBar1;
+
+    // Timers: Timer2 drains the receive ring, Timer1 runs the information sequence,
+    // TimerCheckDevice the connection probe, TimerReDraw refreshes the signal window's charts.
+    // TimerDownTab (calibration download progress) is there for the calibration run.
+    QTimer *Timer2, *TimerReDraw, *Timer1, *TimerCheckDevice, *TimerDownTab;
+
+    // ---- Handlers ----
+    void FormShow();
+    void FormActivate();
+    void FormClose();
+    void Timer2Timer();
+    void Timer1Timer();
+    void TimerCheckDeviceTimer();
+    void Button1Click();
+    void Button2Click();
+    void Button3Click(QObject* sender);  // Signal View and Record Data
+    void Button4Click();
+    void Button14Click();
+    void Button11Click();  // calibration: Start, Reset, Export and the download timer
+    void Button10Click();
+    void Button13Click();
+    void TimerDownTabTimer();
+    void ComboBox1Change(int index);
+    void ComboBoxLanChange(bool userChoice);
+    void DeviceChangeHook(DeviceChange change);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    // The window's message box and modal show; tests replace them.
+    virtual void showMessage(const QString& text);
+    virtual void execModal(QDialog& window);
+
+private:
+    // SessionView: what the device session asks the window to show.
+    void showConnected() override;
+    void showUnconnected() override;
+    void enableDeviceButtons() override;
+    void disableDeviceButtons() override;
+    void refillDeviceList(const std::vector<std::string>& paths, int currentIndex) override;
+    void setRefreshEnabled(bool enabled) override;
+    void restartDiagnostic() override;
+    void onVersionStatus(const DeviceRecords& records) override;
+    void onIdentity(const DeviceRecords& records) override;
+    void onUserParams(const DeviceRecords& records) override;
+    void onParameterBlock(const DeviceRecords& records, uint32_t crc) override;
+    void onStatusText(const std::string& text) override;
+
+    void buildControls();
+    QWidget* buildHeader();
+    QGroupBox* buildStatusGroup();
+    QGroupBox* buildFeatureGroup();
+    QGroupBox* buildCalibrationGroup();
+    QGroupBox* buildToolsGroup();
+    void buildTimers();
+    void buildVirtualFrameMenu();
+    void watchDeviceChanges();
+
+    QString text(std::string_view key) const;
+    void showConnectionState(std::string_view connectionKey);
+    void setDeviceButtonsEnabled(bool enabled);
+    void syncTimers();
+    void setStatusText(const QString& text);
+    void applyFeatureState(const FeatureState& state);
+    FeatureState currentFeatureState() const;
+    void openModal(QDialog* window, ActiveWindow active);
+    void loadLogo();
+    void processFrame(const uint8_t* data, uint32_t length);
+    void readScreenSize();
+    void attachCalibration();
+    void showCalibrationMessages(const std::vector<std::string>& messages);
+    void startCalibrationDownload(bool started);
+
+    QWidget* windowNamed(std::string_view name);
+    std::string captionOf(const CaptionTarget& target);
+    void setCaption(const CaptionTarget& target, const std::string& text);
+
+    HidBackend& backend_;
+    FormDiagOptions options_;
+    Language language_;  // owned by the main window; lives until it closes
+    DeviceSession session_;  // owns the worker; started here, stopped in FormClose
+    FrameProcessor frameProcessor_;  // on the process's signal store; logs in the current folder
+    SecondaryWindows windows_;
+    std::vector<QSocketNotifier*> changeNotifiers_;
+    std::array<QCheckBox*, kFeatureBoxCount> featureBoxes_{};  // the feature list, built at first show
+    CalibrationArea calibrationArea_;
+    // The calibration flow and its device link; made by attachCalibration, lives until exit.
+    struct Calibration;
+    std::shared_ptr<Calibration> calibration_;
+    int screenWidth_ = 0;
+    int screenHeight_ = 0;
+    bool shown_ = false;
+    bool closed_ = false;
+};
+
+}  // namespace oculant

@@ -1,0 +1,158 @@
+// The calibration group's buttons of the main window: Start (Button11), Reset (Button10),
+// Export (Button13) and the download timer TimerDownTab, over CalibrationFlow. A unit of its own
+// because the calibration core's headers must not meet the diagnostic window's.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include "app/FormDiag.h"
+#include "calibration/CalibrationFlow.h"
+#include "calibration/CalibrationFlowDevice.h"
+#include "calibration/CaptureSession.h"
+#include "calibration/FormCalibrate.h"
+
+namespace oculant {
+namespace {
+
+std::string textOf(const QLineEdit* edit) { return edit->text().toStdString(); }
+std::string textOf(const QComboBox* box) { return box->currentText().toStdString(); }
+
+}  // namespace
+
+// The frame's receiver positions per side: the signal store's once a signal frame came in,
+// else the board layout the frame reported.
+static PositionCounts positionCountsOf(const SignalStore& store, const BoardLayoutTable& b)
+{
+    if (store.nX() > 1)
+        return {store.nX(), store.nY()};
+    PositionCounts p;
+    for (int i = 0; i < b.xBoards; ++i)
+        p.x += b.xElements[size_t(i)];
+    for (int i = 0; i < b.yBoards; ++i)
+        p.y += b.yElements[size_t(i)];
+    return p;
+}
+
+struct TFormDiag::Calibration {
+    DeviceSessionLink link;
+    CalibrationFlow flow;
+    Calibration(DeviceSession& session, TextLookup lookup) : link(session), flow(link, std::move(lookup)) {}
+};
+
+void TFormDiag::attachCalibration()
+{
+    calibration_ = std::make_shared<Calibration>(
+        session_, [this](std::string_view key) { return language_.LookupText(key); });
+    connect(Button11, &QPushButton::clicked, this, &TFormDiag::Button11Click);
+    connect(Button10, &QPushButton::clicked, this, &TFormDiag::Button10Click);
+    connect(Button13, &QPushButton::clicked, this, &TFormDiag::Button13Click);
+    connect(TimerDownTab, &QTimer::timeout, this, &TFormDiag::TimerDownTabTimer);
+    if (TFormCalibrate* w = windows_.calibrate) {
+        frameProcessor_.addListener(w->touchListener());
+        w->setCommandSender([this](uint8_t code, const uint8_t* payload, size_t length) {
+            session_.talk().SendCommand(code, payload, length);
+        });
+        w->setTextLookup([this](std::string_view key) { return language_.LookupText(key); });
+    }
+}
+
+void TFormDiag::showCalibrationMessages(const std::vector<std::string>& messages)
+{
+    for (const std::string& m : messages)
+        showMessage(QString::fromStdString(m));
+}
+
+void TFormDiag::startCalibrationDownload(bool started)
+{
+    if (!started)
+        return;
+    disableDeviceButtons();
+    TimerDownTab->start();
+}
+
+void TFormDiag::Button11Click()
+{
+    CalibrationGroupTexts t;
+    t.gridX = textOf(ComboBoxClibXPoints);
+    t.gridY = textOf(ComboBoxClibYPoints);
+    t.auxPoints = CheckBoxCalibAuxPoint->isChecked();
+    t.marginLeft = textOf(EditLeftPxiMargin), t.marginRight = textOf(EditRightPxiMargin);
+    t.marginUp = textOf(EditUpPxiMargin), t.marginDown = textOf(EditDownPxiMargin);
+    t.windowCalib = CheckBoxWindowCalib->isChecked();
+    t.offsetX = textOf(EditOffsetX), t.offsetY = textOf(EditOffsetY);
+    t.width = textOf(EditWidth), t.height = textOf(EditHeight);
+    t.maskOutside = CheckBoxArea->isChecked();
+    t.extension = CheckBoxEx->isChecked();
+    t.leftEx = textOf(EditLeftEx), t.rightEx = textOf(EditRightEx);
+    t.upEx = textOf(EditUpEx), t.downEx = textOf(EditDownEx);
+    t.direction = ComboBoxDisplayDir->currentIndex();
+
+    const ScreenSize screen{screenWidth_, screenHeight_};
+    CalibrationFlow& flow = calibration_->flow;
+    const FlowStart start = flow.start(t, screen);
+    showCalibrationMessages(start.messages);
+    if (!start.openCapture || !windows_.calibrate)
+        return;
+    windows_.calibrate->setSettings(start.settings, screen);
+    session_.sendModeTouch();
+    execModal(*windows_.calibrate);
+    const FlowDownloadStart download =
+        flow.finishCapture(windows_.calibrate->data(), positionCountsOf(frameProcessor_.store(), session_.records().boards), language_.usesChineseReport());
+    startCalibrationDownload(download.started);
+    showCalibrationMessages(download.messages);
+}
+
+void TFormDiag::TimerDownTabTimer()
+{
+    if (!calibration_)
+        return;
+    const FlowTick tick = calibration_->flow.downloadTick();
+    if (!tick.statusText.empty())
+        setStatusText(QString::fromStdString(tick.statusText));
+    if (!tick.finished)
+        return;
+    enableDeviceButtons();
+    TimerDownTab->stop();
+    if (tick.messageBox)
+        showMessage(QString::fromStdString(*tick.messageBox));
+}
+
+void TFormDiag::Button10Click()
+{
+    CalibrationFlow& flow = calibration_->flow;
+    const auto [caption, question] = flow.resetConfirmation();
+    if (QMessageBox::warning(this, QString::fromStdString(caption), QString::fromStdString(question),
+                             QMessageBox::Ok | QMessageBox::Cancel) != QMessageBox::Ok)
+        return;
+    const FlowDownloadStart download = flow.reset();
+    startCalibrationDownload(download.started);
+    showCalibrationMessages(download.messages);
+}
+
+void TFormDiag::Button13Click()
+{
+    CalibrationFlow& flow = calibration_->flow;
+    if (const auto refusal = flow.exportRefusal()) {
+        showMessage(QString::fromStdString(*refusal));
+        return;
+    }
+    const QString chosen = QFileDialog::getSaveFileName(this, QString(), QString(), text("CalibExportFile"));
+    if (chosen.isEmpty())
+        return;
+    const std::string path = CalibrationFlow::exportPath(chosen.toStdString());
+    if (QFileInfo::exists(QString::fromStdString(path))) {
+        const auto [caption, question] = flow.overwriteConfirmation();
+        if (QMessageBox::warning(this, QString::fromStdString(caption), QString::fromStdString(question),
+                                 QMessageBox::Ok | QMessageBox::Cancel) != QMessageBox::Ok)
+            return;
+    }
+    if (const auto failure = flow.exportTo(path))
+        showMessage(QString::fromStdString(*failure));
+}
+
+}  // namespace oculant

@@ -1,0 +1,34 @@
+#pragma once
+// With --virtual-frame only: mouse presses and drags on the full-screen windows move a finger on
+// the virtual frame. The windows themselves still see only the frame's touch reports.
+//
+// On the capture screen and the draw test the pointer is a point of the display, mapped onto
+// the frame through the profile's screen misalignment. On the diagnostic picture the pointer is
+// mapped across the frame proportionally, and near an edge it snaps onto that edge, so a drag
+// along a side of the picture slides the finger along that side of the frame. The left button
+// is one finger; holding the right button adds a second one (ids and colours in the draw test).
+
+#include <QObject>
+#include <memory>
+
+namespace oculant {
+
+class VirtualFrame;
+
+class VirtualFingerFilter : public QObject {
+    Q_OBJECT
+public:
+    explicit VirtualFingerFilter(std::shared_ptr<VirtualFrame> frame, QObject* parent = nullptr);
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    enum class Mapping { None, Display, Picture };
+    static Mapping mappingFor(QObject* watched);
+    std::pair<double, double> toFrameMm(Mapping mapping, QObject* watched, QPointF global, QPointF local) const;
+
+    std::shared_ptr<VirtualFrame> frame_;
+    int leftFinger_ = 0;   // touch id while the left button is down, else 0
+    int rightFinger_ = 0;  // likewise for the right button
+};
+
+}  // namespace oculant

@@ -1,0 +1,89 @@
+// oculant: the windowed service tool.
+#include <QMessageBox>
+#include <cstdio>
+#include <exception>
+#include <memory>
+
+#include "app/Application.h"
+#include "app/CommandLine.h"
+#include "app/FormDiag.h"
+#include "app/VirtualFingerFilter.h"
+#include "calibration/FormCalibrate.h"
+#include "calibration/FormMultiCalib.h"
+#include "device/BackendSet.h"
+#include "diagnostics/FormImgDiag.h"
+#include "drawtest/FormPoints.h"
+#include "signal/FormSignal.h"
+
+using namespace oculant;
+
+namespace {
+
+int runApplication(OculantApplication& app, const AppOptions& options)
+{
+    std::string error;
+    BackendOptions backendOptions;
+    backendOptions.virtualFrame = options.virtualFrame;
+    backendOptions.virtualProfile = options.virtualProfile;
+    // Owned here and destroyed last: the worker and the windows use the backends until they end.
+    std::unique_ptr<BackendSet> backends = makeBackends(backendOptions, error);
+    if (!backends) {
+        std::fprintf(stderr, "oculant: %s\n", error.c_str());
+        return 1;
+    }
+
+    const std::string folder = QCoreApplication::applicationDirPath().toStdString() + "/";
+    FormDiagOptions formOptions;
+    formOptions.languagePath = folder + "lan.ini";
+    formOptions.logoPath = folder + "logo.jpg";
+    // With the virtual frame, mouse drags on the full-screen windows move a finger on it.
+    std::unique_ptr<VirtualFingerFilter> fingerFilter;
+    if (backends->virtualBackend) {
+        formOptions.virtualBackend = backends->virtualBackend.get();
+        formOptions.virtualFramePath = "virtual:0";
+        fingerFilter = std::make_unique<VirtualFingerFilter>(backends->virtualFrame);
+        app.installEventFilter(fingerFilter.get());
+    }
+
+    // The windows in their creation order; the main window starts the worker.
+    TFormDiag FormDiag(backends->composite, formOptions);
+    TFormSignal FormSignal;
+    TFormPoints FormPoints;
+    TFormImgDiag FormImgDiag;
+    TFormCalibrate FormCalibrate;
+    TFormMultiCalib FormMultiCalib;
+    FormDiag.attachWindows({&FormSignal, &FormPoints, &FormImgDiag, &FormCalibrate, &FormMultiCalib});
+    FormDiag.show();
+
+    const int status = app.exec();
+    // Stop order: closing the main window queued mode 0, stopped the worker (which writes what is
+    // queued, then closes the device) and unhooked the device changes. Leaving this scope
+    // destroys the secondary windows, then the main window with the session, then the backends.
+    FormDiag.FormClose();  // no-op when the window was closed; ends the worker on quit() too
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    // Help needs no display.
+    if (parseAppArguments(std::vector<std::string>(argv + 1, argv + argc)).help) {
+        std::fputs(appUsage().c_str(), stdout);
+        return 0;
+    }
+    OculantApplication app(argc, argv);  // takes Qt's own options out of argv
+    const AppOptions options = parseAppArguments(std::vector<std::string>(argv + 1, argv + argc));
+    if (!options.error.empty()) {
+        std::fprintf(stderr, "oculant: %s\n%s", options.error.c_str(), appUsage().c_str());
+        return 64;
+    }
+    try {
+        return runApplication(app, options);
+    } catch (const std::exception& e) {
+        // Start-up failed before the event loop could take over the policy.
+        std::fprintf(stderr, "oculant: %s\n", e.what());
+        QMessageBox::critical(nullptr, "Oculant", QString::fromUtf8(e.what()));
+        return 255;
+    }
+}

@@ -1,0 +1,36 @@
+#include "calibration/CalibrationFlowDevice.h"
+
+#include "device/DeviceInfoText.h"
+#include "device/DeviceSession.h"
+
+namespace oculant {
+namespace {
+
+// The area as the Status group derives it from the version record (unknown model: none).
+CalibrationArea areaOf(DeviceSession& session)
+{
+    const auto noText = [](std::string_view) { return std::string(); };
+    return describeVersionStatus(session.records().versionStatus, noText).calibrationArea;
+}
+
+// Block writes of the calibration area are of kind 1.
+constexpr uint8_t kCalibrationBlockKind = 1;
+
+}  // namespace
+
+bool DeviceSessionLink::connected() const { return session_.connected(); }
+uint8_t DeviceSessionLink::modelCode() const { return session_.records().modelCode(); }
+uint32_t DeviceSessionLink::calibrationAreaAddress() const { return areaOf(session_).address; }
+uint32_t DeviceSessionLink::calibrationAreaSize() const { return areaOf(session_).size; }
+
+bool DeviceSessionLink::startBlockWrite(uint32_t length, const uint8_t* header, const uint8_t* data)
+{
+    return session_.talk().StartBlockWrite(kCalibrationBlockKind, length, header, data);
+}
+
+bool DeviceSessionLink::workerIdle() const { return session_.talk().idle(); }
+uint32_t DeviceSessionLink::blockSent() const { return session_.talk().blockSent(); }
+uint32_t DeviceSessionLink::blockTotal() const { return session_.talk().blockTotal(); }
+void DeviceSessionLink::requestRunAndRefresh() { session_.RequestRunAndRefresh(); }
+
+}  // namespace oculant

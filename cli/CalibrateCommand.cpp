@@ -1,0 +1,404 @@
+// oculant-cli calibrate and reset-calibration: the Start and Reset buttons of the calibration
+// group, with a virtual finger held on each target of the capture screen.
+#include <cmath>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <ostream>
+#include <sstream>
+
+#include "calibration/CalibrationFlow.h"
+#include "calibration/CalibrationFlowDevice.h"
+#include "calibration/CaptureSession.h"
+#include "cli/Cli.h"
+#include "cli/CliSession.h"
+#include "cli/InfoCommand.h"
+#include "device/VirtualFrame.h"
+#include "i18n/Language.h"
+
+namespace oculant::cli {
+
+namespace {
+
+constexpr int kCaptureTickMs = 100;   // the capture screen's Timer1
+constexpr int kDownloadTickMs = 200;  // TimerDownTab
+// A technician's pace: the finger rests this long off the glass between two targets. It must
+// exceed the capture's idle reset (four silent 100 ms ticks): the frame may give the next touch
+// the id of the last one, which the capture only accepts again after that reset.
+constexpr int kLiftPauseMs = 1000;
+// Time allowed per target (a held point takes about a second) and for the download.
+constexpr int kPerTargetMs = 10000;
+constexpr int kDownloadTimeoutMs = 30000;
+
+const char* const kCalibrateUsage =
+    "usage: oculant-cli --virtual-frame[=PROFILE] calibrate [--grid CxR] [--aux|--no-aux] [--screen WxH] "
+    "[--margins L,R,U,D] [--window X,Y,W,H] [--mask] [--direction 0..3] [--extension L,R,D,U] "
+    "[--export FILE] [--json]\n";
+
+// Touch reports reach the capture as the frame processor hands them over.
+class CaptureListener : public SignalFrameListener {
+public:
+    explicit CaptureListener(CaptureSession& capture) : capture_(capture) {}
+    void AddTouchReport(uint8_t count, const TouchTable& records) override
+    {
+        std::array<ReportedContact, kMaxTouchRecords> contacts{};
+        for (size_t i = 0; i < records.size(); ++i)
+            contacts[i] = {records[i].x, records[i].y, uint16_t(records[i].width), uint16_t(records[i].height),
+                           records[i].id, records[i].state};
+        capture_.AddTouchReport(count, contacts);
+    }
+
+private:
+    CaptureSession& capture_;
+};
+
+// "A,B,C,D" (or "AxB") into n texts; false when the count differs or a part is empty.
+bool splitList(const std::string& text, char separator, size_t n, std::vector<std::string>& parts)
+{
+    parts.clear();
+    std::stringstream in(text);
+    std::string part;
+    while (std::getline(in, part, separator)) {
+        if (part.empty())
+            return false;
+        parts.push_back(part);
+    }
+    return parts.size() == n;
+}
+
+bool positiveInt(const std::string& text, int& value)
+{
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (*end != '\0' || v <= 0 || v > 100000)
+        return false;
+    value = int(v);
+    return true;
+}
+
+struct CalibrateOptions {
+    ScreenSize screen{1920, 1080};
+    CalibrationGroupTexts texts;
+    std::optional<std::string> exportFile;
+    bool json = false;
+};
+
+// Fills the group's texts as a technician would type them; the flow validates them.
+bool parseCalibrateOptions(std::vector<std::string>& args, CalibrateOptions& o, std::ostream& err)
+{
+    std::vector<std::string> parts;
+    o.json = takeFlag(args, "--json");
+    if (const auto screen = takeOption(args, "--screen")) {
+        if (!splitList(*screen, 'x', 2, parts) || !positiveInt(parts[0], o.screen.width) ||
+            !positiveInt(parts[1], o.screen.height)) {
+            err << "oculant-cli calibrate: --screen wants WxH in pixels, not '" << *screen << "'\n";
+            return false;
+        }
+    }
+    o.texts = calibrationGroupOnShow(o.screen);
+    CalibrationGroupTexts& t = o.texts;
+    if (const auto grid = takeOption(args, "--grid")) {
+        if (!splitList(*grid, 'x', 2, parts)) {
+            err << "oculant-cli calibrate: --grid wants CxR, not '" << *grid << "'\n";
+            return false;
+        }
+        t.gridX = parts[0];
+        t.gridY = parts[1];
+    }
+    const bool aux = takeFlag(args, "--aux");
+    const bool noAux = takeFlag(args, "--no-aux");
+    if (aux && noAux) {
+        err << "oculant-cli calibrate: --aux and --no-aux exclude each other\n";
+        return false;
+    }
+    t.auxPoints = !noAux;
+    if (const auto margins = takeOption(args, "--margins")) {
+        if (!splitList(*margins, ',', 4, parts)) {
+            err << "oculant-cli calibrate: --margins wants L,R,U,D\n";
+            return false;
+        }
+        t.marginLeft = parts[0], t.marginRight = parts[1], t.marginUp = parts[2], t.marginDown = parts[3];
+    }
+    if (const auto window = takeOption(args, "--window")) {
+        if (!splitList(*window, ',', 4, parts)) {
+            err << "oculant-cli calibrate: --window wants X,Y,W,H\n";
+            return false;
+        }
+        t.windowCalib = true;
+        t.offsetX = parts[0], t.offsetY = parts[1], t.width = parts[2], t.height = parts[3];
+    }
+    t.maskOutside = takeFlag(args, "--mask");
+    if (const auto direction = takeOption(args, "--direction")) {
+        if (direction->size() != 1 || (*direction)[0] < '0' || (*direction)[0] > '3') {
+            err << "oculant-cli calibrate: --direction wants 0, 1, 2 or 3\n";
+            return false;
+        }
+        t.direction = (*direction)[0] - '0';
+    }
+    if (const auto extension = takeOption(args, "--extension")) {
+        if (!splitList(*extension, ',', 4, parts)) {
+            err << "oculant-cli calibrate: --extension wants L,R,D,U in millimetres\n";
+            return false;
+        }
+        t.extension = true;
+        t.leftEx = parts[0], t.rightEx = parts[1], t.downEx = parts[2], t.upEx = parts[3];
+    }
+    o.exportFile = takeOption(args, "--export");
+    return args.empty();
+}
+
+// The frame's receiver positions per side: the signal store's once a signal frame came in,
+// else the board layout the frame reported (this command streams only touch reports).
+PositionCounts positionCounts(CliSession& cs)
+{
+    if (cs.store().nX() > 1)
+        return {cs.store().nX(), cs.store().nY()};
+    const BoardLayoutTable& b = cs.session().records().boards;
+    PositionCounts p;
+    for (int i = 0; i < b.xBoards; ++i)
+        p.x += b.xElements[size_t(i)];
+    for (int i = 0; i < b.yBoards; ++i)
+        p.y += b.yElements[size_t(i)];
+    return p;
+}
+
+// The technician: finger down on the current target (where the display shows it lands on the
+// frame), held until the capture moves on, lifted, a pause, the next target.
+class VirtualTechnician {
+public:
+    VirtualTechnician(VirtualFrame& frame, const CaptureSession& capture) : frame_(frame), capture_(capture) {}
+
+    void step(int64_t nowMs)
+    {
+        const int current = capture_.current();
+        if (finger_ != 0 && current != target_) {
+            frame_.fingerUp(finger_);
+            finger_ = 0;
+            liftedAt_ = nowMs;
+        }
+        if (finger_ == 0 && capture_.isOpen() && current < capture_.data().count && nowMs - liftedAt_ >= kLiftPauseMs) {
+            const ScreenLogical t = capture_.data().points[size_t(current)].target;
+            const auto [xMm, yMm] = frame_.screenToFrameMm(t.x, t.y);
+            finger_ = frame_.fingerDown(xMm, yMm);
+            target_ = current;
+        }
+    }
+    void lift()
+    {
+        if (finger_ != 0)
+            frame_.fingerUp(finger_);
+        finger_ = 0;
+    }
+
+private:
+    VirtualFrame& frame_;
+    const CaptureSession& capture_;
+    int finger_ = 0;
+    int target_ = -1;
+    int64_t liftedAt_ = -kLiftPauseMs;
+};
+
+void sendCommand(DeviceSession& session, const std::optional<ModeCommand>& command)
+{
+    if (command)
+        session.talk().SendCommand(command->code, command->payload.data(), command->payload.size());
+}
+
+// The capture screen opened modally: returns the capture as the screen leaves it.
+CalibrationData runCapture(CliSession& cs, const CalibrationSettings& settings, ScreenSize screen)
+{
+    CaptureSession capture;
+    CaptureListener listener(capture);
+    if (!capture.open(settings, screen))
+        return capture.data();
+    DeviceSession& session = cs.session();
+    cs.processor().addListener(&listener);
+    session.sendModeTouch();
+    VirtualTechnician technician(*cs.virtualFrame(), capture);
+    uint64_t tick = 0;
+    int64_t lastTickMs = cs.nowMs();
+    cs.runFor(kPerTargetMs * (capture.data().count + 1), [&] {
+        technician.step(cs.nowMs());
+        if (cs.nowMs() - lastTickMs >= kCaptureTickMs) {
+            lastTickMs = cs.nowMs();
+            const CaptureStepResult r = capture.captureStep(++tick);
+            sendCommand(session, r.command);
+        }
+        return !capture.isOpen();
+    });
+    if (capture.isOpen())
+        sendCommand(session, capture.close().command);  // timed out or interrupted
+    technician.lift();
+    cs.processor().removeListener(&listener);
+    return capture.data();
+}
+
+// Runs the 200 ms timer until the transfer ends; returns its last status text.
+bool waitForDownload(CliSession& cs, CalibrationFlow& flow, std::string& status, std::optional<std::string>& message)
+{
+    int64_t lastTickMs = cs.nowMs();
+    bool finished = false;
+    cs.runFor(kDownloadTimeoutMs, [&] {
+        if (cs.nowMs() - lastTickMs < kDownloadTickMs)
+            return false;
+        lastTickMs = cs.nowMs();
+        const FlowTick t = flow.downloadTick();
+        status = t.statusText;
+        message = t.messageBox;
+        finished = t.finished;
+        return finished;
+    });
+    // The frame is read again after the download, as the main window does.
+    cs.runFor(3000, [&] { return !cs.session().infoTimerEnabled(); });
+    return finished;
+}
+
+void printMessages(const FlowMessages& messages, std::ostream& out)
+{
+    for (const std::string& m : messages)
+        out << m << (m.empty() || m.back() != '\n' ? "\n" : "");
+}
+
+std::unique_ptr<CliSession> connectVirtual(CommandContext& ctx, const char* name, int& exitCode)
+{
+    std::string error;
+    std::unique_ptr<CliSession> cs = CliSession::create(ctx.global, error);
+    if (!cs) {
+        ctx.err << "oculant-cli: " << error << "\n";
+        exitCode = kExitFailed;
+        return nullptr;
+    }
+    installInterruptHandler();
+    if (!cs->connect(10000, error)) {
+        ctx.err << "oculant-cli " << name << ": " << error << "\n";
+        exitCode = kExitNoFrame;
+        return nullptr;
+    }
+    return cs;
+}
+
+nlohmann::ordered_json optionalBool(std::optional<bool> v)
+{
+    return v ? nlohmann::ordered_json(*v) : nlohmann::ordered_json(nullptr);
+}
+
+}  // namespace
+
+int runCalibrate(CommandContext& ctx)
+{
+    CalibrateOptions o;
+    if (!parseCalibrateOptions(ctx.args, o, ctx.err)) {
+        ctx.err << kCalibrateUsage;
+        return kExitUsage;
+    }
+    if (!ctx.global.virtualFrame) {
+        ctx.err << "oculant-cli calibrate: the targets are touched by a virtual finger: use --virtual-frame\n";
+        return kExitUsage;
+    }
+    Language language(languageFileBesideProgram());
+    language.select(ctx.global.language.empty() ? "English" : ctx.global.language);
+    const TextLookup lookup = [&](std::string_view key) { return language.LookupText(key); };
+    std::ostream& notes = o.json ? ctx.err : ctx.out;
+
+    int exitCode = kExitOk;
+    std::unique_ptr<CliSession> cs = connectVirtual(ctx, "calibrate", exitCode);
+    if (!cs)
+        return exitCode;
+    DeviceSessionLink link(cs->session());
+    CalibrationFlow flow(link, lookup);
+
+    const FlowStart start = flow.start(o.texts, o.screen);
+    printMessages(start.messages, notes);
+    if (!start.openCapture)
+        return kExitFailed;
+    const CalibrationData capture = runCapture(*cs, start.settings, o.screen);
+    if (!capture.complete()) {
+        ctx.err << "oculant-cli calibrate: the capture did not complete\n";
+        return kExitFailed;
+    }
+    FlowFit fit;
+    const FlowDownloadStart download =
+        flow.finishCapture(capture, positionCounts(*cs), language.usesChineseReport(), &fit);
+    printMessages(download.messages, notes);
+    if (!fit.ok)
+        return kExitFailed;
+
+    bool downloaded = false;
+    if (download.started) {
+        std::string status;
+        std::optional<std::string> message;
+        downloaded = waitForDownload(*cs, flow, status, message);
+        notes << (downloaded ? status : "the download did not end") << "\n";
+    }
+
+    std::optional<std::string> exported;
+    if (o.exportFile) {
+        if (const auto refusal = flow.exportRefusal()) {
+            ctx.err << *refusal << "\n";
+            exitCode = kExitFailed;
+        } else {
+            // No overwrite question here: naming the file on the command line is the answer.
+            const std::string path = CalibrationFlow::exportPath(*o.exportFile);
+            if (const auto failure = flow.exportTo(path)) {
+                ctx.err << *failure << ": " << path << "\n";
+                exitCode = kExitFailed;
+            } else {
+                exported = path;
+            }
+        }
+    }
+    const std::optional<bool> crcOk = cs->virtualFrame()->calibrationCrcOk();
+    cs->close();
+
+    if (o.json) {
+        nlohmann::ordered_json k = nlohmann::json::array();
+        for (float v : fit.coefficients.k)
+            k.push_back(v);
+        ctx.out << nlohmann::ordered_json{{"coefficients", k},
+                                          {"errorPixels", fit.errorPixels},
+                                          {"errorMm", fit.errorMm},
+                                          {"downloaded", downloaded},
+                                          {"flashCrcOk", optionalBool(crcOk)},
+                                          {"export", exported ? nlohmann::ordered_json(*exported) : nullptr}}
+                       .dump(2)
+                << "\n";
+    } else if (exported) {
+        ctx.out << "exported to " << *exported << "\n";
+    }
+    if (!downloaded)
+        exitCode = kExitFailed;
+    return exitCode;
+}
+
+int runResetCalibration(CommandContext& ctx)
+{
+    const bool yes = takeFlag(ctx.args, "--yes");
+    if (!yes || !ctx.args.empty()) {
+        ctx.err << "usage: oculant-cli reset-calibration --yes   (puts the frame's calibration back to the identity)\n";
+        return kExitUsage;
+    }
+    Language language(languageFileBesideProgram());
+    language.select(ctx.global.language.empty() ? "English" : ctx.global.language);
+    const TextLookup lookup = [&](std::string_view key) { return language.LookupText(key); };
+
+    int exitCode = kExitOk;
+    std::unique_ptr<CliSession> cs = connectVirtual(ctx, "reset-calibration", exitCode);
+    if (!cs)
+        return exitCode;
+    DeviceSessionLink link(cs->session());
+    CalibrationFlow flow(link, lookup);
+    const FlowDownloadStart download = flow.reset();
+    printMessages(download.messages, ctx.out);
+    if (!download.started)
+        return kExitFailed;
+    std::string status;
+    std::optional<std::string> message;
+    const bool finished = waitForDownload(*cs, flow, status, message);
+    ctx.out << (finished ? message.value_or(status) : "the download did not end") << "\n";
+    if (const auto frame = cs->virtualFrame())
+        if (const std::optional<bool> crcOk = frame->calibrationCrcOk(); crcOk && !*crcOk)
+            exitCode = kExitFailed;
+    cs->close();
+    return finished ? exitCode : kExitFailed;
+}
+
+}  // namespace oculant::cli

@@ -1,0 +1,140 @@
+// oculant-cli diagnose: the emitter/receiver test exactly as the diagnostic window runs it.
+#include <algorithm>
+#include <cmath>
+#include <nlohmann/json.hpp>
+#include <ostream>
+
+#include "cli/Cli.h"
+#include "cli/CliSession.h"
+#include "cli/InfoCommand.h"
+#include "diagnostics/DiagnosticSession.h"
+
+namespace oculant::cli {
+
+namespace {
+
+void send(DeviceSession& s, const DiagnosticCommand& c)
+{
+    s.talk().SendCommand(c.code, c.payload.data(), c.payload.size());
+}
+
+double okPercentOf(const PCB_INFO& board)
+{
+    if (board.count == 0)
+        return 0;
+    const auto ok = std::count_if(board.leds.begin(), board.leds.end(), [](const LED_STA& e) { return e.status == kOk; });
+    return double(ok) * 100.0 / board.count;
+}
+
+nlohmann::ordered_json boardJson(const PCB_INFO& b, const std::string& line)
+{
+    nlohmann::ordered_json faults = nlohmann::json::array();
+    for (int n = 1; n <= 32; ++n)
+        if (b.hasFault(n))
+            faults.push_back(n);
+    nlohmann::ordered_json elements = nlohmann::json::array();
+    for (const LED_STA& e : b.leds)
+        elements.push_back(e.status);
+    return {{"axis", b.onX() ? "X" : "Y"},
+            {"side", b.isEmitter() ? "emitter" : "receiver"},
+            {"number", b.index + 1},
+            {"status", b.status},
+            {"faults", faults},
+            {"okPercent", std::round(okPercentOf(b) * 10) / 10},
+            {"line", line},
+            {"elements", elements}};
+}
+
+}  // namespace
+
+int runDiagnose(CommandContext& ctx)
+{
+    const bool json = takeFlag(ctx.args, "--json");
+    const bool sweep = takeFlag(ctx.args, "--sweep");
+    const std::string timeoutText = takeOption(ctx.args, "--timeout").value_or("60");
+    char* end = nullptr;
+    const double timeout = std::strtod(timeoutText.c_str(), &end);
+    if (!ctx.args.empty() || *end != '\0' || !(timeout > 0)) {
+        ctx.err << "usage: oculant-cli diagnose [--sweep] [--timeout S] [--json]\n";
+        return kExitUsage;
+    }
+    if (sweep && !ctx.global.virtualFrame) {
+        ctx.err << "oculant-cli diagnose: --sweep needs the virtual frame (--virtual-frame); on a real frame, slide a "
+                   "finger along every edge\n";
+        return kExitUsage;
+    }
+    Language language(languageFileBesideProgram());
+    language.select(ctx.global.language.empty() ? "English" : ctx.global.language);
+    const TextLookup lookup = [&](std::string_view key) { return language.LookupText(key); };
+
+    std::string error;
+    std::unique_ptr<CliSession> cs = CliSession::create(ctx.global, error);
+    if (!cs) {
+        ctx.err << "oculant-cli: " << error << "\n";
+        return kExitFailed;
+    }
+    installInterruptHandler();
+    if (!cs->connect(10000, error)) {
+        ctx.err << "oculant-cli diagnose: " << error << "\n";
+        return kExitNoFrame;
+    }
+    DeviceSession& session = cs->session();
+    if (!session.records().boards.valid) {
+        ctx.err << "oculant-cli diagnose: the frame did not report its board layout\n";
+        return kExitFailed;
+    }
+
+    // The Diagnostic button, then the window's show and activation.
+    DiagnosticSession diag(cs->store(), session.records().boards);
+    cs->processor().addListener(&diag);
+    session.setActiveWindow(ActiveWindow::Diagnostic);
+    send(session, diagnosticModeCommand());
+    diag.restartTest();
+    diag.FormShow();
+    send(session, diag.FormActivate());
+    diag.setActive(true);
+
+    bool sweepStarted = false;
+    int64_t lastTimerMs = cs->nowMs();
+    const auto finished = [&] {
+        if (cs->nowMs() - lastTimerMs >= DiagnosticSession::kTimerIntervalMs) {
+            lastTimerMs = cs->nowMs();
+            diag.TimerTimer(true);
+        }
+        if (sweep && !sweepStarted && diag.testState() == TestState::Testing) {
+            cs->virtualFrame()->startSweep();
+            sweepStarted = true;
+        }
+        const OverallVerdict v = diag.verdict();
+        if (v == OverallVerdict::Pass)
+            return true;
+        // A fault is final; with a sweep running, let it finish so every board is judged.
+        return v == OverallVerdict::Fail && !(sweepStarted && cs->virtualFrame()->sweepRunning());
+    };
+    cs->runFor(int(timeout * 1000), finished);
+    send(session, diag.FormClose());
+    diag.setActive(false);
+    cs->close();
+
+    const OverallVerdict verdict = diag.verdict();
+    const char* word = verdict == OverallVerdict::Pass ? "PASS" : verdict == OverallVerdict::Fail ? "FAIL" : "NONE";
+    const std::vector<std::string> lines = diag.faultLines(lookup);
+    if (json) {
+        nlohmann::ordered_json boards = nlohmann::json::array();
+        size_t i = 0;
+        for (const auto* list : {&diag.model().emitters, &diag.model().receivers})
+            for (const PCB_INFO& b : *list)
+                boards.push_back(boardJson(b, i < lines.size() ? lines[i++] : ""));
+        ctx.out << nlohmann::ordered_json{{"verdict", word}, {"boards", boards}}.dump(2) << "\n";
+    } else {
+        ctx.out << word << "\n";
+        for (const std::string& line : lines)
+            ctx.out << line << "\n";
+        if (verdict == OverallVerdict::None)
+            ctx.out << "No verdict within " << timeoutText << " s: every element must be blocked once (slide a finger "
+                    << "along each edge of the frame).\n";
+    }
+    return verdict == OverallVerdict::Pass ? kExitOk : verdict == OverallVerdict::Fail ? kExitFailed : kExitNoVerdict;
+}
+
+}  // namespace oculant::cli

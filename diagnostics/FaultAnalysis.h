@@ -1,0 +1,56 @@
+#pragma once
+// The two stages that decide whether every emitter and receiver works.
+//
+// Judgement, once per test when the reference is complete: every element becomes pending, and
+// dark boards and dark or weak elements become faults. Testing, on every further live scan: an
+// element whose beams are all blocked at once is accepted; elements partly blocked in a
+// scattered pattern within one layer are faults. The emitter list is always processed before
+// the receiver list. Boards without elements are skipped by every per-element step and accepted
+// by UpdateVerdicts.
+
+#include <cstdint>
+#include <vector>
+
+#include "diagnostics/BeamView.h"
+#include "diagnostics/BoardModel.h"
+
+namespace oculant {
+
+// Level below which a beam, or a board's mean on X, is dark.
+inline constexpr int kLowBeamLevel = 60;
+inline constexpr int kDarkBoardMeanX = 60;
+inline constexpr int kDarkBoardMeanY = 40;
+// A beam whose BlockRatio is at most this (about 55 % of the way from threshold to reference)
+// is partly blocked.
+inline constexpr int kPartlyBlockedRatio = 140;
+
+enum class OverallVerdict { None, Pass, Fail };
+
+// MarkAllPending, LoadLevels, JudgeBoards on emitters then receivers, MarkLowSamples.
+void JudgementStage(BoardModel& model, const BeamView& beams);
+// AcceptBlocked, CheckContiguity, UpdateVerdicts; true when every board is OK.
+bool TestingStage(BoardModel& model, const BeamView& beams);
+
+// FAIL when any board is at fault, PASS when every board is OK, otherwise none. A model with
+// no element on an axis never passes.
+OverallVerdict overallVerdict(const BoardModel& model);
+
+// ---- The steps, in the order the stages run them ----
+void MarkAllPending(BoardModel& model);
+// Element j takes byte first + j of layer 0's current row (0 when the axis has no such byte).
+void LoadLevels(BoardModel& model, const BeamView& beams);
+// True when every layer covering position p shows it dark: byte k − 1 or byte k below t / 2.
+// A position that no layer covers is dark.
+bool DarkInAllLayers(int p, int t, const AxisSignal& axis, BoardKind side);
+void JudgeBoards(std::vector<PCB_INFO>& boards, const BeamView& beams);
+void MarkLowSamples(BoardModel& model, const BeamView& beams);
+void AcceptBlocked(BoardModel& model, const BeamView& beams);
+// Where the current level c lies between threshold f and reference r, 0…255; 255 when the beam
+// is not below its reference.
+uint8_t BlockRatio(uint8_t reference, uint8_t threshold, uint8_t current);
+// BlockRatio(…) <= kPartlyBlockedRatio, as the contiguity check asks it for every beam.
+bool isPartlyBlocked(uint8_t reference, uint8_t threshold, uint8_t current);
+void CheckContiguity(BoardModel& model, const BeamView& beams);
+bool UpdateVerdicts(BoardModel& model);
+
+}  // namespace oculant

@@ -1,0 +1,184 @@
+#include "diagnostics/FormImgDiag.h"
+
+#include <QEvent>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+
+#include "signal/SignalStore.h"
+
+namespace oculant {
+
+namespace {
+
+constexpr int kButtonWidth = 75;
+constexpr int kButtonHeight = 41;
+constexpr int kButtonGap = 10;
+
+}  // namespace
+
+ImgDiagTestState& ImgDiagTestState::operator=(int32_t value)
+{
+    if (value == int32_t(TestState::ModelBuilt))
+        session_.restartTest();
+    return *this;
+}
+
+void ImgView::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    if (surface_)
+        p.drawImage(0, 0, *surface_);
+}
+
+void ImgView::mouseDoubleClickEvent(QMouseEvent*)
+{
+    if (onDoubleClick)
+        onDoubleClick();
+}
+
+TFormImgDiag::TFormImgDiag(QWidget* parent) : TFormImgDiag(processSignalStore(), parent) {}
+
+TFormImgDiag::TFormImgDiag(SignalStore& store, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), session_(store, noBoards_), canvas_(QFont("Tahoma"))
+{
+    setObjectName("TFormImgDiag");
+    setWindowTitle("Diagnostic");
+    QFont font("Tahoma");
+    font.setPixelSize(11);
+    setFont(font);
+    resize(800, 480);
+
+    Img = new ImgView(this);
+    Img->setObjectName("Img");
+    Img->setGeometry(rect());
+    Img->onDoubleClick = [this] { ImgDblClick(); };
+
+    Button1 = new QPushButton(QString::fromUtf8("重  置"), this);
+    Button1->setObjectName("Button1");
+    Button2 = new QPushButton(QString::fromUtf8("退  出"), this);
+    Button2->setObjectName("Button2");
+    for (QPushButton* b : {Button1, Button2}) {
+        b->resize(kButtonWidth, kButtonHeight);
+        b->raise();
+    }
+    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+
+    Timer = new QTimer(this);
+    Timer->setInterval(DiagnosticSession::kTimerIntervalMs);
+    connect(Timer, &QTimer::timeout, this, [this] { TimerTimer(); });
+
+    setTextLookup({});
+}
+
+TFormImgDiag::~TFormImgDiag() = default;
+
+void TFormImgDiag::setTextLookup(TextLookup lookup)
+{
+    // Without a language file every text reads as the look-up's own "N/A".
+    lookup_ = lookup ? std::move(lookup) : TextLookup([](std::string_view) { return std::string("N/A"); });
+}
+
+void TFormImgDiag::send(const DiagnosticCommand& command)
+{
+    if (send_)
+        send_(command);
+}
+
+void TFormImgDiag::syncTimer()
+{
+    if (session_.timerEnabled() && !Timer->isActive())
+        Timer->start();
+    else if (!session_.timerEnabled() && Timer->isActive())
+        Timer->stop();
+}
+
+bool TFormImgDiag::isActiveForm() const { return isActiveWindow(); }
+
+// ---- Window events ----
+
+void TFormImgDiag::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    FormShow();
+}
+
+void TFormImgDiag::changeEvent(QEvent* event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        FormActivate();
+}
+
+void TFormImgDiag::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    Img->setGeometry(rect());
+    FormResize();
+}
+
+void TFormImgDiag::done(int result)
+{
+    FormClose();
+    QDialog::done(result);
+}
+
+void TFormImgDiag::FormShow()
+{
+    setWindowState(windowState() | Qt::WindowMaximized);
+    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    const QSize size = s ? s->size() : QSize(800, 480);
+    Button1->move(size.width() / 2 - Button1->width() - kButtonGap, size.height() / 5);
+    Button2->move(size.width() / 2 + kButtonGap, size.height() / 5);
+    if (session_.FormShow())
+        Redraw();
+}
+
+void TFormImgDiag::FormActivate() { send(session_.FormActivate()); }
+
+void TFormImgDiag::FormResize() { Redraw(); }
+
+void TFormImgDiag::FormClose() { send(session_.FormClose()); }
+
+void TFormImgDiag::Button1Click()
+{
+    send(session_.Button1Click());
+    Redraw();
+}
+
+void TFormImgDiag::Button2Click() { close(); }
+
+void TFormImgDiag::TimerTimer()
+{
+    const TickStep step = session_.TimerTimer(isActiveForm());
+    if (!step.captionKey.empty())
+        setWindowTitle(QString::fromStdString(lookup_(step.captionKey)));
+    if (step.redraw)
+        Redraw();
+    syncTimer();
+}
+
+void TFormImgDiag::Redraw()
+{
+    if (session_.Redraw(canvas_, Img->width(), Img->height(), lookup_) == RedrawOutcome::Skipped)
+        return;
+    Img->setSurface(&canvas_.image());
+    Img->update();
+}
+
+// ---- Live scans ----
+
+bool TFormImgDiag::wantsLiveScans() const { return isActiveForm(); }
+
+void TFormImgDiag::OnSignalFrame()
+{
+    const FrameStep step = session_.handleSignalFrame();
+    syncTimer();
+    if (step.redraw)
+        Redraw();
+}
+
+}  // namespace oculant

@@ -1,0 +1,470 @@
+#include "signal/FormSignal.h"
+
+#include <QAction>
+#include <QAreaSeries>
+#include <QChart>
+#include <QEvent>
+#include <QFontMetricsF>
+#include <QGraphicsLayout>
+#include <QGraphicsRectItem>
+#include <QLineSeries>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QScatterSeries>
+#include <QStatusBar>
+#include <QValueAxis>
+#include <QWheelEvent>
+#include <chrono>
+
+#include "device/DeviceSession.h"
+#include "device/Protocol.h"
+#include "signal/ChartLayout.h"
+#include "signal/ChartRefresh.h"
+#include "signal/FrameProcessor.h"
+#include "signal/SignalStore.h"
+
+namespace oculant {
+namespace {
+
+const QColor kSignalBlue(0, 0, 255);
+const QColor kMarkRed(255, 0, 0);
+const QColor kAxisSilver(192, 192, 192);
+const QColor kGridGrey(232, 232, 232);
+// Models that take no working-mode commands.
+constexpr uint8_t kModelsWithoutModes[] = {16, 18};
+// Position labels need about this much room each.
+constexpr int kPixelsPerPositionTick = 45;
+// The drag band's pen.
+constexpr int kDragPenWidth = 4;
+
+QString qs(const std::string& s) { return QString::fromStdString(s); }
+
+QFont windowFont()
+{
+    QFont font;
+    font.setFamilies({"Tahoma", "DejaVu Sans", "WenQuanYi Micro Hei"});
+    font.setPointSize(8);
+    return font;
+}
+
+QValueAxis* makeAxis(const QFont& font)
+{
+    auto* axis = new QValueAxis;
+    axis->setLinePenColor(kAxisSilver);
+    axis->setGridLineColor(kGridGrey);
+    axis->setMinorTickCount(0);
+    axis->setLabelFormat("%d");
+    axis->setLabelsFont(font);
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0);
+    return axis;
+}
+
+int64_t steadyMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// One chart
+
+SignalChartView::SignalChartView(const ChartName& name, QWidget* parent)
+    : QChartView(parent), chart_(new QChart), positionAxis_(makeAxis(windowFont())), levelAxis_(makeAxis(windowFont()))
+{
+    setObjectName(name.control);
+    // The window's pop-up menu serves the charts too.
+    setContextMenuPolicy(Qt::NoContextMenu);
+    setFrameShape(QFrame::NoFrame);
+    setChart(chart_);  // owned by the view from here on
+
+    chart_->legend()->hide();
+    chart_->setDropShadowEnabled(false);
+    chart_->setBackgroundRoundness(0);
+    chart_->setMargins(QMargins(2, 2, 6, 2));
+    chart_->layout()->setContentsMargins(0, 0, 0, 0);
+    QFont titleFont = windowFont();
+    titleFont.setBold(true);
+    chart_->setTitleFont(titleFont);
+    chart_->setTitle(QString::fromUtf8(name.designTitle));
+
+    levelAxis_->setRange(kLevelAxisMin, kLevelAxisMax);
+    levelAxis_->setTickInterval(kLevelAxisTick);
+    positionAxis_->setTitleFont(windowFont());
+    positionAxis_->setTitleBrush(QColor(96, 96, 96));
+    chart_->addAxis(positionAxis_, Qt::AlignBottom);
+    chart_->addAxis(levelAxis_, Qt::AlignLeft);
+    applyRange();
+    // The tick spacing and the room for mark labels follow the plot's width, which the chart
+    // lays out after the view is resized.
+    connect(chart_, &QChart::plotAreaChanged, this, [this] { applyRange(); });
+}
+
+QString SignalChartView::title() const { return chart_->title(); }
+void SignalChartView::setTitle(const QString& title) { chart_->setTitle(title); }
+void SignalChartView::setLayerText(const QString& text)
+{
+    if (positionAxis_->titleText() != text)
+        positionAxis_->setTitleText(text);
+}
+QString SignalChartView::layerText() const { return positionAxis_->titleText(); }
+
+void SignalChartView::ensureSeries()
+{
+    if (chart_->series().size() >= 2)
+        return;
+    line_ = new QLineSeries;
+    line_->setPen(QPen(kSignalBlue, 1));
+    // The bars are one red area whose outline rises to each mark and runs along the axis between
+    // them: a bar series keeps an item for every position, and refilling it took 20 ms a tick.
+    // The area has no pen, so the stretches along the axis stay invisible; the fill is the
+    // outline's red.
+    bars_ = new QAreaSeries;
+    barOutline_ = new QLineSeries(bars_);  // an area series does not own its edge
+    bars_->setUpperSeries(barOutline_);
+    bars_->setPen(Qt::NoPen);
+    bars_->setBrush(kMarkRed);
+    // Value labels come from a series of their own: a bar series hides the label of a bar of
+    // height 0, and a dead beam (level 0) is the mark that matters most.
+    markLabels_ = new QScatterSeries;
+    markLabels_->setMarkerSize(1);
+    markLabels_->setColor(Qt::transparent);
+    markLabels_->setBorderColor(Qt::transparent);
+    markLabels_->setPointLabelsFormat("@yPoint");
+    markLabels_->setPointLabelsVisible(true);
+    markLabels_->setPointLabelsClipping(false);
+    markLabels_->setPointLabelsColor(Qt::black);
+    markLabels_->setPointLabelsFont(windowFont());
+    labelWidth_ = QFontMetricsF(windowFont()).horizontalAdvance("000") + 4;
+    for (QAbstractSeries* s : std::initializer_list<QAbstractSeries*>{line_, bars_, markLabels_}) {
+        chart_->addSeries(s);
+        s->attachAxis(positionAxis_);
+        s->attachAxis(levelAxis_);
+    }
+}
+
+void SignalChartView::showContent(const ChartContent& content)
+{
+    ensureSeries();
+    const int before = zoom_.positions();
+    zoom_.setPositions(content.positions);
+    if (zoom_.positions() != before)
+        applyRange();
+
+    points_.clear();
+    points_.reserve(qsizetype(content.line.size()));
+    for (const ChartPoint& p : content.line)
+        points_.append(QPointF(p.x, p.level));
+    line_->replace(points_);
+    showMarks(content);
+}
+
+// Each mark a bar of 95 % of a position's width from the axis up to its level.
+void SignalChartView::showMarks(const ChartContent& content)
+{
+    marks_ = content.marks;
+    points_.clear();
+    constexpr double half = kMarkBarWidth / 2;
+    for (const ChartPoint& p : marks_) {
+        points_.append(QPointF(p.x - half, 0));
+        points_.append(QPointF(p.x - half, p.level));
+        points_.append(QPointF(p.x + half, p.level));
+        points_.append(QPointF(p.x + half, 0));
+    }
+    if (!points_.isEmpty() || barOutline_->count() > 0)
+        barOutline_->replace(points_);
+    showMarkLabels();
+}
+
+// Labels of neighbouring marks would print over each other; those that do not fit at this zoom
+// are left out (zooming in brings them back), and so are marks outside the visible range.
+void SignalChartView::showMarkLabels()
+{
+    if (!markLabels_)
+        return;
+    const QRectF plot = chart_->plotArea();
+    const AxisRange& r = zoom_.range();
+    const double minGap = plot.width() > 0 ? labelWidth_ * r.span() / plot.width() : 0;
+    selectMarkLabels(labelled_, marks_, r.min, r.max, minGap);
+    points_.clear();
+    for (const ChartPoint& p : labelled_)
+        points_.append(QPointF(p.x, p.level));
+    if (!points_.isEmpty() || markLabels_->count() > 0)
+        markLabels_->replace(points_);
+}
+
+void SignalChartView::applyRange()
+{
+    const AxisRange& r = zoom_.range();
+    const int maxTicks = std::max(2, int(chart_->plotArea().width()) / kPixelsPerPositionTick);
+    const double interval = positionTickInterval(r, maxTicks);
+    // The axis lays out every tick at once: a wide range under a fine interval (1 position over
+    // 300) costs tens of milliseconds, so the order keeps the in-between state coarse.
+    if (interval >= positionAxis_->tickInterval()) {
+        positionAxis_->setTickInterval(interval);
+        positionAxis_->setRange(r.min, r.max);
+    } else {
+        positionAxis_->setRange(r.min, r.max);
+        positionAxis_->setTickInterval(interval);
+    }
+    showMarkLabels();
+}
+
+double SignalChartView::chartX(const QPointF& viewPosition) const
+{
+    return chart_->mapFromScene(mapToScene(viewPosition.toPoint())).x();
+}
+
+void SignalChartView::wheelEvent(QWheelEvent* event)
+{
+    const QRectF plot = chart_->plotArea();
+    if (plot.width() <= 0 || event->angleDelta().y() == 0)
+        return;
+    const AxisRange& r = zoom_.range();
+    const double anchor = r.min + (chartX(event->position()) - plot.left()) / plot.width() * r.span();
+    zoom_.wheel(event->angleDelta().y(), anchor);
+    applyRange();
+    event->accept();
+}
+
+void SignalChartView::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QChartView::mousePressEvent(event);
+        return;
+    }
+    dragFrom_ = chartX(event->position());
+    if (!dragBand_) {
+        dragBand_ = new QGraphicsRectItem(chart_);
+        dragBand_->setPen(QPen(QColor(0, 0, 0, 96), kDragPenWidth));
+        dragBand_->setZValue(1000);
+    }
+    dragBand_->setRect(QRectF(*dragFrom_, chart_->plotArea().top(), 0, chart_->plotArea().height()));
+    dragBand_->hide();
+    event->accept();
+}
+
+void SignalChartView::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!dragFrom_) {
+        QChartView::mouseMoveEvent(event);
+        return;
+    }
+    const double from = *dragFrom_;
+    const double x = chartX(event->position());
+    const QRectF plot = chart_->plotArea();
+    dragBand_->setRect(QRectF(std::min(from, x), plot.top(), std::abs(x - from), plot.height()));
+    dragBand_->setVisible(std::abs(x - from) >= ChartZoom::kMinDragPixels);
+    event->accept();
+}
+
+void SignalChartView::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton || !dragFrom_) {
+        QChartView::mouseReleaseEvent(event);
+        return;
+    }
+    const QRectF plot = chart_->plotArea();
+    if (zoom_.drag(*dragFrom_, chartX(event->position()), plot.left(), plot.width()))
+        applyRange();
+    dragFrom_.reset();
+    dragBand_->hide();
+    event->accept();
+}
+
+void SignalChartView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    zoom_.reset();
+    applyRange();
+    event->accept();
+}
+
+// ---------------------------------------------------------------------------------------------
+// The window
+
+TFormSignal::TFormSignal(QWidget* parent) : QDialog(parent), clock_(steadyMs)
+{
+    setObjectName("TFormSignal");
+    setWindowTitle(kSignalDesignCaption);
+    setWindowFlags(windowFlags() | Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint);
+    setFont(windowFont());
+    setAutoFillBackground(true);
+
+    SignalChartView** controls[] = {&ChartSigX0, &ChartSigX1, &ChartSigX2, &ChartSigY0, &ChartSigY1, &ChartSigY2};
+    for (size_t k = 0; k < charts_.size(); ++k) {
+        charts_[k] = new SignalChartView(kSignalChartNames[k], this);
+        *controls[k] = charts_[k];
+    }
+
+    LogOn = new QAction(QString::fromUtf8(kLogOnDesignText), this);
+    LogOn->setObjectName("LogOn");
+    LogOn->setCheckable(true);
+    NSignalQulity = new QAction(QString::fromUtf8(kSignalQualityDesignText), this);
+    NSignalQulity->setObjectName("NSignalQulity");
+    NSignalQulity->setCheckable(true);
+    addAction(LogOn);
+    addAction(NSignalQulity);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+    // Whoever checks LogOn (the menu, the opening button, closing), the recorder follows.
+    connect(LogOn, &QAction::toggled, this, [this](bool on) {
+        if (processor_)
+            processor_->recorder().setLogOn(on);
+        updateCaption();
+    });
+
+    StatusLine = new QStatusBar(this);
+    StatusLine->setObjectName("StatusLine");
+    StatusLine->setSizeGripEnabled(false);
+
+    // The design's client area of 1162 × 581 holds the charts; the status line comes on top.
+    resize(1162, 581 + StatusLine->sizeHint().height());
+    updateStatus();
+}
+
+SignalChartView* TFormSignal::chart(int index) const
+{
+    return index >= 0 && index < int(charts_.size()) ? charts_[size_t(index)] : nullptr;
+}
+
+void TFormSignal::setProcessor(FrameProcessor* processor)
+{
+    processor_ = processor;
+    if (processor_)
+        processor_->recorder().setLogOn(LogOn->isChecked());
+}
+
+const SignalStore& TFormSignal::store() const
+{
+    return processor_ ? processor_->store() : processSignalStore();
+}
+
+void TFormSignal::onFrameProcessed(const FrameResult& result)
+{
+    if (result.status == FrameStatus::Accepted)
+        ++framesProcessed_;
+    if (!result.logError.empty())
+        showLogError(result.logError);
+}
+
+// A failed log ends the recording request: otherwise every following frame would try again
+// and raise the same message many times a second. Checking LogOn again starts a new log.
+void TFormSignal::showLogError(const std::string& text)
+{
+    LogOn->setChecked(false);
+    if (!logErrorBox_) {
+        logErrorBox_ = new QMessageBox(QMessageBox::Warning, windowTitle(), {}, QMessageBox::Ok, this);
+        logErrorBox_->setObjectName("LogErrorBox");
+    }
+    // One box at a time, shown without a nested event loop: this runs inside the drain timer.
+    logErrorBox_->setText(qs(text));
+    if (!logErrorBox_->isVisible())
+        logErrorBox_->open();
+}
+
+void TFormSignal::updateCaption() { setWindowTitle(qs(signalCaption(LogOn->isChecked(), lookup_))); }
+
+void TFormSignal::FormActivate()
+{
+    if (session_) {
+        const uint8_t model = session_->records().modelCode();
+        if (std::find(std::begin(kModelsWithoutModes), std::end(kModelsWithoutModes), model) ==
+            std::end(kModelsWithoutModes))
+            session_->sendModeStream(protocol::kModeSignal);
+    }
+    updateCaption();
+}
+
+void TFormSignal::FormClose()
+{
+    if (session_)
+        session_->sendModeStop();
+    LogOn->setChecked(false);
+}
+
+void TFormSignal::FormResize()
+{
+    const int statusHeight = StatusLine->sizeHint().height();
+    const int chartsHeight = std::max(0, height() - statusHeight);
+    const auto rects = chartLayout(width(), chartsHeight);
+    for (size_t k = 0; k < charts_.size(); ++k)
+        charts_[k]->setGeometry(rects[k].left, rects[k].top, rects[k].width, rects[k].height);
+    StatusLine->setGeometry(0, chartsHeight, width(), statusHeight);
+}
+
+void TFormSignal::LogOnClick() { LogOn->toggle(); }
+void TFormSignal::NSignalQulityClick() { NSignalQulity->toggle(); }
+
+void TFormSignal::UpdateChart(int index, std::span<const uint8_t> samples, int offset)
+{
+    SignalChartView* view = chart(index);
+    if (!view)
+        return;
+    fillChartContent(content_, samples, offset, NSignalQulity->isChecked());
+    view->showContent(content_);
+}
+
+void TFormSignal::TimerReDrawTimer()
+{
+    const SignalStore& s = store();
+    for (const ChartSource& c : chartRefreshPlan(s).charts()) {
+        UpdateChart(c.chart, c.samples, c.offset);
+        const bool x = c.chart < kChartY0;
+        charts_[size_t(c.chart)]->setLayerText(qs(chartLayerText(x, x ? c.row : c.row - s.bX(), c.offset)));
+    }
+    updateStatus();
+}
+
+void TFormSignal::updateStatus()
+{
+    rate_.sample(clock_(), framesProcessed_);
+    const SignalStore& s = store();
+    SignalStatus status;
+    status.framesPerSecond = rate_.perSecond();
+    status.bX = s.bX();
+    status.bY = s.bY();
+    status.nX = s.nX();
+    status.nY = s.nY();
+    if (session_) {
+        status.ringDrops = session_->dispatcher().droppedFrames();
+        status.lostReports = session_->talk().receiveOverruns();
+    }
+    if (processor_) {
+        status.drops = processor_->drops();
+        const AdLogRecorder& recorder = processor_->recorder();
+        status.recording = recorder.recording();
+        status.logPath = recorder.path();
+        status.framesWritten = recorder.framesWritten();
+    }
+    const QString text = qs(signalStatusText(status));
+    if (StatusLine->currentMessage() != text)
+        StatusLine->showMessage(text);
+}
+
+void TFormSignal::done(int result)
+{
+    FormClose();
+    QDialog::done(result);
+}
+
+void TFormSignal::changeEvent(QEvent* event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        FormActivate();
+}
+
+void TFormSignal::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    FormResize();
+}
+
+void TFormSignal::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    FormShow();
+}
+
+}  // namespace oculant

@@ -1,0 +1,493 @@
+// The main window on the offscreen platform with a virtual frame: the session's ticks are
+// driven by hand through the window's timer handlers, the worker is stepped without a thread.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QTimer>
+
+#include <QRegularExpression>
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+#include "app/FormDiag.h"
+#include "calibration/FormCalibrate.h"
+#include "calibration/FormMultiCalib.h"
+#include "device/VirtualBackend.h"
+#include "diagnostics/FormImgDiag.h"
+#include "drawtest/FormPoints.h"
+#include "i18n/IniFile.h"
+#include "signal/FormSignal.h"
+
+namespace oculant {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kSource = OCULANT_SOURCE_DIR;
+
+std::optional<std::tm> utc(int64_t seconds)
+{
+    const std::time_t t = std::time_t(seconds);
+    std::tm out{};
+    if (!gmtime_r(&t, &out))
+        return std::nullopt;
+    return out;
+}
+
+QString shipped(std::string_view section, std::string_view key)
+{
+    const auto ini = IniFile::load((kSource / "data/lan.ini").string());
+    return QString::fromStdString(ini ? ini->valueOr(section, key, "?") : "?");
+}
+
+// Message boxes and modal windows are recorded instead of shown.
+class RecordingFormDiag : public TFormDiag {
+public:
+    using TFormDiag::TFormDiag;
+    std::vector<QString> messages;
+    std::vector<QDialog*> opened;
+    std::function<void()> whileOpen;
+
+protected:
+    void showMessage(const QString& text) override { messages.push_back(text); }
+    void execModal(QDialog& window) override
+    {
+        opened.push_back(&window);
+        if (whileOpen)
+            whileOpen();
+    }
+};
+
+class FormDiagTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir_ = fs::temp_directory_path() / ("oculant-formdiag-" + std::to_string(::getpid()) + "-" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir_);
+        fs::copy_file(kSource / "data/lan.ini", dir_ / "lan.ini");
+    }
+    void TearDown() override
+    {
+        form.reset();
+        fs::remove_all(dir_);
+    }
+
+    // Frames attached before this are found by the first scan, as at start-up.
+    void start(std::string logo = "")
+    {
+        FormDiagOptions options;
+        options.languagePath = (dir_ / "lan.ini").string();
+        options.logoPath = logo.empty() ? (dir_ / "logo.jpg").string() : logo;
+        options.threading = HIDTalk::Threading::Manual;
+        options.localTime = utc;
+        if (withVirtualFrameMenu) {
+            options.virtualBackend = &backend;
+            options.virtualFramePath = path;
+        }
+        form = std::make_unique<RecordingFormDiag>(backend, options);
+        form->attachWindows({&signal, &points, &imgDiag, &calibrate, &multiCalib});
+        form->show();
+    }
+
+    std::string attach(VirtualFrameProfile profile = {})
+    {
+        path = backend.attach(std::make_shared<VirtualFrame>(std::move(profile)));
+        return path;
+    }
+
+    void pumpWorker()
+    {
+        for (int i = 0; i < 1000 && form->session().talk().workerPass(); ++i) {
+        }
+    }
+
+    // Simulated time in 10 ms steps; each timer fires on its interval while it is running. A
+    // timer started during a step first fires on a later one, as a QTimer would.
+    void advance(int ms)
+    {
+        for (int end = nowMs_ + ms; nowMs_ < end;) {
+            nowMs_ += 10;
+            pumpWorker();
+            const bool drain = form->Timer2->isActive(), probe = form->TimerCheckDevice->isActive(),
+                       info = form->Timer1->isActive();
+            if (nowMs_ % 20 == 0 && drain)
+                form->Timer2Timer();
+            if (nowMs_ % 50 == 0 && probe)
+                form->TimerCheckDeviceTimer();
+            if (nowMs_ % 100 == 0 && info && form->Timer1->isActive())
+                form->Timer1Timer();
+        }
+    }
+
+    // Device changes arrive through the event loop; deliver them without running timers.
+    void deliverDeviceChanges() { QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall); }
+
+    void connectAndRead()
+    {
+        advance(400);
+        ASSERT_TRUE(form->session().connected());
+        advance(1000);
+        ASSERT_FALSE(form->Timer1->isActive());
+    }
+
+    std::vector<QPushButton*> deviceButtons() const
+    {
+        return {form->Button1, form->Button2,  form->Button3,  form->Button4,
+                form->Button10, form->Button11, form->Button13, form->Button15};
+    }
+
+    std::vector<QLineEdit*> statusFields() const
+    {
+        return {form->EditType, form->EditHardwareVer, form->EditSoftwareVer, form->EditSta, form->EditRunSta,
+                form->EditDate, form->EditTime,        form->EditSerialNum,   form->EditCRC};
+    }
+
+    bool withVirtualFrameMenu = false;
+    fs::path dir_;
+    VirtualBackend backend{VirtualBackend::Reads::NonBlocking};
+    std::string path;
+    TFormSignal signal;
+    TFormPoints points;
+    TFormImgDiag imgDiag;
+    TFormCalibrate calibrate;
+    TFormMultiCalib multiCalib;
+    std::unique_ptr<RecordingFormDiag> form;
+    int nowMs_ = 0;
+};
+
+TEST_F(FormDiagTest, first_show_is_unconnected_with_every_device_button_disabled)
+{
+    attach();
+    start();
+    EXPECT_EQ(form->windowTitle(), shipped("English", "FormDiagCaption") + " - " + shipped("English", "PanelUnconnect"));
+    // Applying the language after the unconnected captions leaves the diagnostic caption bare.
+    EXPECT_EQ(imgDiag.windowTitle(), shipped("English", "FormImgDiag"));
+    for (QPushButton* b : deviceButtons())
+        EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString();
+    EXPECT_FALSE(form->Button5->isEnabled());
+    EXPECT_TRUE(form->Button12->isEnabled());
+    for (QLineEdit* f : statusFields())
+        EXPECT_EQ(f->text(), "N/A") << f->objectName().toStdString();
+    // The probe runs; the other windows' timers are idle.
+    EXPECT_TRUE(form->TimerCheckDevice->isActive());
+    EXPECT_FALSE(form->Timer1->isActive());
+    EXPECT_TRUE(form->Timer2->isActive());
+    EXPECT_EQ(form->Timer2->interval(), 20);
+    // The language list comes from the file, with the saved choice applied.
+    ASSERT_GE(form->ComboBoxLan->count(), 2);
+    EXPECT_EQ(form->ComboBoxLan->currentText(), "English");
+    EXPECT_EQ(form->GroupBox1->title(), shipped("English", "GroupBox1"));
+    EXPECT_TRUE(form->messages.empty());
+}
+
+TEST_F(FormDiagTest, connected_captions_after_six_probe_ticks)
+{
+    attach();
+    start();
+    advance(250);
+    EXPECT_FALSE(form->session().connected() && !form->TimerCheckDevice->isActive());
+    advance(50);  // the sixth tick, 300 ms after the first show
+    EXPECT_FALSE(form->TimerCheckDevice->isActive());
+    EXPECT_EQ(form->windowTitle(), shipped("English", "FormDiagCaption") + " - " + shipped("English", "PanelConnect"));
+    EXPECT_EQ(form->StatusBar1->currentMessage(), shipped("English", "PanelConnect"));
+    EXPECT_EQ(imgDiag.windowTitle(), shipped("English", "FormImgDiag") + " - " + shipped("English", "PanelConnect"));
+    for (QPushButton* b : {form->Button1, form->Button2, form->Button3, form->Button15, form->Button11})
+        EXPECT_TRUE(b->isEnabled()) << b->objectName().toStdString();
+    EXPECT_FALSE(form->Button5->isEnabled());
+    EXPECT_EQ(form->ComboBox1->currentText(), QString::fromStdString(path));
+    EXPECT_TRUE(form->Timer1->isActive());  // the information sequence follows
+}
+
+TEST_F(FormDiagTest, information_sequence_fills_every_field_and_disables_refresh_meanwhile)
+{
+    attach();
+    start();
+    advance(300);
+    ASSERT_TRUE(form->Timer1->isActive());
+    int ticks = 0;
+    while (form->Timer1->isActive() && ticks < 20) {
+        advance(100);
+        ++ticks;
+        if (form->Timer1->isActive()) {
+            EXPECT_FALSE(form->Button4->isEnabled()) << "tick " << ticks;
+        }
+    }
+    EXPECT_EQ(ticks, 7);
+    EXPECT_TRUE(form->Button4->isEnabled());
+    advance(100);
+
+    EXPECT_EQ(form->EditType->text(), "VF-43");
+    EXPECT_EQ(form->EditHardwareVer->text(), "2.58");
+    EXPECT_EQ(form->EditSoftwareVer->text(), "3.5 - 1.23.4");
+    EXPECT_EQ(form->EditSta->text(), shipped("English", "APP_OK"));
+    EXPECT_EQ(form->EditRunSta->text(), shipped("English", "Sta_Run"));
+    EXPECT_EQ(form->EditDate->text(), "2026-1-1");
+    EXPECT_EQ(form->EditTime->text(), "10:00:00");
+    EXPECT_EQ(form->EditSerialNum->text(), "VF-000001");
+    EXPECT_TRUE(QRegularExpression("^0x[0-9A-F]{8}$").match(form->EditCRC->text()).hasMatch())
+        << form->EditCRC->text().toStdString();
+    EXPECT_EQ(form->Edit1->text(), "50");
+    EXPECT_EQ(form->StatusBar1->currentMessage(), shipped("English", "ReadParamOK"));
+    // Feature word 0x24: smooth and reverse y, 0°.
+    EXPECT_TRUE(form->CheckBoxFeatureSmooth->isChecked());
+    EXPECT_TRUE(form->CheckBoxFeatureReverseY->isChecked());
+    EXPECT_FALSE(form->CheckBoxFeatureReverseX->isChecked());
+    EXPECT_TRUE(form->RadioButton1->isChecked());
+    EXPECT_EQ(form->calibrationArea().address, 0x4800u);
+    EXPECT_EQ(form->calibrationArea().size, 2048u);
+}
+
+TEST_F(FormDiagTest, refresh_clears_the_fields_and_reads_again)
+{
+    attach();
+    start();
+    connectAndRead();
+    form->Button4Click();
+    for (QLineEdit* f : statusFields())
+        EXPECT_TRUE(f->text().isEmpty()) << f->objectName().toStdString();
+    EXPECT_TRUE(form->Timer1->isActive());
+    advance(100);
+    EXPECT_FALSE(form->Button4->isEnabled());
+    advance(700);
+    EXPECT_TRUE(form->Button4->isEnabled());
+    for (QLineEdit* f : statusFields())
+        EXPECT_FALSE(f->text().isEmpty()) << f->objectName().toStdString();
+}
+
+TEST_F(FormDiagTest, features_and_rotation_follow_the_reported_word)
+{
+    VirtualFrameProfile p;
+    p.featureWord = 0x70 | 0x80;  // 270°, serial report
+    attach(p);
+    start();
+    connectAndRead();
+    EXPECT_TRUE(form->RadioButton4->isChecked());
+    EXPECT_FALSE(form->RadioButton1->isChecked());
+    EXPECT_TRUE(form->CheckBoxFeatureUSARTOn->isChecked());
+    EXPECT_FALSE(form->CheckBoxFeatureSmooth->isChecked());
+    EXPECT_TRUE(form->CheckBoxFeatureExchangeXY->isChecked());
+}
+
+TEST_F(FormDiagTest, model_16_restricts_the_buttons_and_activation_sends_nothing)
+{
+    VirtualFrameProfile p;
+    p.modelCode = 16;
+    attach(p);
+    start();
+    connectAndRead();
+    for (QPushButton* b : {form->Button1, form->Button2, form->Button10, form->Button11, form->Button13})
+        EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString();
+    EXPECT_TRUE(form->Button3->isEnabled());
+    const auto frame = backend.frame(path);
+    const int modeCommands = frame->commandsReceived(0x21);
+    form->FormActivate();
+    pumpWorker();
+    EXPECT_EQ(frame->commandsReceived(0x21), modeCommands);
+}
+
+TEST_F(FormDiagTest, activation_puts_an_ordinary_model_back_in_mode_0)
+{
+    attach();
+    start();
+    connectAndRead();
+    const auto frame = backend.frame(path);
+    const int modeCommands = frame->commandsReceived(0x21);
+    form->FormActivate();
+    pumpWorker();
+    EXPECT_EQ(frame->commandsReceived(0x21), modeCommands + 1);
+    EXPECT_EQ(frame->mode(), 0);
+}
+
+TEST_F(FormDiagTest, signal_view_and_record_data)
+{
+    attach();
+    start();
+    form->Button3Click(form->Button3);  // not connected yet: only the message
+    ASSERT_EQ(form->messages.size(), 1u);
+    EXPECT_EQ(form->messages[0], shipped("English", "PanelUnconnect"));
+    EXPECT_TRUE(form->opened.empty());
+
+    connectAndRead();
+    const auto frame = backend.frame(path);
+    form->whileOpen = [&] {
+        pumpWorker();
+        EXPECT_EQ(frame->mode(), 1);
+        EXPECT_EQ(form->session().activeWindow(), ActiveWindow::Signal);
+    };
+    form->Button3Click(form->Button15);
+    ASSERT_EQ(form->opened.size(), 1u);
+    EXPECT_EQ(form->opened[0], &signal);
+    EXPECT_TRUE(signal.LogOn->isChecked());
+    form->Button3Click(form->Button3);
+    EXPECT_FALSE(signal.LogOn->isChecked());
+    EXPECT_EQ(form->session().activeWindow(), ActiveWindow::None);
+}
+
+TEST_F(FormDiagTest, diagnostic_and_draw_test_open_with_or_without_a_frame)
+{
+    attach();
+    start();
+    form->Button1Click();
+    EXPECT_EQ(int32_t(imgDiag.testState), 0);  // no frame: no command, no restart
+    ASSERT_EQ(form->opened.size(), 1u);
+    EXPECT_EQ(form->opened[0], &imgDiag);
+
+    connectAndRead();
+    const auto frame = backend.frame(path);
+    form->whileOpen = [&] {
+        pumpWorker();
+        EXPECT_EQ(frame->mode(), 3);
+    };
+    form->Button2Click();
+    EXPECT_EQ(form->opened.back(), &points);
+    EXPECT_EQ(int32_t(imgDiag.testState), 1);
+}
+
+TEST_F(FormDiagTest, unplug_and_plug_back_in_from_the_virtual_frame_menu)
+{
+    attach();
+    withVirtualFrameMenu = true;
+    start();
+    connectAndRead();
+    QAction* plugged = form->findChild<QAction*>("VirtualFramePlugged");
+    ASSERT_NE(plugged, nullptr);
+    plugged->setChecked(false);
+    deliverDeviceChanges();
+    EXPECT_EQ(form->windowTitle(), shipped("English", "FormDiagCaption") + " - " + shipped("English", "PanelUnconnect"));
+    for (QPushButton* b : deviceButtons())
+        EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString();
+    EXPECT_EQ(form->ComboBox1->count(), 0);
+
+    plugged->setChecked(true);
+    deliverDeviceChanges();
+    EXPECT_TRUE(form->TimerCheckDevice->isActive());
+    advance(400);
+    EXPECT_EQ(form->windowTitle(), shipped("English", "FormDiagCaption") + " - " + shipped("English", "PanelConnect"));
+}
+
+TEST_F(FormDiagTest, a_frame_that_comes_back_during_the_draw_test_gets_mode_3_and_no_information_sequence)
+{
+    attach();
+    start();
+    connectAndRead();
+    const auto frame = backend.frame(path);
+    const int infoCommands = frame->commandsReceived(0x17);
+    form->whileOpen = [&] {
+        backend.detach(path);
+        deliverDeviceChanges();
+        backend.reattach(path);
+        deliverDeviceChanges();
+        advance(500);
+        EXPECT_EQ(frame->mode(), 3);
+        EXPECT_FALSE(form->Timer1->isActive());
+    };
+    form->Button2Click();
+    EXPECT_EQ(frame->commandsReceived(0x17), infoCommands);
+}
+
+TEST_F(FormDiagTest, closing_sends_mode_0_then_ends_the_worker_and_the_timers)
+{
+    attach();
+    start();
+    connectAndRead();
+    const auto frame = backend.frame(path);
+    form->Button2Click();  // the frame is in mode 3 now
+    pumpWorker();
+    ASSERT_EQ(frame->mode(), 3);
+    const int modeCommands = frame->commandsReceived(0x21);
+    form->close();
+    EXPECT_EQ(frame->commandsReceived(0x21), modeCommands + 1);
+    EXPECT_EQ(frame->mode(), 0);
+    EXPECT_EQ(form->session().talk().currentDevice(), nullptr);
+    EXPECT_FALSE(form->Timer2->isActive());
+    // A device change after the close reaches nothing.
+    backend.detach(path);
+    deliverDeviceChanges();
+    EXPECT_EQ(form->ComboBox1->count(), 1);
+}
+
+TEST_F(FormDiagTest, choosing_a_language_recaptions_and_saves_it)
+{
+    start();
+    const int chinese = form->ComboBoxLan->findText("中文简体");
+    ASSERT_GE(chinese, 0);
+    form->ComboBoxLan->setCurrentIndex(chinese);
+    form->ComboBoxLanChange(true);
+    EXPECT_EQ(form->GroupBox1->title(), shipped("中文简体", "GroupBox1"));
+    EXPECT_EQ(form->Button1->text(), shipped("中文简体", "Button1"));
+    EXPECT_EQ(form->ComboBoxDisplayDir->itemText(0), shipped("中文简体", "DisplayOrientation1"));
+    EXPECT_EQ(form->windowTitle(), shipped("中文简体", "FormDiagCaption") + " - " + shipped("中文简体", "PanelUnconnect"));
+    const auto saved = IniFile::load((dir_ / "lan.ini").string());
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->valueOr("Default", "Language", ""), "中文简体");
+}
+
+TEST_F(FormDiagTest, a_language_choice_that_cannot_be_saved_is_applied_and_reported)
+{
+    start();
+    // The folder vanishes under the program: the choice cannot be written (root ignores a
+    // read-only folder, so this is the failure every user can produce).
+    fs::remove_all(dir_);
+    form->ComboBoxLan->setCurrentIndex(1);
+    form->ComboBoxLanChange(true);
+    EXPECT_TRUE(form->StatusBar1->currentMessage().startsWith("Language choice not saved"))
+        << form->StatusBar1->currentMessage().toStdString();
+    EXPECT_TRUE(form->isVisible());
+}
+
+TEST_F(FormDiagTest, missing_language_file_shows_the_message_once_and_texts_read_na)
+{
+    fs::remove(dir_ / "lan.ini");
+    start();
+    ASSERT_EQ(form->messages.size(), 1u);
+    EXPECT_TRUE(form->messages[0].contains("Can NOT find language file"));
+    EXPECT_EQ(form->ComboBoxLan->count(), 0);
+    EXPECT_EQ(form->windowTitle(), "N/A - N/A");
+    EXPECT_EQ(form->GroupBox1->title(), "Status");  // design captions remain
+}
+
+TEST_F(FormDiagTest, first_show_sets_the_calibration_fields_from_the_screen)
+{
+    start();
+    ASSERT_GT(form->screenWidth(), 0);
+    EXPECT_EQ(form->EditLeftPxiMargin->text(), QString::number(form->screenWidth() / 20));
+    EXPECT_EQ(form->EditDownPxiMargin->text(), QString::number(form->screenHeight() / 20));
+    EXPECT_EQ(form->EditOffsetX->text(), "0");
+    EXPECT_EQ(form->EditWidth->text(), QString::number(form->screenWidth()));
+    EXPECT_EQ(form->EditHeight->text(), QString::number(form->screenHeight()));
+    EXPECT_FALSE(form->EditOffsetX->isEnabled());
+    EXPECT_TRUE(form->CheckBoxCalibAuxPoint->isChecked());
+}
+
+TEST_F(FormDiagTest, logo_shown_when_present_hidden_when_absent_or_damaged)
+{
+    start((kSource / "tests/data/app/logo.jpg").string());
+    EXPECT_FALSE(form->Image1->isHidden());
+    EXPECT_FALSE(form->Image1->pixmap().isNull());
+    form.reset();
+
+    start();  // no logo.jpg in the folder
+    EXPECT_TRUE(form->Image1->isHidden());
+    form.reset();
+
+    const fs::path damaged = dir_ / "damaged.jpg";
+    std::ofstream(damaged, std::ios::binary) << "\xFF\xD8\xFF\xE0 not a picture";
+    start(damaged.string());
+    EXPECT_TRUE(form->Image1->isHidden());
+    EXPECT_TRUE(form->messages.empty());
+}
+
+}  // namespace
+}  // namespace oculant

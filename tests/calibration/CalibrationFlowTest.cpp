@@ -1,0 +1,295 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "calibration/CalibrationExport.h"
+#include "calibration/CalibrationFlow.h"
+#include "calibration/CalibrationReport.h"
+#include "device/Crc32.h"
+#include "CalibrationTestSupport.h"
+
+namespace oculant {
+namespace {
+
+constexpr ScreenSize kFullHd{1920, 1080};
+constexpr PositionCounts kPositions{160, 90};
+
+// A worker that takes one block at a time and is stepped by the test.
+class FakeLink : public CalibrationDeviceLink {
+public:
+    bool isConnected = true;
+    uint8_t model = 3;
+    uint32_t address = 0x1F800;
+    uint32_t size = 2048;
+    bool busy = false;
+    uint32_t sent = 0, total = 0;
+    int blockWrites = 0;
+    int runRequests = 0;
+    std::vector<uint8_t> written;
+    std::array<uint8_t, 6> header{};
+
+    bool connected() const override { return isConnected; }
+    uint8_t modelCode() const override { return model; }
+    uint32_t calibrationAreaAddress() const override { return address; }
+    uint32_t calibrationAreaSize() const override { return size; }
+    bool startBlockWrite(uint32_t length, const uint8_t* h, const uint8_t* data) override
+    {
+        if (busy)
+            return false;
+        busy = true;
+        ++blockWrites;
+        sent = 0;
+        total = length;
+        written.assign(data, data + length);
+        std::copy(h, h + 6, header.begin());
+        return true;
+    }
+    bool workerIdle() const override { return !busy; }
+    uint32_t blockSent() const override { return sent; }
+    uint32_t blockTotal() const override { return total; }
+    void requestRunAndRefresh() override { ++runRequests; }
+};
+
+// Four touches with targets 1000 larger: the fit is the identity plus 1000.
+CalibrationData shiftedCapture()
+{
+    CalibrationData d;
+    const FrameLogical touches[4] = {{1000, 1000}, {1000, 20000}, {20000, 1000}, {20000, 20000}};
+    d.count = 4;
+    d.status = CalibrationData::kStatusComplete;
+    for (int i = 0; i < 4; ++i)
+        d.points[i] = {{touches[i].x + 1000, touches[i].y + 1000}, touches[i]};
+    return d;
+}
+
+struct Fixture : ::testing::Test {
+    FakeLink link;
+    CalibrationFlow flow{link, testing::bracketLookup()};
+    CalibrationGroupTexts texts = calibrationGroupOnShow(kFullHd);
+
+    FlowDownloadStart runOnce(const CalibrationData& capture = shiftedCapture(), FlowFit* fit = nullptr)
+    {
+        const FlowStart s = flow.start(texts, kFullHd);
+        EXPECT_TRUE(s.openCapture);
+        return flow.finishCapture(capture, kPositions, false, fit);
+    }
+};
+
+using CalibrationFlowTest = Fixture;
+
+TEST_F(CalibrationFlowTest, start_is_refused_for_models_without_calibration_and_without_a_frame)
+{
+    struct Case {
+        uint8_t model;
+        uint32_t size;
+        bool connected;
+        const char* message;  // nullptr: the capture opens
+    };
+    const Case cases[] = {
+        {3, 0, true, "[FunctionNotValid]"},      {11, 2048, true, "[FunctionNotValid]"},
+        {26, 2048, true, "[FunctionNotValid]"},  {0x80 | 11, 2048, true, "[FunctionNotValid]"},
+        {10, 2048, true, nullptr},               {27, 2048, true, nullptr},
+        {3, 2048, false, "[PanelUnconnect]"},    {11, 2048, false, "[FunctionNotValid]"},
+    };
+    for (const Case& c : cases) {
+        link.model = c.model;
+        link.size = c.size;
+        link.isConnected = c.connected;
+        const FlowStart s = flow.start(texts, kFullHd);
+        SCOPED_TRACE(int(c.model));
+        EXPECT_EQ(s.openCapture, c.message == nullptr);
+        if (c.message)
+            EXPECT_EQ(s.messages, FlowMessages{c.message});
+        else
+            EXPECT_TRUE(s.messages.empty());
+    }
+}
+
+TEST_F(CalibrationFlowTest, bad_margins_are_reported_and_the_capture_still_opens)
+{
+    texts.marginLeft = "10";
+    const FlowStart s = flow.start(texts, kFullHd);
+    EXPECT_TRUE(s.openCapture);
+    ASSERT_EQ(s.messages.size(), 1u);
+    EXPECT_EQ(s.messages[0], "[InvalidParamLeft](64,1920), [UseDefault] 96!\n");
+    EXPECT_EQ(s.settings.marginLeft, 96);
+}
+
+TEST_F(CalibrationFlowTest, a_bad_window_stops_before_the_capture_and_keeps_the_mask)
+{
+    texts.windowCalib = true;
+    texts.maskOutside = true;
+    texts.offsetX = "1900";
+    texts.width = "100";
+    const FlowStart s = flow.start(texts, kFullHd);
+    EXPECT_FALSE(s.openCapture);
+    EXPECT_EQ(s.messages, FlowMessages{kWindowWidthOutOfRange});
+    EXPECT_EQ(flow.mask(), MaskRectangle{});
+}
+
+TEST_F(CalibrationFlowTest, a_run_downloads_the_block_and_the_timer_follows_it_to_the_end)
+{
+    FlowFit fit;
+    const FlowDownloadStart d = runOnce(shiftedCapture(), &fit);
+    ASSERT_TRUE(d.started);
+    ASSERT_TRUE(fit.ok);
+    EXPECT_NEAR(fit.coefficients.k[2], 1000.0f, 0.01f);
+    EXPECT_NEAR(fit.errorPixels, 0.03f, 0.01f);
+    // The report is the only message, and it is the report of the stored coefficients.
+    ASSERT_EQ(d.messages.size(), 1u);
+    EXPECT_EQ(d.messages[0], singleAreaReport("[CalibrationFinished]", flow.block().coefficients(0),
+                                              fit.errorPixels, fit.errorMm, false));
+    EXPECT_TRUE(flow.downloading());
+
+    // The image: block, 0xFF up to the CRC word over the first 511 words, header with the address.
+    ASSERT_EQ(link.written.size(), 2048u);
+    EXPECT_TRUE(std::equal(flow.block().bytes().begin(), flow.block().bytes().end(), link.written.begin()));
+    EXPECT_TRUE(std::all_of(link.written.begin() + 1250, link.written.begin() + 2044, [](uint8_t b) { return b == 0xFF; }));
+    std::vector<uint32_t> words(512);
+    for (size_t i = 0; i < words.size(); ++i)
+        words[i] = uint32_t{link.written[4 * i]} | uint32_t{link.written[4 * i + 1]} << 8 |
+                   uint32_t{link.written[4 * i + 2]} << 16 | uint32_t{link.written[4 * i + 3]} << 24;
+    EXPECT_EQ(words[511], Crc32Words(words.data(), 511));
+    EXPECT_EQ(link.header, (std::array<uint8_t, 6>{0x07, 0x10, 0x00, 0xF8, 0x01, 0x00}));
+    EXPECT_EQ(flow.block().flags() & 7u, ParameterBlock::kFlagCalibrated);
+
+    // Tick by tick: the percentage while the worker writes, then the end once.
+    link.sent = 1024;
+    FlowTick t = flow.downloadTick();
+    EXPECT_FALSE(t.finished);
+    EXPECT_EQ(t.statusText, "[DownloadWait]50%");
+    link.sent = 2048;
+    link.busy = false;
+    t = flow.downloadTick();
+    EXPECT_TRUE(t.finished);
+    EXPECT_EQ(t.statusText, "[DownloadFinish]");
+    EXPECT_FALSE(t.messageBox.has_value()) << "the report was already shown";
+    EXPECT_EQ(link.runRequests, 1);
+    EXPECT_FALSE(flow.downloading());
+    t = flow.downloadTick();
+    EXPECT_FALSE(t.finished);
+    EXPECT_EQ(link.runRequests, 1);
+}
+
+TEST_F(CalibrationFlowTest, a_busy_worker_still_shows_the_report_and_no_timer_runs)
+{
+    link.busy = true;
+    const FlowDownloadStart d = runOnce();
+    EXPECT_FALSE(d.started);
+    EXPECT_FALSE(flow.downloading());
+    ASSERT_EQ(d.messages.size(), 1u);
+    EXPECT_EQ(d.messages[0].rfind("[CalibrationFinished]\n", 0), 0u);
+    EXPECT_EQ(link.blockWrites, 0);
+}
+
+TEST_F(CalibrationFlowTest, a_frame_lost_during_the_capture_shows_only_panel_unconnect)
+{
+    flow.start(texts, kFullHd);
+    link.isConnected = false;
+    const FlowDownloadStart d = flow.finishCapture(shiftedCapture(), kPositions, false);
+    EXPECT_FALSE(d.started);
+    EXPECT_EQ(d.messages, FlowMessages{"[PanelUnconnect]"});
+}
+
+TEST_F(CalibrationFlowTest, a_failed_fit_shows_calibration_failed_and_leaves_the_block)
+{
+    CalibrationData flat = shiftedCapture();
+    for (CalibrationPoint& p : flat.used())
+        p.touch.y = 5000;  // det 0
+    const FlowDownloadStart d = runOnce(flat);
+    EXPECT_FALSE(d.started);
+    EXPECT_EQ(d.messages, FlowMessages{"[CalibrationFalied]"});
+    EXPECT_EQ(flow.block().bytes(), ParameterBlock().bytes());
+}
+
+TEST_F(CalibrationFlowTest, a_cancelled_capture_ends_silently_and_refuses_a_later_export)
+{
+    runOnce();
+    EXPECT_FALSE(flow.exportRefusal().has_value());
+    link.busy = false;
+    CalibrationData cancelled = shiftedCapture();
+    cancelled.status = 0;
+    const FlowDownloadStart d = runOnce(cancelled);
+    EXPECT_FALSE(d.started);
+    EXPECT_TRUE(d.messages.empty());
+    EXPECT_EQ(flow.exportRefusal(), std::optional<std::string>("[InvalidCalibData]"));
+}
+
+TEST_F(CalibrationFlowTest, masking_shows_the_touch_range_before_the_report)
+{
+    texts.windowCalib = true;
+    texts.maskOutside = true;
+    texts.offsetX = "0";
+    texts.offsetY = "0";
+    texts.width = "960";
+    texts.height = "1080";
+    const FlowDownloadStart d = runOnce();
+    ASSERT_EQ(d.messages.size(), 2u);
+    EXPECT_EQ(d.messages[0], touchRangeMessage(MaskRectangle{0, 0, 16384, 32767}));
+    EXPECT_NE(flow.block().flags() & ParameterBlock::kFlagMaskOutside, 0u);
+    EXPECT_EQ(flow.block().mask(), (MaskRectangle{0, 0, 16384, 32767}));
+}
+
+TEST_F(CalibrationFlowTest, the_extension_is_applied_after_the_error_is_measured)
+{
+    texts.extension = true;
+    texts.leftEx = "3";
+    texts.rightEx = "3";
+    FlowFit fit;
+    runOnce(shiftedCapture(), &fit);
+    const float sx = (3.0f + 3.0f + 953.6f) / 953.6f;
+    EXPECT_NEAR(flow.block().coefficients(0).k[0], sx, 1e-5f);
+    EXPECT_NEAR(flow.block().coefficients(0).k[4], 1.0f, 1e-5f);
+    EXPECT_NEAR(fit.errorPixels, 0.03f, 0.01f);
+}
+
+TEST_F(CalibrationFlowTest, reset_downloads_the_identity_and_shows_download_finish_at_the_end)
+{
+    runOnce();
+    link.busy = false;
+    flow.downloadTick();
+    const FlowDownloadStart d = flow.reset();
+    EXPECT_TRUE(d.started);
+    EXPECT_TRUE(d.messages.empty());
+    EXPECT_EQ(flow.block().bytes(), ParameterBlock::resetImage().bytes());
+    EXPECT_TRUE(std::all_of(link.written.begin() + 1250, link.written.begin() + 2044, [](uint8_t b) { return b == 0xFF; }));
+    link.busy = false;
+    const FlowTick t = flow.downloadTick();
+    EXPECT_TRUE(t.finished);
+    EXPECT_EQ(t.messageBox, std::optional<std::string>("[DownloadFinish]"));
+}
+
+TEST_F(CalibrationFlowTest, reset_refusals_touch_the_block_only_when_the_model_allows_it)
+{
+    runOnce();
+    link.busy = false;
+    const auto before = flow.block().bytes();
+    link.size = 0;
+    EXPECT_EQ(flow.reset().messages, FlowMessages{"[FunctionNotValid]"});
+    EXPECT_EQ(flow.block().bytes(), before);
+
+    link.size = 2048;
+    link.isConnected = false;
+    const FlowDownloadStart d = flow.reset();
+    EXPECT_FALSE(d.started);
+    EXPECT_EQ(d.messages, FlowMessages{"[PanelUnconnect]"});
+    EXPECT_EQ(flow.block().bytes(), ParameterBlock::resetImage().bytes());
+}
+
+TEST_F(CalibrationFlowTest, export_writes_set_zero_with_its_crc_under_the_cfg_name)
+{
+    testing::TempDir dir;
+    runOnce();
+    const std::string path = CalibrationFlow::exportPath(dir.file("cal.CFG"));
+    EXPECT_EQ(path.substr(path.size() - 8), ".CFG.cfg");
+    EXPECT_FALSE(flow.exportTo(path).has_value());
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const auto expected = calibrationExportBytes(flow.block().coefficients(0));
+    EXPECT_EQ(bytes, std::vector<uint8_t>(expected.begin(), expected.end()));
+    EXPECT_EQ(flow.exportTo(dir.file("missing/x.cfg")), std::optional<std::string>("[CanNotCreateFile]"));
+}
+
+}  // namespace
+}  // namespace oculant

@@ -1,0 +1,145 @@
+// oculant-cli calibrate on the virtual frame, on its simulated clock: a virtual finger held on
+// each target of a display that sits under the frame scaled, rotated and shifted.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "cli/Cli.h"
+#include "device/Crc32.h"
+
+namespace oculant {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr double kScaleX = 0.97, kScaleY = 1.02, kRotationDeg = 0.5, kOffsetX = 300, kOffsetY = -200;
+
+struct CalibrateCli : ::testing::Test {
+    fs::path dir = fs::temp_directory_path() / ("oculant-calcli-" + std::to_string(::getpid()) + "-" +
+                                                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::string out, err;
+
+    void SetUp() override { fs::create_directories(dir); }
+    void TearDown() override { fs::remove_all(dir); }
+
+    std::string profile(const std::string& text)
+    {
+        const fs::path p = dir / "profile.ini";
+        std::ofstream(p) << text;
+        return p.string();
+    }
+    std::string misalignedProfile()
+    {
+        std::ostringstream s;
+        s << "[Geometry]\nNoise=0\n[Screen]\nScaleX=" << kScaleX << "\nScaleY=" << kScaleY
+          << "\nRotationDeg=" << kRotationDeg << "\nOffsetX=" << kOffsetX << "\nOffsetY=" << kOffsetY << "\n";
+        return profile(s.str());
+    }
+    int run(const std::string& profilePath, std::vector<std::string> command)
+    {
+        std::vector<std::string> args{"--virtual-frame=" + profilePath, "--simulated-time"};
+        args.insert(args.end(), command.begin(), command.end());
+        std::ostringstream o, e;
+        const int rc = cli::run(args, o, e);
+        out = o.str();
+        err = e.str();
+        return rc;
+    }
+};
+
+// Where a screen logical position lands on the frame, as the profile places the display.
+std::pair<double, double> screenToFrame(double sx, double sy)
+{
+    const double t = kRotationDeg * M_PI / 180.0;
+    return {kScaleX * (std::cos(t) * sx - std::sin(t) * sy) + kOffsetX,
+            kScaleY * (std::sin(t) * sx + std::cos(t) * sy) + kOffsetY};
+}
+
+TEST_F(CalibrateCli, misaligned_display_is_fitted_downloaded_and_exported)
+{
+    const std::string exportName = (dir / "cal").string();
+    ASSERT_EQ(run(misalignedProfile(), {"calibrate", "--grid", "3x3", "--export", exportName, "--json"}), 0)
+        << out << err;
+    const nlohmann::json j = nlohmann::json::parse(out);
+    ASSERT_EQ(j["coefficients"].size(), 6u);
+    std::array<double, 6> k{};
+    for (size_t i = 0; i < 6; ++i)
+        k[i] = j["coefficients"][i].get<double>();
+
+    // The fit is the inverse of the misalignment: screen points sent through the frame map back
+    // onto themselves within 0.1 % of the span.
+    for (const auto& [sx, sy] : {std::pair{2000.0, 2000.0}, {30000.0, 2000.0}, {2000.0, 30000.0}, {30000.0, 30000.0},
+                                 {16384.0, 16384.0}}) {
+        const auto [fx, fy] = screenToFrame(sx, sy);
+        EXPECT_NEAR(k[0] * fx + k[1] * fy + k[2], sx, 0.001 * 32768) << sx << "," << sy;
+        EXPECT_NEAR(k[3] * fx + k[4] * fy + k[5], sy, 0.001 * 32768) << sx << "," << sy;
+    }
+    const double t = kRotationDeg * M_PI / 180.0;
+    EXPECT_NEAR(k[0], std::cos(t) / kScaleX, 0.001 * std::cos(t) / kScaleX);
+    EXPECT_NEAR(k[4], std::cos(t) / kScaleY, 0.001 * std::cos(t) / kScaleY);
+
+    EXPECT_LT(j["errorPixels"].get<double>(), 0.5);
+    EXPECT_GE(j["errorPixels"].get<double>(), 0.0);
+    EXPECT_TRUE(j["downloaded"].get<bool>());
+    EXPECT_EQ(j["flashCrcOk"], true);
+
+    // The export: set 0 as written, then the CRC of its six words.
+    ASSERT_EQ(j["export"], exportName + ".cfg");
+    std::ifstream in(exportName + ".cfg", std::ios::binary);
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(bytes.size(), 28u);
+    std::array<uint32_t, 7> words{};
+    for (size_t i = 0; i < 7; ++i)
+        words[i] = uint32_t{bytes[4 * i]} | uint32_t{bytes[4 * i + 1]} << 8 | uint32_t{bytes[4 * i + 2]} << 16 |
+                   uint32_t{bytes[4 * i + 3]} << 24;
+    EXPECT_EQ(words[6], Crc32Words(words.data(), 6));
+    float k0 = 0;
+    std::memcpy(&k0, &words[0], 4);
+    EXPECT_FLOAT_EQ(k0, float(k[0]));
+}
+
+TEST_F(CalibrateCli, text_output_is_the_report_then_the_end_of_the_download)
+{
+    ASSERT_EQ(run(misalignedProfile(), {"calibrate", "--no-aux", "--direction", "2"}), 0) << out << err;
+    EXPECT_NE(out.find("K0: "), std::string::npos) << out;
+    EXPECT_NE(out.find("K5: "), std::string::npos) << out;
+    EXPECT_NE(out.find("Average calibration error: "), std::string::npos) << out;
+    // Direction 2 turns the targets half round: the map's diagonal is negative.
+    EXPECT_NE(out.find("K0: -"), std::string::npos) << out;
+}
+
+TEST_F(CalibrateCli, refusals_end_with_status_one_and_a_missing_frame_with_two)
+{
+    struct Case {
+        const char* profile;
+        std::vector<std::string> args;
+        int exit;
+        const char* text;  // in out or err
+    };
+    const Case cases[] = {
+        {"[Frame]\nModelCode=11\n", {"calibrate"}, 1, ""},
+        {"", {"calibrate", "--window", "1900,0,100,1080"}, 1, "Window Width out of range!"},
+        {"[Frame]\nAnswerInfo=0\n", {"calibrate"}, 2, ""},
+        {"", {"calibrate", "--grid"}, cli::kExitUsage, "usage"},
+        {"", {"reset-calibration"}, cli::kExitUsage, "usage"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.profile + std::string(" ") + c.args.back());
+        EXPECT_EQ(run(profile(c.profile), c.args), c.exit) << out << err;
+        EXPECT_NE((out + err).find(c.text), std::string::npos) << out << err;
+    }
+}
+
+TEST_F(CalibrateCli, reset_downloads_the_identity_with_a_good_crc)
+{
+    ASSERT_EQ(run(profile(""), {"reset-calibration", "--yes"}), 0) << out << err;
+    EXPECT_FALSE(out.empty());
+}
+
+}  // namespace
+}  // namespace oculant

@@ -1,0 +1,99 @@
+// oculant-cli diagnose on the virtual frame, on its simulated clock: the whole test as the
+// window runs it, with the scripted sweep standing in for the technician's finger.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "cli/Cli.h"
+
+namespace oculant {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct DiagnoseCli : ::testing::Test {
+    std::string out, err;
+
+    int diagnose(const std::string& faults, std::vector<std::string> extra)
+    {
+        std::vector<std::string> args{"--virtual-frame", "--simulated-time", "diagnose"};
+        if (!faults.empty()) {
+            const fs::path profile = fs::temp_directory_path() / ("oculant-diag-" + std::to_string(::getpid()) + ".ini");
+            std::ofstream(profile) << "[Faults]\n" << faults << "\n";
+            args[0] = "--virtual-frame=" + profile.string();
+        }
+        args.insert(args.end(), extra.begin(), extra.end());
+        std::ostringstream o, e;
+        const int rc = cli::run(args, o, e);
+        out = o.str();
+        err = e.str();
+        return rc;
+    }
+    nlohmann::json boardsWithFaults() const
+    {
+        nlohmann::json failing = nlohmann::json::array();
+        const nlohmann::json all = nlohmann::json::parse(out);
+        for (const auto& b : all["boards"])
+            if (b["status"] == 2)
+                failing.push_back(b);
+        return failing;
+    }
+};
+
+TEST_F(DiagnoseCli, HealthyFrameSweptPasses)
+{
+    ASSERT_EQ(diagnose("", {"--sweep"}), 0) << out << err;
+    EXPECT_EQ(out.substr(0, 5), "PASS\n");
+    EXPECT_NE(out.find("XEmit1: OK"), std::string::npos) << out;
+    EXPECT_NE(out.find("YRecv3: OK"), std::string::npos) << out;
+}
+
+TEST_F(DiagnoseCli, WithoutASweepThereIsNoVerdict)
+{
+    EXPECT_EQ(diagnose("", {"--timeout", "8"}), cli::kExitNoVerdict) << out << err;
+    EXPECT_EQ(out.substr(0, 5), "NONE\n");
+}
+
+TEST_F(DiagnoseCli, EachInjectedFaultFailsOnItsOwnBoard)
+{
+    struct Case {
+        const char* fault;
+        const char* axis;
+        const char* side;
+        int board;
+    } cases[] = {
+        {"DeadEmitters=X:17", "X", "emitter", 1},    // positions 0-31 are X board 1
+        {"DeadReceivers=Y:40", "Y", "receiver", 2},  // Y board 2 holds positions 30-59
+        {"WeakEmitters=X:100", "X", "emitter", 4},
+        {"DarkBoards=Y:2", "Y", "emitter", 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fault);
+        ASSERT_EQ(diagnose(c.fault, {"--sweep", "--json"}), cli::kExitFailed) << err;
+        const nlohmann::json json = nlohmann::json::parse(out);
+        EXPECT_EQ(json["verdict"], "FAIL");
+        bool found = false;
+        for (const auto& b : boardsWithFaults()) {
+            if (b["axis"] == c.axis && b["side"] == c.side && b["number"] == c.board) {
+                found = true;
+                EXPECT_NE(std::find(b["faults"].begin(), b["faults"].end(), 2), b["faults"].end()) << b.dump();
+                EXPECT_LT(b["okPercent"].get<double>(), 100.0);
+            }
+            // A fault never shows on the other axis.
+            EXPECT_EQ(b["axis"], c.axis) << b.dump();
+        }
+        EXPECT_TRUE(found) << out;
+    }
+}
+
+TEST_F(DiagnoseCli, SweepNeedsTheVirtualFrame)
+{
+    std::ostringstream o, e;
+    EXPECT_EQ(cli::run({"diagnose", "--sweep"}, o, e), cli::kExitUsage);
+}
+
+}  // namespace
+}  // namespace oculant

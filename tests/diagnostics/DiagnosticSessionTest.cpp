@@ -1,0 +1,327 @@
+#include <gtest/gtest.h>
+
+#include "DiagnosticTestSupport.h"
+#include "diagnostics/DiagnosticSession.h"
+#include "signal/FrameProcessor.h"
+#include "signal/SignalStore.h"
+
+namespace oculant {
+namespace {
+
+using testing::BeamScene;
+using testing::boardTable;
+
+FrameLayout frameOf(uint16_t nX, uint16_t nY)
+{
+    FrameLayout l;
+    l.family = kFamilyFullScan;
+    l.nX = nX;
+    l.nY = nY;
+    l.xOffsets = {0, 1};
+    l.yOffsets = {0};
+    return l;
+}
+
+// X boards of 6 and 6 elements, one Y board of 8; frames of that layout or of another one.
+class Session : public ::testing::Test {
+protected:
+    Session() : table(boardTable({6, 6}, {8})), session(store, table), scene(frameOf(12, 8)), other(frameOf(13, 8)) {}
+
+    // A live scan through the processor, then the diagnostic's step as the active window gets it.
+    FrameStep frame(BeamScene& s)
+    {
+        const auto bytes = s.liveScan();
+        EXPECT_EQ(processor.ProcessFrame(bytes.data(), bytes.size()).status, FrameStatus::Accepted);
+        return session.handleSignalFrame();
+    }
+    FrameStep frame() { return frame(scene); }
+    FrameStep unmatchedFrame() { return frame(other); }
+
+    // Show, then frames up to the judgement: the test is in its testing state.
+    void runToTesting()
+    {
+        session.FormShow();
+        ASSERT_EQ(frame().outcome, FrameOutcome::ReferenceRestarted);
+        for (int i = 0; i < 9; ++i)
+            ASSERT_EQ(frame().outcome, FrameOutcome::AwaitingReference);
+        ASSERT_EQ(frame().outcome, FrameOutcome::Judged);
+    }
+
+    // Every element blocked at once: the next testing step accepts them all.
+    void blockEverything()
+    {
+        scene.darkenRange('X', 0, 11);
+        scene.darkenRange('Y', 0, 7);
+    }
+
+    bool anyVerdictSet() const
+    {
+        for (const auto* list : {&session.model().emitters, &session.model().receivers})
+            for (const PCB_INFO& b : *list) {
+                if (b.status != kNotTested)
+                    return true;
+                for (const LED_STA& e : b.leds)
+                    if (e.status != kNotTested)
+                        return true;
+            }
+        return false;
+    }
+
+    SignalStore store;
+    FrameProcessor processor{store};
+    BoardLayoutTable table;
+    DiagnosticSession session;
+    BeamScene scene;
+    BeamScene other;
+};
+
+TEST_F(Session, the_first_show_builds_the_model_and_a_later_one_keeps_it)
+{
+    EXPECT_EQ(session.testState(), TestState::Finished);
+    EXPECT_TRUE(session.model().empty());
+    EXPECT_TRUE(session.FormShow());
+    EXPECT_EQ(session.testState(), TestState::ModelBuilt);
+    EXPECT_EQ(session.model().xTotal, 12);
+    EXPECT_EQ(session.model().yTotal, 8);
+    table.xElements[0] = 7;  // a later parameter block answer
+    EXPECT_FALSE(session.FormShow());
+    EXPECT_EQ(session.model().xTotal, 12);
+}
+
+TEST_F(Session, mode_commands_for_activation_reset_and_close)
+{
+    DiagnosticCommand mode1{0x21, std::vector<uint8_t>(60, 0)};
+    mode1.payload[0] = 0x01;
+    mode1.payload[1] = 0x31;
+    DiagnosticCommand mode4 = mode1;
+    mode4.payload[0] = 0x04;
+    EXPECT_EQ(session.FormActivate(), mode1);
+    EXPECT_EQ(session.Button1Click(), mode1);
+    EXPECT_EQ(session.FormClose(), (DiagnosticCommand{0x21, {0x00, 0x00}}));
+    EXPECT_EQ(diagnosticModeCommand(), mode4);
+}
+
+TEST_F(Session, a_test_walks_through_reference_judgement_and_testing_to_pass)
+{
+    session.FormShow();
+    FrameStep s = frame();
+    EXPECT_EQ(s.outcome, FrameOutcome::ReferenceRestarted);
+    EXPECT_TRUE(s.redraw);
+    EXPECT_EQ(store.referenceCaptureCount(), 0);
+    EXPECT_EQ(session.testState(), TestState::AwaitingReference);
+    EXPECT_TRUE(session.timerEnabled());
+
+    // The reference completes with the tenth scan after the restart.
+    for (int i = 1; i <= 9; ++i) {
+        s = frame();
+        EXPECT_EQ(s.outcome, FrameOutcome::AwaitingReference) << i;
+        EXPECT_FALSE(s.redraw);
+        EXPECT_EQ(store.referenceCaptureCount(), i);
+    }
+    s = frame();
+    EXPECT_EQ(s.outcome, FrameOutcome::Judged);
+    EXPECT_EQ(session.testState(), TestState::Testing);
+    EXPECT_EQ(session.model().emitters[0].status, kPending);
+
+    s = frame();
+    EXPECT_EQ(s.outcome, FrameOutcome::Tested);
+    EXPECT_TRUE(s.redraw);
+    EXPECT_EQ(session.verdict(), OverallVerdict::None);
+
+    blockEverything();
+    s = frame();
+    EXPECT_EQ(s.outcome, FrameOutcome::Passed);
+    EXPECT_EQ(session.testState(), TestState::Finished);
+    EXPECT_EQ(session.verdict(), OverallVerdict::Pass);
+
+    // Finished: further frames change nothing.
+    s = frame();
+    EXPECT_EQ(s.outcome, FrameOutcome::Finished);
+    EXPECT_FALSE(s.redraw);
+    EXPECT_EQ(session.verdict(), OverallVerdict::Pass);
+}
+
+TEST_F(Session, frames_of_another_layout_are_only_counted)
+{
+    session.FormShow();
+    for (int i = 0; i < 3; ++i) {
+        const FrameStep s = unmatchedFrame();
+        EXPECT_EQ(s.outcome, FrameOutcome::Unmatched);
+        EXPECT_FALSE(s.redraw);
+    }
+    EXPECT_EQ(session.frameCount(), 3u);
+    EXPECT_EQ(session.testState(), TestState::ModelBuilt);
+    EXPECT_FALSE(session.timerEnabled());
+    // The timer never starts without a matching frame.
+    EXPECT_EQ(session.TimerTimer(true).outcome, TickOutcome::TimerStopped);
+}
+
+TEST_F(Session, without_a_show_the_empty_model_matches_no_frame)
+{
+    EXPECT_EQ(frame().outcome, FrameOutcome::Unmatched);
+    EXPECT_EQ(session.testState(), TestState::Finished);
+}
+
+TEST_F(Session, the_timer_watches_the_frames_and_restarts_the_test_when_they_stop)
+{
+    runToTesting();
+    TickStep t = session.TimerTimer(true);
+    EXPECT_EQ(t.outcome, TickOutcome::Receiving);
+    EXPECT_EQ(t.captionKey, "DiagnosticTitle1");
+    EXPECT_EQ(session.lastFrameCount(), session.frameCount());
+
+    // Refused while another window is active: nothing counts.
+    t = session.TimerTimer(false);
+    EXPECT_EQ(t.outcome, TickOutcome::NotActive);
+    EXPECT_EQ(session.staleTicks(), 0);
+
+    for (uint8_t i = 1; i <= 3; ++i) {
+        t = session.TimerTimer(true);
+        EXPECT_EQ(t.outcome, TickOutcome::Waiting);
+        EXPECT_TRUE(t.captionKey.empty());
+        EXPECT_EQ(session.staleTicks(), i);
+        EXPECT_EQ(session.testState(), TestState::Testing);
+    }
+    t = session.TimerTimer(true);
+    EXPECT_EQ(t.outcome, TickOutcome::FramesStopped);
+    EXPECT_EQ(t.captionKey, "DiagnosticTitle2");
+    EXPECT_TRUE(t.redraw);
+    EXPECT_FALSE(session.timerEnabled());
+    EXPECT_EQ(session.testState(), TestState::ModelBuilt);
+    EXPECT_FALSE(anyVerdictSet());
+    EXPECT_EQ(session.TimerTimer(true).outcome, TickOutcome::TimerStopped);
+
+    // Frames come back: the test starts from the beginning.
+    EXPECT_EQ(frame().outcome, FrameOutcome::ReferenceRestarted);
+    EXPECT_TRUE(session.timerEnabled());
+    EXPECT_EQ(session.TimerTimer(true).outcome, TickOutcome::Receiving);
+    EXPECT_EQ(session.staleTicks(), 0);
+}
+
+TEST_F(Session, frames_of_another_layout_keep_a_running_timer_alive)
+{
+    runToTesting();
+    for (int tick = 0; tick < 10; ++tick) {
+        unmatchedFrame();
+        EXPECT_EQ(session.TimerTimer(true).outcome, TickOutcome::Receiving) << tick;
+    }
+    EXPECT_EQ(session.testState(), TestState::Testing);
+}
+
+// Frames every 100 ms until 2 s, the timer every 200 ms in either phase, on a 100 ms clock.
+TEST_F(Session, the_timeout_comes_800_to_1000_ms_after_the_last_frame)
+{
+    for (const int phase : {0, 100}) {
+        SCOPED_TRACE(phase);
+        session.BuildModel();
+        int timeoutMs = -1;
+        for (int ms = 100; ms <= 4000 && timeoutMs < 0; ms += 100) {
+            if (ms <= 2000)
+                frame();
+            if (ms % 200 != phase)
+                continue;
+            const TickStep t = session.TimerTimer(true);
+            if (ms <= 2000) {
+                EXPECT_EQ(t.captionKey, "DiagnosticTitle1") << ms;
+            }
+            if (t.outcome == TickOutcome::FramesStopped)
+                timeoutMs = ms;
+        }
+        ASSERT_GT(timeoutMs, 0);
+        EXPECT_GE(timeoutMs - 2000, 800);
+        EXPECT_LE(timeoutMs - 2000, 1000);
+    }
+}
+
+TEST_F(Session, reset_during_testing_clears_the_verdicts_and_the_next_frame_restarts_the_reference)
+{
+    runToTesting();
+    frame();
+    ASSERT_TRUE(anyVerdictSet());
+    const DiagnosticCommand c = session.Button1Click();
+    EXPECT_EQ(c.payload[0], 0x01);
+    EXPECT_EQ(session.testState(), TestState::ModelBuilt);
+    EXPECT_FALSE(anyVerdictSet());
+    EXPECT_EQ(store.referenceCaptureCount(), 10);
+    EXPECT_EQ(frame().outcome, FrameOutcome::ReferenceRestarted);
+    EXPECT_EQ(store.referenceCaptureCount(), 0);
+}
+
+TEST_F(Session, the_main_window_restarts_the_test_without_rebuilding_the_model)
+{
+    runToTesting();
+    session.restartTest();
+    EXPECT_EQ(session.testState(), TestState::ModelBuilt);
+    EXPECT_TRUE(anyVerdictSet());  // the previous picture stays until a frame arrives
+    EXPECT_EQ(frame().outcome, FrameOutcome::ReferenceRestarted);
+    EXPECT_FALSE(anyVerdictSet());
+}
+
+TEST_F(Session, a_fault_stays_until_the_model_is_rebuilt)
+{
+    scene.killEmitter('X', 3);
+    runToTesting();
+    EXPECT_EQ(session.verdict(), OverallVerdict::Fail);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(frame().outcome, FrameOutcome::Tested);
+    EXPECT_EQ(session.verdict(), OverallVerdict::Fail);
+    EXPECT_EQ(session.testState(), TestState::Testing);
+}
+
+TEST_F(Session, the_picture_is_laid_out_again_after_every_rebuild)
+{
+    testing::RecordingCanvas canvas;
+    const TextLookup lookup = testing::keyEcho();
+    session.FormShow();
+    EXPECT_EQ(session.Redraw(canvas, 1000, 600, lookup), RedrawOutcome::LaidOut);
+    EXPECT_EQ(session.Redraw(canvas, 1000, 600, lookup), RedrawOutcome::Painted);
+    frame();  // state 1: rebuild
+    EXPECT_EQ(session.Redraw(canvas, 1000, 600, lookup), RedrawOutcome::LaidOut);
+    frame();
+    EXPECT_EQ(session.Redraw(canvas, 1000, 600, lookup), RedrawOutcome::Painted);
+}
+
+TEST_F(Session, as_a_listener_it_takes_live_scans_only_while_active_and_asks_for_redraws)
+{
+    processor.addListener(&session);
+    session.FormShow();
+    int redraws = 0;
+    session.setRedrawHook([&] { ++redraws; });
+    const auto bytes = scene.liveScan();
+    processor.ProcessFrame(bytes.data(), bytes.size());
+    EXPECT_EQ(session.frameCount(), 0u);
+
+    bool active = true;
+    session.setActiveQuery([&] { return active; });
+    for (int i = 0; i < 11; ++i)
+        processor.ProcessFrame(bytes.data(), bytes.size());
+    EXPECT_EQ(session.frameCount(), 11u);
+    EXPECT_EQ(session.testState(), TestState::Testing);
+    EXPECT_EQ(redraws, 2);  // the restart and the judgement
+
+    active = false;
+    processor.ProcessFrame(bytes.data(), bytes.size());
+    EXPECT_EQ(session.frameCount(), 11u);
+    session.setActive(true);
+    processor.ProcessFrame(bytes.data(), bytes.size());
+    EXPECT_EQ(redraws, 3);
+
+    // Touch reports and other frame types never reach it.
+    const SignalFrameBuilder builder(scene.layout());
+    const auto touch = builder.touchReport(0, {});
+    processor.ProcessFrame(touch.data(), touch.size());
+    EXPECT_EQ(session.frameCount(), 12u);
+    processor.removeListener(&session);
+}
+
+TEST_F(Session, fault_lines_list_emitters_then_receivers)
+{
+    scene.killReceiver('Y', 2);
+    runToTesting();
+    const std::vector<std::string> lines = session.faultLines(testing::keyEcho());
+    EXPECT_EQ(lines, (std::vector<std::string>{"XEmit1: 4", "XEmit2: 4", "YEmit1: 2", "XRecv1: 4", "XRecv2: 4",
+                                               "YRecv1: 2"}));
+}
+
+}  // namespace
+}  // namespace oculant
