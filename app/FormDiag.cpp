@@ -724,7 +724,15 @@ void TFormDiag::showConnectionState(std::string_view connectionKey)
 }
 
 void TFormDiag::showConnected() { showConnectionState(kConnected.key); }
-void TFormDiag::showUnconnected() { showConnectionState(kUnconnected.key); }
+void TFormDiag::showUnconnected()
+{
+    showConnectionState(kUnconnected.key);
+    // A frame we may not open is worth more than "not connected": say why and what to do.
+    for (const EnumerationProblem& p : session_.talk().enumerationProblems())
+        if (p.failure == OpenFailure::PermissionDenied)
+            setStatusText(QString::fromStdString(p.path + ": no permission to open this touch frame. Install "
+                                                 "data/70-oculant.rules (see README), then re-plug it."));
+}
 void TFormDiag::enableDeviceButtons() { setDeviceButtonsEnabled(true); }
 void TFormDiag::disableDeviceButtons() { setDeviceButtonsEnabled(false); }
 

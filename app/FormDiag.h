@@ -21,6 +21,7 @@ class QDialog;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QSlider;
@@ -110,6 +111,7 @@ public:
     QLabel *Label19, *Label20, *Label21, *Label22;
     QLineEdit *EditOffsetX, *EditOffsetY, *EditWidth, *EditHeight;
     QCheckBox* CheckBoxEx;
+    QProgressBar* downloadProgress_ = nullptr;  // in the status bar while a block is written
     QLabel *Label24, *Label25, *Label26, *Label27;
     QLineEdit *EditLeftEx, *EditRightEx, *EditUpEx, *EditDownEx;
     QLabel* Label31;
@@ -144,6 +146,8 @@ public:
     void Button10Click();
     void Button13Click();
     void TimerDownTabTimer();
+    void CheckBoxWindowCalibClick();
+    void CheckBoxExClick();
     void ComboBox1Change(int index);
     void ComboBoxLanChange(bool userChoice);
     void DeviceChangeHook(DeviceChange change);
@@ -193,6 +197,7 @@ private:
     void processFrame(const uint8_t* data, uint32_t length);
     void readScreenSize();
     void attachCalibration();
+    void applyCalibrationEnables();
     void showCalibrationMessages(const std::vector<std::string>& messages);
     void startCalibrationDownload(bool started);
 

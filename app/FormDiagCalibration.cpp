@@ -11,6 +11,11 @@
 #include <QTimer>
 
 #include "app/FormDiag.h"
+
+#include <QProgressBar>
+#include <QStatusBar>
+
+#include "calibration/CalibrationControls.h"
 #include "calibration/CalibrationFlow.h"
 #include "calibration/CalibrationFlowDevice.h"
 #include "calibration/CaptureSession.h"
@@ -52,6 +57,14 @@ void TFormDiag::attachCalibration()
     connect(Button10, &QPushButton::clicked, this, &TFormDiag::Button10Click);
     connect(Button13, &QPushButton::clicked, this, &TFormDiag::Button13Click);
     connect(TimerDownTab, &QTimer::timeout, this, &TFormDiag::TimerDownTabTimer);
+    connect(CheckBoxWindowCalib, &QCheckBox::clicked, this, &TFormDiag::CheckBoxWindowCalibClick);
+    connect(CheckBoxEx, &QCheckBox::clicked, this, &TFormDiag::CheckBoxExClick);
+    downloadProgress_ = new QProgressBar(this);
+    downloadProgress_->setRange(0, 100);
+    downloadProgress_->setMaximumWidth(200);
+    downloadProgress_->hide();
+    StatusBar1->addPermanentWidget(downloadProgress_);
+    applyCalibrationEnables();
     if (TFormCalibrate* w = windows_.calibrate) {
         frameProcessor_.addListener(w->touchListener());
         w->setCommandSender([this](uint8_t code, const uint8_t* payload, size_t length) {
@@ -72,7 +85,37 @@ void TFormDiag::startCalibrationDownload(bool started)
     if (!started)
         return;
     disableDeviceButtons();
+    downloadProgress_->setValue(0);
+    downloadProgress_->show();
     TimerDownTab->start();
+}
+
+// The window and extension fields follow their check boxes.
+void TFormDiag::applyCalibrationEnables()
+{
+    CalibrationGroupState state;
+    state.connected = session_.connected();
+    state.windowCalib = CheckBoxWindowCalib->isChecked();
+    state.extension = CheckBoxEx->isChecked();
+    const CalibrationGroupEnables e = calibrationGroupEnables(state);
+    for (QLineEdit* edit : {EditOffsetX, EditOffsetY, EditWidth, EditHeight})
+        edit->setEnabled(e.windowEdits);
+    CheckBoxArea->setEnabled(e.maskCheckBox);
+    for (QLineEdit* edit : {EditLeftEx, EditRightEx, EditUpEx, EditDownEx})
+        edit->setEnabled(e.extensionEdits);
+}
+
+void TFormDiag::CheckBoxWindowCalibClick()
+{
+    CheckBoxArea->setChecked(maskCheckedAfterWindowCalibClick(CheckBoxWindowCalib->isChecked(), CheckBoxArea->isChecked()));
+    applyCalibrationEnables();
+}
+
+void TFormDiag::CheckBoxExClick()
+{
+    if (const auto key = extensionClickWarningKey(CheckBoxEx->isChecked()))
+        showMessage(QString::fromStdString(language_.LookupText(*key)));
+    applyCalibrationEnables();
 }
 
 void TFormDiag::Button11Click()
@@ -114,8 +157,12 @@ void TFormDiag::TimerDownTabTimer()
     const FlowTick tick = calibration_->flow.downloadTick();
     if (!tick.statusText.empty())
         setStatusText(QString::fromStdString(tick.statusText));
+    const uint32_t total = session_.talk().blockTotal();
+    if (total > 0)
+        downloadProgress_->setValue(int(uint64_t(session_.talk().blockSent()) * 100 / total));
     if (!tick.finished)
         return;
+    downloadProgress_->hide();
     enableDeviceButtons();
     TimerDownTab->stop();
     if (tick.messageBox)

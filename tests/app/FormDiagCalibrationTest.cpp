@@ -192,3 +192,33 @@ TEST_F(FormDiagCalibration, export_without_a_completed_capture_is_refused)
 
 }  // namespace
 }  // namespace oculant
+
+namespace oculant {
+namespace {
+
+TEST_F(FormDiagCalibration, window_and_extension_fields_follow_their_check_boxes)
+{
+    attach();
+    start();
+    connectAndRead();
+    EXPECT_FALSE(form->EditOffsetX->isEnabled());
+    EXPECT_FALSE(form->CheckBoxArea->isEnabled());
+    form->CheckBoxArea->setChecked(true);
+    form->CheckBoxWindowCalib->click();
+    EXPECT_TRUE(form->EditOffsetX->isEnabled());
+    EXPECT_TRUE(form->EditHeight->isEnabled());
+    EXPECT_TRUE(form->CheckBoxArea->isEnabled());
+    EXPECT_FALSE(form->CheckBoxArea->isChecked()) << "checking window calibration unchecks the mask";
+    form->CheckBoxWindowCalib->click();
+    EXPECT_FALSE(form->EditWidth->isEnabled());
+
+    EXPECT_FALSE(form->EditLeftEx->isEnabled());
+    const size_t before = form->messages.size();
+    form->CheckBoxEx->click();
+    EXPECT_TRUE(form->EditLeftEx->isEnabled());
+    EXPECT_TRUE(form->EditDownEx->isEnabled());
+    EXPECT_EQ(form->messages.size(), before + 1) << "a warning comes before the extension edits open";
+}
+
+}  // namespace
+}  // namespace oculant
