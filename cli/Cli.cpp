@@ -27,7 +27,7 @@ const Command kCommands[] = {
 
 void printUsage(std::ostream& out)
 {
-    out << "usage: oculant-cli [--virtual-frame[=PROFILE]] [--device PATH] [--language NAME] "
+    out << "usage: oculant-cli [--virtual-frame[=PROFILE]] [--simulated-time] [--device PATH] [--language NAME] "
            "COMMAND [ARGS]\n\ncommands:\n";
     for (const Command& c : kCommands)
         out << "  " << c.synopsis << "\n";
