@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <cmath>
 
+#include "calibration/CaptureListener.h"
 #include "calibration/CaptureSession.h"
 #include "signal/SignalFrameListener.h"
 
@@ -54,28 +55,11 @@ void drawCurrentTarget(QPainter& p, QPoint c, int progress)
     p.drawEllipse(circle);
 }
 
-// Touch reports reach the capture from the frame processor, whether or not the screen is open.
-class CaptureFeed : public SignalFrameListener {
-public:
-    explicit CaptureFeed(CaptureSession& capture) : capture_(capture) {}
-    void AddTouchReport(uint8_t count, const TouchTable& records) override
-    {
-        std::array<ReportedContact, kMaxTouchRecords> contacts{};
-        for (size_t i = 0; i < records.size(); ++i)
-            contacts[i] = {records[i].x, records[i].y, uint16_t(records[i].width), uint16_t(records[i].height),
-                           records[i].id, records[i].state};
-        capture_.AddTouchReport(count, contacts);
-    }
-
-private:
-    CaptureSession& capture_;
-};
-
 }  // namespace
 
 struct TFormCalibrate::Capture {
     CaptureSession session;
-    CaptureFeed feed{session};
+    CaptureListener feed{session};
     CalibrationSettings settings;
     ScreenSize screen;
 };

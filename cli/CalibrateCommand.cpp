@@ -8,6 +8,7 @@
 
 #include "calibration/CalibrationFlow.h"
 #include "calibration/CalibrationFlowDevice.h"
+#include "calibration/CaptureListener.h"
 #include "calibration/CaptureSession.h"
 #include "cli/Cli.h"
 #include "cli/CliSession.h"
@@ -33,23 +34,6 @@ const char* const kCalibrateUsage =
     "usage: oculant-cli --virtual-frame[=PROFILE] calibrate [--grid CxR] [--aux|--no-aux] [--screen WxH] "
     "[--margins L,R,U,D] [--window X,Y,W,H] [--mask] [--direction 0..3] [--extension L,R,D,U] "
     "[--export FILE] [--json]\n";
-
-// Touch reports reach the capture as the frame processor hands them over.
-class CaptureListener : public SignalFrameListener {
-public:
-    explicit CaptureListener(CaptureSession& capture) : capture_(capture) {}
-    void AddTouchReport(uint8_t count, const TouchTable& records) override
-    {
-        std::array<ReportedContact, kMaxTouchRecords> contacts{};
-        for (size_t i = 0; i < records.size(); ++i)
-            contacts[i] = {records[i].x, records[i].y, uint16_t(records[i].width), uint16_t(records[i].height),
-                           records[i].id, records[i].state};
-        capture_.AddTouchReport(count, contacts);
-    }
-
-private:
-    CaptureSession& capture_;
-};
 
 // "A,B,C,D" (or "AxB") into n texts; false when the count differs or a part is empty.
 bool splitList(const std::string& text, char separator, size_t n, std::vector<std::string>& parts)

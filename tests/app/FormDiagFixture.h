@@ -1,0 +1,173 @@
+#pragma once
+// The main window on the offscreen platform with a virtual frame, for the window tests: the
+// session's ticks are driven by hand through the window's timer handlers, the worker is stepped
+// without a thread, message boxes and modal windows are recorded instead of shown.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QTimer>
+
+#include <QRegularExpression>
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+#include "app/FormDiag.h"
+#include "calibration/FormCalibrate.h"
+#include "calibration/FormMultiCalib.h"
+#include "device/VirtualBackend.h"
+#include "diagnostics/FormImgDiag.h"
+#include "drawtest/FormPoints.h"
+#include "i18n/IniFile.h"
+#include "signal/FormSignal.h"
+
+namespace oculant {
+namespace formdiagtest {
+
+namespace fs = std::filesystem;
+
+const fs::path kSource = OCULANT_SOURCE_DIR;
+
+inline std::optional<std::tm> utc(int64_t seconds)
+{
+    const std::time_t t = std::time_t(seconds);
+    std::tm out{};
+    if (!gmtime_r(&t, &out))
+        return std::nullopt;
+    return out;
+}
+
+inline QString shipped(std::string_view section, std::string_view key)
+{
+    const auto ini = IniFile::load((kSource / "data/lan.ini").string());
+    return QString::fromStdString(ini ? ini->valueOr(section, key, "?") : "?");
+}
+
+// Message boxes and modal windows are recorded instead of shown.
+class RecordingFormDiag : public TFormDiag {
+public:
+    using TFormDiag::TFormDiag;
+    std::vector<QString> messages;
+    std::vector<QDialog*> opened;
+    std::function<void()> whileOpen;
+
+protected:
+    void showMessage(const QString& text) override { messages.push_back(text); }
+    void execModal(QDialog& window) override
+    {
+        opened.push_back(&window);
+        if (whileOpen)
+            whileOpen();
+    }
+};
+
+class FormDiagFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir_ = fs::temp_directory_path() / ("oculant-formdiag-" + std::to_string(::getpid()) + "-" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir_);
+        fs::copy_file(kSource / "data/lan.ini", dir_ / "lan.ini");
+    }
+    void TearDown() override
+    {
+        form.reset();
+        fs::remove_all(dir_);
+    }
+
+    // Frames attached before this are found by the first scan, as at start-up.
+    void start(std::string logo = "")
+    {
+        FormDiagOptions options;
+        options.languagePath = (dir_ / "lan.ini").string();
+        options.logoPath = logo.empty() ? (dir_ / "logo.jpg").string() : logo;
+        options.threading = HIDTalk::Threading::Manual;
+        options.localTime = utc;
+        if (withVirtualFrameMenu) {
+            options.virtualBackend = &backend;
+            options.virtualFramePath = path;
+        }
+        form = std::make_unique<RecordingFormDiag>(backend, options);
+        form->attachWindows({&signal, &points, &imgDiag, &calibrate, &multiCalib});
+        form->show();
+    }
+
+    std::string attach(VirtualFrameProfile profile = {})
+    {
+        path = backend.attach(std::make_shared<VirtualFrame>(std::move(profile)));
+        return path;
+    }
+
+    void pumpWorker()
+    {
+        for (int i = 0; i < 1000 && form->session().talk().workerPass(); ++i) {
+        }
+    }
+
+    // Simulated time in 10 ms steps; each timer fires on its interval while it is running. A
+    // timer started during a step first fires on a later one, as a QTimer would.
+    void advance(int ms)
+    {
+        for (int end = nowMs_ + ms; nowMs_ < end;) {
+            nowMs_ += 10;
+            pumpWorker();
+            const bool drain = form->Timer2->isActive(), probe = form->TimerCheckDevice->isActive(),
+                       info = form->Timer1->isActive();
+            if (nowMs_ % 20 == 0 && drain)
+                form->Timer2Timer();
+            if (nowMs_ % 50 == 0 && probe)
+                form->TimerCheckDeviceTimer();
+            if (nowMs_ % 100 == 0 && info && form->Timer1->isActive())
+                form->Timer1Timer();
+        }
+    }
+
+    // Device changes arrive through the event loop; deliver them without running timers.
+    void deliverDeviceChanges() { QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall); }
+
+    void connectAndRead()
+    {
+        advance(400);
+        ASSERT_TRUE(form->session().connected());
+        advance(1000);
+        ASSERT_FALSE(form->Timer1->isActive());
+    }
+
+    std::vector<QPushButton*> deviceButtons() const
+    {
+        return {form->Button1, form->Button2,  form->Button3,  form->Button4,
+                form->Button10, form->Button11, form->Button13, form->Button15};
+    }
+
+    std::vector<QLineEdit*> statusFields() const
+    {
+        return {form->EditType, form->EditHardwareVer, form->EditSoftwareVer, form->EditSta, form->EditRunSta,
+                form->EditDate, form->EditTime,        form->EditSerialNum,   form->EditCRC};
+    }
+
+    bool withVirtualFrameMenu = false;
+    fs::path dir_;
+    VirtualBackend backend{VirtualBackend::Reads::NonBlocking};
+    std::string path;
+    TFormSignal signal;
+    TFormPoints points;
+    TFormImgDiag imgDiag;
+    TFormCalibrate calibrate;
+    TFormMultiCalib multiCalib;
+    std::unique_ptr<RecordingFormDiag> form;
+    int nowMs_ = 0;
+};
+
+}  // namespace formdiagtest
+}  // namespace oculant
