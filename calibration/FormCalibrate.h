@@ -8,6 +8,7 @@
 // give the window a command sender and the language look-up; before each exec() hand it the
 // settings of steps A and B with setSettings(), and read data() after it closed.
 
+#include "i18n/TextLookup.h"
 #include <QDialog>
 #include <QImage>
 #include <cstdint>
@@ -29,7 +30,6 @@ struct CalibrationSettings;
 struct ScreenSize;
 struct CaptureStepResult;
 struct ModeCommand;
-using TextLookup = std::function<std::string(std::string_view key)>;
 
 class TFormCalibrate : public QDialog {
     Q_OBJECT

@@ -1,14 +1,11 @@
 #pragma once
-// Texts shown to the user are looked up by key in the selected language; the core receives the
-// lookup as a function so that it never depends on where the language file lives.
+// The lookup of the calibration texts, and the choice of the built-in report language.
 
-#include <functional>
-#include <string>
 #include <string_view>
 
-namespace oculant {
+#include "i18n/TextLookup.h"
 
-using TextLookup = std::function<std::string(std::string_view key)>;
+namespace oculant {
 
 // The calibration reports carry their own Chinese and English wording; the Chinese one is used
 // only when the language selector reads exactly this.

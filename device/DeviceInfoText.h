@@ -2,6 +2,7 @@
 // The texts of the main window's "Status" group, made from the records the frame answers the
 // information sequence with. The window and `oculant-cli info` show exactly these.
 
+#include "i18n/TextLookup.h"
 #include <array>
 #include <cstdint>
 #include <ctime>
@@ -13,9 +14,6 @@
 #include "device/FlashMap.h"
 
 namespace oculant {
-
-// Texts shown to the user, looked up by key in the selected language.
-using TextLookup = std::function<std::string(std::string_view key)>;
 
 // Seconds since 1970 to broken-down local time; nullopt when the conversion fails. Injected so
 // that tests do not depend on the machine's time zone.

@@ -3,6 +3,7 @@
 // the fault line of a board and the window caption. Texts are looked up through a function so
 // that the core never depends on where the language file lives.
 
+#include "i18n/TextLookup.h"
 #include <functional>
 #include <string>
 #include <string_view>
@@ -10,9 +11,6 @@
 #include "diagnostics/BoardModel.h"
 
 namespace oculant {
-
-// The same type the calibration core receives (redeclaring an alias of one type is allowed).
-using TextLookup = std::function<std::string(std::string_view key)>;
 
 namespace diagtext {
 inline constexpr std::string_view kTestSteps = "TestSteps";

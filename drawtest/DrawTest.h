@@ -4,6 +4,7 @@
 // processor calls HandleTouches for every touch report, whether or not the window is shown; the
 // window tells it the client size and the menu's options and paints what it hands over.
 
+#include "i18n/TextLookup.h"
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -34,9 +35,6 @@ public:
     virtual ~DrawTestView() = default;
     virtual void showDrawing(const TouchDrawing& drawing) = 0;
 };
-
-// LookupText of the language file (the same alias as the other subsystems').
-using TextLookup = std::function<std::string(std::string_view key)>;
 
 class DrawTest : public SignalFrameListener {
 public:
