@@ -462,9 +462,11 @@ bool VirtualFrame::waitForInput(int timeoutMs, const std::atomic<bool>& abort)
         const auto left = deadline - std::chrono::steady_clock::now();
         if (left <= std::chrono::steady_clock::duration::zero())
             return false;
-        // Sleep until the next scan is due, a report is queued, or the time-out.
-        const auto untilDue = std::chrono::microseconds(std::max<int64_t>(0, nextDueLocked() - now));
-        inputReady_.wait_for(lock, std::min<std::chrono::steady_clock::duration>(left, untilDue));
+        // Sleep until the next scan is due, a report is queued, or the time-out. Not streaming,
+        // the next scan is never due: compare in microseconds so that never does not overflow.
+        const int64_t leftUs = std::chrono::duration_cast<std::chrono::microseconds>(left).count() + 1;
+        const int64_t untilDueUs = std::max<int64_t>(0, nextDueLocked() - now);
+        inputReady_.wait_for(lock, std::chrono::microseconds(std::min(leftUs, untilDueUs)));
     }
 }
 

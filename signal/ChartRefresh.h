@@ -29,7 +29,9 @@ struct ChartRefreshPlan {
     std::array<ChartSource, kSignalChartCount> sources{};
     int count = 0;
 
-    std::span<const ChartSource> charts() const { return {sources.data(), size_t(count)}; }
+    // Refers into the plan: only on a plan that outlives the use (never on a temporary).
+    std::span<const ChartSource> charts() const& { return {sources.data(), size_t(count)}; }
+    std::span<const ChartSource> charts() const&& = delete;
 };
 
 // The charts one redraw refills, in chart order. The first layer of an axis is shown with

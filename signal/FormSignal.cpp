@@ -408,7 +408,8 @@ void TFormSignal::UpdateChart(int index, std::span<const uint8_t> samples, int o
 void TFormSignal::TimerReDrawTimer()
 {
     const SignalStore& s = store();
-    for (const ChartSource& c : chartRefreshPlan(s).charts()) {
+    const auto plan = chartRefreshPlan(s);
+    for (const ChartSource& c : plan.charts()) {
         UpdateChart(c.chart, c.samples, c.offset);
         const bool x = c.chart < kChartY0;
         charts_[size_t(c.chart)]->setLayerText(qs(chartLayerText(x, x ? c.row : c.row - s.bX(), c.offset)));

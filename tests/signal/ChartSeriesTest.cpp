@@ -144,7 +144,8 @@ struct Shown {
 std::vector<Shown> shown(const SignalStore& store)
 {
     std::vector<Shown> out;
-    for (const ChartSource& c : chartRefreshPlan(store).charts())
+    const auto plan = chartRefreshPlan(store);  // charts() refers into the plan: keep it alive
+    for (const ChartSource& c : plan.charts())
         out.push_back({c.chart, c.row, c.offset, c.samples.size(), c.samples.empty() ? uint8_t(0) : c.samples[0]});
     return out;
 }
