@@ -160,9 +160,8 @@ void TFormDiag::attachWindows(const SecondaryWindows& windows)
         w->setSession(&session_);
         w->setProcessor(&frameProcessor_);
         w->setTextLookup(lookup);
+        // The signal window keeps the recorder in step with LogOn, which Button3/Button15 set.
         connect(TimerReDraw, &QTimer::timeout, w, &TFormSignal::TimerReDrawTimer);
-        // Button15 and Button3 set LogOn before the window opens; the log follows it.
-        connect(w->LogOn, &QAction::toggled, this, [this](bool on) { frameProcessor_.recorder().setLogOn(on); });
     }
     if (TFormPoints* w = windows_.points) {
         frameProcessor_.addListener(w->touchListener());

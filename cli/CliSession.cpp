@@ -61,8 +61,8 @@ CliSession::CliSession(std::unique_ptr<BackendSet> backends, const std::string& 
     session_->setView(view_.get());
     session_->setFrameSink([this](const uint8_t* data, uint32_t length) {
         const FrameResult r = processor_.ProcessFrame(data, length);
-        if (!r.logError.empty())
-            lastStatus_ = r.logError;
+        if (!r.logError.empty() && logError_.empty())
+            logError_ = r.logError;
     });
     // Arrival and removal come from the backends' callbacks on this thread.
     backends_->composite.setChangeCallback([this](DeviceChange c, const std::string&) {

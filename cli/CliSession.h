@@ -45,6 +45,8 @@ public:
     std::shared_ptr<VirtualFrame> virtualFrame() const { return backends_->virtualFrame; }
     // Text the status bar would have shown (information answers, log errors).
     const std::string& lastStatus() const { return lastStatus_; }
+    // The first log error of the frame processor (cannot create or write), empty while none.
+    const std::string& logError() const { return logError_; }
 
 private:
     CliSession(std::unique_ptr<BackendSet> backends, const std::string& logDirectory, bool simulated);
@@ -57,6 +59,7 @@ private:
     FrameProcessor processor_;
     std::unique_ptr<SessionView> view_;
     std::string lastStatus_;
+    std::string logError_;
     std::string wantedDevice_;
     int64_t startMs_ = 0;
     int64_t lastDrain_ = 0, lastProbe_ = 0, lastInfo_ = 0;

@@ -7,6 +7,7 @@
 #include "cli/Cli.h"
 #include "cli/CliSession.h"
 #include "cli/InfoCommand.h"
+#include "diagnostics/DiagnosticGeometry.h"
 #include "diagnostics/DiagnosticSession.h"
 
 namespace oculant::cli {
@@ -16,14 +17,6 @@ namespace {
 void send(DeviceSession& s, const DiagnosticCommand& c)
 {
     s.talk().SendCommand(c.code, c.payload.data(), c.payload.size());
-}
-
-double okPercentOf(const PCB_INFO& board)
-{
-    if (board.count == 0)
-        return 0;
-    const auto ok = std::count_if(board.leds.begin(), board.leds.end(), [](const LED_STA& e) { return e.status == kOk; });
-    return double(ok) * 100.0 / board.count;
 }
 
 nlohmann::ordered_json boardJson(const PCB_INFO& b, const std::string& line)
@@ -40,7 +33,7 @@ nlohmann::ordered_json boardJson(const PCB_INFO& b, const std::string& line)
             {"number", b.index + 1},
             {"status", b.status},
             {"faults", faults},
-            {"okPercent", std::round(okPercentOf(b) * 10) / 10},
+            {"okPercent", std::round(okPercentValue(b) * 10) / 10},
             {"line", line},
             {"elements", elements}};
 }

@@ -77,11 +77,8 @@ int runRecord(CommandContext& ctx)
         session.talk().SendCommand(protocol::kCmdRun);
     session.sendModeStream(protocol::kModeSignal);
     cs->processor().recorder().setLogOn(true);
-    std::string failure;
-    cs->runFor(int(s * 1000), [&] {
-        failure = cs->lastStatus();
-        return failure.rfind("log ", 0) == 0;  // a log error ends the recording
-    });
+    // A log error ends the recording.
+    cs->runFor(int(s * 1000), [&] { return !cs->logError().empty(); });
     // Switching off takes effect with the next frame of the stream; give it one.
     cs->processor().recorder().setLogOn(false);
     cs->runFor(1000, [&] { return !cs->processor().recorder().recording(); });
@@ -89,14 +86,15 @@ int runRecord(CommandContext& ctx)
 
     const AdLogRecorder& rec = cs->processor().recorder();
     if (rec.path().empty()) {
+        const std::string& failure = cs->logError();
         ctx.err << "oculant-cli record: no log was written" << (failure.empty() ? " (no signal frame arrived)" : ": " + failure) << "\n";
         return kExitFailed;
     }
     ctx.out << rec.path() << "\n" << rec.framesWritten() << " frames\n";
     if (summary)
         printSignalSummary(cs->store(), ctx.out);
-    if (!failure.empty() && failure.rfind("log ", 0) == 0) {
-        ctx.err << "oculant-cli record: " << failure << "\n";
+    if (!cs->logError().empty()) {
+        ctx.err << "oculant-cli record: " << cs->logError() << "\n";
         return kExitFailed;
     }
     return kExitOk;

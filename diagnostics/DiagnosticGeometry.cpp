@@ -95,14 +95,21 @@ std::vector<ElementRun> elementRuns(const PCB_INFO& board)
     return runs;
 }
 
+double okPercentValue(const PCB_INFO& board)
+{
+    if (board.count == 0)
+        return 0;
+    const auto ok = std::count_if(board.leds.begin(), board.leds.end(), [](const LED_STA& e) { return e.status == kOk; });
+    return double(ok) * 100.0 / board.count;
+}
+
 TextItem okPercent(const PCB_INFO& board)
 {
     TextItem item;
     if (board.count == 0)
         return item;
-    const auto ok = std::count_if(board.leds.begin(), board.leds.end(), [](const LED_STA& e) { return e.status == kOk; });
     char text[16];
-    std::snprintf(text, sizeof text, "%.1f%%", double(ok) * 100.0 / board.count);
+    std::snprintf(text, sizeof text, "%.1f%%", okPercentValue(board));
     item.text = text;
     const int l = board.left + 1, r = board.right, t = board.top + 1, b = board.bottom;
     if (board.onX()) {

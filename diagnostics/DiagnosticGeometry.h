@@ -55,6 +55,8 @@ struct ElementRun {
 };
 std::vector<ElementRun> elementRuns(const PCB_INFO& board);
 
+// Share of the board's elements at OK, in percent; 0 for a board without elements.
+double okPercentValue(const PCB_INFO& board);
 // Elements at OK, in percent with one decimal and a percent sign (87.5%), at its place inside
 // the frame; empty text for a board without elements.
 TextItem okPercent(const PCB_INFO& board);
