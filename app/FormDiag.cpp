@@ -178,6 +178,10 @@ void TFormDiag::attachWindows(const SecondaryWindows& windows)
         });
         w->setTextLookup(lookup);
     }
+    if (TFormMultiCalib* w = windows_.multiCalib)
+        w->setTextLookupOr([this](std::string_view key, std::string_view fallback) {
+            return language_.LookupTextOr(key, fallback);
+        });
     attachCalibration();
 }
 

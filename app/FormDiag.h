@@ -5,6 +5,7 @@
 
 #include <QMainWindow>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,7 @@ class TFormPoints;
 class TFormImgDiag;
 class TFormCalibrate;
 class TFormMultiCalib;
+struct MultiAreaLayout;
 class VirtualBackend;
 
 // The windows the main window opens; created after it by main(), which owns them.
@@ -145,6 +147,7 @@ public:
     void Button11Click();  // calibration: Start, Reset, Export and the download timer
     void Button10Click();
     void Button13Click();
+    void Button12Click();  // step B, then the multi-area window
     void TimerDownTabTimer();
     void CheckBoxWindowCalibClick();
     void CheckBoxExClick();
@@ -200,6 +203,8 @@ private:
     void applyCalibrationEnables();
     void showCalibrationMessages(const std::vector<std::string>& messages);
     void startCalibrationDownload(bool started);
+    std::optional<std::pair<int, int>> multiAreaWindowSize();
+    void runMultiArea(const MultiAreaLayout& layout);
 
     QWidget* windowNamed(std::string_view name);
     std::string captionOf(const CaptionTarget& target);

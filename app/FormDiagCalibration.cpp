@@ -20,6 +20,7 @@
 #include "calibration/CalibrationFlowDevice.h"
 #include "calibration/CaptureSession.h"
 #include "calibration/FormCalibrate.h"
+#include "calibration/FormMultiCalib.h"
 
 namespace oculant {
 namespace {
@@ -43,19 +44,26 @@ static PositionCounts positionCountsOf(const SignalStore& store, const BoardLayo
     return p;
 }
 
-struct TFormDiag::Calibration {
+// The flow, its device link, and the multi-area window's host: its Start runs step B and the
+// per-area run here, the one place that opens the capture screen and downloads.
+struct TFormDiag::Calibration final : MultiCalibHost {
+    TFormDiag& window;
     DeviceSessionLink link;
     CalibrationFlow flow;
-    Calibration(DeviceSession& session, TextLookup lookup) : link(session), flow(link, std::move(lookup)) {}
+    Calibration(TFormDiag& w, DeviceSession& session, TextLookup lookup)
+        : window(w), link(session), flow(link, std::move(lookup)) {}
+    std::optional<std::pair<int, int>> stepB() override { return window.multiAreaWindowSize(); }
+    void runAreas(const MultiAreaLayout& layout) override { window.runMultiArea(layout); }
 };
 
 void TFormDiag::attachCalibration()
 {
     calibration_ = std::make_shared<Calibration>(
-        session_, [this](std::string_view key) { return language_.LookupText(key); });
+        *this, session_, [this](std::string_view key) { return language_.LookupText(key); });
     connect(Button11, &QPushButton::clicked, this, &TFormDiag::Button11Click);
     connect(Button10, &QPushButton::clicked, this, &TFormDiag::Button10Click);
     connect(Button13, &QPushButton::clicked, this, &TFormDiag::Button13Click);
+    connect(Button12, &QPushButton::clicked, this, &TFormDiag::Button12Click);
     connect(TimerDownTab, &QTimer::timeout, this, &TFormDiag::TimerDownTabTimer);
     connect(CheckBoxWindowCalib, &QCheckBox::clicked, this, &TFormDiag::CheckBoxWindowCalibClick);
     connect(CheckBoxEx, &QCheckBox::clicked, this, &TFormDiag::CheckBoxExClick);
@@ -118,23 +126,29 @@ void TFormDiag::CheckBoxExClick()
     applyCalibrationEnables();
 }
 
-void TFormDiag::Button11Click()
+// The calibration group's settings as its controls show them.
+static CalibrationGroupTexts groupTextsOf(const TFormDiag& w)
 {
     CalibrationGroupTexts t;
-    t.gridX = textOf(ComboBoxClibXPoints);
-    t.gridY = textOf(ComboBoxClibYPoints);
-    t.auxPoints = CheckBoxCalibAuxPoint->isChecked();
-    t.marginLeft = textOf(EditLeftPxiMargin), t.marginRight = textOf(EditRightPxiMargin);
-    t.marginUp = textOf(EditUpPxiMargin), t.marginDown = textOf(EditDownPxiMargin);
-    t.windowCalib = CheckBoxWindowCalib->isChecked();
-    t.offsetX = textOf(EditOffsetX), t.offsetY = textOf(EditOffsetY);
-    t.width = textOf(EditWidth), t.height = textOf(EditHeight);
-    t.maskOutside = CheckBoxArea->isChecked();
-    t.extension = CheckBoxEx->isChecked();
-    t.leftEx = textOf(EditLeftEx), t.rightEx = textOf(EditRightEx);
-    t.upEx = textOf(EditUpEx), t.downEx = textOf(EditDownEx);
-    t.direction = ComboBoxDisplayDir->currentIndex();
+    t.gridX = textOf(w.ComboBoxClibXPoints);
+    t.gridY = textOf(w.ComboBoxClibYPoints);
+    t.auxPoints = w.CheckBoxCalibAuxPoint->isChecked();
+    t.marginLeft = textOf(w.EditLeftPxiMargin), t.marginRight = textOf(w.EditRightPxiMargin);
+    t.marginUp = textOf(w.EditUpPxiMargin), t.marginDown = textOf(w.EditDownPxiMargin);
+    t.windowCalib = w.CheckBoxWindowCalib->isChecked();
+    t.offsetX = textOf(w.EditOffsetX), t.offsetY = textOf(w.EditOffsetY);
+    t.width = textOf(w.EditWidth), t.height = textOf(w.EditHeight);
+    t.maskOutside = w.CheckBoxArea->isChecked();
+    t.extension = w.CheckBoxEx->isChecked();
+    t.leftEx = textOf(w.EditLeftEx), t.rightEx = textOf(w.EditRightEx);
+    t.upEx = textOf(w.EditUpEx), t.downEx = textOf(w.EditDownEx);
+    t.direction = w.ComboBoxDisplayDir->currentIndex();
+    return t;
+}
 
+void TFormDiag::Button11Click()
+{
+    const CalibrationGroupTexts t = groupTextsOf(*this);
     const ScreenSize screen{screenWidth_, screenHeight_};
     CalibrationFlow& flow = calibration_->flow;
     const FlowStart start = flow.start(t, screen);
@@ -148,6 +162,60 @@ void TFormDiag::Button11Click()
         flow.finishCapture(windows_.calibrate->data(), positionCountsOf(frameProcessor_.store(), session_.records().boards), language_.usesChineseReport());
     startCalibrationDownload(download.started);
     showCalibrationMessages(download.messages);
+}
+
+// Step B of the calibration group: the capture window's size, or nullopt once its message
+// was shown.
+std::optional<std::pair<int, int>> TFormDiag::multiAreaWindowSize()
+{
+    CalibrationSettings settings;
+    MaskRectangle mask;
+    const CheckResult window = readCalibrationWindow(groupTextsOf(*this), {screenWidth_, screenHeight_}, settings, mask);
+    if (!window.valid) {
+        showMessage(QString::fromStdString(window.message));
+        return std::nullopt;
+    }
+    return std::pair{settings.window.width, settings.window.height};
+}
+
+// The multi-area window opens only over a valid calibration window (step B), whose size its
+// refresh converts the display millimetres to.
+void TFormDiag::Button12Click()
+{
+    const auto size = multiAreaWindowSize();
+    if (!size || !windows_.multiCalib)
+        return;
+    windows_.multiCalib->setHost(calibration_.get());
+    windows_.multiCalib->setCaptureWindowSize(size->first, size->second);
+    openModal(windows_.multiCalib, ActiveWindow::None);
+}
+
+// The per-area run: one capture screen per area, opened over the multi-area window, then the
+// download of every area's set together, with the same timer and progress as a single area.
+void TFormDiag::runMultiArea(const MultiAreaLayout& layout)
+{
+    const ScreenSize screen{screenWidth_, screenHeight_};
+    CalibrationFlow& flow = calibration_->flow;
+    const FlowStart start = flow.startMultiArea(groupTextsOf(*this), screen, layout);
+    showCalibrationMessages(start.messages);
+    if (!start.openCapture || !windows_.calibrate)
+        return;
+    CalibrationSettings settings = start.settings;
+    for (;;) {
+        windows_.calibrate->setSettings(settings, screen);
+        session_.sendModeTouch();
+        execModal(*windows_.calibrate);
+        const FlowAreaStep step = flow.finishAreaCapture(
+            windows_.calibrate->data(), positionCountsOf(frameProcessor_.store(), session_.records().boards),
+            language_.usesChineseReport());
+        if (step.openCapture) {
+            settings = step.settings;
+            continue;
+        }
+        startCalibrationDownload(step.started);
+        showCalibrationMessages(step.messages);
+        return;
+    }
 }
 
 void TFormDiag::TimerDownTabTimer()

@@ -28,6 +28,7 @@ std::optional<std::string> CalibrationFlow::deviceRefusal() const
 FlowStart CalibrationFlow::start(const CalibrationGroupTexts& texts, ScreenSize screen)
 {
     FlowStart result;
+    multiArea_.reset();  // a single-area run replaces any multi-area run left unfinished
     if (const auto refusal = deviceRefusal()) {
         result.messages.push_back(*refusal);
         return result;

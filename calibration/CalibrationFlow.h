@@ -1,6 +1,7 @@
 #pragma once
 // The calibration buttons of the main window without the window: Start (checks, capture
-// settings, then fit, report, block and download), the 200 ms download timer, Reset and Export.
+// settings, then fit, report, block and download), the per-area run of the multi-area window
+// (one capture and fit per area, then one download), the 200 ms download timer, Reset and Export.
 // Every step returns the texts to show, in order, and what the caller does next; the window
 // shows them in message boxes and the status bar, the CLI prints them.
 
@@ -56,6 +57,31 @@ struct FlowTick {
     std::optional<std::string> messageBox;
 };
 
+// A layout without areas would download a block that maps no touch at all.
+inline constexpr const char* kNoAreasToCalibrate = "no areas to calibrate!\n";
+
+// One area of a multi-area run.
+struct FlowAreaResult {
+    int index = 0;           // counts from 0, as the report does
+    FrameRect frameLogical;  // as the block stores it: direction applied, corners ordered
+    CalibrationCoefficients coefficients;
+    float errorPixels = 0;
+    float errorMm = 0;
+};
+
+// What follows one area's capture: the next capture, or the end of the run.
+struct FlowAreaStep {
+    bool openCapture = false;      // open the capture screen for `area` with `settings` now
+    int area = -1;                 // the area that capture is for
+    CalibrationSettings settings;  // margins of step A, the area's display rectangle as window
+    // Set only at the end (openCapture false): the texts to show in order, whether the download
+    // started (disable the device buttons and run downloadTick() as after a single-area run),
+    // and every area fitted in this run.
+    FlowMessages messages;
+    bool started = false;
+    std::vector<FlowAreaResult> areas;
+};
+
 struct FlowFit {
     bool ok = false;  // the block holds the new set 0 and the download was attempted
     CalibrationCoefficients coefficients;
@@ -76,6 +102,37 @@ public:
     // is the last message; without a frame only "PanelUnconnect" is shown.
     FlowDownloadStart finishCapture(const CalibrationData& capture, PositionCounts positions,
                                     bool chineseReport, FlowFit* fit = nullptr);
+
+    // The per-area run of the multi-area window's Start, after its own step B and refresh
+    // (the layout's displayPixels are in that step's capture window). The same block, mask and
+    // download as the single-area run. Use:
+    //
+    //   FlowStart s = flow.startMultiArea(groupTexts, screen, layout);
+    //   show s.messages;                        // refusals, the step A report
+    //   if (!s.openCapture) return;
+    //   CalibrationSettings settings = s.settings;   // area 0
+    //   for (;;) {
+    //       CalibrationData d = <capture screen opened modally with settings>;
+    //       FlowAreaStep r = flow.finishAreaCapture(d, positions, chinese);
+    //       if (r.openCapture) { settings = r.settings; continue; }   // area r.area
+    //       show r.messages; if (r.started) { disable the buttons; run downloadTick(); }
+    //       break;
+    //   }
+    //
+    // Refused before any capture opens: the device checks of the single-area run, a layout
+    // without areas or with more than the block holds, a failed step B, and any area whose
+    // display rectangle has no width or height (every such area is named, "A<n>: ...").
+    FlowStart startMultiArea(const CalibrationGroupTexts& texts, ScreenSize screen,
+                             const MultiAreaLayout& layout);
+
+    // After the capture of the current area closed. A cancelled capture ends the run silently
+    // and a failed fit with "CalibrationFalied"; either way nothing is downloaded, the sets
+    // already fitted stay in the block, and the report of the areas fitted so far is the last
+    // message. After the last area: the block's multi-area fields and their message, the
+    // download, then the report (without a frame only "PanelUnconnect" follows the message).
+    // Without a run in progress nothing happens (an empty end).
+    FlowAreaStep finishAreaCapture(const CalibrationData& capture, PositionCounts positions, bool chineseReport);
+    bool multiAreaRunning() const { return multiArea_.has_value(); }
 
     // TimerDownTabTimer: call every 200 ms while downloading(). The end asks the frame to run
     // and to be read again.
@@ -104,6 +161,18 @@ public:
 private:
     FlowDownloadStart DownloadParameterBlock();
     std::optional<std::string> deviceRefusal() const;
+    bool prepareAreaCapture(int area, CalibrationSettings& settings, FlowMessages& messages);
+    FlowAreaStep endMultiArea(FlowMessages messages);
+    FlowAreaStep finishMultiArea();
+
+    // A multi-area run between its start and its end.
+    struct MultiAreaRun {
+        MultiAreaLayout layout;
+        CalibrationSettings stepA;  // grid, aux points and margins, read once
+        int area = 0;               // the area being captured
+        std::string report;         // one part per area fitted
+        std::vector<FlowAreaResult> results;
+    };
 
     CalibrationDeviceLink& link_;
     TextLookup lookup_;
@@ -116,6 +185,7 @@ private:
     std::vector<uint8_t> lastDownload_;
     bool downloading_ = false;
     bool reportShown_ = false;
+    std::optional<MultiAreaRun> multiArea_;
 };
 
 }  // namespace oculant

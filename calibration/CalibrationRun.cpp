@@ -8,7 +8,6 @@
 #include "calibration/CalibrationSettings.h"
 
 namespace oculant {
-namespace {
 
 FrameRect storedAreaRectangle(const FrameRect& rect, DisplayDirection direction)
 {
@@ -16,8 +15,6 @@ FrameRect storedAreaRectangle(const FrameRect& rect, DisplayDirection direction)
     const FrameLogical b = applyDisplayDirection(FrameLogical{rect.x1, rect.y1}, direction);
     return {std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)};
 }
-
-}  // namespace
 
 RunResult runSingleAreaCalibration(const SingleAreaRequest& request, ParameterBlock& block,
                                    const TextLookup& lookup)
@@ -90,6 +87,8 @@ AreaFitResult fitAreaCalibration(const AreaFitRequest& request, ParameterBlock& 
     const float errorPixels = PixelError(data, k, request.screen);
     const float errorMm = PixelsToMillimetres(errorPixels, request.positions.x, request.screen.width);
     result.ok = true;
+    result.errorPixels = errorPixels;
+    result.errorMm = errorMm;
     result.reportLine = areaReportLine(request.area, errorPixels, errorMm, request.chineseReport);
     return result;
 }

@@ -63,11 +63,17 @@ struct AreaFitResult {
     bool ok = false;
     std::string failure;     // "CalibrationFalied" text when the fit fails
     std::string reportLine;  // to append to the run's report on success
+    float errorPixels = 0;   // the figures of the report line
+    float errorMm = 0;
 };
 
 // One area of a multi-area run: fit into the area's set; no extension.
 AreaFitResult fitAreaCalibration(const AreaFitRequest& request, ParameterBlock& block,
                                  const TextLookup& lookup);
+
+// An area's frame rectangle as the block stores it: the display direction applied to both
+// corners, then the corners ordered so that x0 <= x1 and y0 <= y1.
+FrameRect storedAreaRectangle(const FrameRect& rect, DisplayDirection direction);
 
 // After every area succeeded: flags, mask, layout and the area rectangles (direction applied,
 // corners ordered). Returns the message listing the touch range and each stored rectangle.

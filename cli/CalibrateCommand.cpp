@@ -1,5 +1,7 @@
 // oculant-cli calibrate and reset-calibration: the Start and Reset buttons of the calibration
-// group, with a virtual finger held on each target of the capture screen.
+// group (and, with --layout, the multi-area window's Start), with a virtual finger held on each
+// target of the capture screen.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <nlohmann/json.hpp>
@@ -10,6 +12,7 @@
 #include "calibration/CalibrationFlowDevice.h"
 #include "calibration/CaptureListener.h"
 #include "calibration/CaptureSession.h"
+#include "calibration/LayoutFile.h"
 #include "cli/Cli.h"
 #include "cli/CliSession.h"
 #include "cli/InfoCommand.h"
@@ -33,7 +36,9 @@ constexpr int kDownloadTimeoutMs = 30000;
 const char* const kCalibrateUsage =
     "usage: oculant-cli --virtual-frame[=PROFILE] calibrate [--grid CxR] [--aux|--no-aux] [--screen WxH] "
     "[--margins L,R,U,D] [--window X,Y,W,H] [--mask] [--direction 0..3] [--extension L,R,D,U] "
-    "[--export FILE] [--json]\n";
+    "[--export FILE] [--json]\n"
+    "       oculant-cli --virtual-frame[=PROFILE] calibrate --layout FILE [--screen WxH] [--direction 0..3] "
+    "[--grid CxR] [--aux|--no-aux] [--margins L,R,U,D] [--window X,Y,W,H] [--mask] [--export FILE] [--json]\n";
 
 // "A,B,C,D" (or "AxB") into n texts; false when the count differs or a part is empty.
 bool splitList(const std::string& text, char separator, size_t n, std::vector<std::string>& parts)
@@ -63,6 +68,7 @@ struct CalibrateOptions {
     ScreenSize screen{1920, 1080};
     CalibrationGroupTexts texts;
     std::optional<std::string> exportFile;
+    std::optional<std::string> layoutFile;  // a multi-area run over this layout
     bool json = false;
 };
 
@@ -127,6 +133,11 @@ bool parseCalibrateOptions(std::vector<std::string>& args, CalibrateOptions& o, 
         t.leftEx = parts[0], t.rightEx = parts[1], t.downEx = parts[2], t.upEx = parts[3];
     }
     o.exportFile = takeOption(args, "--export");
+    o.layoutFile = takeOption(args, "--layout");
+    if (o.layoutFile && t.extension) {
+        err << "oculant-cli calibrate: --extension does not apply to a multi-area run (--layout)\n";
+        return false;
+    }
     return args.empty();
 }
 
@@ -265,6 +276,195 @@ nlohmann::ordered_json optionalBool(std::optional<bool> v)
     return v ? nlohmann::ordered_json(*v) : nlohmann::ordered_json(nullptr);
 }
 
+// --export: set 0 into the file; on failure says why and sets the exit code.
+std::optional<std::string> exportSetZero(const CalibrationFlow& flow, const std::optional<std::string>& file,
+                                         std::ostream& err, int& exitCode)
+{
+    if (!file)
+        return std::nullopt;
+    if (const auto refusal = flow.exportRefusal()) {
+        err << *refusal << "\n";
+        exitCode = kExitFailed;
+        return std::nullopt;
+    }
+    // No overwrite question here: naming the file on the command line is the answer.
+    const std::string path = CalibrationFlow::exportPath(*file);
+    if (const auto failure = flow.exportTo(path)) {
+        err << *failure << ": " << path << "\n";
+        exitCode = kExitFailed;
+        return std::nullopt;
+    }
+    return path;
+}
+
+nlohmann::ordered_json coefficientsJson(const CalibrationCoefficients& coefficients)
+{
+    nlohmann::ordered_json k = nlohmann::json::array();
+    for (float v : coefficients.k)
+        k.push_back(v);
+    return k;
+}
+
+nlohmann::ordered_json rectJson(const FrameRect& r)
+{
+    return nlohmann::ordered_json::array({r.x0, r.y0, r.x1, r.y1});
+}
+
+// The layout file read as the multi-area window's Import reads it, but with no window texts to
+// fall back on: every value must come from the file. On failure says why.
+std::optional<LayoutTexts> readLayoutFile(const std::string& path, std::ostream& err)
+{
+    const std::string prefix = "oculant-cli calibrate: layout file '" + path + "': ";
+    LayoutTexts texts;
+    const LayoutFileResult imported = importLayoutFile(path, texts);
+    if (!imported.ok) {
+        err << prefix << (imported.message == kTooManyAreas ? "more areas than the grid holds" : "cannot be read")
+            << "\n";
+        return std::nullopt;
+    }
+    if (texts.rows.empty()) {
+        err << prefix << "declares no areas ([Layout] areas)\n";
+        return std::nullopt;
+    }
+    if (texts.rows.size() > size_t(kMaxRefreshAreas)) {
+        err << prefix << kTooManyAreas;  // what Refresh says
+        return std::nullopt;
+    }
+    const auto isEmpty = [](const std::string& text) { return text.empty(); };
+    if (std::any_of(texts.edits.begin(), texts.edits.end(), isEmpty)) {
+        err << prefix << "[Layout] lacks one of touchx, touchy, dispx, dispy, dispxoff, dispyoff\n";
+        return std::nullopt;
+    }
+    for (size_t row = 0; row < texts.rows.size(); ++row) {
+        if (std::any_of(texts.rows[row].begin(), texts.rows[row].end(), isEmpty)) {
+            err << prefix << "[Area" << row + 1 << "] lacks one of its eight values\n";
+            return std::nullopt;
+        }
+    }
+    return texts;
+}
+
+// Refresh against the capture window of step B, as Start does. Sizes that are not positive
+// would put every area at 0 (or at infinity): refused here as bad input.
+std::optional<MultiAreaLayout> refreshedLayout(LayoutTexts& texts, const CalibrationWindow& window,
+                                               const std::string& path, std::ostream& err)
+{
+    const LayoutRefresh refresh = refreshLayout(texts, window.width, window.height);
+    const std::string prefix = "oculant-cli calibrate: layout file '" + path + "': ";
+    if (!refresh.accepted) {
+        err << prefix << refresh.message;
+        return std::nullopt;
+    }
+    const MultiAreaLayout& l = refresh.layout;
+    if (!(l.frameWidth > 0 && l.frameHeight > 0 && l.displayWidth > 0 && l.displayHeight > 0)) {
+        err << prefix << "the frame and display sizes must be positive\n";
+        return std::nullopt;
+    }
+    return refresh.layout;
+}
+
+// The frame's own copy of the multi-area fields, read back from its flash after the download.
+nlohmann::ordered_json flashAreasJson(const VirtualFrame& frame)
+{
+    const CalibrationArea area = frame.calibrationArea();
+    const std::vector<uint8_t> bytes = frame.flash(area.address, area.size);
+    if (bytes.size() < ParameterBlock::kSize)
+        return nullptr;
+    const auto u32 = [&](size_t at) {
+        return uint32_t{bytes[at]} | uint32_t{bytes[at + 1]} << 8 | uint32_t{bytes[at + 2]} << 16 |
+               uint32_t{bytes[at + 3]} << 24;
+    };
+    const auto count = static_cast<int32_t>(u32(ParameterBlock::kAreaCountAt));
+    nlohmann::ordered_json rects = nlohmann::json::array();
+    for (int k = 0; k < std::clamp(count, 0, ParameterBlock::kMaxAreas); ++k) {
+        const size_t at = ParameterBlock::kAreasAt + ParameterBlock::kAreaStride * size_t(k);
+        rects.push_back(rectJson({int32_t(u32(at)), int32_t(u32(at + 4)), int32_t(u32(at + 8)), int32_t(u32(at + 12))}));
+    }
+    return nlohmann::ordered_json{{"flags", u32(ParameterBlock::kFlagsAt)}, {"areaCount", count}, {"areas", rects}};
+}
+
+// calibrate --layout: the multi-area window's Start, one capture per area, one download.
+int runLayoutCalibrate(CommandContext& ctx, CalibrateOptions& o, const Language& language, const TextLookup& lookup)
+{
+    std::optional<LayoutTexts> texts = readLayoutFile(*o.layoutFile, ctx.err);
+    if (!texts)
+        return kExitUsage;
+    std::ostream& notes = o.json ? ctx.err : ctx.out;
+    // Start's own step B gives the window the layout is refreshed against.
+    CalibrationSettings stepB;
+    MaskRectangle mask;
+    const CheckResult window = readCalibrationWindow(o.texts, o.screen, stepB, mask);
+    if (!window.valid) {
+        notes << window.message;
+        return kExitFailed;
+    }
+    const std::optional<MultiAreaLayout> layout = refreshedLayout(*texts, stepB.window, *o.layoutFile, ctx.err);
+    if (!layout)
+        return kExitUsage;
+
+    int exitCode = kExitOk;
+    std::unique_ptr<CliSession> cs = connectVirtual(ctx, "calibrate", exitCode);
+    if (!cs)
+        return exitCode;
+    DeviceSessionLink link(cs->session());
+    CalibrationFlow flow(link, lookup);
+
+    const FlowStart start = flow.startMultiArea(o.texts, o.screen, *layout);
+    printMessages(start.messages, notes);
+    if (!start.openCapture)
+        return kExitFailed;
+    CalibrationSettings settings = start.settings;
+    int area = 0;
+    FlowAreaStep step;
+    for (;;) {
+        const CalibrationData capture = runCapture(*cs, settings, o.screen);
+        if (!capture.complete())
+            ctx.err << "oculant-cli calibrate: the capture of area A" << area + 1 << " did not complete\n";
+        step = flow.finishAreaCapture(capture, positionCounts(*cs), language.usesChineseReport());
+        if (!step.openCapture)
+            break;
+        settings = step.settings;
+        area = step.area;
+    }
+    printMessages(step.messages, notes);
+    const bool allAreas = step.areas.size() == size_t(layout->areaCount);
+
+    bool downloaded = false;
+    if (step.started) {
+        std::string status;
+        std::optional<std::string> message;
+        downloaded = waitForDownload(*cs, flow, status, message);
+        notes << (downloaded ? status : "the download did not end") << "\n";
+    }
+    // A run that ended early leaves set 0 of no finished calibration: nothing to export.
+    const std::optional<std::string> exported =
+        allAreas ? exportSetZero(flow, o.exportFile, ctx.err, exitCode) : std::nullopt;
+    const std::shared_ptr<VirtualFrame> frame = cs->virtualFrame();
+    const std::optional<bool> crcOk = frame->calibrationCrcOk();
+    const nlohmann::ordered_json flash = downloaded ? flashAreasJson(*frame) : nullptr;
+    cs->close();
+
+    if (o.json) {
+        nlohmann::ordered_json areas = nlohmann::json::array();
+        for (const FlowAreaResult& r : step.areas)
+            areas.push_back(nlohmann::ordered_json{{"index", r.index},
+                                                   {"frameLogical", rectJson(r.frameLogical)},
+                                                   {"coefficients", coefficientsJson(r.coefficients)},
+                                                   {"errorPixels", r.errorPixels},
+                                                   {"errorMm", r.errorMm}});
+        ctx.out << nlohmann::ordered_json{{"areas", areas},
+                                          {"downloaded", downloaded},
+                                          {"flashCrcOk", optionalBool(crcOk)},
+                                          {"flash", flash},
+                                          {"export", exported ? nlohmann::ordered_json(*exported) : nullptr}}
+                       .dump(2)
+                << "\n";
+    } else if (exported) {
+        ctx.out << "exported to " << *exported << "\n";
+    }
+    return allAreas && downloaded ? exitCode : kExitFailed;
+}
+
 }  // namespace
 
 int runCalibrate(CommandContext& ctx)
@@ -281,6 +481,8 @@ int runCalibrate(CommandContext& ctx)
     Language language(languageFileBesideProgram());
     language.select(ctx.global.language.empty() ? "English" : ctx.global.language);
     const TextLookup lookup = [&](std::string_view key) { return language.LookupText(key); };
+    if (o.layoutFile)
+        return runLayoutCalibrate(ctx, o, language, lookup);
     std::ostream& notes = o.json ? ctx.err : ctx.out;
 
     int exitCode = kExitOk;
@@ -314,29 +516,12 @@ int runCalibrate(CommandContext& ctx)
         notes << (downloaded ? status : "the download did not end") << "\n";
     }
 
-    std::optional<std::string> exported;
-    if (o.exportFile) {
-        if (const auto refusal = flow.exportRefusal()) {
-            ctx.err << *refusal << "\n";
-            exitCode = kExitFailed;
-        } else {
-            // No overwrite question here: naming the file on the command line is the answer.
-            const std::string path = CalibrationFlow::exportPath(*o.exportFile);
-            if (const auto failure = flow.exportTo(path)) {
-                ctx.err << *failure << ": " << path << "\n";
-                exitCode = kExitFailed;
-            } else {
-                exported = path;
-            }
-        }
-    }
+    const std::optional<std::string> exported = exportSetZero(flow, o.exportFile, ctx.err, exitCode);
     const std::optional<bool> crcOk = cs->virtualFrame()->calibrationCrcOk();
     cs->close();
 
     if (o.json) {
-        nlohmann::ordered_json k = nlohmann::json::array();
-        for (float v : fit.coefficients.k)
-            k.push_back(v);
+        const nlohmann::ordered_json k = coefficientsJson(fit.coefficients);
         ctx.out << nlohmann::ordered_json{{"coefficients", k},
                                           {"errorPixels", fit.errorPixels},
                                           {"errorMm", fit.errorMm},
