@@ -1,12 +1,30 @@
 #include "app/CommandLine.h"
 
+#include <cstdlib>
+#include <optional>
+
 namespace oculant {
+
+namespace {
+
+// "--name VALUE" or "--name=VALUE" at args[i]; advances i past a separate value.
+std::optional<std::string> optionValue(const std::vector<std::string>& args, size_t& i, const std::string& name)
+{
+    if (args[i] == name && i + 1 < args.size())
+        return args[++i];
+    if (args[i].rfind(name + "=", 0) == 0)
+        return args[i].substr(name.size() + 1);
+    return std::nullopt;
+}
+
+}  // namespace
 
 AppOptions parseAppArguments(const std::vector<std::string>& args)
 {
     AppOptions o;
     const std::string profileOption = "--virtual-frame=";
-    for (const std::string& a : args) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
         if (a == "-h" || a == "--help") {
             o.help = true;
         } else if (a == "--virtual-frame") {
@@ -14,21 +32,35 @@ AppOptions parseAppArguments(const std::vector<std::string>& args)
         } else if (a.rfind(profileOption, 0) == 0 && a.size() > profileOption.size()) {
             o.virtualFrame = true;
             o.virtualProfile = a.substr(profileOption.size());
+        } else if (const std::optional<std::string> file = optionValue(args, i, "--replay")) {
+            o.replayFile = *file;
+        } else if (const std::optional<std::string> speed = optionValue(args, i, "--replay-speed")) {
+            char* end = nullptr;
+            o.replaySpeed = std::strtod(speed->c_str(), &end);
+            if (speed->empty() || *end != '\0' || !(o.replaySpeed > 0) || o.replaySpeed > 1000) {
+                o.error = "--replay-speed wants a number above 0 (at most 1000), not '" + *speed + "'";
+                return o;
+            }
         } else {
             o.error = "unknown argument '" + a + "'";
             return o;
         }
     }
+    if (o.replayFile.empty() && o.replaySpeed != 1.0)
+        o.error = "--replay-speed goes with --replay FILE";
     return o;
 }
 
 std::string appUsage()
 {
-    return "usage: oculant [--virtual-frame[=PROFILE]]\n"
+    return "usage: oculant [--virtual-frame[=PROFILE]] [--replay FILE [--replay-speed X]]\n"
            "\n"
            "Service tool for infrared multi-touch frames.\n"
            "  --virtual-frame[=PROFILE]  add the built-in virtual frame (virtual:0), with the default\n"
            "                             or the given profile file; Ctrl+U unplugs and plugs it back\n"
+           "  --replay FILE              play a capture file (oculant-cli capture) back as the device\n"
+           "                             replay:FILE, listed first\n"
+           "  --replay-speed X           play it X times as fast (default 1)\n"
            "  -h, --help                 show this text\n";
 }
 

@@ -10,6 +10,8 @@ struct AppOptions {
     bool help = false;
     bool virtualFrame = false;
     std::string virtualProfile;  // empty: the built-in default profile
+    std::string replayFile;      // --replay FILE: play a capture back as the device replay:FILE
+    double replaySpeed = 1.0;    // --replay-speed X
     std::string error;           // set when the arguments are not understood
 };
 

@@ -25,10 +25,14 @@ int runApplication(OculantApplication& app, const AppOptions& options)
     BackendOptions backendOptions;
     backendOptions.virtualFrame = options.virtualFrame;
     backendOptions.virtualProfile = options.virtualProfile;
+    backendOptions.replayFile = options.replayFile;
+    backendOptions.replaySpeed = options.replaySpeed;
     // Owned here and destroyed last: the worker and the windows use the backends until they end.
     std::unique_ptr<BackendSet> backends = makeBackends(backendOptions, error);
     if (!backends) {
+        // A bad profile or a damaged capture file: the reader's error names the file and line.
         std::fprintf(stderr, "oculant: %s\n", error.c_str());
+        QMessageBox::critical(nullptr, "Oculant", QString::fromStdString(error));
         return 1;
     }
 

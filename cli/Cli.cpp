@@ -1,6 +1,7 @@
 #include "cli/Cli.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <ostream>
 
 #include "device/BackendSet.h"
@@ -21,19 +22,53 @@ const Command kCommands[] = {
     {"info", "info [--json]                 what the frame says about itself, as the Status group shows it", runInfo},
     {"diagnose", "diagnose [--sweep] [--timeout S] [--json]  emitter/receiver test, PASS or FAIL", runDiagnose},
     {"record", "record --seconds S [--dir DIR] [--signal]  record the signal into an AD log", runRecord},
-    {"calibrate", "calibrate [--grid CxR] [--aux|--no-aux] [--screen WxH] [--margins L,R,U,D] [--window X,Y,W,H] [--mask] [--direction 0..3] [--extension L,R,D,U] [--export FILE] [--json]  single-area calibration, a virtual finger on each target", runCalibrate},
+    {"calibrate", "calibrate [--layout FILE] [--grid CxR] [--aux|--no-aux] [--screen WxH] [--margins L,R,U,D] [--window X,Y,W,H] [--mask] [--direction 0..3] [--extension L,R,D,U] [--export FILE] [--json]  single-area calibration, or one per area of a layout file, a virtual finger on each target", runCalibrate},
     {"reset-calibration", "reset-calibration --yes        put the frame's calibration back to the identity", runResetCalibration},
+    {"capture", "capture --out FILE [--seconds S] [--mode 0|1|3|4]  record the frame's HID traffic into a capture file", runCapture},
 };
 
 void printUsage(std::ostream& out)
 {
-    out << "usage: oculant-cli [--virtual-frame[=PROFILE]] [--simulated-time] [--device PATH] [--language NAME] "
-           "COMMAND [ARGS]\n\ncommands:\n";
+    out << "usage: oculant-cli [--virtual-frame[=PROFILE]] [--replay FILE [--replay-speed X]] [--capture FILE] "
+           "[--simulated-time] [--device PATH] [--language NAME] COMMAND [ARGS]\n\ncommands:\n";
     for (const Command& c : kCommands)
         out << "  " << c.synopsis << "\n";
     out << "\n--simulated-time runs the virtual frame on a simulated clock, as fast as the machine goes.\n";
     out << "\n--virtual-frame adds the built-in virtual frame (virtual:0), with the default or the "
            "given profile file.\n";
+    out << "--replay plays a capture file back as the device replay:FILE (X times as fast); --capture records "
+           "the traffic of the command's frame into FILE.\n";
+}
+
+// "--name VALUE" or "--name=VALUE" at argv[i]; advances i past a separate value.
+std::optional<std::string> optionValue(const std::vector<std::string>& argv, size_t& i, const std::string& name)
+{
+    if (argv[i] == name && i + 1 < argv.size())
+        return argv[++i];
+    if (argv[i].rfind(name + "=", 0) == 0)
+        return argv[i].substr(name.size() + 1);
+    return std::nullopt;
+}
+
+bool parseReplaySpeed(const std::string& text, double& speed)
+{
+    char* end = nullptr;
+    const double v = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || !(v > 0) || v > 1000)
+        return false;
+    speed = v;
+    return true;
+}
+
+// With --capture, a command that ran without writing its capture file has failed.
+int reportCapture(const GlobalOptions& global, int status, std::ostream& err)
+{
+    const CaptureOutcome& c = *global.capture;
+    if (c.written)
+        return status;
+    err << "oculant-cli: no capture written to " << global.captureFile << ": "
+        << (c.attempted ? c.error : std::string("the command opened no frame")) << "\n";
+    return status == kExitOk ? kExitFailed : status;
 }
 
 }  // namespace
@@ -43,6 +78,9 @@ BackendOptions backendOptions(const GlobalOptions& global)
     BackendOptions o;
     o.virtualFrame = global.virtualFrame;
     o.virtualProfile = global.virtualProfile;
+    o.replayFile = global.replayFile;
+    o.replaySpeed = global.replaySpeed;
+    o.record = !global.captureFile.empty();
     if (global.simulatedTime) {
         o.hidraw = false;
         o.virtualReads = VirtualBackend::Reads::NonBlocking;
@@ -99,6 +137,15 @@ int run(const std::vector<std::string>& argv, std::ostream& out, std::ostream& e
             global.device = a.substr(9);
         } else if (a.rfind("--language=", 0) == 0) {
             global.language = a.substr(11);
+        } else if (const std::optional<std::string> v = optionValue(argv, i, "--replay")) {
+            global.replayFile = *v;
+        } else if (const std::optional<std::string> v = optionValue(argv, i, "--capture")) {
+            global.captureFile = *v;
+        } else if (const std::optional<std::string> v = optionValue(argv, i, "--replay-speed")) {
+            if (!parseReplaySpeed(*v, global.replaySpeed)) {
+                err << "oculant-cli: --replay-speed wants a number above 0 (at most 1000), not '" << *v << "'\n";
+                return kExitUsage;
+            }
         } else if (!a.empty() && a[0] == '-') {
             err << "oculant-cli: unknown option " << a << "\n";
             printUsage(err);
@@ -111,15 +158,16 @@ int run(const std::vector<std::string>& argv, std::ostream& out, std::ostream& e
         printUsage(err);
         return kExitUsage;
     }
-    if (global.simulatedTime && !global.virtualFrame) {
-        err << "oculant-cli: --simulated-time works only with --virtual-frame\n";
+    if (global.simulatedTime && !global.virtualFrame && global.replayFile.empty()) {
+        err << "oculant-cli: --simulated-time works only with --virtual-frame or --replay\n";
         return kExitUsage;
     }
     const std::string name = argv[i];
     for (const Command& c : kCommands) {
         if (name == c.name) {
             CommandContext ctx{global, {argv.begin() + i + 1, argv.end()}, out, err};
-            return c.handler(ctx);
+            const int status = c.handler(ctx);
+            return global.captureFile.empty() ? status : reportCapture(global, status, err);
         }
     }
     err << "oculant-cli: unknown command '" << name << "'\n";

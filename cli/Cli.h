@@ -2,6 +2,7 @@
 // oculant-cli: the headless front end over the same core as the windows.
 
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,6 +13,15 @@ struct BackendOptions;
 
 namespace oculant::cli {
 
+// What a command's session did with --capture FILE.
+struct CaptureOutcome {
+    bool attempted = false;  // a session closed and tried to write the file
+    bool written = false;
+    std::string error;
+    size_t inputReports = 0, outputReports = 0;
+    double seconds = 0;
+};
+
 // Options that come before the command name, shared by every command.
 struct GlobalOptions {
     bool virtualFrame = false;
@@ -21,6 +31,13 @@ struct GlobalOptions {
     // --simulated-time: the virtual frame and the timers run on a simulated clock, as fast as
     // the machine goes (tests and demos; virtual frame only).
     bool simulatedTime = false;
+    // --replay FILE [--replay-speed X]: play a capture file back as the device replay:FILE.
+    std::string replayFile;
+    double replaySpeed = 1.0;
+    // --capture FILE: record the connected device's traffic into a capture file when the
+    // command's session closes. The outcome is shared by every copy of these options.
+    std::string captureFile;
+    std::shared_ptr<CaptureOutcome> capture = std::make_shared<CaptureOutcome>();
 };
 
 // What a command sees: the global options, its own arguments, and where to print.
@@ -45,6 +62,7 @@ int runRecord(CommandContext& ctx);
 int runDiagnose(CommandContext& ctx);
 int runCalibrate(CommandContext& ctx);
 int runResetCalibration(CommandContext& ctx);
+int runCapture(CommandContext& ctx);
 
 oculant::BackendOptions backendOptions(const GlobalOptions& global);
 

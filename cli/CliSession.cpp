@@ -49,13 +49,15 @@ std::unique_ptr<CliSession> CliSession::create(const GlobalOptions& options, std
     std::unique_ptr<CliSession> s(new CliSession(std::move(backends), logDirectory, options.simulatedTime));
     s->simulatedMs_ = simulatedMs;
     s->wantedDevice_ = options.device.value_or("");
+    s->captureFile_ = options.captureFile;
+    s->captureOutcome_ = options.capture;
     return s;
 }
 
 CliSession::CliSession(std::unique_ptr<BackendSet> backends, const std::string& logDirectory, bool simulated)
     : backends_(std::move(backends)), processor_(store_, logDirectory), simulated_(simulated)
 {
-    session_ = std::make_unique<DeviceSession>(backends_->composite,
+    session_ = std::make_unique<DeviceSession>(backends_->sessionBackend(),
                                                simulated ? HIDTalk::Threading::Manual : HIDTalk::Threading::Thread);
     view_ = std::make_unique<StatusView>(lastStatus_);
     session_->setView(view_.get());
@@ -65,7 +67,7 @@ CliSession::CliSession(std::unique_ptr<BackendSet> backends, const std::string& 
             logError_ = r.logError;
     });
     // Arrival and removal come from the backends' callbacks on this thread.
-    backends_->composite.setChangeCallback([this](DeviceChange c, const std::string&) {
+    backends_->sessionBackend().setChangeCallback([this](DeviceChange c, const std::string&) {
         session_->DeviceChangeHook(kWmDeviceChange, c == DeviceChange::Arrival ? kDbtDeviceArrival : kDbtDeviceRemoveComplete);
     });
     startMs_ = steadyMs();
@@ -160,7 +162,41 @@ void CliSession::close()
     if (closed_)
         return;
     closed_ = true;
+    const QuillonDevice* current = session_->talk().currentDevice();
+    const std::string device = current ? current->path : wantedDevice_;
     session_->close();  // a manual worker writes what is queued inside close
+    if (backends_->recorder)
+        writeCapture(device);
+}
+
+void CliSession::writeCapture(const std::string& device)
+{
+    CaptureOutcome& outcome = *captureOutcome_;
+    outcome.attempted = true;
+    std::optional<CaptureFile> capture;
+    // A frame unplugged during the capture is no longer current: then the only one recorded.
+    const std::vector<std::string> recorded = backends_->recorder->recordedPaths();
+    if (!device.empty())
+        capture = backends_->recorder->capture(device);
+    else if (recorded.size() == 1)
+        capture = backends_->recorder->capture(recorded.front());
+    if (!capture) {
+        outcome.error = "no frame was connected";
+        return;
+    }
+    if (capture->descriptor.empty()) {
+        outcome.error = device + " gave no report descriptor";
+        return;
+    }
+    capture->comments = {capture->name, "Input reports are the E: lines; the reports sent to the frame are kept as "
+                                        "W: comments, which replay tools skip"};
+    if (!saveCaptureFile(captureFile_, *capture, outcome.error))
+        return;
+    outcome.written = true;
+    outcome.error.clear();
+    outcome.inputReports = capture->inputCount();
+    outcome.outputReports = capture->events.size() - outcome.inputReports;
+    outcome.seconds = double(capture->durationUs()) / 1e6;
 }
 
 }  // namespace oculant::cli

@@ -34,8 +34,11 @@ public:
     bool runFor(int ms, const std::function<bool()>& done = {});
     // Milliseconds on the session's clock (steady, or simulated).
     int64_t nowMs() const;
-    // Queues mode 0 and lets the worker write it, then stops the worker.
+    // Queues mode 0 and lets the worker write it, then stops the worker; with --capture, then
+    // writes the capture file of the device that was connected (outcome in the options).
     void close();
+    // A replayed capture still has input reports to give: its frame is not done talking.
+    bool replaying() const { return backends_->replay && !backends_->replay->finished(); }
 
     DeviceSession& session() { return *session_; }
     SignalStore& store() { return store_; }
@@ -52,6 +55,7 @@ private:
     CliSession(std::unique_ptr<BackendSet> backends, const std::string& logDirectory, bool simulated);
     void tick(int64_t nowMs);
     void pumpWorker();
+    void writeCapture(const std::string& path);
 
     std::unique_ptr<BackendSet> backends_;
     std::unique_ptr<DeviceSession> session_;
@@ -61,6 +65,8 @@ private:
     std::string lastStatus_;
     std::string logError_;
     std::string wantedDevice_;
+    std::string captureFile_;
+    std::shared_ptr<CaptureOutcome> captureOutcome_;
     int64_t startMs_ = 0;
     int64_t lastDrain_ = 0, lastProbe_ = 0, lastInfo_ = 0;
     bool closed_ = false;

@@ -101,8 +101,9 @@ int runDiagnose(CommandContext& ctx)
         const OverallVerdict v = diag.verdict();
         if (v == OverallVerdict::Pass)
             return true;
-        // A fault is final; with a sweep running, let it finish so every board is judged.
-        return v == OverallVerdict::Fail && !(sweepStarted && cs->virtualFrame()->sweepRunning());
+        // A fault is final; with a sweep running or a capture replaying, let it finish so every
+        // board is judged.
+        return v == OverallVerdict::Fail && !(sweepStarted && cs->virtualFrame()->sweepRunning()) && !cs->replaying();
     };
     cs->runFor(int(timeout * 1000), finished);
     send(session, diag.FormClose());

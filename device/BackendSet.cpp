@@ -8,6 +8,17 @@ namespace oculant {
 std::unique_ptr<BackendSet> makeBackends(const BackendOptions& options, std::string& error)
 {
     auto b = std::make_unique<BackendSet>();
+    if (!options.replayFile.empty()) {
+        CaptureFile capture;
+        if (!loadCaptureFile(options.replayFile, capture, error))
+            return nullptr;
+        b->replay = std::make_unique<ReplayBackend>(
+            std::move(capture), options.replayFile, options.replaySpeed,
+            options.virtualReads == VirtualBackend::Reads::Blocking ? ReplayBackend::Reads::Blocking
+                                                                    : ReplayBackend::Reads::NonBlocking,
+            options.virtualClock);
+        b->composite.add(b->replay.get());
+    }
     if (options.hidraw)
         b->hidraw = makeHidrawBackend();
     if (b->hidraw)
@@ -27,6 +38,8 @@ std::unique_ptr<BackendSet> makeBackends(const BackendOptions& options, std::str
         b->virtualBackend->attach(b->virtualFrame);
         b->composite.add(b->virtualBackend.get());
     }
+    if (options.record)
+        b->recorder = std::make_unique<RecordingBackend>(b->composite, options.virtualClock);
     return b;
 }
 
