@@ -60,6 +60,14 @@ DownloadTick downloadProgressTick(bool workerIdle, uint32_t sent, uint32_t total
         return tick;
     }
     tick.finished = true;
+    if (sent != total) {
+        const uint64_t percent = total == 0 ? 0 : uint64_t{sent} * 100 / total;
+        tick.aborted = true;
+        tick.statusText = kDownloadAbortedText + formatInt(static_cast<long long>(percent)) + "%";
+        tick.messageBox = tick.statusText;
+        reportShown = false;
+        return tick;
+    }
     tick.statusText = lookup("DownloadFinish");
     if (!reportShown)
         tick.messageBox = tick.statusText;

@@ -35,13 +35,20 @@ std::optional<std::string_view> calibrationRunRefusalKey(CalibrationArea area, u
 // Status-bar text while the block is written: "DownloadWait" text, sent·100/total, "%".
 std::string downloadProgressText(uint32_t sent, uint32_t total, const TextLookup& lookup);
 
+// Shown (status bar and message box, followed by the percentage written) when the worker ended
+// the transfer before its last byte: the frame was lost or stopped taking reports.
+inline constexpr const char* kDownloadAbortedText = "Download aborted: the frame did not take the whole calibration block. Written: ";
+
 struct DownloadTick {
     bool finished = false;  // enable the device buttons, stop the timer, ask the frame to run
+    bool aborted = false;   // the transfer ended before its last byte
     std::string statusText;
-    std::optional<std::string> messageBox;  // "DownloadFinish" unless a report was shown
+    // "DownloadFinish" unless a report was shown; an aborted transfer always says so.
+    std::optional<std::string> messageBox;
 };
 
-// The 200 ms progress tick. Clears reportShown when the transfer has ended.
+// The 200 ms progress tick. Clears reportShown when the transfer has ended. The worker is idle
+// again with fewer bytes sent than the total only when the transfer was aborted.
 DownloadTick downloadProgressTick(bool workerIdle, uint32_t sent, uint32_t total, bool& reportShown,
                                   const TextLookup& lookup);
 

@@ -210,7 +210,13 @@ void DeviceSession::ShowUnconnected()
     }
 }
 
-void DeviceSession::startInformationSequence() { infoEnabled_ = true; }
+void DeviceSession::startInformationSequence()
+{
+    // Always from the first step: a frame plugged back while an earlier sequence ran must be
+    // read completely, not from where the old sequence stopped.
+    infoEnabled_ = true;
+    infoStep_ = 0;
+}
 
 void DeviceSession::infoTick()
 {

@@ -101,6 +101,7 @@ bool HIDTalk::drainCommandSlot()
 
 void HIDTalk::finishBlock(BlockOutcome outcome)
 {
+    chunkFailures_ = 0;
     blockOutcome_.store(outcome, std::memory_order_release);
     blockPending_.store(false, std::memory_order_release);
     idle_.store(true, std::memory_order_release);
@@ -125,8 +126,14 @@ bool HIDTalk::runBlockLoop()
                 return sentAny;
             }
         }
-        if (blockKind_ >= 16 || !sendBlockChunk())
-            return sentAny;  // retried on the next pass, after the pause of an idle pass
+        if (blockKind_ >= 16)
+            return sentAny;
+        if (!sendBlockChunk()) {
+            if (++chunkFailures_ >= kMaxChunkAttempts)
+                finishBlock(BlockOutcome::Aborted);
+            return sentAny;  // otherwise retried on the next pass, after the pause of an idle pass
+        }
+        chunkFailures_ = 0;
         sentAny = true;
     }
     finishBlock(BlockOutcome::Completed);

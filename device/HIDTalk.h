@@ -42,6 +42,10 @@ public:
     static constexpr int kWriteTimeoutMs = 100;
     static constexpr int kMaxInterfaces = 128;
     static constexpr int kMaxAttempts = 4;  // a failing command is written at most this often
+    // A block chunk that fails this often in a row ends the transfer (Aborted): a frame that
+    // stopped taking reports would otherwise hold the download for ever. With 100 ms write
+    // time-outs that is 5 s of silence.
+    static constexpr int kMaxChunkAttempts = 50;
 
     explicit HIDTalk(HidBackend& backend, Threading threading = Threading::Thread);
     ~HIDTalk();
@@ -148,6 +152,7 @@ private:
     std::atomic<uint32_t> blockTotal_{0};
     std::atomic<uint32_t> blockAddress_{0};
     std::atomic<BlockOutcome> blockOutcome_{BlockOutcome::None};
+    int chunkFailures_ = 0;  // worker only: failed writes of the current chunk in a row
 
     std::atomic<bool> terminate_{false};
     std::mutex wakeMutex_;  // protects nothing but the wait below

@@ -118,6 +118,7 @@ void VirtualBackend::reattach(const std::string& path)
         Slot* s = find(path);
         if (!s || s->plug)
             return;
+        s->frame->powerCycle();  // the firmware restarts before the host can see it
         s->plug = std::make_shared<Plug>();
         s->plug->frame = s->frame;
     }

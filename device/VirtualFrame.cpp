@@ -45,6 +45,14 @@ VirtualFrame::VirtualFrame(VirtualFrameProfile profile, Clock clock)
     runFlags_ = profile_.runFlags;
     flash_.assign(size_t(profile_.flashSizeCode) * 32768u, 0xFF);
     areaWritten_.assign(calibrationArea().size, false);
+    const size_t scanBytes = liveFrameLocked().size();
+    framesStreamed_ = 0;
+    garbageBurstReports_ = std::max<size_t>(2, (scanBytes + kSignalChunkMaxData - 1) / kSignalChunkMaxData);
+    garbageRandom_ = profile_.garbageSeed ? profile_.garbageSeed : 1;
+    if (profile_.garbage) {
+        garbageOn_ = true;
+        garbageStartUs_ = clock_();
+    }
 }
 
 std::vector<uint8_t> VirtualFrame::reportDescriptor()
@@ -244,29 +252,50 @@ void VirtualFrame::startStreamLocked(int64_t nowUs)
 
 int64_t VirtualFrame::nextDueLocked() const
 {
+    return std::min(nextGarbageDueLocked(), nextScanDueLocked());
+}
+
+int64_t VirtualFrame::nextScanDueLocked() const
+{
     if (!streamsSignal(mode_) && mode_ != kModeTouchReports)
         return INT64_MAX;
+    // Unpaced, a scan is made whenever the host has taken the last one; with nothing to send
+    // (touch mode, no finger) look again in a millisecond rather than spin.
+    if (profile_.frameRate == 0)
+        return clock_() + 1000;
     return streamStartUs_ + int64_t(streamFrames_) * 1000000 / profile_.frameRate;
 }
 
 void VirtualFrame::produceDueLocked(int64_t nowUs)
 {
+    produceGarbageLocked(nowUs);
     if (!streamsSignal(mode_) && mode_ != kModeTouchReports)
         return;
+    if (profile_.frameRate == 0) {
+        if (input_.empty())
+            produceScanLocked(nowUs);
+        return;
+    }
     const uint64_t owed = uint64_t((nowUs - streamStartUs_) * profile_.frameRate / 1000000) + 1;
     // The frame scans in real time: a host that did not read for a while gets the latest scans,
-    // not a backlog.
-    if (owed > streamFrames_ + 4)
+    // not a backlog. The scans it never sent are counted.
+    if (owed > streamFrames_ + 4) {
+        scansSkipped_ += owed - 4 - streamFrames_;
         streamFrames_ = owed - 4;
-    for (; streamFrames_ < owed; ++streamFrames_) {
-        // The scene as it is at this scan's own time.
-        advanceSweepLocked(streamStartUs_ + int64_t(streamFrames_) * 1000000 / profile_.frameRate);
-        if (mode_ == kModeTouchReports) {
-            if (!fingers_.empty())
-                queueFrameLocked(touchFrameLocked());
-        } else {
-            queueFrameLocked(liveFrameLocked());
-        }
+    }
+    for (; streamFrames_ < owed; ++streamFrames_)
+        produceScanLocked(streamStartUs_ + int64_t(streamFrames_) * 1000000 / profile_.frameRate);
+}
+
+void VirtualFrame::produceScanLocked(int64_t atUs)
+{
+    // The scene as it is at this scan's own time.
+    advanceSweepLocked(atUs);
+    if (mode_ == kModeTouchReports) {
+        if (!fingers_.empty())
+            queueFrameLocked(touchFrameLocked());
+    } else {
+        queueFrameLocked(liveFrameLocked());
     }
 }
 
@@ -313,11 +342,7 @@ void VirtualFrame::queueFrameLocked(const std::vector<uint8_t>& frame)
         Report r = makeReport(uint8_t(0x30 | phase));
         r[2] = uint8_t(n);
         std::memcpy(&r[kSignalChunkDataOffset], frame.data() + offset, n);
-        if (input_.size() >= kMaxQueuedReports) {
-            input_.pop_front();
-            ++reportsLost_;
-        }
-        input_.push_back(r);
+        pushReportLocked(r);
     };
     if (chunks == 1) {
         push(kPhaseFirst, 0, 0);
@@ -330,6 +355,117 @@ void VirtualFrame::queueFrameLocked(const std::vector<uint8_t>& frame)
         }
     }
     ++framesStreamed_;
+}
+
+void VirtualFrame::pushReportLocked(const Report& report)
+{
+    if (input_.size() >= kMaxQueuedReports) {
+        input_.pop_front();
+        ++reportsLost_;
+    }
+    input_.push_back(report);
+}
+
+void VirtualFrame::powerCycle()
+{
+    std::lock_guard lock(mutex_);
+    input_.clear();
+    mode_ = 0;
+    runFlags_ = profile_.runFlags;
+    blockBytes_ = 0;
+    std::fill(areaWritten_.begin(), areaWritten_.end(), false);
+    std::erase_if(fingers_, [](const VirtualFinger& f) { return f.lifting; });
+    startStreamLocked(clock_());
+    if (garbageOn_) {
+        garbageStartUs_ = clock_();
+        garbageBursts_ = 0;
+    }
+}
+
+// ---- Garbage ----
+
+uint32_t VirtualFrame::nextRandomLocked()
+{
+    uint32_t x = garbageRandom_;
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    return garbageRandom_ = x;
+}
+
+VirtualFrame::Report VirtualFrame::garbageReportLocked()
+{
+    Report r{};
+    for (uint8_t& b : r)
+        b = uint8_t(nextRandomLocked());
+    // Each kind aims at one guard of the host. Answers with our id and an information code are
+    // left out: they cannot be told from real ones, so no host could reject them.
+    switch (nextRandomLocked() % 4) {
+    case 0:  // a report of another id: never kept
+        if (r[0] == kInputReportId)
+            r[0] = uint8_t(kInputReportId + 1);
+        break;
+    case 1: {  // a code the host ignores: 0x00-0x0F or 0x40-0xFF
+        r[0] = kInputReportId;
+        const uint8_t c = uint8_t(nextRandomLocked() % (16 + 192));
+        r[1] = c < 16 ? c : uint8_t(0x40 + c - 16);
+        break;
+    }
+    case 2:  // a signal chunk of any phase and any length byte, up to 255
+        r[0] = kInputReportId;
+        r[1] = uint8_t(0x30 | (r[1] & 0x0F));
+        break;
+    default:  // a parameter chunk at any offset, an end marker with any checksum one time in four
+        r[0] = kInputReportId;
+        r[1] = uint8_t(0x20 | (r[1] & 0x0F));
+        if (nextRandomLocked() % 4 == 0)
+            r[4] = kParamEndMarker;
+        break;
+    }
+    return r;
+}
+
+int VirtualFrame::garbageRateLocked() const
+{
+    return profile_.frameRate > 0 ? profile_.frameRate : 1000;  // unpaced: a burst a millisecond
+}
+
+int64_t VirtualFrame::nextGarbageDueLocked() const
+{
+    if (!garbageOn_)
+        return INT64_MAX;
+    return garbageStartUs_ + int64_t(garbageBursts_) * 1000000 / garbageRateLocked();
+}
+
+void VirtualFrame::produceGarbageLocked(int64_t nowUs)
+{
+    if (!garbageOn_ || nowUs < garbageStartUs_)
+        return;
+    const uint64_t owed = uint64_t((nowUs - garbageStartUs_) * garbageRateLocked() / 1000000) + 1;
+    if (owed > garbageBursts_ + 4)
+        garbageBursts_ = owed - 4;  // paced like the scans: no backlog after a pause
+    for (; garbageBursts_ < owed; ++garbageBursts_)
+        for (size_t i = 0; i < garbageBurstReports_; ++i) {
+            pushReportLocked(garbageReportLocked());
+            ++garbageSent_;
+        }
+}
+
+void VirtualFrame::setGarbage(bool on)
+{
+    std::lock_guard lock(mutex_);
+    if (on == garbageOn_)
+        return;
+    garbageOn_ = on;
+    garbageStartUs_ = clock_();
+    garbageBursts_ = 0;
+    inputReady_.notify_all();
+}
+
+uint64_t VirtualFrame::garbageReportsSent() const
+{
+    std::lock_guard lock(mutex_);
+    return garbageSent_;
 }
 
 // ---- Scene ----
@@ -437,6 +573,12 @@ uint64_t VirtualFrame::reportsLost() const
 {
     std::lock_guard lock(mutex_);
     return reportsLost_;
+}
+
+uint64_t VirtualFrame::scansSkipped() const
+{
+    std::lock_guard lock(mutex_);
+    return scansSkipped_;
 }
 
 std::optional<VirtualFrame::Report> VirtualFrame::takeInputReport()

@@ -47,6 +47,9 @@ public:
     void wakeReaders();
 
     const VirtualFrameProfile& profile() const { return profile_; }
+    // Plugged back in: the firmware restarts in mode 0 with nothing queued and its run flags
+    // and stall counter as at power-on. The flash keeps what was written.
+    void powerCycle();
     // A stalled frame takes no more reports: writes to it time out.
     bool stalled() const;
     uint8_t mode() const;
@@ -69,11 +72,19 @@ public:
     // Frame logical units (0-32767 across each axis) to millimetres and back.
     std::pair<double, double> logicalToMm(double x, double y) const;
 
-    // Streaming is paced by the clock: a frame every 1/FrameRate seconds in modes 1, 3 and 4.
+    // Streaming is paced by the clock: a frame every 1/FrameRate seconds in modes 1, 3 and 4;
+    // FrameRate 0 streams unpaced, the next frame as soon as the host has read the last.
     // The input queue holds at most this many reports (what the host does not read is lost).
     static constexpr size_t kMaxQueuedReports = 4096;
     uint64_t framesStreamed() const;
     uint64_t reportsLost() const;
+
+    // The garbage fault ([Faults] Garbage): switched at run time too, so that a test can watch
+    // the host recover once the noise stops.
+    void setGarbage(bool on);
+    uint64_t garbageReportsSent() const;
+    // Scans that fell due while the host was not reading and were never sent.
+    uint64_t scansSkipped() const;
 
     // Flash model.
     CalibrationArea calibrationArea() const;
@@ -91,7 +102,15 @@ private:
     Report makeReport(uint8_t code) const;
     void produceDueLocked(int64_t nowUs);
     void startStreamLocked(int64_t nowUs);
+    void produceScanLocked(int64_t atUs);
     void queueFrameLocked(const std::vector<uint8_t>& frame);
+    void pushReportLocked(const Report& report);
+    void produceGarbageLocked(int64_t nowUs);
+    int garbageRateLocked() const;
+    int64_t nextGarbageDueLocked() const;
+    int64_t nextScanDueLocked() const;
+    Report garbageReportLocked();
+    uint32_t nextRandomLocked();
     std::vector<uint8_t> liveFrameLocked();
     std::vector<uint8_t> touchFrameLocked();
     TouchRecord touchRecordOf(const VirtualFinger& finger, uint8_t state) const;
@@ -123,9 +142,16 @@ private:
     uint64_t streamFrames_ = 0;  // frames owed since the stream started that were produced
     uint64_t framesStreamed_ = 0;
     uint64_t reportsLost_ = 0;
+    uint64_t scansSkipped_ = 0;
     std::optional<VirtualSweep> sweep_;
     int64_t sweepStartUs_ = 0;
     int sweepFinger_ = 0;  // its touch id while it is on the glass, else 0
+    bool garbageOn_ = false;
+    int64_t garbageStartUs_ = 0;
+    uint64_t garbageBursts_ = 0;  // bursts owed since garbage started that were sent
+    uint64_t garbageSent_ = 0;
+    uint32_t garbageRandom_ = 1;  // xorshift32 state, never 0
+    size_t garbageBurstReports_ = 2;  // reports of one scan of the profile's family
 };
 
 }  // namespace oculant

@@ -176,7 +176,7 @@ ProfileResult parseVirtualFrameProfile(const IniFile& ini, const std::string& na
     r.list("Geometry", "XOffsets", p.xOffsets, -127, 127);
     r.list("Geometry", "YOffsets", p.yOffsets, -127, 127);
     r.number("Geometry", "Family", p.family, 0, 255);
-    r.number("Geometry", "FrameRate", p.frameRate, 1, 1000);
+    r.number("Geometry", "FrameRate", p.frameRate, 0, 1000);  // 0: unpaced
     r.number("Geometry", "ReferenceLevel", p.referenceLevel, 0, 255);
     r.number("Geometry", "Noise", p.noise, 0, 255);
     r.elements("Faults", "DeadEmitters", p.deadEmitters);
@@ -185,6 +185,8 @@ ProfileResult parseVirtualFrameProfile(const IniFile& ini, const std::string& na
     r.elements("Faults", "WeakReceivers", p.weakReceivers);
     r.elements("Faults", "DarkBoards", p.darkBoards);
     r.number("Faults", "StallAfterBytes", p.stallAfterBytes, -1, 0x7FFFFFFF);
+    r.number("Faults", "Garbage", p.garbage, 0, 1);
+    r.number("Faults", "GarbageSeed", p.garbageSeed, 0, 0xFFFFFFFFll);
     r.real("Screen", "ScaleX", p.screenScaleX);
     r.real("Screen", "ScaleY", p.screenScaleY);
     r.real("Screen", "RotationDeg", p.screenRotationDeg);

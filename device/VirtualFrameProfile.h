@@ -38,7 +38,7 @@ struct VirtualFrameProfile {
     std::vector<int> xOffsets{0, 4, -4};
     std::vector<int> yOffsets{0, 4, -4};
     uint8_t family = 0x10;
-    int frameRate = 50;
+    int frameRate = 50;  // frames per second; 0 streams as fast as the host reads
     int referenceLevel = 200;
     int noise = 2;
 
@@ -50,6 +50,11 @@ struct VirtualFrameProfile {
     };
     std::vector<Element> deadEmitters, deadReceivers, weakEmitters, weakReceivers, darkBoards;
     long long stallAfterBytes = -1;  // stops taking reports after this many block-write bytes
+    // Sends random, invalid input reports at the streaming rate, in every mode, on top of its
+    // real answers: a scan's worth of reports every 1/FrameRate seconds. GarbageSeed makes a
+    // run repeatable.
+    bool garbage = false;
+    uint32_t garbageSeed = 1;
 
     // [Screen]: where the display sits under the frame. A point at screen logical position s is
     // reported at frame logical position S·R·s + t.

@@ -100,21 +100,45 @@ bool isValidUtf8(std::string_view bytes) {
     return true;
 }
 
+namespace {
+
+// Bytes at the end of `bytes` that begin a UTF-8 sequence the file ends too early to complete
+// (a file cut off inside its last character), or 0.
+size_t cutUtf8Tail(std::string_view bytes) {
+    for (size_t back = 1; back <= 3 && back <= bytes.size(); ++back) {
+        const auto b = static_cast<unsigned char>(bytes[bytes.size() - back]);
+        if ((b & 0xC0) == 0x80) continue;  // a continuation byte: look further back
+        const size_t len = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 ? 2 : 1;
+        return len > back ? back : 0;
+    }
+    return 0;
+}
+
+// Valid UTF-8, or valid UTF-8 up to a last character that was cut off: the text without it.
+std::optional<std::string_view> utf8Text(std::string_view bytes) {
+    if (isValidUtf8(bytes)) return bytes;
+    const size_t cut = cutUtf8Tail(bytes);
+    if (cut > 0 && isValidUtf8(bytes.substr(0, bytes.size() - cut))) return bytes.substr(0, bytes.size() - cut);
+    return std::nullopt;
+}
+
+}  // namespace
+
 std::optional<DecodedText> decodeText(std::string_view bytes, std::string* error) {
     std::optional<DecodedText> result;
     if (bytes.substr(0, 3) == kUtf8Bom) {
-        std::string_view body = bytes.substr(3);
-        if (!isValidUtf8(body)) {
+        const std::optional<std::string_view> body = utf8Text(bytes.substr(3));
+        if (!body) {
             setError(error, "it starts with a UTF-8 byte-order mark but is not valid UTF-8");
             return std::nullopt;
         }
-        result = DecodedText{std::string(body), TextEncoding::Utf8Bom};
+        result = DecodedText{std::string(*body), TextEncoding::Utf8Bom};
     } else if (bytes.substr(0, 2) == kUtf16LEBom) {
         result = decodeUtf16(bytes.substr(2), TextEncoding::Utf16LE, error);
     } else if (bytes.substr(0, 2) == kUtf16BEBom) {
         result = decodeUtf16(bytes.substr(2), TextEncoding::Utf16BE, error);
-    } else if (isValidUtf8(bytes)) {
-        result = DecodedText{std::string(bytes), TextEncoding::Utf8};
+    } else if (const std::optional<std::string_view> text = utf8Text(bytes)) {
+        result = DecodedText{std::string(*text), TextEncoding::Utf8};
     } else if (auto gb = convert("UTF-8", "GB18030", bytes)) {
         result = DecodedText{std::move(*gb), TextEncoding::Gb18030};
     } else {

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace oculant {
@@ -65,6 +66,14 @@ bool AdLogFile::append(const char* data, size_t size)
         }
         data += n;
         size -= size_t(n);
+    }
+    // A log whose folder was deleted (or replaced) keeps taking writes into a file no one can
+    // open again: everything recorded from then on would be lost without a word.
+    struct stat st {};
+    if (::fstat(fd_, &st) == 0 && st.st_nlink == 0) {
+        error_ = path_ + ": the file was removed from its folder";
+        close();
+        return false;
     }
     return true;
 }

@@ -21,7 +21,8 @@ public:
     bool create(const std::string& directory, int64_t seconds);
 
     // Writes all bytes, retrying short writes. On failure the file is closed, error() names the
-    // reason and what was written before stays in the file.
+    // reason and what was written before stays in the file. A file removed from its folder
+    // while open counts as a failure (nothing written to it could be found again).
     bool append(const char* data, size_t size);
 
     // Closes the file; false with error() set when the system reports a late write failure.

@@ -254,6 +254,7 @@ TEST_F(CalibrationFlowTest, reset_downloads_the_identity_and_shows_download_fini
     EXPECT_TRUE(d.messages.empty());
     EXPECT_EQ(flow.block().bytes(), ParameterBlock::resetImage().bytes());
     EXPECT_TRUE(std::all_of(link.written.begin() + 1250, link.written.begin() + 2044, [](uint8_t b) { return b == 0xFF; }));
+    link.sent = link.total;
     link.busy = false;
     const FlowTick t = flow.downloadTick();
     EXPECT_TRUE(t.finished);

@@ -1,0 +1,539 @@
+// The whole receive pipeline in real time: the virtual frame streaming signal frames through the
+// HIDTalk worker thread, the receive ring, DeviceSession's 20 ms drain tick (dispatch, frame
+// reassembly, frame ring) and ProcessFrame, driven the way the main window's timers drive it.
+//
+//   bench_pipeline [--seconds S] [--rate R] [--profile FILE] [--minutes M] [--connects N]
+//                  [--only throughput|paced|connect|memory]
+//
+// 1. Throughput: reports per second sustained with nothing lost anywhere on the way (virtual
+//    frame queue and skipped scans, receive ring, frame ring, malformed chunks, frame processor),
+//    and CPU time per report, at the paced rate R (default 8000 reports/s: one per 125 us
+//    high-speed microframe) and unpaced (the frame sends its next scan as soon as the last is
+//    read) both at the app's 20 ms drain and with the drain run back to back.
+// 2. Start to connected: backends and session created, connection probe, information sequence.
+// 3. Memory: RSS sampled ten times over M minutes of streaming at R with recording on.
+// Plain main rather than Google Benchmark: the runs are seconds to minutes of wall-clock time
+// with counters that must stay zero, not a tight loop.
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "device/BackendSet.h"
+#include "device/DeviceSession.h"
+#include "device/VirtualBackend.h"
+#include "device/VirtualFrame.h"
+#include "device/VirtualFrameProfile.h"
+#include "signal/FrameProcessor.h"
+
+namespace {
+
+using namespace oculant;
+using SteadyClock = std::chrono::steady_clock;
+
+struct Options {
+    double seconds = 3;
+    int rate = 8000;
+    std::string profilePath;
+    double minutes = 0.25;  // short by default: `make bench` runs every bench without arguments
+    int connects = 5;
+    std::string only;
+};
+
+double secondsSince(SteadyClock::time_point t) { return std::chrono::duration<double>(SteadyClock::now() - t).count(); }
+
+double processCpuSeconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+double threadCpuSeconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+long residentKiB()
+{
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// Input reports that carried a frame of this length: the virtual frame sends 61 data bytes per
+// report, and a frame that fits one report as an empty first piece and a last piece.
+uint64_t reportsOfFrame(uint32_t length)
+{
+    const uint64_t chunks = (length + protocol::kSignalChunkMaxData - 1) / protocol::kSignalChunkMaxData;
+    return std::max<uint64_t>(2, chunks);
+}
+
+// How many reports one live scan of this profile takes, and what the virtual frame itself costs
+// per report (it runs on the worker thread inside each read, where a real frame costs nothing).
+struct FrameCost {
+    uint64_t reportsPerScan = 0;
+    double cpuUsPerReport = 0;
+};
+
+FrameCost measureFrameCost(const VirtualFrameProfile& profile)
+{
+    int64_t nowUs = 0;
+    VirtualFrameProfile paced = profile;
+    paced.frameRate = 1000;
+    VirtualFrame frame(paced, [&] { return nowUs; });
+    const uint8_t mode[60] = {VirtualFrame::kOutputReportId, protocol::kCmdMode, protocol::kModeSignal, 0x31};
+    frame.receiveOutputReport(mode, sizeof mode);
+    while (frame.takeInputReport()) {  // reference, threshold and the first live scan
+    }
+    FrameCost cost;
+    const double start = threadCpuSeconds();
+    uint64_t reports = 0;
+    const int scans = 2000;
+    for (int i = 0; i < scans; ++i) {
+        nowUs += 1000;
+        while (frame.takeInputReport())
+            ++reports;
+    }
+    cost.reportsPerScan = reports / scans;
+    cost.cpuUsPerReport = (threadCpuSeconds() - start) * 1e6 / double(reports);
+    return cost;
+}
+
+// Everything that can lose a report or a frame on its way to the store.
+struct Losses {
+    uint64_t frameQueue = 0;    // the virtual frame's input queue overflowed
+    uint64_t skippedScans = 0;  // scans that fell due while the worker did not read
+    uint64_t receiveRing = 0;   // reports refused by the full receive ring
+    uint64_t frameRing = 0;     // assembled frames overwritten in the 64-frame ring
+    uint64_t malformed = 0;     // signal chunks that broke reassembly
+    uint64_t processor = 0;     // frames ProcessFrame dropped
+    uint64_t total() const { return frameQueue + skippedScans + receiveRing + frameRing + malformed + processor; }
+};
+
+// The backends, the session with its real worker thread and the frame processor, as the app
+// wires them, and the main window's timers run on the steady clock.
+class Pipeline {
+public:
+    Pipeline(const VirtualFrameProfile& profile, const std::string& logDirectory)
+        : processor_(store_, logDirectory)
+    {
+        frame_ = std::make_shared<VirtualFrame>(profile);
+        backend_.attach(frame_);
+        session_ = std::make_unique<DeviceSession>(backend_, HIDTalk::Threading::Thread);
+        session_->setFrameSink([this](const uint8_t* data, uint32_t length) {
+            const FrameResult r = processor_.ProcessFrame(data, length);
+            if (!r.logError.empty() && logError_.empty())
+                logError_ = r.logError;
+            ++frames_;
+            reports_ += reportsOfFrame(length);
+        });
+    }
+    ~Pipeline() { session_->close(); }
+
+    bool connect(double timeoutSeconds)
+    {
+        session_->RescanDevices();
+        return runFor(timeoutSeconds, [&] {
+            return session_->connected() && !session_->probeTimerEnabled() && !session_->infoTimerEnabled();
+        });
+    }
+
+    // The main window's QTimers: drain every 20 ms, probe every 50, information every 100. With
+    // `backToBack` the drain runs again as soon as it returns (the ceiling of the processing).
+    bool runFor(double seconds, const std::function<bool()>& done = {}, bool backToBack = false)
+    {
+        const auto start = SteadyClock::now();
+        const auto end = start + std::chrono::duration_cast<SteadyClock::duration>(std::chrono::duration<double>(seconds));
+        auto nextDrain = start, nextProbe = start, nextInfo = start;
+        for (;;) {
+            const auto now = SteadyClock::now();
+            if (backToBack || now >= nextDrain) {
+                session_->drainTick();
+                longestDrain_ = std::max(longestDrain_, SteadyClock::now() - now);
+                nextDrain += std::chrono::milliseconds(DeviceSession::kDrainIntervalMs);
+                if (nextDrain < now)
+                    nextDrain = now;  // a late tick is not made up in a burst, as with QTimer
+            }
+            if (now >= nextProbe) {
+                if (session_->probeTimerEnabled())
+                    session_->probeTick();
+                nextProbe = now + std::chrono::milliseconds(DeviceSession::kProbeIntervalMs);
+            }
+            if (now >= nextInfo) {
+                if (session_->infoTimerEnabled())
+                    session_->infoTick();
+                nextInfo = now + std::chrono::milliseconds(DeviceSession::kInfoIntervalMs);
+            }
+            if (done && done())
+                return true;
+            if (now >= end)
+                return false;
+            if (!backToBack)
+                std::this_thread::sleep_until(std::min({nextDrain, nextProbe, nextInfo, end}));
+        }
+    }
+
+    // Stops the stream and drains what is still on its way, so that every frame the virtual
+    // frame sent can be compared with what the processor got.
+    void stopStream()
+    {
+        session_->sendModeStop();
+        runFor(0.2);
+    }
+
+    Losses losses() const
+    {
+        Losses l;
+        l.frameQueue = frame_->reportsLost();
+        l.skippedScans = frame_->scansSkipped();
+        l.receiveRing = session_->talk().receiveOverruns();
+        l.frameRing = session_->dispatcher().droppedFrames();
+        l.malformed = session_->dispatcher().malformedChunks();
+        l.processor = processor_.drops().total();
+        return l;
+    }
+
+    DeviceSession& session() { return *session_; }
+    FrameProcessor& processor() { return processor_; }
+    VirtualFrame& frame() { return *frame_; }
+    uint64_t frames() const { return frames_; }
+    uint64_t reports() const { return reports_; }
+    // The longest drain tick so far, in wall time: what held the UI thread (and the ring).
+    double longestDrainMs() const { return std::chrono::duration<double, std::milli>(longestDrain_).count(); }
+    const std::string& logError() const { return logError_; }
+
+private:
+    VirtualBackend backend_;
+    std::shared_ptr<VirtualFrame> frame_;
+    SignalStore store_;
+    FrameProcessor processor_;
+    std::unique_ptr<DeviceSession> session_;
+    uint64_t frames_ = 0;
+    uint64_t reports_ = 0;
+    SteadyClock::duration longestDrain_{};
+    std::string logError_;
+};
+
+std::string lossText(const Losses& l)
+{
+    char text[256];
+    std::snprintf(text, sizeof text,
+                  "lost: frame queue %llu, skipped scans %llu, receive ring %llu, frame ring %llu, malformed %llu, "
+                  "processor %llu",
+                  (unsigned long long)l.frameQueue, (unsigned long long)l.skippedScans, (unsigned long long)l.receiveRing,
+                  (unsigned long long)l.frameRing, (unsigned long long)l.malformed, (unsigned long long)l.processor);
+    return text;
+}
+
+struct StreamFigures {
+    double wallSeconds = 0;
+    uint64_t reports = 0;      // reports of the frames handed to ProcessFrame
+    uint64_t reportsRead = 0;  // reports the worker read, kept or refused by the ring
+    double cpuSeconds = 0;     // whole process: worker, UI thread, virtual frame
+    double uiCpuSeconds = 0;  // the drain tick and ProcessFrame alone
+    Losses losses;
+    bool allFramesArrived = false;
+    uint64_t framesStreamed = 0, framesProcessed = 0;
+};
+
+// Streams for `seconds` once connected; counts only the streaming window.
+bool streamRun(const VirtualFrameProfile& profile, double seconds, bool backToBack, StreamFigures& f)
+{
+    Pipeline p(profile, ".");
+    if (!p.connect(5)) {
+        std::printf("  no connection to the virtual frame\n");
+        return false;
+    }
+    p.session().sendModeStream(protocol::kModeSignal);
+    p.runFor(0.3);  // the reference and threshold frames, and the stream settles
+    const uint64_t reports0 = p.reports();
+    const uint64_t refused0 = p.session().talk().receiveOverruns();
+    const double cpu0 = processCpuSeconds(), ui0 = threadCpuSeconds();
+    const auto t0 = SteadyClock::now();
+    p.runFor(seconds, {}, backToBack);
+    f.wallSeconds = secondsSince(t0);
+    f.cpuSeconds = processCpuSeconds() - cpu0;
+    f.uiCpuSeconds = threadCpuSeconds() - ui0;
+    f.reports = p.reports() - reports0;
+    f.reportsRead = f.reports + p.session().talk().receiveOverruns() - refused0;
+    p.stopStream();
+    f.losses = p.losses();
+    f.framesStreamed = p.frame().framesStreamed();
+    f.framesProcessed = p.frames();
+    f.allFramesArrived = f.framesStreamed == f.framesProcessed;
+    return true;
+}
+
+void printStream(const char* title, const StreamFigures& f, const FrameCost& cost)
+{
+    const double perSecond = double(f.reports) / f.wallSeconds;
+    if (f.reportsRead != f.reports)
+        std::printf("%s\n  the worker read %.0f reports/s; %.2f us CPU per report read\n", title,
+                    double(f.reportsRead) / f.wallSeconds, f.cpuSeconds * 1e6 / double(std::max<uint64_t>(1, f.reportsRead)));
+    else
+        std::printf("%s\n", title);
+    const double usPerReport = f.cpuSeconds * 1e6 / double(std::max<uint64_t>(1, f.reports));
+    const double uiUsPerReport = f.uiCpuSeconds * 1e6 / double(std::max<uint64_t>(1, f.reports));
+    const double toolUsPerReport = std::max(0.0, usPerReport - cost.cpuUsPerReport);
+    std::printf("  %.0f reports/s over %.2f s (%llu reports)\n", perSecond, f.wallSeconds, (unsigned long long)f.reports);
+    std::printf("  CPU %.2f us per report, %.1f %% of one core (UI thread %.2f us; the virtual frame's own\n"
+                "      simulation about %.2f us; the tool without it about %.2f us, %.1f %% of one core)\n",
+                usPerReport, 100 * f.cpuSeconds / f.wallSeconds, uiUsPerReport, cost.cpuUsPerReport, toolUsPerReport,
+                toolUsPerReport * perSecond / 1e4);
+    std::printf("  %s\n", lossText(f.losses).c_str());
+    std::printf("  frames sent %llu, processed %llu: %s\n", (unsigned long long)f.framesStreamed,
+                (unsigned long long)f.framesProcessed, f.allFramesArrived ? "all arrived" : "MISSING FRAMES");
+}
+
+bool throughput(const Options& o, const VirtualFrameProfile& base)
+{
+    const FrameCost cost = measureFrameCost(base);
+    VirtualFrameProfile paced = base;
+    // The frame paces whole scans: the smallest scan rate that gives at least R reports/s.
+    paced.frameRate = int((uint64_t(o.rate) + cost.reportsPerScan - 1) / cost.reportsPerScan);
+    if (paced.frameRate > 1000) {
+        std::printf("throughput: %d reports/s needs more than 1000 scans/s with this geometry\n", o.rate);
+        return false;
+    }
+    std::printf("== Throughput (%llu reports per scan; virtual frame %.2f us CPU per report on its own)\n",
+                (unsigned long long)cost.reportsPerScan, cost.cpuUsPerReport);
+    bool ok = true;
+    StreamFigures f;
+    char title[160];
+    std::snprintf(title, sizeof title, "paced: %d scans/s = %llu reports/s offered, 20 ms drain", paced.frameRate,
+                  (unsigned long long)(paced.frameRate * cost.reportsPerScan));
+    if (streamRun(paced, o.seconds, false, f)) {
+        printStream(title, f, cost);
+        ok = ok && f.losses.total() == 0 && f.allFramesArrived;
+    }
+    if (o.only == "paced")
+        return ok;
+    // The ceiling at the app's 20 ms drain: faster paces until something is lost. The receive
+    // ring bounds it at 255 reports per tick, 12,750 reports/s.
+    int best = 0;
+    std::vector<int> paces;
+    for (int scans = paced.frameRate + 100; scans < 1000; scans += 100)
+        paces.push_back(scans);
+    paces.push_back(1000);  // the virtual frame's fastest pace
+    for (int scans : paces) {
+        VirtualFrameProfile faster = base;
+        faster.frameRate = scans;
+        if (!streamRun(faster, std::min(o.seconds, 1.5), false, f))
+            break;
+        const bool clean = f.losses.total() == 0 && f.allFramesArrived;
+        std::printf("  %d scans/s = %llu reports/s offered: %.0f reports/s, %s\n", scans,
+                    (unsigned long long)(scans * cost.reportsPerScan), double(f.reports) / f.wallSeconds,
+                    clean ? "nothing lost" : lossText(f.losses).c_str());
+        if (!clean)
+            break;
+        best = scans;
+    }
+    if (best)
+        std::printf("  highest pace without loss: %llu reports/s\n", (unsigned long long)(best * cost.reportsPerScan));
+    VirtualFrameProfile unpaced = base;
+    unpaced.frameRate = 0;
+    if (streamRun(unpaced, o.seconds, false, f))
+        printStream("unpaced, 20 ms drain: the ring takes 255 reports per tick, the rest is refused", f, cost);
+    if (streamRun(unpaced, o.seconds, true, f))
+        printStream("unpaced, drain back to back: the worker's and the UI thread's own ceilings", f, cost);
+    return ok;
+}
+
+bool startToConnected(const Options& o)
+{
+    std::printf("== Start to connected (makeBackends with hidraw and the default virtual frame, real worker)\n");
+    std::vector<double> connected, informed;
+    for (int i = 0; i < o.connects; ++i) {
+        const auto t0 = SteadyClock::now();
+        BackendOptions bo;
+        bo.virtualFrame = true;
+        std::string error;
+        std::unique_ptr<BackendSet> backends = makeBackends(bo, error);
+        if (!backends) {
+            std::printf("  %s\n", error.c_str());
+            return false;
+        }
+        SignalStore store;
+        FrameProcessor processor(store, ".");
+        DeviceSession session(backends->composite, HIDTalk::Threading::Thread);
+        session.setFrameSink([&](const uint8_t* d, uint32_t n) { processor.ProcessFrame(d, n); });
+        session.RescanDevices();
+        // The main window's timers, on the steady clock, until connected and then informed.
+        auto nextDrain = t0, nextProbe = t0, nextInfo = t0;
+        double tConnected = -1, tInformed = -1;
+        while (secondsSince(t0) < 5 && tInformed < 0) {
+            const auto now = SteadyClock::now();
+            if (now >= nextDrain) {
+                session.drainTick();
+                nextDrain = now + std::chrono::milliseconds(DeviceSession::kDrainIntervalMs);
+            }
+            if (now >= nextProbe) {
+                if (session.probeTimerEnabled())
+                    session.probeTick();
+                nextProbe = now + std::chrono::milliseconds(DeviceSession::kProbeIntervalMs);
+            }
+            if (now >= nextInfo) {
+                if (session.infoTimerEnabled())
+                    session.infoTick();
+                nextInfo = now + std::chrono::milliseconds(DeviceSession::kInfoIntervalMs);
+            }
+            if (tConnected < 0 && session.connected() && !session.probeTimerEnabled())
+                tConnected = secondsSince(t0);
+            if (tConnected >= 0 && !session.infoTimerEnabled() && session.records().infoAnswered)
+                tInformed = secondsSince(t0);
+            std::this_thread::sleep_until(std::min({nextDrain, nextProbe, nextInfo}));
+        }
+        session.close();
+        if (tConnected < 0 || tInformed < 0) {
+            std::printf("  run %d: not connected within 5 s\n", i + 1);
+            return false;
+        }
+        connected.push_back(tConnected * 1000);
+        informed.push_back(tInformed * 1000);
+    }
+    auto summary = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        char text[96];
+        std::snprintf(text, sizeof text, "median %.0f ms (min %.0f, max %.0f)", v[v.size() / 2], v.front(), v.back());
+        return std::string(text);
+    };
+    std::printf("  connected: %s over %d runs\n", summary(connected).c_str(), o.connects);
+    std::printf("  information sequence ended: %s\n", summary(informed).c_str());
+    return true;
+}
+
+bool memory(const Options& o, const VirtualFrameProfile& base)
+{
+    const FrameCost cost = measureFrameCost(base);
+    VirtualFrameProfile paced = base;
+    paced.frameRate = int((uint64_t(o.rate) + cost.reportsPerScan - 1) / cost.reportsPerScan);
+    char dirTemplate[] = "/tmp/oculant-bench-XXXXXX";
+    if (!mkdtemp(dirTemplate)) {
+        std::printf("memory: no temporary directory\n");
+        return false;
+    }
+    const std::string dir = dirTemplate;
+    const int samples = 10;
+    const double interval = o.minutes * 60 / samples;
+    std::printf("== Memory: %.2f min at %d scans/s with recording on (log in %s), RSS every %.0f s\n", o.minutes,
+                paced.frameRate, dir.c_str(), interval);
+    bool ok = true;
+    {
+        Pipeline p(paced, dir);
+        if (!p.connect(5)) {
+            std::printf("  no connection\n");
+            std::filesystem::remove_all(dir);
+            return false;
+        }
+        p.session().sendModeStream(protocol::kModeSignal);
+        p.processor().recorder().setLogOn(true);
+        p.runFor(1);
+        std::vector<long> rss{residentKiB()};
+        std::printf("  start (after 1 s of streaming): RSS %ld KiB\n", rss.back());
+        const auto t0 = SteadyClock::now();
+        for (int i = 1; i <= samples; ++i) {
+            p.runFor(interval * i - secondsSince(t0), [&] { return !p.logError().empty(); });
+            rss.push_back(residentKiB());
+            std::printf("  %6.1f s: RSS %ld KiB, %llu frames logged, %llu reports\n", secondsSince(t0), rss.back(),
+                        (unsigned long long)p.processor().recorder().framesWritten(), (unsigned long long)p.reports());
+            std::fflush(stdout);
+            if (!p.logError().empty())
+                break;
+        }
+        p.processor().recorder().setLogOn(false);
+        p.stopStream();
+        std::error_code ec;
+        const auto logBytes = std::filesystem::file_size(p.processor().recorder().path(), ec);
+        const Losses l = p.losses();
+        std::printf("  log %.1f MB; longest drain tick %.1f ms; %s\n", double(logBytes) / 1e6, p.longestDrainMs(),
+                    lossText(l).c_str());
+        if (!p.logError().empty())
+            std::printf("  log error: %s\n", p.logError().c_str());
+        // Flat: after the first sample nothing grows by more than a few pages' noise.
+        const long growth = rss.back() - rss[1 < rss.size() ? 1 : 0];
+        const long spread = *std::max_element(rss.begin() + 1, rss.end()) - *std::min_element(rss.begin() + 1, rss.end());
+        std::printf("  RSS from the first sample to the last: %+ld KiB (spread %ld KiB): %s\n", growth, spread,
+                    spread <= 256 ? "flat" : "GROWING");
+        ok = l.total() == 0 && p.logError().empty() && spread <= 256;
+    }
+    std::filesystem::remove_all(dir);
+    return ok;
+}
+
+bool parseOptions(int argc, char** argv, Options& o)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+        const char* v = nullptr;
+        if ((a == "--seconds" || a == "--rate" || a == "--profile" || a == "--minutes" || a == "--connects" ||
+             a == "--only") && !(v = value()))
+            return false;
+        if (a == "--seconds")
+            o.seconds = std::atof(v);
+        else if (a == "--rate")
+            o.rate = std::atoi(v);
+        else if (a == "--profile")
+            o.profilePath = v;
+        else if (a == "--minutes")
+            o.minutes = std::atof(v);
+        else if (a == "--connects")
+            o.connects = std::atoi(v);
+        else if (a == "--only")
+            o.only = v;
+        else
+            return false;
+    }
+    return o.seconds > 0 && o.rate > 0 && o.minutes > 0 && o.connects > 0 &&
+           (o.only.empty() || o.only == "throughput" || o.only == "paced" || o.only == "connect" ||
+            o.only == "memory");
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    Options o;
+    if (!parseOptions(argc, argv, o)) {
+        std::fprintf(stderr,
+                     "usage: bench_pipeline [--seconds S] [--rate REPORTS_PER_S] [--profile FILE] [--minutes M]\n"
+                     "                      [--connects N] [--only throughput|paced|connect|memory]\n");
+        return 2;
+    }
+    VirtualFrameProfile profile;
+    if (!o.profilePath.empty()) {
+        const ProfileResult loaded = loadVirtualFrameProfile(o.profilePath);
+        if (!loaded.ok) {
+            std::fprintf(stderr, "bench_pipeline: %s\n", loaded.error.c_str());
+            return 2;
+        }
+        profile = loaded.profile;
+    }
+    bool ok = true;
+    if (o.only.empty() || o.only == "throughput" || o.only == "paced")
+        ok = throughput(o, profile) && ok;
+    if (o.only.empty() || o.only == "connect")
+        ok = startToConnected(o) && ok;
+    if (o.only.empty() || o.only == "memory")
+        ok = memory(o, profile) && ok;
+    std::printf("%s\n", ok ? "pipeline: no loss" : "pipeline: LOSS OR FAILURE (see above)");
+    return ok ? 0 : 1;
+}

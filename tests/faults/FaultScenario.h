@@ -1,0 +1,144 @@
+#pragma once
+// A connected session on a virtual frame, stepped in simulated milliseconds (no thread, no
+// sleeping), with the frame processor wired as the main window wires it: every assembled frame
+// goes to ProcessFrame and is also kept, so that a test can replay exactly what arrived.
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "../device/SessionHarness.h"
+#include "signal/FrameProcessor.h"
+#include "signal/SignalStore.h"
+
+namespace oculant::test {
+
+// Log files are named by this second.
+inline constexpr int64_t kLogSecond = 1800000000;
+
+// What the main window shows, counted.
+struct ViewCounts : SessionView {
+    int connected = 0, unconnected = 0, parameterBlocks = 0;
+    uint32_t parameterCrc = 0;
+    std::vector<std::string> statusTexts;
+    void showConnected() override { ++connected; }
+    void showUnconnected() override { ++unconnected; }
+    void onParameterBlock(const DeviceRecords&, uint32_t crc) override { ++parameterBlocks, parameterCrc = crc; }
+    void onStatusText(const std::string& text) override { statusTexts.push_back(text); }
+};
+
+class TempDir {
+public:
+    TempDir()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "oculant-faults-XXXXXX").string();
+        path_ = ::mkdtemp(pattern.data()) ? pattern : std::string();
+    }
+    ~TempDir()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+inline std::string readWholeFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void writeWholeFile(const std::filesystem::path& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+struct FaultScenario {
+    SessionHarness h;
+    ViewCounts view;
+    SignalStore store;
+    FrameProcessor processor;
+    std::vector<std::vector<uint8_t>> frames;  // every frame handed to the processor, in order
+    uint64_t accepted = 0;
+    std::vector<std::string> logErrors;
+    size_t firstLogErrorFrame = SIZE_MAX;  // index in `frames` of the frame whose log step failed
+
+    explicit FaultScenario(const std::string& logDirectory = ".")
+        : processor(store, logDirectory, [] { return kLogSecond; })
+    {
+        h.session.setView(&view);
+        h.session.setFrameSink([this](const uint8_t* data, uint32_t length) {
+            frames.emplace_back(data, data + length);
+            const FrameResult r = processor.ProcessFrame(data, length);
+            accepted += r.status == FrameStatus::Accepted;
+            if (!r.logError.empty()) {
+                if (logErrors.empty())
+                    firstLogErrorFrame = frames.size() - 1;
+                logErrors.push_back(r.logError);
+            }
+        });
+    }
+
+    // Simulated time until the session is connected with its information read, or `limitMs`.
+    bool settle(int limitMs = 5000)
+    {
+        for (int t = 0; t < limitMs; t += 50) {
+            if (h.session.connected() && !h.session.probeTimerEnabled() && !h.session.infoTimerEnabled())
+                return true;
+            h.advance(50);
+        }
+        return false;
+    }
+
+    // Start-up with one frame: the first scan lists it, the probe connects, the hook follows
+    // later changes.
+    std::string startWith(VirtualFrameProfile profile = {})
+    {
+        const std::string path = h.attach(std::move(profile));
+        h.session.RescanDevices();
+        h.hookChanges = true;
+        settle();
+        return path;
+    }
+
+    std::shared_ptr<VirtualFrame> frame(const std::string& path) { return h.backend.frame(path); }
+};
+
+// The same frames through a fresh processor recording from the first one: the log that every
+// delivered frame should have produced.
+inline std::string replayedLog(const std::vector<std::vector<uint8_t>>& frames, const std::filesystem::path& dir)
+{
+    SignalStore store;
+    FrameProcessor replay(store, dir.string(), [] { return kLogSecond; });
+    replay.recorder().setLogOn(true);
+    for (const auto& f : frames)
+        replay.ProcessFrame(f.data(), f.size());
+    return readWholeFile(replay.recorder().path());
+}
+
+// The records the information sequence reads agree with what the frame is.
+inline ::testing::AssertionResult recordsMatch(const DeviceRecords& r, const VirtualFrameProfile& p)
+{
+    if (r.modelCode() != p.modelCode)
+        return ::testing::AssertionFailure() << "model code " << int(r.modelCode());
+    if (protocol::readLe16(&r.versionStatus[8]) != p.hardwareVersion)
+        return ::testing::AssertionFailure() << "hardware version";
+    if (!std::equal(p.identifier.begin(), p.identifier.end(), r.identifier.begin()))
+        return ::testing::AssertionFailure() << "identifier";
+    if (r.featureWord() != p.featureWord)
+        return ::testing::AssertionFailure() << "feature word " << r.featureWord();
+    if (!r.boards.valid || r.boards.xBoards != p.xBoards.size() || r.boards.yBoards != p.yBoards.size())
+        return ::testing::AssertionFailure() << "board layout not read";
+    return ::testing::AssertionSuccess();
+}
+
+}  // namespace oculant::test
