@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   fonts-wqy-microhei
   xvfb xauth imagemagick
+  desktop-file-utils
   clang libclang-rt-14-dev
 )
 

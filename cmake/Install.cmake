@@ -1,0 +1,66 @@
+# `cmake --install` layout. The executables look for lan.ini (and logo.jpg) in their own folder,
+# found through /proc/self/exe, so they live together in a program folder and the PATH gets
+# relative symbolic links to them:
+#   <prefix>/lib/oculant/{oculant,oculant-cli,lan.ini}    <prefix>/bin/{oculant,oculant-cli} -> ../lib/oculant/...
+#   <prefix>/share/oculant/profiles/*.ini                 virtual frame profiles
+#   <prefix>/lib/udev/rules.d/70-oculant.rules            frame access for the seat's user
+#   <prefix>/share/{applications,icons/hicolor/scalable/apps,man/man1}
+include(GNUInstallDirs)
+
+set(OCULANT_INSTALL_PKGDIR "lib/oculant" CACHE STRING
+  "Program folder, relative to the prefix: the executables and lan.ini")
+# udev reads /usr/lib/udev/rules.d and /etc/udev/rules.d only: right for the prefix /usr (the
+# package). With another prefix, copy the rule into /etc/udev/rules.d by hand.
+set(OCULANT_INSTALL_UDEVRULESDIR "lib/udev/rules.d" CACHE STRING
+  "udev rules folder, relative to the prefix")
+
+set(program_targets oculant-cli)
+if(TARGET oculant)
+  list(APPEND program_targets oculant)
+endif()
+install(TARGETS ${program_targets} RUNTIME DESTINATION ${OCULANT_INSTALL_PKGDIR})
+install(FILES ${CMAKE_SOURCE_DIR}/data/lan.ini DESTINATION ${OCULANT_INSTALL_PKGDIR})
+
+# The links are made here, dangling in the build tree, and installed as links.
+file(RELATIVE_PATH pkgdir_from_bindir "/${CMAKE_INSTALL_BINDIR}" "/${OCULANT_INSTALL_PKGDIR}")
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/launchers)
+foreach(program ${program_targets})
+  file(CREATE_LINK "${pkgdir_from_bindir}/${program}" "${CMAKE_BINARY_DIR}/launchers/${program}" SYMBOLIC)
+  install(FILES "${CMAKE_BINARY_DIR}/launchers/${program}" DESTINATION ${CMAKE_INSTALL_BINDIR})
+endforeach()
+
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/data/profiles/ DESTINATION ${CMAKE_INSTALL_DATADIR}/oculant/profiles
+  FILES_MATCHING PATTERN "*.ini")
+install(FILES ${CMAKE_SOURCE_DIR}/data/70-oculant.rules DESTINATION ${OCULANT_INSTALL_UDEVRULESDIR})
+
+# Manual pages, with the project's version in the title line, gzipped without a time stamp (-n)
+# so that two builds give the same bytes.
+find_program(GZIP_PROGRAM gzip REQUIRED)
+set(man_pages oculant-cli)
+if(TARGET oculant)
+  list(APPEND man_pages oculant)
+endif()
+set(man_outputs)
+foreach(page ${man_pages})
+  set(source ${CMAKE_SOURCE_DIR}/docs/man/${page}.1)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
+  file(READ ${source} text)
+  string(REGEX REPLACE "\"Oculant [0-9][0-9.]*\"" "\"Oculant ${PROJECT_VERSION}\"" text "${text}")
+  file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/man/${page}.1 CONTENT "${text}" @ONLY)
+  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/man/${page}.1.gz
+    COMMAND ${GZIP_PROGRAM} -9 -n -f -k ${CMAKE_BINARY_DIR}/man/${page}.1
+    DEPENDS ${CMAKE_BINARY_DIR}/man/${page}.1
+    COMMENT "Compressing the manual page ${page}(1)")
+  list(APPEND man_outputs ${CMAKE_BINARY_DIR}/man/${page}.1.gz)
+endforeach()
+add_custom_target(oculant_man ALL DEPENDS ${man_outputs})
+install(FILES ${man_outputs} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# The desktop entry starts the windowed tool, so it comes only with it.
+if(TARGET oculant)
+  install(FILES ${CMAKE_SOURCE_DIR}/data/oculant.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${CMAKE_SOURCE_DIR}/data/icons/oculant.svg
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+endif()
+
+include(${CMAKE_CURRENT_LIST_DIR}/Package.cmake)

@@ -1,0 +1,195 @@
+#!/usr/bin/env bash
+# Builds the Debian package and checks it as a user would meet it: the files it holds, its
+# control data and scripts, and the unpacked programs run from their installed place (the CLI
+# against the built-in virtual frame, reading the installed lan.ini).
+#   usage: scripts/check-package.sh [BUILD_DIR]     (default build/default, configured already)
+# Exits 0 when every check passed, 1 when one failed, 2 when the package could not be built.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+source_dir=$PWD
+build_dir=${1:-build/default}
+
+failures=0
+ok() { echo "ok:   $*"; }
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+die() { echo "check-package: $*" >&2; exit 2; }
+
+for tool in dpkg-deb dpkg cmake; do
+  command -v "$tool" >/dev/null || die "$tool is missing (a Debian system with dpkg-dev is needed)"
+done
+[ -f "$build_dir/CMakeCache.txt" ] || die "$build_dir is not a configured build folder (run 'make build' first)"
+
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/oculant-package.XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
+
+# ---- Build ---------------------------------------------------------------------------------
+echo "Building the package in $build_dir ..."
+if ! cmake --build "$build_dir" --target package >"$scratch/build.log" 2>&1; then
+  tail -n 30 "$scratch/build.log"
+  die "the package did not build (log above)"
+fi
+version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$build_dir/CPackConfig.cmake")
+deb="$build_dir/oculant_${version}_$(dpkg --print-architecture).deb"
+[ -n "$version" ] && [ -f "$deb" ] || die "no package $deb after the build"
+ok "built $deb"
+gui=OFF
+grep -q '^OCULANT_BUILD_GUI:BOOL=ON' "$build_dir/CMakeCache.txt" && gui=ON
+
+# ---- Contents ------------------------------------------------------------------------------
+dpkg-deb -c "$deb" >"$scratch/contents" || die "dpkg-deb cannot list $deb"
+# "./usr/bin/oculant-cli -> ../lib/oculant/oculant-cli" or "./usr/lib/oculant/lan.ini"
+awk '{ $1 = $2 = $3 = $4 = $5 = ""; sub(/^ +/, ""); print }' "$scratch/contents" >"$scratch/entries"
+
+expected=(
+  "./usr/lib/oculant/oculant-cli"
+  "./usr/lib/oculant/lan.ini"
+  "./usr/bin/oculant-cli -> ../lib/oculant/oculant-cli"
+  "./usr/lib/udev/rules.d/70-oculant.rules"
+  "./usr/share/man/man1/oculant-cli.1.gz"
+)
+for profile in "$source_dir"/data/profiles/*.ini; do
+  expected+=("./usr/share/oculant/profiles/$(basename "$profile")")
+done
+if [ "$gui" = ON ]; then
+  expected+=(
+    "./usr/lib/oculant/oculant"
+    "./usr/bin/oculant -> ../lib/oculant/oculant"
+    "./usr/share/applications/oculant.desktop"
+    "./usr/share/icons/hicolor/scalable/apps/oculant.svg"
+    "./usr/share/man/man1/oculant.1.gz"
+  )
+fi
+for entry in "${expected[@]}"; do
+  if grep -qxF -- "$entry" "$scratch/entries"; then ok "holds $entry"; else fail "does not hold $entry"; fi
+done
+# Nothing else: no test programs, no build leftovers.
+unexpected=$(grep -v '/$' "$scratch/entries" | grep -vxF -f <(printf '%s\n' "${expected[@]}") || true)
+if [ -z "$unexpected" ]; then ok "holds no other file"; else fail "holds unexpected files: $unexpected"; fi
+
+# ---- Control data and scripts ----------------------------------------------------------------
+dpkg-deb -f "$deb" >"$scratch/control"
+field() { sed -n "s/^$1: //p" "$scratch/control"; }
+[ "$(field Package)" = oculant ] && ok "Package: oculant" || fail "Package is '$(field Package)'"
+[ "$(field Version)" = "$version" ] && ok "Version: $version" || fail "Version is '$(field Version)'"
+[ "$(field Section)" = utils ] && ok "Section: utils" || fail "Section is '$(field Section)'"
+[[ "$(field Maintainer)" =~ ^.+\ \<.+@.+\>$ ]] && ok "Maintainer: $(field Maintainer)" ||
+  fail "Maintainer is '$(field Maintainer)', not 'Name <address>'"
+needed=(libc6 libstdc++6 libudev1)
+[ "$gui" = ON ] && needed+=(libqt6core6 libqt6gui6 libqt6widgets6 libqt6charts6 libjpeg62-turbo)
+for lib in "${needed[@]}"; do
+  if field Depends | tr ',' '\n' | grep -q "^ *$lib\( \|$\)"; then ok "depends on $lib"; else
+    fail "Depends lacks $lib: $(field Depends)"; fi
+done
+
+dpkg-deb -e "$deb" "$scratch/DEBIAN" || die "dpkg-deb cannot extract the control scripts"
+mkdir -p "$scratch/fakebin" "$scratch/nobin"
+printf '#!/bin/sh\necho "udevadm $*" >>"%s"\nexit 1\n' "$scratch/udevadm.log" >"$scratch/fakebin/udevadm"
+chmod +x "$scratch/fakebin/udevadm"
+for script in postinst postrm; do
+  action=configure
+  [ "$script" = postrm ] && action=remove
+  if [ ! -x "$scratch/DEBIAN/$script" ]; then
+    fail "no executable $script"
+    continue
+  fi
+  : >"$scratch/udevadm.log"
+  # A udevadm that fails (no udev daemon, as in a container) must not fail the installation...
+  if PATH="$scratch/fakebin" /bin/sh "$scratch/DEBIAN/$script" "$action" &&
+    grep -q "control --reload-rules" "$scratch/udevadm.log" &&
+    grep -q "trigger --subsystem-match=hidraw" "$scratch/udevadm.log"; then
+    ok "$script $action reloads the udev rules and survives udevadm failing"
+  else
+    fail "$script $action with a failing udevadm: exit or calls wrong ($(tr '\n' ';' <"$scratch/udevadm.log"))"
+  fi
+  # ...and neither must a system without udevadm at all.
+  if PATH="$scratch/nobin" /bin/sh "$scratch/DEBIAN/$script" "$action"; then ok "$script $action without udevadm"; else
+    fail "$script $action fails where udevadm is missing"; fi
+done
+
+# ---- The unpacked programs -------------------------------------------------------------------
+root="$scratch/root"
+dpkg -x "$deb" "$root" || die "dpkg -x failed"
+cli="$root/usr/bin/oculant-cli"
+lan="$root/usr/lib/oculant/lan.ini"
+# The value of key in a section of the installed language file.
+lan_value() {
+  awk -v s="[$1]" -v k="$2" '/^\[/ { in_s = ($0 == s) } in_s && index($0, k "=") == 1 {
+    sub(/^[^=]*=/, ""); sub(/\r$/, ""); print; exit }' "$lan"
+}
+model_label=$(lan_value English Label1)
+model_label_zh=$(lan_value 中文简体 Label1)
+[ -n "$model_label" ] && [ -n "$model_label_zh" ] || fail "the installed lan.ini has no Label1 in English and 中文简体"
+
+if (cd "$scratch" && timeout 60 "$cli" --virtual-frame info >"$scratch/info.out" 2>"$scratch/info.err"); then
+  ok "oculant-cli --virtual-frame info ran from the unpacked /usr/bin"
+else
+  fail "oculant-cli --virtual-frame info failed: $(cat "$scratch/info.err")"
+fi
+cat "$scratch/info.out"
+grep -q "^Device: *virtual:0$" "$scratch/info.out" && grep -q "^$model_label *VF-43$" "$scratch/info.out" &&
+  grep -q "^X boards: *5 (32 32 32 32 32)$" "$scratch/info.out" &&
+  ok "info shows the virtual frame's device, model and boards" || fail "info does not show the virtual frame"
+if grep -q "not found" "$scratch/info.err"; then fail "lan.ini not found: $(cat "$scratch/info.err")"; else
+  ok "no missing-language-file warning"; fi
+
+if (cd "$scratch" && timeout 60 "$cli" --virtual-frame --language 中文简体 info >"$scratch/info-zh.out" 2>&1) &&
+  grep -q "^$model_label_zh *VF-43$" "$scratch/info-zh.out"; then
+  ok "--language 中文简体 labels the model '$model_label_zh', from the installed lan.ini"
+else
+  fail "--language 中文简体 info: $(cat "$scratch/info-zh.out")"
+fi
+# The refusal names the file the program reads: the one beside the real executable, found
+# through the /usr/bin link.
+(cd "$scratch" && "$cli" --virtual-frame --language No-Such-Language info >/dev/null 2>"$scratch/nolang.err")
+status=$?
+if [ "$status" -eq 64 ] && grep -qF "in $root/usr/lib/oculant/lan.ini" "$scratch/nolang.err"; then
+  ok "the CLI reads $root/usr/lib/oculant/lan.ini"
+else
+  fail "an unknown language gave status $status and: $(cat "$scratch/nolang.err")"
+fi
+
+if [ "$gui" = ON ]; then
+  if "$root/usr/bin/oculant" --help >"$scratch/gui-help" 2>&1 && grep -q "^usage: oculant " "$scratch/gui-help"; then
+    ok "oculant --help runs from the unpacked /usr/bin"
+  else
+    fail "oculant --help: $(cat "$scratch/gui-help")"
+  fi
+  if command -v desktop-file-validate >/dev/null; then
+    if out=$(desktop-file-validate "$root/usr/share/applications/oculant.desktop" 2>&1) && [ -z "$out" ]; then
+      ok "the desktop entry validates"
+    else
+      fail "desktop-file-validate: $out"
+    fi
+  fi
+fi
+
+# ---- Manual pages: every command and option of --help is described ----------------------------
+# The roff text with its escapes taken out: "\-\-json" reads "--json", "\fBlist\fR" reads "list".
+man_text() { gzip -dc "$1" | sed -e 's/\\-/-/g' -e 's/\\f[BIRP]//g'; }
+check_man() {  # program, manual page, help text
+  local program=$1 page=$2 help=$3 missing=()
+  [ -f "$page" ] || { fail "no manual page for $program"; return; }
+  man_text "$page" >"$scratch/man.txt"
+  if command -v groff >/dev/null; then
+    warnings=$(gzip -dc "$page" | groff -man -ww -z 2>&1)
+    [ -z "$warnings" ] && ok "$program(1) formats without warnings" || fail "$program(1): $warnings"
+  fi
+  for option in $(grep -o -- '--[a-z][a-z-]*' <<<"$help" | sort -u); do
+    grep -qF -- "$option" "$scratch/man.txt" || missing+=("$option")
+  done
+  # The commands: the first word of each line of the help's command list.
+  for command in $(sed -n '/^commands:/,/^$/s/^  \([a-z][a-z-]*\) .*/\1/p' <<<"$help"); do
+    grep -qE "^\.BR? $command( |$)" "$scratch/man.txt" || missing+=("$command")
+  done
+  [ ${#missing[@]} -eq 0 ] && ok "$program(1) describes every command and option of --help" ||
+    fail "$program(1) does not describe: ${missing[*]}"
+}
+check_man oculant-cli "$root/usr/share/man/man1/oculant-cli.1.gz" "$("$cli" --help 2>&1)"
+[ "$gui" = ON ] && check_man oculant "$root/usr/share/man/man1/oculant.1.gz" "$("$root/usr/bin/oculant" --help 2>&1)"
+
+echo
+if [ "$failures" -ne 0 ]; then
+  echo "check-package: $failures check(s) FAILED for $deb"
+  exit 1
+fi
+echo "check-package: $deb passed every check"
