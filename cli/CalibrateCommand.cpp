@@ -253,24 +253,6 @@ void printMessages(const FlowMessages& messages, std::ostream& out)
         out << m << (m.empty() || m.back() != '\n' ? "\n" : "");
 }
 
-std::unique_ptr<CliSession> connectVirtual(CommandContext& ctx, const char* name, int& exitCode)
-{
-    std::string error;
-    std::unique_ptr<CliSession> cs = CliSession::create(ctx.global, error);
-    if (!cs) {
-        ctx.err << "oculant-cli: " << error << "\n";
-        exitCode = kExitFailed;
-        return nullptr;
-    }
-    installInterruptHandler();
-    if (!cs->connect(10000, error)) {
-        ctx.err << "oculant-cli " << name << ": " << error << "\n";
-        exitCode = kExitNoFrame;
-        return nullptr;
-    }
-    return cs;
-}
-
 nlohmann::ordered_json optionalBool(std::optional<bool> v)
 {
     return v ? nlohmann::ordered_json(*v) : nlohmann::ordered_json(nullptr);
@@ -403,7 +385,7 @@ int runLayoutCalibrate(CommandContext& ctx, CalibrateOptions& o, const Language&
         return kExitUsage;
 
     int exitCode = kExitOk;
-    std::unique_ptr<CliSession> cs = connectVirtual(ctx, "calibrate", exitCode);
+    std::unique_ptr<CliSession> cs = CliSession::openConnected(ctx, "calibrate", exitCode);
     if (!cs)
         return exitCode;
     DeviceSessionLink link(cs->session());
@@ -486,7 +468,7 @@ int runCalibrate(CommandContext& ctx)
     std::ostream& notes = o.json ? ctx.err : ctx.out;
 
     int exitCode = kExitOk;
-    std::unique_ptr<CliSession> cs = connectVirtual(ctx, "calibrate", exitCode);
+    std::unique_ptr<CliSession> cs = CliSession::openConnected(ctx, "calibrate", exitCode);
     if (!cs)
         return exitCode;
     DeviceSessionLink link(cs->session());
@@ -550,7 +532,7 @@ int runResetCalibration(CommandContext& ctx)
     const TextLookup lookup = [&](std::string_view key) { return language.LookupText(key); };
 
     int exitCode = kExitOk;
-    std::unique_ptr<CliSession> cs = connectVirtual(ctx, "reset-calibration", exitCode);
+    std::unique_ptr<CliSession> cs = CliSession::openConnected(ctx, "reset-calibration", exitCode);
     if (!cs)
         return exitCode;
     DeviceSessionLink link(cs->session());

@@ -59,17 +59,10 @@ int runCapture(CommandContext& ctx)
     }
     ctx.global.captureFile = *file;
 
-    std::string error;
-    std::unique_ptr<CliSession> cs = CliSession::create(ctx.global, error);
-    if (!cs) {
-        ctx.err << "oculant-cli: " << error << "\n";
-        return kExitFailed;
-    }
-    installInterruptHandler();
-    if (!cs->connect(10000, error)) {
-        ctx.err << "oculant-cli capture: " << error << "\n";
-        return kExitNoFrame;
-    }
+    int exitCode = kExitOk;
+    std::unique_ptr<CliSession> cs = CliSession::openConnected(ctx, "capture", exitCode);
+    if (!cs)
+        return exitCode;
     const QuillonDevice* current = cs->session().talk().currentDevice();
     const std::string device = current ? current->path : "";
     if (mode >= 0)

@@ -36,6 +36,25 @@ void installInterruptHandler()
     std::signal(SIGTERM, onSignal);
 }
 
+std::unique_ptr<CliSession> CliSession::openConnected(CommandContext& ctx, const char* command, int& exitCode,
+                                                      const std::string& logDirectory)
+{
+    std::string error;
+    std::unique_ptr<CliSession> cs = create(ctx.global, error, logDirectory);
+    if (!cs) {
+        ctx.err << "oculant-cli: " << error << "\n";
+        exitCode = kExitFailed;
+        return nullptr;
+    }
+    installInterruptHandler();
+    if (!cs->connect(10000, error)) {
+        ctx.err << "oculant-cli " << command << ": " << error << "\n";
+        exitCode = kExitNoFrame;
+        return nullptr;
+    }
+    return cs;
+}
+
 std::unique_ptr<CliSession> CliSession::create(const GlobalOptions& options, std::string& error,
                                                const std::string& logDirectory)
 {

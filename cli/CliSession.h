@@ -24,6 +24,10 @@ public:
     // Builds the backends; on a bad profile returns null with the error.
     static std::unique_ptr<CliSession> create(const GlobalOptions& options, std::string& error,
                                               const std::string& logDirectory = ".");
+    // create() and connect() with the 10 s time-out as every frame command uses them; on failure
+    // prints why (prefixed with the command's name) and sets the exit code.
+    static std::unique_ptr<CliSession> openConnected(CommandContext& ctx, const char* command, int& exitCode,
+                                                     const std::string& logDirectory = ".");
     ~CliSession();
 
     // Scans and runs the connection probe (and --device choice) until a frame is connected and

@@ -60,17 +60,10 @@ int runDiagnose(CommandContext& ctx)
     language.select(ctx.global.language.empty() ? "English" : ctx.global.language);
     const TextLookup lookup = [&](std::string_view key) { return language.LookupText(key); };
 
-    std::string error;
-    std::unique_ptr<CliSession> cs = CliSession::create(ctx.global, error);
-    if (!cs) {
-        ctx.err << "oculant-cli: " << error << "\n";
-        return kExitFailed;
-    }
-    installInterruptHandler();
-    if (!cs->connect(10000, error)) {
-        ctx.err << "oculant-cli diagnose: " << error << "\n";
-        return kExitNoFrame;
-    }
+    int exitCode = kExitOk;
+    std::unique_ptr<CliSession> cs = CliSession::openConnected(ctx, "diagnose", exitCode);
+    if (!cs)
+        return exitCode;
     DeviceSession& session = cs->session();
     if (!session.records().boards.valid) {
         ctx.err << "oculant-cli diagnose: the frame did not report its board layout\n";

@@ -60,17 +60,10 @@ int runRecord(CommandContext& ctx)
         return kExitFailed;
     }
 
-    std::string error;
-    std::unique_ptr<CliSession> cs = CliSession::create(ctx.global, error, dir);
-    if (!cs) {
-        ctx.err << "oculant-cli: " << error << "\n";
-        return kExitFailed;
-    }
-    installInterruptHandler();
-    if (!cs->connect(10000, error)) {
-        ctx.err << "oculant-cli record: " << error << "\n";
-        return kExitNoFrame;
-    }
+    int exitCode = kExitOk;
+    std::unique_ptr<CliSession> cs = CliSession::openConnected(ctx, "record", exitCode, dir);
+    if (!cs)
+        return exitCode;
     DeviceSession& session = cs->session();
     // As the Record Data button: run the frame if it is stopped, then the signal stream.
     if (session.records().runState() != 1)

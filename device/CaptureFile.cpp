@@ -1,4 +1,5 @@
 #include "device/CaptureFile.h"
+#include "device/HexDigit.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -30,17 +31,6 @@ std::vector<std::string_view> fields(std::string_view s)
     return out;
 }
 
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 bool allDigits(std::string_view s)
 {
     return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -62,7 +52,7 @@ bool parseHex16(std::string_view s, uint16_t& value)
         return false;
     unsigned v = 0;
     for (char c : s) {
-        const int d = hexDigit(c);
+        const int d = hexDigitValue(c);
         if (d < 0)
             return false;
         v = v * 16 + unsigned(d);
@@ -215,12 +205,12 @@ private:
         out.reserve(given);
         for (size_t i = first + 1; i < f.size(); ++i) {
             const std::string_view b = f[i];
-            if (b.size() != 2 || hexDigit(b[0]) < 0 || hexDigit(b[1]) < 0) {
+            if (b.size() != 2 || hexDigitValue(b[0]) < 0 || hexDigitValue(b[1]) < 0) {
                 error = std::string(tag) + " byte " + std::to_string(i - first) + " \"" + std::string(b.substr(0, 8)) +
                         "\" is not two hex digits";
                 return false;
             }
-            out.push_back(uint8_t(hexDigit(b[0]) * 16 + hexDigit(b[1])));
+            out.push_back(uint8_t(hexDigitValue(b[0]) * 16 + hexDigitValue(b[1])));
         }
         return true;
     }

@@ -1,4 +1,5 @@
 #include "device/HidDescriptorText.h"
+#include "device/HexDigit.h"
 
 namespace oculant {
 namespace {
@@ -6,17 +7,6 @@ namespace {
 bool isSpace(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 bool appendToken(std::string_view token, size_t position, DescriptorBytes& out)
@@ -27,8 +17,8 @@ bool appendToken(std::string_view token, size_t position, DescriptorBytes& out)
         return false;
     }
     for (size_t i = 0; i < token.size(); i += 2) {
-        const int high = hexValue(token[i]);
-        const int low = hexValue(token[i + 1]);
+        const int high = hexDigitValue(token[i]);
+        const int low = hexDigitValue(token[i + 1]);
         if (high < 0 || low < 0) {
             out.error = "'" + std::string(token) + "' at character " + std::to_string(position) +
                         " is not hex";
@@ -47,7 +37,7 @@ bool isHexDescriptorText(std::string_view content)
     for (char c : content) {
         if (isSpace(c))
             continue;
-        if (hexValue(c) < 0)
+        if (hexDigitValue(c) < 0)
             return false;
         anyDigit = true;
     }
@@ -90,7 +80,7 @@ DescriptorBytes decodeDescriptorFile(std::string_view content)
         const auto c = static_cast<unsigned char>(content[i]);
         if (c >= 0x80 || (c < 0x20 && !isSpace(char(c))))
             return DescriptorBytes{true, {}, {content.begin(), content.end()}};
-        if (firstNonHex == content.size() && !isSpace(char(c)) && hexValue(char(c)) < 0)
+        if (firstNonHex == content.size() && !isSpace(char(c)) && hexDigitValue(char(c)) < 0)
             firstNonHex = i;
     }
     if (firstNonHex == content.size()) {

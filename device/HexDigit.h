@@ -1,0 +1,18 @@
+#pragma once
+// The value of one hexadecimal digit, either case; -1 for any other character. Descriptor files
+// and capture files both spell bytes this way.
+
+namespace oculant {
+
+constexpr int hexDigitValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+}  // namespace oculant
