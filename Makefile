@@ -1,5 +1,5 @@
 # The two commands of the README, and a few more for developers.
-.PHONY: deps build run test test-sanitize bench clean
+.PHONY: deps build run test test-sanitize bench clean package test-package fuzz-smoke
 
 deps:
 	@bash scripts/install-deps.sh
@@ -14,13 +14,26 @@ run: build
 test: build
 	@ctest --preset default
 
+# The Debian package build/default/oculant_<version>_<arch>.deb, and its check.
+package: build
+	@cmake --build --preset default --target package
+
+test-package: build
+	@bash scripts/check-package.sh build/default
+
 test-sanitize: deps
 	@cmake --preset asan >/dev/null
 	@cmake --build --preset asan
 	@ctest --preset asan
 	@cmake --preset tsan >/dev/null
-	@cmake --build --preset tsan --target test_device
-	@ctest --preset tsan -R '^(HIDTalk|Worker|Session)'
+	@cmake --build --preset tsan --target test_device test_faults
+	@ctest --preset tsan -R '^(HIDTalk|Worker|Session|Fault)'
+
+# Every fuzz target for 30 s on a scratch copy of its seed corpus; fails on any finding.
+fuzz-smoke: deps
+	@cmake --preset fuzz >/dev/null
+	@cmake --build --preset fuzz
+	@bash scripts/fuzz-smoke.sh build/fuzz 30
 
 bench: deps
 	@cmake --preset bench >/dev/null

@@ -48,20 +48,24 @@ LayoutFileResult importLayoutFile(const std::string& path, LayoutTexts& texts)
     const std::optional<IniFile> file = IniFile::load(path);
     if (!file)
         return {false, kLayoutOpenFailed};
+    return importLayoutIni(*file, texts);
+}
 
-    const int32_t declared = readLeadingInt(file->valueOr(kLayoutSection, kAreasKey, "0"));
+LayoutFileResult importLayoutIni(const IniFile& file, LayoutTexts& texts)
+{
+    const int32_t declared = readLeadingInt(file.valueOr(kLayoutSection, kAreasKey, "0"));
     if (declared > kMaxGridAreas)
         return {false, kTooManyAreas};
     const size_t areas = declared > 0 ? static_cast<size_t>(declared) : 0;
 
     LayoutTexts next = texts;
     for (size_t i = 0; i < kLayoutKeys.size(); ++i)
-        next.edits[i] = file->valueOr(kLayoutSection, kLayoutKeys[i], next.edits[i]);
+        next.edits[i] = file.valueOr(kLayoutSection, kLayoutKeys[i], next.edits[i]);
     next.rows.resize(areas);
     for (size_t row = 0; row < areas; ++row) {
         const std::string section = areaSection(row + 1);
         for (size_t c = 0; c < kAreaKeys.size(); ++c)
-            next.rows[row][c] = file->valueOr(section, kAreaKeys[c], next.rows[row][c]);
+            next.rows[row][c] = file.valueOr(section, kAreaKeys[c], next.rows[row][c]);
     }
     texts = std::move(next);
     return {true, kLayoutImported};

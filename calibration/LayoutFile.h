@@ -10,6 +10,8 @@
 
 namespace oculant {
 
+class IniFile;
+
 inline constexpr std::string_view kLayoutFileExtension = ".txt";
 inline constexpr const char* kLayoutExportFilter = "配置文件(*.txt)|*.txt";
 inline constexpr const char* kLayoutImportFilter = "配置文件(*.txt)|*.txt|配置文件(*.ini)|*.ini";
@@ -33,5 +35,7 @@ LayoutFileResult exportLayoutFile(const std::string& path, const LayoutTexts& te
 // absent keeps the current text. A file that cannot be read, or that declares more areas than
 // the grid can hold, changes nothing. The window refreshes after a successful import.
 LayoutFileResult importLayoutFile(const std::string& path, LayoutTexts& texts);
+// The same over a file already read and decoded.
+LayoutFileResult importLayoutIni(const IniFile& file, LayoutTexts& texts);
 
 }  // namespace oculant

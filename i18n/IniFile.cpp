@@ -125,6 +125,16 @@ IniFile IniFile::fromText(std::string_view utf8) {
     return fromDecoded(utf8, TextEncoding::Utf8);
 }
 
+std::optional<IniFile> IniFile::fromBytes(std::string_view bytes, std::string* error) {
+    if (bytes.size() > kMaxFileBytes) {
+        setError(error, "it is larger than a language or layout file can be");
+        return std::nullopt;
+    }
+    auto decoded = decodeText(bytes, error);
+    if (!decoded) return std::nullopt;
+    return fromDecoded(decoded->utf8, decoded->encoding);
+}
+
 std::optional<IniFile> IniFile::load(const std::string& path, std::string* error) {
     auto decoded = readDecoded(path, error, nullptr);
     if (!decoded) return std::nullopt;

@@ -25,6 +25,9 @@ public:
     static std::optional<IniFile> load(const std::string& path, std::string* error = nullptr);
     // Parses text already in UTF-8 (used for built-in defaults and in tests).
     static IniFile fromText(std::string_view utf8);
+    // Decodes and parses a file's bytes already in memory, as load does after reading; refuses
+    // (nullopt, *error set to the reason) what load refuses.
+    static std::optional<IniFile> fromBytes(std::string_view bytes, std::string* error = nullptr);
 
     std::optional<std::string> value(std::string_view section, std::string_view key) const;
     std::string valueOr(std::string_view section, std::string_view key, std::string_view fallback) const;

@@ -39,6 +39,13 @@ std::string Language::pathBeside(std::string_view executablePath) {
 
 Language::Language(std::string path) : path_(std::move(path)) {}
 
+Language Language::fromIni(IniFile file) {
+    Language language{std::string()};
+    language.file_ = std::move(file);
+    language.inMemory_ = true;
+    return language;
+}
+
 Language::FileStamp Language::stampNow() const {
     struct stat st {};
     if (::stat(path_.c_str(), &st) != 0) return {};
@@ -51,6 +58,7 @@ Language::FileStamp Language::stampNow() const {
 // Saving replaces the file by rename, so a new inode shows a rewrite even within one
 // timestamp tick; size and time catch editors that write in place.
 const IniFile& Language::current() const {
+    if (inMemory_) return file_;
     FileStamp now = stampNow();
     if (stamp_ && *stamp_ == now) return file_;
     stamp_ = now;
@@ -66,7 +74,7 @@ const IniFile& Language::current() const {
     return file_;
 }
 
-bool Language::fileExists() const { return stampNow().exists; }
+bool Language::fileExists() const { return inMemory_ || stampNow().exists; }
 
 std::string Language::loadError() const {
     current();

@@ -33,6 +33,9 @@ public:
     static std::string pathBeside(std::string_view executablePath);
 
     explicit Language(std::string path);
+    // A language over a file already read (a shipped default, a test, a fuzzer): no file lies
+    // behind it, so lookups never re-read and fileExists() is true.
+    static Language fromIni(IniFile file);
 
     const std::string& path() const { return path_; }
     bool fileExists() const;
@@ -88,6 +91,7 @@ private:
     mutable IniFile file_;
     mutable std::optional<FileStamp> stamp_;
     mutable std::string loadError_;
+    bool inMemory_ = false;  // file_ was given, not read from path_
 };
 
 }  // namespace oculant
