@@ -615,6 +615,8 @@ void TFormDiag::FormShow()
 
     if (const auto message = language_.startupMessage())
         showMessage(qs(*message));
+    else if (const std::string error = language_.loadError(); !error.empty())
+        showMessage(qs(language_.path() + ": " + error + "\nThe texts show their built-in defaults."));
 
     loadLogo();
     move(screen()->availableGeometry().center() - rect().center());

@@ -299,6 +299,20 @@ TEST_F(FormDiagTest, missing_language_file_shows_the_message_once_and_texts_read
     EXPECT_EQ(form->GroupBox1->title(), "Status");  // design captions remain
 }
 
+TEST_F(FormDiagTest, unreadable_language_file_is_reported_once_and_the_window_still_opens)
+{
+    {
+        std::ofstream bad(dir_ / "lan.ini", std::ios::binary | std::ios::trunc);
+        bad << "[English]\r\nModel=\xC0\xC1\xF5\xFF\r\n";  // bytes no UTF-8 text holds
+    }
+    start();
+    ASSERT_EQ(form->messages.size(), 1u);
+    EXPECT_TRUE(form->messages[0].startsWith(QString::fromStdString((dir_ / "lan.ini").string()) + ": "))
+        << form->messages[0].toStdString();
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(form->GroupBox1->title(), "Status");  // design captions remain
+}
+
 TEST_F(FormDiagTest, first_show_sets_the_calibration_fields_from_the_screen)
 {
     start();
