@@ -45,20 +45,6 @@ constexpr int kVisibleRows = 6;
 QString qs(std::string_view text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
 std::string str(const QString& text) { return text.toStdString(); }
 
-// The file dialogs' filters are written "description|pattern|description|pattern"; Qt takes
-// "description (pattern)" entries joined by ";;".
-QString qtFileFilter(std::string_view filter)
-{
-    const QStringList parts = qs(filter).split('|');
-    QStringList entries;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        const QString& description = parts[i];
-        const QString& pattern = parts[i + 1];
-        entries << (description.endsWith('(' + pattern + ')') ? description : description + " (" + pattern + ")");
-    }
-    return entries.join(";;");
-}
-
 // The table's cell painting: every cell centred on one line, the frame columns (1..4) in dark
 // red and the display columns (5..8) in blue; the area numbers keep the table's colour.
 class CellDelegate : public QStyledItemDelegate {
@@ -436,7 +422,7 @@ void TFormMultiCalib::Button6Click()
 
 void TFormMultiCalib::Button3Click()
 {
-    const QString chosen = chooseExportFile(qtFileFilter(kLayoutExportFilter));
+    const QString chosen = chooseExportFile(qs(dialogFilterText(kLayoutExportFilter)));
     if (chosen.isEmpty())
         return;
     const std::string path = exportFileName(str(chosen), kLayoutFileExtension);
@@ -447,7 +433,7 @@ void TFormMultiCalib::Button3Click()
 
 void TFormMultiCalib::Button4Click()
 {
-    const QString chosen = chooseImportFile(qtFileFilter(kLayoutImportFilter));
+    const QString chosen = chooseImportFile(qs(dialogFilterText(kLayoutImportFilter)));
     if (chosen.isEmpty())
         return;
     LayoutTexts texts = readTexts();

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <utility>
+#include <vector>
 
 #include "calibration/LenientNumber.h"
 #include "calibration/TextFormat.h"
@@ -69,6 +70,29 @@ LayoutFileResult importLayoutIni(const IniFile& file, LayoutTexts& texts)
     }
     texts = std::move(next);
     return {true, kLayoutImported};
+}
+
+std::string dialogFilterText(std::string_view filter)
+{
+    std::vector<std::string_view> parts;
+    for (size_t start = 0;;) {
+        const size_t bar = filter.find('|', start);
+        parts.push_back(filter.substr(start, bar == std::string_view::npos ? std::string_view::npos : bar - start));
+        if (bar == std::string_view::npos)
+            break;
+        start = bar + 1;
+    }
+    std::string out;
+    for (size_t i = 0; i + 1 < parts.size(); i += 2) {
+        const std::string_view description = parts[i], pattern = parts[i + 1];
+        const std::string bracketed = "(" + std::string(pattern) + ")";
+        if (!out.empty())
+            out += ";;";
+        out += description;
+        if (!description.ends_with(bracketed))
+            out += " " + bracketed;
+    }
+    return out;
 }
 
 }  // namespace oculant

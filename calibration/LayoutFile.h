@@ -15,6 +15,11 @@ class IniFile;
 inline constexpr std::string_view kLayoutFileExtension = ".txt";
 inline constexpr const char* kLayoutExportFilter = "配置文件(*.txt)|*.txt";
 inline constexpr const char* kLayoutImportFilter = "配置文件(*.txt)|*.txt|配置文件(*.ini)|*.ini";
+
+// A filter written "description|pattern|description|pattern" as file dialogs list it:
+// "description (pattern)" entries joined by ";;" (a description already ending in its pattern
+// is kept as it is). A trailing description without a pattern is dropped.
+std::string dialogFilterText(std::string_view filter);
 inline constexpr const char* kLayoutOverwriteQuestion = "文件已经存在，需要覆盖吗?";
 inline constexpr const char* kLayoutOverwriteCaption = "确认覆盖";
 inline constexpr const char* kLayoutCreateFailed = "文件创建失败！";

@@ -8,9 +8,50 @@
 #include <string>
 #include <string_view>
 
+#include <algorithm>
+#include <array>
+#include <vector>
+
+#include "calibration/CalibrationFlow.h"
 #include "calibration/TextLookup.h"
 
 namespace oculant::testing {
+
+// A worker that takes one block at a time and is stepped by the test.
+class FakeCalibrationLink : public CalibrationDeviceLink {
+public:
+    bool isConnected = true;
+    uint8_t model = 3;
+    uint32_t address = 0x1F800;
+    uint32_t size = 2048;
+    bool busy = false;
+    uint32_t sent = 0, total = 0;
+    int blockWrites = 0;
+    int runRequests = 0;
+    std::vector<uint8_t> written;
+    std::array<uint8_t, 6> header{};
+
+    bool connected() const override { return isConnected; }
+    uint8_t modelCode() const override { return model; }
+    uint32_t calibrationAreaAddress() const override { return address; }
+    uint32_t calibrationAreaSize() const override { return size; }
+    bool startBlockWrite(uint32_t length, const uint8_t* h, const uint8_t* data) override
+    {
+        if (busy)
+            return false;
+        busy = true;
+        ++blockWrites;
+        sent = 0;
+        total = length;
+        written.assign(data, data + length);
+        std::copy(h, h + 6, header.begin());
+        return true;
+    }
+    bool workerIdle() const override { return !busy; }
+    uint32_t blockSent() const override { return sent; }
+    uint32_t blockTotal() const override { return total; }
+    void requestRunAndRefresh() override { ++runRequests; }
+};
 
 // A language whose text for each key is the key in brackets, so tests see which key was used.
 inline TextLookup bracketLookup()

@@ -161,3 +161,17 @@ TEST(LayoutFile, gb18030_file_with_any_case_names_imports)
 
 }  // namespace
 }  // namespace oculant
+
+namespace oculant {
+namespace {
+
+TEST(LayoutDialogFilter, pairs_become_dialog_entries_and_a_bracketed_pattern_is_not_repeated)
+{
+    EXPECT_EQ(dialogFilterText(kLayoutImportFilter), "配置文件(*.txt);;配置文件(*.ini)");
+    EXPECT_EQ(dialogFilterText("Layout|*.txt"), "Layout (*.txt)");
+    EXPECT_EQ(dialogFilterText("Layout|*.txt|orphan"), "Layout (*.txt)");
+    EXPECT_EQ(dialogFilterText(""), "");
+}
+
+}  // namespace
+}  // namespace oculant

@@ -15,36 +15,6 @@ namespace {
 constexpr ScreenSize kFullHd{1920, 1080};
 constexpr PositionCounts kPositions{160, 90};
 
-// Takes one block write and stays busy until the test says otherwise.
-class FakeLink : public CalibrationDeviceLink {
-public:
-    bool isConnected = true;
-    uint8_t model = 3;
-    uint32_t size = 2048;
-    bool busy = false;
-    int blockWrites = 0;
-    std::vector<uint8_t> written;
-
-    bool connected() const override { return isConnected; }
-    uint8_t modelCode() const override { return model; }
-    uint32_t calibrationAreaAddress() const override { return 0x1F800; }
-    uint32_t calibrationAreaSize() const override { return size; }
-    bool startBlockWrite(uint32_t length, const uint8_t*, const uint8_t* data) override
-    {
-        if (busy)
-            return false;
-        busy = true;
-        ++blockWrites;
-        written.assign(data, data + length);
-        return true;
-    }
-    bool workerIdle() const override { return !busy; }
-    // Idle again means every byte went out.
-    uint32_t blockSent() const override { return busy ? 0 : uint32_t(written.size()); }
-    uint32_t blockTotal() const override { return uint32_t(written.size()); }
-    void requestRunAndRefresh() override {}
-};
-
 // The frame sees area k's targets through its own affine map, so that each set differs.
 FrameLogical touchOf(ScreenLogical target, int area)
 {
@@ -74,7 +44,7 @@ CalibrationData degenerateCapture(const CalibrationSettings& settings)
 }
 
 struct MultiAreaFlow : ::testing::Test {
-    FakeLink link;
+    testing::FakeCalibrationLink link;
     CalibrationFlow flow{link, testing::bracketLookup()};
     CalibrationGroupTexts texts = calibrationGroupOnShow(kFullHd);
 
@@ -146,6 +116,7 @@ TEST_F(MultiAreaFlow, two_areas_are_captured_in_their_rectangles_fitted_and_down
                                    areaReportLine(1, end.areas[1].errorPixels, end.areas[1].errorMm, false));
 
     // The download ends as a single-area one does, without a second "DownloadFinish" box.
+    link.sent = link.total;
     link.busy = false;
     const FlowTick tick = flow.downloadTick();
     EXPECT_TRUE(tick.finished);
@@ -167,7 +138,7 @@ TEST_F(MultiAreaFlow, a_cancelled_capture_or_failed_fit_ends_the_run_without_dow
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        FakeLink freshLink;
+        testing::FakeCalibrationLink freshLink;
         CalibrationFlow fresh{freshLink, testing::bracketLookup()};
         const FlowStart s = fresh.startMultiArea(texts, kFullHd, builtIn());
         ASSERT_TRUE(s.openCapture);
@@ -277,7 +248,7 @@ TEST_F(MultiAreaFlow, the_end_without_a_frame_or_with_a_busy_worker)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        FakeLink freshLink;
+        testing::FakeCalibrationLink freshLink;
         CalibrationFlow fresh{freshLink, testing::bracketLookup()};
         const FlowStart s = fresh.startMultiArea(texts, kFullHd, builtIn());
         ASSERT_TRUE(s.openCapture);
