@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "cli/Cli.h"
+#include "MisalignedDisplay.h"
 #include "device/Crc32.h"
 
 namespace oculant {
@@ -17,7 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr double kScaleX = 0.97, kScaleY = 1.02, kRotationDeg = 0.5, kOffsetX = 300, kOffsetY = -200;
+using namespace misaligned;
 
 struct CalibrateCli : ::testing::Test {
     fs::path dir = fs::temp_directory_path() / ("oculant-calcli-" + std::to_string(::getpid()) + "-" +
@@ -33,13 +34,7 @@ struct CalibrateCli : ::testing::Test {
         std::ofstream(p) << text;
         return p.string();
     }
-    std::string misalignedProfile()
-    {
-        std::ostringstream s;
-        s << "[Geometry]\nNoise=0\n[Screen]\nScaleX=" << kScaleX << "\nScaleY=" << kScaleY
-          << "\nRotationDeg=" << kRotationDeg << "\nOffsetX=" << kOffsetX << "\nOffsetY=" << kOffsetY << "\n";
-        return profile(s.str());
-    }
+    std::string misalignedProfile() { return profile(misaligned::profileText()); }
     int run(const std::string& profilePath, std::vector<std::string> command)
     {
         std::vector<std::string> args{"--virtual-frame=" + profilePath, "--simulated-time"};
@@ -51,14 +46,6 @@ struct CalibrateCli : ::testing::Test {
         return rc;
     }
 };
-
-// Where a screen logical position lands on the frame, as the profile places the display.
-std::pair<double, double> screenToFrame(double sx, double sy)
-{
-    const double t = kRotationDeg * M_PI / 180.0;
-    return {kScaleX * (std::cos(t) * sx - std::sin(t) * sy) + kOffsetX,
-            kScaleY * (std::sin(t) * sx + std::cos(t) * sy) + kOffsetY};
-}
 
 TEST_F(CalibrateCli, misaligned_display_is_fitted_downloaded_and_exported)
 {

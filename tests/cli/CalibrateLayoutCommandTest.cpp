@@ -11,13 +11,14 @@
 
 #include "calibration/LayoutFile.h"
 #include "cli/Cli.h"
+#include "MisalignedDisplay.h"
 
 namespace oculant {
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr double kScaleX = 0.97, kScaleY = 1.02, kRotationDeg = 0.5, kOffsetX = 300, kOffsetY = -200;
+using misaligned::screenToFrame;
 
 // The built-in two-area layout as a file would hold it, with CR LF line ends.
 std::string twoAreaLayoutText(const std::string& area2DispX0 = "3233.1")
@@ -55,13 +56,7 @@ struct CalibrateLayoutCli : ::testing::Test {
         std::ofstream(p, std::ios::binary) << bytes;
         return p.string();
     }
-    std::string misalignedProfile()
-    {
-        std::ostringstream s;
-        s << "[Geometry]\nNoise=0\n[Screen]\nScaleX=" << kScaleX << "\nScaleY=" << kScaleY
-          << "\nRotationDeg=" << kRotationDeg << "\nOffsetX=" << kOffsetX << "\nOffsetY=" << kOffsetY << "\n";
-        return file("profile.ini", s.str());
-    }
+    std::string misalignedProfile() { return file("profile.ini", misaligned::profileText()); }
     int run(std::vector<std::string> command)
     {
         std::vector<std::string> args{"--virtual-frame=" + misalignedProfile(), "--simulated-time"};
@@ -73,14 +68,6 @@ struct CalibrateLayoutCli : ::testing::Test {
         return rc;
     }
 };
-
-// Where a screen logical position lands on the frame, as the profile places the display.
-std::pair<double, double> screenToFrame(double sx, double sy)
-{
-    const double t = kRotationDeg * M_PI / 180.0;
-    return {kScaleX * (std::cos(t) * sx - std::sin(t) * sy) + kOffsetX,
-            kScaleY * (std::sin(t) * sx + std::cos(t) * sy) + kOffsetY};
-}
 
 TEST_F(CalibrateLayoutCli, exported_built_in_layout_is_calibrated_per_area_and_lands_in_flash)
 {
