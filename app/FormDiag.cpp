@@ -178,10 +178,12 @@ void TFormDiag::attachWindows(const SecondaryWindows& windows)
         });
         w->setTextLookup(lookup);
     }
-    if (TFormMultiCalib* w = windows_.multiCalib)
+    if (TFormMultiCalib* w = windows_.multiCalib) {
         w->setTextLookupOr([this](std::string_view key, std::string_view fallback) {
             return language_.LookupTextOr(key, fallback);
         });
+        w->setDeviceButtonsEnabled(deviceButtonsEnabled_);
+    }
     attachCalibration();
 }
 
@@ -200,6 +202,12 @@ void TFormDiag::buildControls()
     column->setSpacing(6);
 
     column->addWidget(buildHeader());
+    LabelAccess = makeLabel(central, "LabelAccess", " ");
+    LabelAccess->setWordWrap(true);
+    LabelAccess->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    LabelAccess->setStyleSheet("QLabel { color: #a00000; }");
+    LabelAccess->hide();
+    column->addWidget(LabelAccess);
     auto* middle = new QHBoxLayout;
     middle->addWidget(buildStatusGroup(), 1);
     middle->addWidget(buildToolsGroup());
@@ -524,7 +532,9 @@ void TFormDiag::buildTimers()
     Timer1 = timer("Timer1", DeviceSession::kInfoIntervalMs);
     TimerCheckDevice = timer("TimerCheckDevice", DeviceSession::kProbeIntervalMs);
     TimerDownTab = timer("TimerDownTab", 200);
+    TimerRescan = timer("TimerRescan", DeviceSession::kRescanIntervalMs);
     connect(Timer2, &QTimer::timeout, this, &TFormDiag::Timer2Timer);
+    connect(TimerRescan, &QTimer::timeout, this, &TFormDiag::TimerRescanTimer);
     connect(Timer1, &QTimer::timeout, this, &TFormDiag::Timer1Timer);
     connect(TimerCheckDevice, &QTimer::timeout, this, &TFormDiag::TimerCheckDeviceTimer);
     Timer2->start();
@@ -672,6 +682,7 @@ void TFormDiag::FormClose()
     Timer2->stop();
     Timer1->stop();
     TimerCheckDevice->stop();
+    TimerRescan->stop();
     backend_.setChangeCallback({});
     for (QSocketNotifier* n : changeNotifiers_)
         n->setEnabled(false);
@@ -698,6 +709,12 @@ void TFormDiag::TimerCheckDeviceTimer()
     syncTimers();
 }
 
+void TFormDiag::TimerRescanTimer()
+{
+    session_.rescanTick();
+    syncTimers();
+}
+
 void TFormDiag::processFrame(const uint8_t* data, uint32_t length)
 {
     const FrameResult result = frameProcessor_.ProcessFrame(data, length);
@@ -712,6 +729,7 @@ void TFormDiag::syncTimers()
         return;
     follow(TimerCheckDevice, session_.probeTimerEnabled());
     follow(Timer1, session_.infoTimerEnabled());
+    follow(TimerRescan, session_.rescanTimerEnabled());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -729,28 +747,32 @@ void TFormDiag::showConnectionState(std::string_view connectionKey)
 }
 
 void TFormDiag::showConnected() { showConnectionState(kConnected.key); }
-void TFormDiag::showUnconnected()
+void TFormDiag::showUnconnected() { showConnectionState(kUnconnected.key); }
+
+// A frame we may not open is worth more than "not connected": why, and what to do. Apart from
+// the status bar, so that no later status text or language change hides it.
+void TFormDiag::showAccessProblems(const std::vector<std::string>& lines)
 {
-    showConnectionState(kUnconnected.key);
-    // A frame we may not open is worth more than "not connected": say why and what to do.
-    for (const EnumerationProblem& p : session_.talk().enumerationProblems())
-        if (p.failure == OpenFailure::PermissionDenied)
-            setStatusText(QString::fromStdString(p.path + ": no permission to open this touch frame. Install "
-                                                 "data/70-oculant.rules (see README), then re-plug it."));
+    QStringList text;
+    for (const std::string& line : lines)
+        text << qs(line);
+    LabelAccess->setText(text.join('\n'));
+    LabelAccess->setVisible(!lines.empty());
 }
+
 void TFormDiag::enableDeviceButtons() { setDeviceButtonsEnabled(true); }
 void TFormDiag::disableDeviceButtons() { setDeviceButtonsEnabled(false); }
 
 void TFormDiag::setDeviceButtonsEnabled(bool enabled)
 {
+    deviceButtonsEnabled_ = enabled;
     for (QPushButton* b : {Button1, Button2, Button3, Button4, Button6, Button7, Button8, Button9, Button10, Button11,
                            Button13, Button15})
         b->setEnabled(enabled);
     if (!enabled)
         Button5->setEnabled(false);  // never enabled: it has no action
     if (windows_.multiCalib)
-        if (auto* start = windows_.multiCalib->findChild<QWidget*>("Button1"))
-            start->setEnabled(enabled);
+        windows_.multiCalib->setDeviceButtonsEnabled(enabled);  // its Start
 }
 
 void TFormDiag::refillDeviceList(const std::vector<std::string>& paths, int currentIndex)
@@ -918,6 +940,11 @@ void TFormDiag::Button14Click()
 void TFormDiag::showMessage(const QString& message) { QMessageBox::information(this, windowTitle(), message); }
 
 void TFormDiag::execModal(QDialog& window) { window.exec(); }
+
+bool TFormDiag::confirm(const QString& caption, const QString& question)
+{
+    return QMessageBox::warning(this, caption, question, QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Language

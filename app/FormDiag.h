@@ -85,6 +85,8 @@ public:
     QLabel* Label17;  // maker's web address
     QLabel* Label36;  // "Device Path:"
     QComboBox* ComboBox1;
+    // Frames that were found but may not be opened, with the fix; hidden while there are none.
+    QLabel* LabelAccess;
 
     QGroupBox* GroupBox1;  // Status
     QLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label6, *Label7, *Label8, *Label39;
@@ -130,7 +132,8 @@ public:
     // Timers: Timer2 drains the receive ring, Timer1 runs the information sequence,
     // TimerCheckDevice the connection probe, TimerReDraw refreshes the signal window's charts.
     // TimerDownTab (calibration download progress) is there for the calibration run.
-    QTimer *Timer2, *TimerReDraw, *Timer1, *TimerCheckDevice, *TimerDownTab;
+    // TimerRescan scans once a second where no change report tells of frames coming and going.
+    QTimer *Timer2, *TimerReDraw, *Timer1, *TimerCheckDevice, *TimerDownTab, *TimerRescan;
 
     // ---- Handlers ----
     void FormShow();
@@ -139,6 +142,7 @@ public:
     void Timer2Timer();
     void Timer1Timer();
     void TimerCheckDeviceTimer();
+    void TimerRescanTimer();
     void Button1Click();
     void Button2Click();
     void Button3Click(QObject* sender);  // Signal View and Record Data
@@ -162,6 +166,8 @@ protected:
     // The window's message box and modal show; tests replace them.
     virtual void showMessage(const QString& text);
     virtual void execModal(QDialog& window);
+    // A warning with OK and Cancel; true for OK.
+    virtual bool confirm(const QString& caption, const QString& question);
 
 private:
     // SessionView: what the device session asks the window to show.
@@ -172,6 +178,7 @@ private:
     void refillDeviceList(const std::vector<std::string>& paths, int currentIndex) override;
     void setRefreshEnabled(bool enabled) override;
     void restartDiagnostic() override;
+    void showAccessProblems(const std::vector<std::string>& lines) override;
     void onVersionStatus(const DeviceRecords& records) override;
     void onIdentity(const DeviceRecords& records) override;
     void onUserParams(const DeviceRecords& records) override;
@@ -224,6 +231,7 @@ private:
     std::shared_ptr<Calibration> calibration_;
     int screenWidth_ = 0;
     int screenHeight_ = 0;
+    bool deviceButtonsEnabled_ = false;
     bool shown_ = false;
     bool closed_ = false;
 };

@@ -6,7 +6,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 
@@ -241,8 +240,7 @@ void TFormDiag::Button10Click()
 {
     CalibrationFlow& flow = calibration_->flow;
     const auto [caption, question] = flow.resetConfirmation();
-    if (QMessageBox::warning(this, QString::fromStdString(caption), QString::fromStdString(question),
-                             QMessageBox::Ok | QMessageBox::Cancel) != QMessageBox::Ok)
+    if (!confirm(QString::fromStdString(caption), QString::fromStdString(question)))
         return;
     const FlowDownloadStart download = flow.reset();
     startCalibrationDownload(download.started);
@@ -262,8 +260,7 @@ void TFormDiag::Button13Click()
     const std::string path = CalibrationFlow::exportPath(chosen.toStdString());
     if (QFileInfo::exists(QString::fromStdString(path))) {
         const auto [caption, question] = flow.overwriteConfirmation();
-        if (QMessageBox::warning(this, QString::fromStdString(caption), QString::fromStdString(question),
-                                 QMessageBox::Ok | QMessageBox::Cancel) != QMessageBox::Ok)
+        if (!confirm(QString::fromStdString(caption), QString::fromStdString(question)))
             return;
     }
     if (const auto failure = flow.exportTo(path))

@@ -39,6 +39,12 @@ std::string downloadProgressText(uint32_t sent, uint32_t total, const TextLookup
 // the transfer before its last byte: the frame was lost or stopped taking reports.
 inline constexpr const char* kDownloadAbortedText = "Download aborted: the frame did not take the whole calibration block. Written: ";
 
+// Shown instead of the calibration report when the download could not start because the worker
+// is still writing an earlier block: the new calibration is in memory only.
+inline constexpr const char* kDownloadBusyText =
+    "Nothing was written to the frame: it is still busy with an earlier download. Run the calibration again "
+    "once that download has ended.";
+
 struct DownloadTick {
     bool finished = false;  // enable the device buttons, stop the timer, ask the frame to run
     bool aborted = false;   // the transfer ended before its last byte

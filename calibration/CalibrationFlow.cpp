@@ -100,8 +100,10 @@ FlowDownloadStart CalibrationFlow::finishCapture(const CalibrationData& capture,
     result.started = download.started;
     reportShown_ = download.started;
     result.messages.insert(result.messages.end(), download.messages.begin(), download.messages.end());
-    if (link_.connected())
-        result.messages.push_back(run.report);  // without a frame only "PanelUnconnect" is shown
+    // The report says "CalibrationFinished": only for a calibration on its way into the frame.
+    // Without a frame only "PanelUnconnect" is shown, with a busy worker only why nothing was written.
+    if (download.started)
+        result.messages.push_back(run.report);
     return result;
 }
 
@@ -119,8 +121,10 @@ FlowDownloadStart CalibrationFlow::DownloadParameterBlock()
         result.messages.push_back(lookup_("FunctionNotValid"));
         return result;
     }
-    if (!link_.startBlockWrite(image->length, image->header.data(), image->buffer.data()))
-        return result;  // the worker is still busy with an earlier transfer
+    if (!link_.startBlockWrite(image->length, image->header.data(), image->buffer.data())) {
+        result.messages.push_back(kDownloadBusyText);  // the worker is still busy with an earlier transfer
+        return result;
+    }
     lastDownload_.assign(image->buffer.begin(), image->buffer.begin() + image->length);
     downloading_ = true;
     result.started = true;
@@ -138,6 +142,7 @@ FlowTick CalibrationFlow::downloadTick()
     if (tick.finished) {
         downloading_ = false;
         result.finished = true;
+        result.aborted = tick.aborted;
         result.messageBox = tick.messageBox;
         link_.requestRunAndRefresh();
     }

@@ -53,6 +53,7 @@ struct FlowDownloadStart {
 
 struct FlowTick {
     bool finished = false;   // enable the device buttons; the timer stops
+    bool aborted = false;    // finished before the last byte: the frame was not written
     std::string statusText;  // the status bar's simple text
     std::optional<std::string> messageBox;
 };

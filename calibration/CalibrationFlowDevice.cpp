@@ -13,9 +13,6 @@ CalibrationArea areaOf(DeviceSession& session)
     return describeVersionStatus(session.records().versionStatus, noText).calibrationArea;
 }
 
-// Block writes of the calibration area are of kind 1.
-constexpr uint8_t kCalibrationBlockKind = 1;
-
 }  // namespace
 
 bool DeviceSessionLink::connected() const { return session_.connected(); }
@@ -25,7 +22,7 @@ uint32_t DeviceSessionLink::calibrationAreaSize() const { return areaOf(session_
 
 bool DeviceSessionLink::startBlockWrite(uint32_t length, const uint8_t* header, const uint8_t* data)
 {
-    return session_.talk().StartBlockWrite(kCalibrationBlockKind, length, header, data);
+    return session_.startDownload(length, header, data);
 }
 
 bool DeviceSessionLink::workerIdle() const { return session_.talk().idle(); }

@@ -156,8 +156,10 @@ FlowAreaStep CalibrationFlow::finishMultiArea()
     step.started = download.started;
     reportShown_ = download.started;
     step.messages.insert(step.messages.end(), download.messages.begin(), download.messages.end());
+    // Without a frame only "PanelUnconnect" follows the message; with a busy worker the report
+    // follows why nothing was written (its lines are the fit's errors, they claim no download).
     if (link_.connected() && !run.report.empty())
-        step.messages.push_back(run.report);  // without a frame only "PanelUnconnect" is shown
+        step.messages.push_back(run.report);
     return step;
 }
 

@@ -122,7 +122,13 @@ const MultiAreaLayout& TFormMultiCalib::layout() const { return *layout_; }
 void TFormMultiCalib::setHost(MultiCalibHost* host)
 {
     host_ = host;
-    Button1->setEnabled(host_ != nullptr);
+    Button1->setEnabled(host_ != nullptr && deviceButtonsEnabled_);
+}
+
+void TFormMultiCalib::setDeviceButtonsEnabled(bool enabled)
+{
+    deviceButtonsEnabled_ = enabled;
+    Button1->setEnabled(host_ != nullptr && deviceButtonsEnabled_);
 }
 
 void TFormMultiCalib::setCaptureWindowSize(int width, int height)

@@ -54,6 +54,9 @@ public:
     void setTextLookupOr(TextLookupOr lookup) { lookup_ = std::move(lookup); }
     // Start is enabled only with a host; the host must outlive the window or be reset to null.
     void setHost(MultiCalibHost* host);
+    // Start is one of the main window's device buttons: disabled with them (no frame, a
+    // download running). Enabled until told otherwise.
+    void setDeviceButtonsEnabled(bool enabled);
     // The capture window of the last step B; the refresh converts display millimetres to its
     // pixels. Until set, the whole primary screen.
     void setCaptureWindowSize(int width, int height);
@@ -102,6 +105,7 @@ private:
 
     TextLookupOr lookup_;
     MultiCalibHost* host_ = nullptr;
+    bool deviceButtonsEnabled_ = true;
     std::unique_ptr<MultiAreaLayout> layout_;
     QImage preview_;
     int windowWidth_ = 0;

@@ -8,6 +8,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "calibration/BlockDownload.h"
 #include "calibration/CalibrationFlow.h"
 #include "calibration/CalibrationFlowDevice.h"
 #include "calibration/CaptureListener.h"
@@ -227,24 +228,51 @@ CalibrationData runCapture(CliSession& cs, const CalibrationSettings& settings, 
     return capture.data();
 }
 
-// Runs the 200 ms timer until the transfer ends; returns its last status text.
-bool waitForDownload(CliSession& cs, CalibrationFlow& flow, std::string& status, std::optional<std::string>& message)
+// How a download ended, as the 200 ms timer and the frame saw it.
+struct DownloadEnd {
+    bool finished = false;  // the transfer ended (written or aborted) within the time-out
+    bool written = false;   // every byte was taken and, on the virtual frame, its CRC check passed
+    std::string status;     // the timer's last status text
+    std::optional<std::string> message;
+};
+
+// Runs the 200 ms timer until the transfer ends.
+DownloadEnd waitForDownload(CliSession& cs, CalibrationFlow& flow)
 {
+    const std::shared_ptr<VirtualFrame> frame = cs.virtualFrame();
+    const int writesBefore = frame ? frame->completedCalibrationWrites() : 0;
     int64_t lastTickMs = cs.nowMs();
-    bool finished = false;
+    DownloadEnd end;
+    bool aborted = false;
     cs.runFor(kDownloadTimeoutMs, [&] {
         if (cs.nowMs() - lastTickMs < kDownloadTickMs)
             return false;
         lastTickMs = cs.nowMs();
         const FlowTick t = flow.downloadTick();
-        status = t.statusText;
-        message = t.messageBox;
-        finished = t.finished;
-        return finished;
+        end.status = t.statusText;
+        end.message = t.messageBox;
+        end.finished = t.finished;
+        aborted = t.aborted;
+        return end.finished;
     });
     // The frame is read again after the download, as the main window does.
     cs.runFor(3000, [&] { return !cs.session().infoTimerEnabled(); });
-    return finished;
+    end.written = end.finished && !aborted;
+    // The virtual frame checks the area's CRC word once the last chunk is in: a block it took
+    // but holds as damaged is not a calibration.
+    if (end.written && frame)
+        end.written = frame->completedCalibrationWrites() > writesBefore && frame->calibrationCrcOk() == true;
+    return end;
+}
+
+// The line that ends the text output of a download.
+std::string downloadEndText(const DownloadEnd& end, bool useMessage)
+{
+    if (!end.finished)
+        return "the download did not end";
+    if (end.status.rfind(kDownloadAbortedText, 0) != 0 && !end.written)
+        return "the frame's check of the calibration area failed: the calibration is not in force";
+    return useMessage ? end.message.value_or(end.status) : end.status;
 }
 
 void printMessages(const FlowMessages& messages, std::ostream& out)
@@ -413,10 +441,9 @@ int runLayoutCalibrate(CommandContext& ctx, CalibrateOptions& o, const Language&
 
     bool downloaded = false;
     if (step.started) {
-        std::string status;
-        std::optional<std::string> message;
-        downloaded = waitForDownload(*cs, flow, status, message);
-        notes << (downloaded ? status : "the download did not end") << "\n";
+        const DownloadEnd end = waitForDownload(*cs, flow);
+        notes << downloadEndText(end, false) << "\n";
+        downloaded = end.written;
     }
     // A run that ended early leaves set 0 of no finished calibration: nothing to export.
     const std::optional<std::string> exported =
@@ -492,10 +519,9 @@ int runCalibrate(CommandContext& ctx)
 
     bool downloaded = false;
     if (download.started) {
-        std::string status;
-        std::optional<std::string> message;
-        downloaded = waitForDownload(*cs, flow, status, message);
-        notes << (downloaded ? status : "the download did not end") << "\n";
+        const DownloadEnd end = waitForDownload(*cs, flow);
+        notes << downloadEndText(end, false) << "\n";
+        downloaded = end.written;
     }
 
     const std::optional<std::string> exported = exportSetZero(flow, o.exportFile, ctx.err, exitCode);
@@ -541,15 +567,10 @@ int runResetCalibration(CommandContext& ctx)
     printMessages(download.messages, ctx.out);
     if (!download.started)
         return kExitFailed;
-    std::string status;
-    std::optional<std::string> message;
-    const bool finished = waitForDownload(*cs, flow, status, message);
-    ctx.out << (finished ? message.value_or(status) : "the download did not end") << "\n";
-    if (const auto frame = cs->virtualFrame())
-        if (const std::optional<bool> crcOk = frame->calibrationCrcOk(); crcOk && !*crcOk)
-            exitCode = kExitFailed;
+    const DownloadEnd end = waitForDownload(*cs, flow);
+    ctx.out << downloadEndText(end, true) << "\n";
     cs->close();
-    return finished ? exitCode : kExitFailed;
+    return end.written ? exitCode : kExitFailed;
 }
 
 }  // namespace oculant::cli

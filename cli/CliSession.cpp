@@ -4,6 +4,8 @@
 #include <csignal>
 #include <thread>
 
+#include "device/EnumerationProblemText.h"
+
 namespace oculant::cli {
 
 std::atomic<bool> interrupted{false};
@@ -18,14 +20,32 @@ int64_t steadyMs()
         .count();
 }
 
-// What the CLI keeps of what the main window would show.
+// What the CLI keeps of what the main window would show. Once notes are on (after the first
+// connection), losing the frame and finding one again are said on them.
 class StatusView : public SessionView {
 public:
-    explicit StatusView(std::string& status) : status_(status) {}
+    StatusView(std::string& status, DeviceSession& session) : status_(status), session_(session) {}
     void onStatusText(const std::string& text) override { status_ = text; }
+    void setNotes(std::ostream* notes) { notes_ = notes; }
+    void showUnconnected() override
+    {
+        if (notes_ && !lost_)
+            *notes_ << "oculant-cli: the frame is no longer connected; looking for it again\n";
+        lost_ = notes_ != nullptr;
+    }
+    void showConnected() override
+    {
+        if (notes_ && lost_)
+            if (const QuillonDevice* d = session_.talk().currentDevice())
+                *notes_ << "oculant-cli: connected to " << d->path << "\n";
+        lost_ = false;
+    }
 
 private:
     std::string& status_;
+    DeviceSession& session_;
+    std::ostream* notes_ = nullptr;
+    bool lost_ = false;
 };
 
 }  // namespace
@@ -52,6 +72,7 @@ std::unique_ptr<CliSession> CliSession::openConnected(CommandContext& ctx, const
         exitCode = kExitNoFrame;
         return nullptr;
     }
+    static_cast<StatusView&>(*cs->view_).setNotes(&ctx.err);
     return cs;
 }
 
@@ -78,7 +99,7 @@ CliSession::CliSession(std::unique_ptr<BackendSet> backends, const std::string& 
 {
     session_ = std::make_unique<DeviceSession>(backends_->sessionBackend(),
                                                simulated ? HIDTalk::Threading::Manual : HIDTalk::Threading::Thread);
-    view_ = std::make_unique<StatusView>(lastStatus_);
+    view_ = std::make_unique<StatusView>(lastStatus_, *session_);
     session_->setView(view_.get());
     session_->setFrameSink([this](const uint8_t* data, uint32_t length) {
         const FrameResult r = processor_.ProcessFrame(data, length);
@@ -121,6 +142,11 @@ void CliSession::tick(int64_t now)
         if (session_->infoTimerEnabled())
             session_->infoTick();
     }
+    if (now - lastRescan_ >= DeviceSession::kRescanIntervalMs) {
+        lastRescan_ = now;
+        if (session_->rescanTimerEnabled())
+            session_->rescanTick();
+    }
 }
 
 bool CliSession::runFor(int ms, const std::function<bool()>& done)
@@ -150,9 +176,11 @@ bool CliSession::connect(int timeoutMs, std::string& error)
     });
     if (!connected) {
         error = interrupted.load() ? "interrupted" : "no touch frame connected";
-        for (const EnumerationProblem& p : session_->talk().enumerationProblems())
-            error += "\n" + p.path + ": " + (p.failure == OpenFailure::PermissionDenied ? "permission denied" : "cannot be opened") +
-                     (p.detail.empty() ? "" : " (" + p.detail + ")");
+        for (const EnumerationProblem& p : session_->talk().enumerationProblems()) {
+            error += "\n" + enumerationProblemText(p);
+            if (const auto fix = enumerationProblemFix(p))
+                error += "\n  " + *fix;
+        }
         return false;
     }
     if (!wantedDevice_.empty()) {

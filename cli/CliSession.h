@@ -72,7 +72,7 @@ private:
     std::string captureFile_;
     std::shared_ptr<CaptureOutcome> captureOutcome_;
     int64_t startMs_ = 0;
-    int64_t lastDrain_ = 0, lastProbe_ = 0, lastInfo_ = 0;
+    int64_t lastDrain_ = 0, lastProbe_ = 0, lastInfo_ = 0, lastRescan_ = 0;
     bool closed_ = false;
     // Simulated time: the worker is stepped here and the clock only moves when runFor moves it.
     bool simulated_ = false;

@@ -5,6 +5,7 @@
 
 #include "cli/Cli.h"
 #include "device/BackendSet.h"
+#include "device/EnumerationProblemText.h"
 #include "device/HIDTalk.h"
 
 namespace oculant::cli {
@@ -16,20 +17,6 @@ std::string hex(unsigned value, int digits)
     char buf[16];
     std::snprintf(buf, sizeof buf, "0x%0*X", digits, value);
     return buf;
-}
-
-const char* failureText(OpenFailure f)
-{
-    switch (f) {
-    case OpenFailure::PermissionDenied:
-        return "permission denied";
-    case OpenFailure::Busy:
-        return "busy";
-    case OpenFailure::NotFound:
-        return "not found";
-    default:
-        return "cannot be opened";
-    }
 }
 
 }  // namespace
@@ -71,14 +58,9 @@ int runList(CommandContext& ctx)
             ctx.out << "No touch frame found.\n";
     }
     for (const EnumerationProblem& p : talk.enumerationProblems()) {
-        ctx.err << p.path << ": looks like a touch frame but " << failureText(p.failure);
-        if (!p.detail.empty())
-            ctx.err << " (" << p.detail << ")";
-        ctx.err << "\n";
-        if (p.failure == OpenFailure::PermissionDenied)
-            ctx.err << "  Fix: list the frame's vendor and product ids in data/70-oculant.rules, install it into "
-                       "/etc/udev/rules.d/, run 'sudo udevadm control --reload && sudo udevadm trigger', then "
-                       "unplug and re-plug the frame. Do not run Oculant as root.\n";
+        ctx.err << enumerationProblemText(p) << "\n";
+        if (const auto fix = enumerationProblemFix(p))
+            ctx.err << "  " << *fix << "\n";
     }
     return talk.devices().empty() && !talk.enumerationProblems().empty() ? kExitNoFrame : kExitOk;
 }

@@ -126,6 +126,9 @@ bool HIDTalk::OpenDevice(const QuillonDevice& record)
     handle_ = std::move(handle);
     current_ = record;
     ring_.reset();
+    // Commands queued for the device open before are not this one's, even at the same path (a
+    // frame plugged back restarted); every opening is followed by the commands it needs.
+    commands_.discardQueued();
     gone_.store(false, std::memory_order_release);
     return true;
 }
@@ -141,6 +144,19 @@ void HIDTalk::CloseDevice()
     std::lock_guard lock(deviceMutex_);
     handle_.reset();
     current_.reset();
+}
+
+void HIDTalk::ForgetDevice(const std::string& path)
+{
+    std::erase_if(devices_, [&](const QuillonDevice& d) { return d.path == path; });
+}
+
+bool HIDTalk::currentDeviceListed()
+{
+    if (!current_)
+        return false;
+    const std::vector<std::string> paths = backend_.listInterfaces();
+    return std::find(paths.begin(), paths.end(), current_->path) != paths.end();
 }
 
 void HIDTalk::RejectDevice(const std::string& path)

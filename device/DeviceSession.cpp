@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "device/EnumerationProblemText.h"
+
 namespace oculant {
 
 using namespace protocol;
@@ -25,6 +27,76 @@ void DeviceSession::drainTick()
     while (talk_.popReport(report))
         dispatcher_.DispatchResponse(report);
     dispatcher_.deliverFrames(frameSink_);
+    followDevice();
+}
+
+void DeviceSession::followDevice()
+{
+    if (talk_.currentDevice() && talk_.currentDeviceGone()) {
+        currentFrameGone();
+        return;
+    }
+    // The held change waits for the commands the download's end queued (run, then the
+    // information sequence) to reach the frame: a rescan that starts the probe would drop them.
+    if (changeHeld_ && !downloadInProgress() && talk_.queuedCommands() == 0) {
+        changeHeld_ = false;
+        DeviceChangeHook(kWmDeviceChange, kDbtDeviceArrival);
+    }
+}
+
+// The worker found the frame gone (a read or write said so) before any removal was reported,
+// or with a removal that changed nothing in the list: udev's remove and add arriving together,
+// or a new frame given the same node. The record goes with the frame, so that whatever now
+// stands at its path is listed as new and probed.
+void DeviceSession::currentFrameGone()
+{
+    const std::string path = talk_.currentDevice()->path;
+    talk_.CloseDevice();
+    talk_.ForgetDevice(path);
+    talk_.setConnected(false);
+    changeHeld_ = false;  // the rescan below sees every change
+    ShowUnconnected();
+    rescanAndShow(false);
+}
+
+bool DeviceSession::rescanTimerEnabled() const
+{
+    if (probeEnabled_ || downloadInProgress())
+        return false;
+    return (!connected() && !talk_.backend().followsChanges()) || !talk_.enumerationProblems().empty();
+}
+
+void DeviceSession::rescanTick()
+{
+    if (rescanTimerEnabled())
+        rescanAndShow(connected());
+}
+
+// A scan of the session's own: shown when it connected or lost the connection.
+void DeviceSession::rescanAndShow(bool wasConnected)
+{
+    RescanDevices();
+    if (connected() && !wasConnected)
+        ShowConnected();
+    else if (!connected() && wasConnected)
+        ShowUnconnected();
+    else if (connected() && view_)
+        view_->enableDeviceButtons();  // the scan disabled them
+}
+
+void DeviceSession::reportAccessProblems()
+{
+    std::vector<std::string> lines;
+    for (const EnumerationProblem& p : talk_.enumerationProblems()) {
+        lines.push_back(enumerationProblemText(p));
+        if (const auto fix = enumerationProblemFix(p))
+            lines.push_back(*fix);
+    }
+    if (lines == accessProblems_)
+        return;
+    accessProblems_ = std::move(lines);
+    if (view_)
+        view_->showAccessProblems(accessProblems_);
 }
 
 void DeviceSession::sendModeStop() { talk_.SendCommand(kCmdMode, kModeStop.data(), kModeStop.size()); }
@@ -145,6 +217,7 @@ bool DeviceSession::RescanDevices()
     if (outcome.probeNeeded)
         probeEnabled_ = true;
     refillDeviceList();
+    reportAccessProblems();
     return !talk_.devices().empty();
 }
 
@@ -152,6 +225,13 @@ bool DeviceSession::DeviceChangeHook(uint32_t message, uint32_t code)
 {
     if (message != kWmDeviceChange || (code != kDbtDeviceArrival && code != kDbtDeviceRemoveComplete))
         return false;
+    // During a download only the removal of its own frame is handled at once (the rescan closes
+    // it, which ends the transfer); anything else waits for the end (followDevice).
+    if (downloadInProgress() && talk_.currentDevice() && !talk_.currentDeviceGone() && talk_.currentDeviceListed()) {
+        changeHeld_ = true;
+        return true;
+    }
+    changeHeld_ = false;
     const size_t before = talk_.devices().size();
     RescanDevices();
     if (talk_.devices().size() != before) {
@@ -237,11 +317,21 @@ void DeviceSession::infoTick()
         view_->setRefreshEnabled(true);
 }
 
+bool DeviceSession::startDownload(uint32_t length, const uint8_t* header, const uint8_t* data)
+{
+    constexpr uint8_t kCalibrationBlockKind = 1;
+    if (!talk_.StartBlockWrite(kCalibrationBlockKind, length, header, data))
+        return false;
+    downloadEndPending_ = true;
+    return true;
+}
+
 void DeviceSession::RequestRunAndRefresh()
 {
     talk_.SendCommand(kCmdRun);
     talk_.SendCommand(kCmdRun);
     startInformationSequence();
+    downloadEndPending_ = false;
 }
 
 void DeviceSession::refresh()

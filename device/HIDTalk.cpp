@@ -12,7 +12,7 @@ namespace {
 constexpr auto kStopDrainBudget = std::chrono::milliseconds(400);
 }  // namespace
 
-HIDTalk::HIDTalk(HidBackend& backend, Threading threading) : backend_(backend)
+HIDTalk::HIDTalk(HidBackend& backend, Threading threading) : backend_(backend), threading_(threading)
 {
     if (threading == Threading::Thread)
         thread_ = std::thread([this] { workerLoop(); });
@@ -87,7 +87,7 @@ bool HIDTalk::drainCommandSlot()
     const IoResult r = handle_->write(slot->report.data(), slot->length, kWriteTimeoutMs);
     noteIoStatus(r.status);
     if (r.status == IoStatus::Cancelled)
-        return false;  // closing: the slot stays for whatever device comes next
+        return false;  // closing; opening the next device discards the slot
     if (r.status == IoStatus::Ok && r.bytes == slot->length) {
         commands_.pop();
         return true;
@@ -131,7 +131,7 @@ bool HIDTalk::runBlockLoop()
         if (!sendBlockChunk()) {
             if (++chunkFailures_ >= kMaxChunkAttempts)
                 finishBlock(BlockOutcome::Aborted);
-            return sentAny;  // otherwise retried on the next pass, after the pause of an idle pass
+            return sentAny;  // otherwise retried by the next pass, after a short pause
         }
         chunkFailures_ = 0;
         sentAny = true;
@@ -195,21 +195,27 @@ bool HIDTalk::readReport()
 
 bool HIDTalk::workerPass()
 {
+    // While a transfer runs it has the frame to itself: a command written between two chunks
+    // would land in the middle of a flash write, and a report read would have to wait anyway.
+    if (blockPending_.load(std::memory_order_acquire)) {
+        const bool chunked = runBlockLoop();
+        if (blockPending_.load(std::memory_order_acquire))
+            return false;  // a chunk failed: pause, then retry it
+        const bool read = readReport();
+        return chunked || read;
+    }
     const bool wrote = drainCommandSlot();
-    const bool chunked = runBlockLoop();
-    // While a transfer runs no report is read: the whole block goes out first.
-    if (blockPending_.load(std::memory_order_acquire))
-        return wrote || chunked;
     const bool read = readReport();
-    return wrote || chunked || read;
+    return wrote || read;
 }
 
 void HIDTalk::workerLoop()
 {
     while (!terminate_.load(std::memory_order_acquire)) {
         if (!workerPass()) {
+            const int pauseMs = blockPending_.load(std::memory_order_acquire) ? kChunkRetryPauseMs : 1;
             std::unique_lock lock(wakeMutex_);
-            wake_.wait_for(lock, std::chrono::milliseconds(1));
+            wake_.wait_for(lock, std::chrono::milliseconds(pauseMs));
         }
     }
     // Commands queued before stop (mode 0 of closing) still reach the frame, within a bound.

@@ -46,6 +46,10 @@ public:
     // stopped taking reports would otherwise hold the download for ever. With 100 ms write
     // time-outs that is 5 s of silence.
     static constexpr int kMaxChunkAttempts = 50;
+    // A failed chunk is retried after this pause (the worker thread's; a stepped worker pauses
+    // between the passes its caller makes). The transfer holds the frame meanwhile: no command
+    // goes out and no report is read until it ends.
+    static constexpr int kChunkRetryPauseMs = 10;
 
     explicit HIDTalk(HidBackend& backend, Threading threading = Threading::Thread);
     ~HIDTalk();
@@ -64,6 +68,10 @@ public:
     // Drops a listed device that failed the probe and remembers it until it is unplugged, so
     // that later scans do not probe it again and again.
     void RejectDevice(const std::string& path);
+    // Drops a listed device without remembering it: the next scan lists its path as new.
+    void ForgetDevice(const std::string& path);
+    // Whether the current device's path is still among the interfaces the backend lists.
+    bool currentDeviceListed();
 
     const std::vector<QuillonDevice>& devices() const { return devices_; }
     std::vector<QuillonDevice>& devices() { return devices_; }
@@ -74,6 +82,7 @@ public:
     bool currentDeviceGone() const { return gone_.load(std::memory_order_acquire); }
     const std::vector<EnumerationProblem>& enumerationProblems() const { return problems_; }
     HidBackend& backend() { return backend_; }
+    const HidBackend& backend() const { return backend_; }
 
     // ---- Commands and block writes (UI thread) ----
     // Queues one command report. Returns false when not connected (dropped silently, as a
@@ -97,8 +106,10 @@ public:
     // closed. Safe to call twice.
     void stop();
 
-    // One pass of the worker loop. Returns whether it did anything (a command, a chunk, a
-    // report); the thread sleeps 1 ms after a pass that did nothing.
+    // One pass of the worker loop. Returns whether to go on at once: false after a pass that
+    // did nothing (the thread sleeps 1 ms) or that ended on a failed block chunk (the thread
+    // pauses kChunkRetryPauseMs before the retry). While a transfer runs a pass writes only its
+    // chunks.
     bool workerPass();
 
     // Counters for the status line and for tests.
@@ -120,6 +131,7 @@ private:
     std::optional<QuillonDevice> recogniseInterface(const std::string& path);
 
     HidBackend& backend_;
+    const Threading threading_;
 
     // UI thread only.
     std::vector<QuillonDevice> devices_;

@@ -35,6 +35,14 @@ bool CompositeBackend::describe(const std::string& path, HidAttributes& attribut
     return false;
 }
 
+bool CompositeBackend::followsChanges() const
+{
+    for (const HidBackend* b : backends_)
+        if (!b->followsChanges())
+            return false;
+    return true;
+}
+
 std::unique_ptr<HidHandle> CompositeBackend::open(const std::string& path, OpenFailure* failure,
                                                   std::string* detail)
 {

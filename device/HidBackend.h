@@ -66,6 +66,9 @@ public:
     void setChangeCallback(ChangeCallback cb) { changeCallback_ = std::move(cb); }
     virtual int changeNotifierFd() const { return -1; }
     virtual void processChangeEvents() {}
+    // Whether arrival and removal are reported at all. Without (hidraw built or run without a
+    // udev monitor) the host has to rescan on its own to see frames come and go.
+    virtual bool followsChanges() const { return true; }
 
 protected:
     void notifyChange(DeviceChange change, const std::string& path)
@@ -88,6 +91,7 @@ public:
                   std::vector<uint8_t>& descriptor) override;
     std::unique_ptr<HidHandle> open(const std::string& path, OpenFailure* failure,
                                     std::string* detail) override;
+    bool followsChanges() const override;
     const std::vector<HidBackend*>& backends() const { return backends_; }
 
 private:

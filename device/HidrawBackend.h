@@ -29,6 +29,7 @@ public:
     std::unique_ptr<HidHandle> open(const std::string& path, OpenFailure* failure, std::string* detail) override;
 
     int changeNotifierFd() const override;
+    bool followsChanges() const override { return monitor_ != nullptr; }
     // Reads the pending udev events and reports each arrival and removal of a node.
     void processChangeEvents() override;
 

@@ -28,6 +28,7 @@ public:
     std::unique_ptr<HidHandle> open(const std::string& path, OpenFailure* failure, std::string* detail) override;
     int changeNotifierFd() const override { return inner_.changeNotifierFd(); }
     void processChangeEvents() override { inner_.processChangeEvents(); }
+    bool followsChanges() const override { return inner_.followsChanges(); }
 
     // What was recorded of a path so far; nullopt when it was never opened.
     std::optional<CaptureFile> capture(const std::string& path) const;

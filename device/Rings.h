@@ -43,6 +43,10 @@ public:
     }
     void pop() { read_.store((read_.load(std::memory_order_relaxed) + 1) % kSlots, std::memory_order_release); }
 
+    // Drops every queued command. Only while the consumer cannot be taking a slot: the worker
+    // takes them under the device lock, which the caller holds.
+    void discardQueued() { read_.store(write_.load(std::memory_order_acquire), std::memory_order_release); }
+
     bool empty() const { return read_.load(std::memory_order_acquire) == write_.load(std::memory_order_acquire); }
     int queued() const
     {

@@ -1,6 +1,7 @@
 #include "device/VirtualBackend.h"
 
 #include <chrono>
+#include <cstdio>
 
 namespace oculant {
 
@@ -82,6 +83,12 @@ const VirtualBackend::Slot* VirtualBackend::find(const std::string& path) const
     return const_cast<VirtualBackend*>(this)->find(path);
 }
 
+void VirtualBackend::report(DeviceChange change, const std::string& path)
+{
+    if (changeReports_.load())
+        notifyChange(change, path);
+}
+
 std::string VirtualBackend::attach(std::shared_ptr<VirtualFrame> frame)
 {
     std::string path;
@@ -92,7 +99,7 @@ std::string VirtualBackend::attach(std::shared_ptr<VirtualFrame> frame)
         plug->frame = frame;
         slots_.push_back({path, std::move(frame), std::move(plug)});
     }
-    notifyChange(DeviceChange::Arrival, path);
+    report(DeviceChange::Arrival, path);
     return path;
 }
 
@@ -108,7 +115,7 @@ void VirtualBackend::detach(const std::string& path)
     }
     plug->present.store(false);
     plug->frame->wakeReaders();
-    notifyChange(DeviceChange::Removal, path);
+    report(DeviceChange::Removal, path);
 }
 
 void VirtualBackend::reattach(const std::string& path)
@@ -122,7 +129,7 @@ void VirtualBackend::reattach(const std::string& path)
         s->plug = std::make_shared<Plug>();
         s->plug->frame = s->frame;
     }
-    notifyChange(DeviceChange::Arrival, path);
+    report(DeviceChange::Arrival, path);
 }
 
 std::shared_ptr<VirtualFrame> VirtualBackend::frame(const std::string& path) const
@@ -130,6 +137,13 @@ std::shared_ptr<VirtualFrame> VirtualBackend::frame(const std::string& path) con
     std::lock_guard lock(mutex_);
     const Slot* s = find(path);
     return s ? s->frame : nullptr;
+}
+
+void VirtualBackend::setOpenRefusal(const std::string& path, OpenFailure failure)
+{
+    std::lock_guard lock(mutex_);
+    if (Slot* s = find(path))
+        s->refusal = failure;
 }
 
 std::vector<std::string> VirtualBackend::listInterfaces()
@@ -165,6 +179,17 @@ std::unique_ptr<HidHandle> VirtualBackend::open(const std::string& path, OpenFai
             *failure = OpenFailure::NotFound;
         if (detail)
             *detail = path + " is not attached";
+        return nullptr;
+    }
+    if (s->refusal != OpenFailure::None) {
+        if (failure)
+            *failure = s->refusal;
+        if (detail) {
+            char ids[48];
+            std::snprintf(ids, sizeof ids, "; vendor %04x, product %04x", s->frame->profile().vendorId,
+                          s->frame->profile().productId);
+            *detail = "open " + path + ": " + (s->refusal == OpenFailure::PermissionDenied ? "Permission denied" : "refused") + ids;
+        }
         return nullptr;
     }
     return std::make_unique<VirtualHandle>(s->plug, reads_ == Reads::Blocking);

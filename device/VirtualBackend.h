@@ -29,6 +29,12 @@ public:
     // Plugs a detached frame back in at the same path.
     void reattach(const std::string& path);
     std::shared_ptr<VirtualFrame> frame(const std::string& path) const;
+    // Makes opening the frame fail as a node without access does (None: opens again); it is
+    // still described, so a scan recognises it and reports why it cannot be used.
+    void setOpenRefusal(const std::string& path, OpenFailure failure);
+    // Off: attach, detach and reattach report nothing, as hidraw without a udev monitor.
+    void setChangeReports(bool on) { changeReports_.store(on); }
+    bool followsChanges() const override { return changeReports_.load(); }
 
     std::vector<std::string> listInterfaces() override;
     bool handles(const std::string& path) const override;
@@ -46,11 +52,14 @@ private:
         std::string path;
         std::shared_ptr<VirtualFrame> frame;
         std::shared_ptr<Plug> plug;  // null while detached
+        OpenFailure refusal = OpenFailure::None;
     };
+    void report(DeviceChange change, const std::string& path);
     Slot* find(const std::string& path);
     const Slot* find(const std::string& path) const;
 
     Reads reads_;
+    std::atomic<bool> changeReports_{true};
     mutable std::mutex mutex_;  // guards slots_
     std::vector<Slot> slots_;
 };

@@ -63,6 +63,7 @@ public:
 
 protected:
     void showMessage(const QString& text) override { messages.push_back(text); }
+    bool confirm(const QString&, const QString&) override { return true; }
     void execModal(QDialog& window) override
     {
         opened.push_back(&window);
@@ -123,13 +124,15 @@ protected:
             nowMs_ += 10;
             pumpWorker();
             const bool drain = form->Timer2->isActive(), probe = form->TimerCheckDevice->isActive(),
-                       info = form->Timer1->isActive();
+                       info = form->Timer1->isActive(), rescan = form->TimerRescan->isActive();
             if (nowMs_ % 20 == 0 && drain)
                 form->Timer2Timer();
             if (nowMs_ % 50 == 0 && probe)
                 form->TimerCheckDeviceTimer();
             if (nowMs_ % 100 == 0 && info && form->Timer1->isActive())
                 form->Timer1Timer();
+            if (nowMs_ % 1000 == 0 && rescan && form->TimerRescan->isActive())
+                form->TimerRescanTimer();
         }
     }
 

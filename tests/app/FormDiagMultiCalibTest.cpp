@@ -82,18 +82,34 @@ TEST_F(FormDiagMultiCalib, start_runs_a_capture_per_area_and_a_cancelled_one_end
     EXPECT_TRUE(form->Button11->isEnabled());
 }
 
-TEST_F(FormDiagMultiCalib, start_without_a_frame_is_refused_before_any_capture)
+// Start is one of the device buttons: off without a frame and while a download runs.
+TEST_F(FormDiagMultiCalib, start_is_disabled_without_a_frame_and_while_a_download_runs)
 {
     attach();
     start();
+    std::vector<bool> startEnabled;
     form->whileOpen = [&] {
         if (form->opened.back() == &multiCalib)
-            multiCalib.Button1->click();
+            startEnabled.push_back(multiCalib.Button1->isEnabled());
     };
-    form->Button12->click();
-    ASSERT_EQ(form->opened.size(), 1u);
+    form->Button12->click();  // before the probe has connected the frame
+    multiCalib.Button1Click();  // the handler itself refuses too
     ASSERT_EQ(form->messages.size(), 1u);
     EXPECT_EQ(form->messages[0], shipped("English", "FunctionNotValid"));  // no calibration area known yet
+
+    connectAndRead();
+    form->Button12->click();
+    form->Button10->click();  // Reset, confirmed: the identity is downloaded
+    ASSERT_TRUE(form->TimerDownTab->isActive());
+    form->Button12->click();
+    for (int i = 0; i < 20 && form->TimerDownTab->isActive(); ++i) {
+        advance(200);
+        form->TimerDownTabTimer();
+    }
+    ASSERT_FALSE(form->TimerDownTab->isActive());
+    form->Button12->click();
+    EXPECT_EQ(startEnabled, (std::vector<bool>{false, true, false, true}))
+        << "unconnected, connected, downloading, download ended";
 }
 
 }  // namespace

@@ -218,6 +218,40 @@ TEST_F(FormDiagTest, unplug_and_plug_back_in_from_the_virtual_frame_menu)
     EXPECT_EQ(form->windowTitle(), shipped("English", "FormDiagCaption") + " - " + shipped("English", "PanelConnect"));
 }
 
+TEST_F(FormDiagTest, a_frame_that_may_not_be_opened_is_shown_with_the_fix_until_opened_or_removed)
+{
+    const std::string refused = attach();
+    backend.setOpenRefusal(refused, OpenFailure::PermissionDenied);
+    start();
+    const QString denied = QString::fromStdString(refused) + ": looks like a touch frame but permission denied";
+    // Still there after the language was applied at start.
+    EXPECT_TRUE(form->LabelAccess->isVisibleTo(form.get()));
+    EXPECT_TRUE(form->LabelAccess->text().startsWith(denied)) << form->LabelAccess->text().toStdString();
+    EXPECT_TRUE(form->LabelAccess->text().contains("Fix: "));
+
+    const std::string later = attach();  // plugged in while the window runs
+    backend.setOpenRefusal(later, OpenFailure::PermissionDenied);
+    deliverDeviceChanges();
+    EXPECT_TRUE(form->LabelAccess->text().contains(QString::fromStdString(later) + ": looks like a touch frame"))
+        << form->LabelAccess->text().toStdString();
+    advance(300);
+    form->ComboBoxLan->setCurrentIndex(form->ComboBoxLan->findText("中文简体"));
+    form->ComboBoxLanChange(false);
+    EXPECT_TRUE(form->LabelAccess->text().startsWith(denied));
+
+    backend.detach(later);
+    deliverDeviceChanges();
+    EXPECT_FALSE(form->LabelAccess->text().contains(QString::fromStdString(later)));
+    EXPECT_TRUE(form->LabelAccess->text().startsWith(denied));
+
+    // Access given without a replug (the rule installed and triggered): the window finds out on
+    // its own, connects, and the notice goes.
+    backend.setOpenRefusal(refused, OpenFailure::None);
+    advance(1500);
+    EXPECT_TRUE(form->session().connected());
+    EXPECT_FALSE(form->LabelAccess->isVisibleTo(form.get()));
+}
+
 TEST_F(FormDiagTest, a_frame_that_comes_back_during_the_draw_test_gets_mode_3_and_no_information_sequence)
 {
     attach();

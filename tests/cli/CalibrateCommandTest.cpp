@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "calibration/LayoutFile.h"
 #include "cli/Cli.h"
 #include "MisalignedDisplay.h"
 #include "device/Crc32.h"
@@ -120,6 +121,31 @@ TEST_F(CalibrateCli, refusals_end_with_status_one_and_a_missing_frame_with_two)
         EXPECT_EQ(run(profile(c.profile), c.args), c.exit) << out << err;
         EXPECT_NE((out + err).find(c.text), std::string::npos) << out << err;
     }
+}
+
+// A frame that stops taking reports after 300 bytes: every run that downloads says so and fails,
+// and none claims the calibration is in the frame.
+TEST_F(CalibrateCli, a_stalled_download_fails_reset_calibrate_and_the_multi_area_run)
+{
+    const std::string stall = profile(misaligned::profileText() + "\n[Faults]\nStallAfterBytes=300\n");
+    const std::string aborted = "Download aborted: the frame did not take the whole calibration block. Written: 15%";
+
+    EXPECT_EQ(run(stall, {"reset-calibration", "--yes"}), cli::kExitFailed) << out << err;
+    EXPECT_NE(out.find(aborted), std::string::npos) << out;
+
+    EXPECT_EQ(run(stall, {"calibrate", "--json"}), cli::kExitFailed) << out << err;
+    nlohmann::json j = nlohmann::json::parse(out);
+    EXPECT_FALSE(j["downloaded"].get<bool>());
+    EXPECT_TRUE(j["flashCrcOk"].is_null()) << "the frame never completed a calibration write";
+    EXPECT_NE(err.find(aborted), std::string::npos) << err;
+
+    const std::string layout = (dir / "layout.txt").string();
+    ASSERT_TRUE(exportLayoutFile(layout, builtInLayoutTexts()).ok);
+    EXPECT_EQ(run(stall, {"calibrate", "--layout", layout, "--json"}), cli::kExitFailed) << out << err;
+    j = nlohmann::json::parse(out);
+    EXPECT_EQ(j["areas"].size(), 2u);
+    EXPECT_FALSE(j["downloaded"].get<bool>());
+    EXPECT_TRUE(j["flash"].is_null());
 }
 
 TEST_F(CalibrateCli, reset_downloads_the_identity_with_a_good_crc)

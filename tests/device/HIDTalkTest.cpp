@@ -186,6 +186,49 @@ TEST_F(WorkerFixture, FailedChunkIsRetriedAndNoReportIsReadMeanwhile)
     EXPECT_EQ(dev.reads, 1);
 }
 
+// Commands queued before and during a transfer wait until its last chunk is out, even while a
+// failing chunk is retried; what is still queued when another device is opened is not its.
+TEST_F(WorkerFixture, NoCommandGoesOutBetweenChunksNorToTheNextDevice)
+{
+    connect();
+    FakeDevice& other = backend.add("fake:1");
+    talk.EnumerateDevices();
+    int chunkWrites = 0;
+    dev.onWrite = [&](const uint8_t* r, size_t n) {
+        const bool fail = r[1] == 0x07 && ++chunkWrites == 2;  // the second chunk fails once
+        return IoResult{fail ? IoStatus::Timeout : IoStatus::Ok, n};
+    };
+    std::vector<uint8_t> data(156);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = uint8_t(i);
+    uint8_t header[6] = {0x07, 0x10, 0, 0x48, 0, 0};
+    talk.SendCommand(0x10);
+    ASSERT_TRUE(talk.StartBlockWrite(1, uint32_t(data.size()), header, data.data()));
+    talk.SendCommand(0x17);
+    runPasses(6);
+    EXPECT_EQ(talk.blockOutcome(), BlockOutcome::Completed);
+    std::vector<uint8_t> codes, taken;
+    for (const auto& w : dev.written)
+        codes.push_back(w[1]);
+    EXPECT_EQ(codes, (std::vector<uint8_t>{0x07, 0x07, 0x07, 0x07, 0x10, 0x17})) << "chunk, failed chunk, retry, chunk";
+    for (size_t i : {0u, 2u, 3u})
+        taken.insert(taken.end(), dev.written[i].begin() + 8, dev.written[i].begin() + 8 + dev.written[i][7]);
+    EXPECT_EQ(taken, data);
+
+    // Commands for a frame that no longer takes them are not written to the next one opened.
+    dev.onWrite = [](const uint8_t*, size_t) { return IoResult{IoStatus::Timeout, 0}; };
+    talk.SendCommand(0x21, protocol::kModeStop.data(), 2);
+    talk.SendCommand(0x16);
+    runPasses(1);
+    talk.CloseDevice();
+    ASSERT_TRUE(talk.OpenDevice(talk.devices().at(1)));
+    EXPECT_EQ(talk.queuedCommands(), 0);
+    talk.SendCommand(0x18);
+    runPasses(3);
+    ASSERT_EQ(other.written.size(), 1u);
+    EXPECT_EQ(other.written[0][1], 0x18);
+}
+
 TEST_F(WorkerFixture, ClosingTheDeviceAbortsARunningTransfer)
 {
     connect();

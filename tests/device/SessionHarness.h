@@ -53,6 +53,8 @@ struct SessionHarness {
             }
             if (nowMs % DeviceSession::kInfoIntervalMs == 0 && session.infoTimerEnabled())
                 session.infoTick();
+            if (nowMs % DeviceSession::kRescanIntervalMs == 0 && session.rescanTimerEnabled())
+                session.rescanTick();
         }
     }
 };
