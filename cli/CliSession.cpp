@@ -72,7 +72,7 @@ std::unique_ptr<CliSession> CliSession::openConnected(CommandContext& ctx, const
         exitCode = kExitNoFrame;
         return nullptr;
     }
-    static_cast<StatusView&>(*cs->view_).setNotes(&ctx.err);
+    static_cast<StatusView&>(*cs->view_).setNotes(&ctx.err);  // the session's view is always one
     return cs;
 }
 

@@ -56,32 +56,29 @@ void DeviceSession::currentFrameGone()
     talk_.setConnected(false);
     changeHeld_ = false;  // the rescan below sees every change
     ShowUnconnected();
-    rescanAndShow(false);
+    rescanWhileUnconnected();
 }
 
 bool DeviceSession::rescanTimerEnabled() const
 {
-    if (probeEnabled_ || downloadInProgress())
+    if (connected() || probeEnabled_ || downloadInProgress())
         return false;
-    return (!connected() && !talk_.backend().followsChanges()) || !talk_.enumerationProblems().empty();
+    return !talk_.backend().followsChanges() || !talk_.enumerationProblems().empty();
 }
 
 void DeviceSession::rescanTick()
 {
     if (rescanTimerEnabled())
-        rescanAndShow(connected());
+        rescanWhileUnconnected();
 }
 
-// A scan of the session's own: shown when it connected or lost the connection.
-void DeviceSession::rescanAndShow(bool wasConnected)
+// A scan of the session's own while unconnected: shown when it connected a frame (a new one is
+// shown by the probe it started).
+void DeviceSession::rescanWhileUnconnected()
 {
     RescanDevices();
-    if (connected() && !wasConnected)
+    if (connected())
         ShowConnected();
-    else if (!connected() && wasConnected)
-        ShowUnconnected();
-    else if (connected() && view_)
-        view_->enableDeviceButtons();  // the scan disabled them
 }
 
 void DeviceSession::reportAccessProblems()

@@ -65,9 +65,9 @@ public:
     void probeTick();   // every 50 ms while probeTimerEnabled()
     void infoTick();    // every 100 ms while infoTimerEnabled()
     // Every second while rescanTimerEnabled(): a scan of its own, for what no change report
-    // tells. It runs while unconnected where arrival and removal are not reported (hidraw
-    // without udev), and while a frame that may not be opened is listed (access may be given
-    // without a replug).
+    // tells. It runs while unconnected, where arrival and removal are not reported (hidraw
+    // without udev) or a frame that may not be opened is listed (access may be given without a
+    // replug).
     void rescanTick();
     bool probeTimerEnabled() const { return probeEnabled_; }
     bool infoTimerEnabled() const { return infoEnabled_; }
@@ -110,7 +110,7 @@ private:
     void refillDeviceList();
     void followDevice();
     void currentFrameGone();
-    void rescanAndShow(bool wasConnected);
+    void rescanWhileUnconnected();
     void reportAccessProblems();
 
     DeviceRecords records_;
