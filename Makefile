@@ -26,7 +26,7 @@ test-sanitize: deps
 	@cmake --build --preset asan
 	@ctest --preset asan
 	@cmake --preset tsan >/dev/null
-	@cmake --build --preset tsan --target test_device test_faults
+	@cmake --build --preset tsan --target test_link test_backends test_faults
 	@ctest --preset tsan -R '^(HIDTalk|Worker|Session|Fault)'
 
 # Every fuzz target for 30 s on a scratch copy of its seed corpus; fails on any finding.

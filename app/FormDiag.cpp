@@ -27,7 +27,7 @@
 #include "app/JpegFile.h"
 #include "calibration/FormCalibrate.h"
 #include "calibration/FormMultiCalib.h"
-#include "device/VirtualBackend.h"
+#include "backends/virtual/VirtualBackend.h"
 #include "diagnostics/FormImgDiag.h"
 #include "drawtest/FormPoints.h"
 #include "i18n/TextKeys.h"

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "device/DeviceInfoText.h"
-#include "device/DeviceSession.h"
-#include "device/FeatureWord.h"
+#include "deviceinfo/DeviceInfoText.h"
+#include "link/DeviceSession.h"
+#include "deviceinfo/FeatureWord.h"
 #include "i18n/Language.h"
 #include "i18n/LanguageApply.h"
 #include "signal/FrameProcessor.h"

@@ -6,8 +6,8 @@
 #include <QWidget>
 #include <algorithm>
 
-#include "device/VirtualFrame.h"
-#include "device/VirtualSweep.h"
+#include "backends/virtual/VirtualFrame.h"
+#include "backends/virtual/VirtualSweep.h"
 
 namespace oculant {
 

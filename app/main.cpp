@@ -10,7 +10,7 @@
 #include "app/VirtualFingerFilter.h"
 #include "calibration/FormCalibrate.h"
 #include "calibration/FormMultiCalib.h"
-#include "device/BackendSet.h"
+#include "session/BackendSet.h"
 #include "diagnostics/FormImgDiag.h"
 #include "drawtest/FormPoints.h"
 #include "signal/FormSignal.h"

@@ -12,7 +12,7 @@
 #include "diagnostics/DiagnosticSession.h"
 #include "diagnostics/FaultAnalysis.h"
 #include "signal/FrameProcessor.h"
-#include "signal/SignalFrameBuilder.h"
+#include "protocol/SignalFrameBuilder.h"
 #include "signal/SignalStore.h"
 
 namespace {

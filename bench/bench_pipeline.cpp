@@ -33,11 +33,11 @@
 #include <unistd.h>
 #include <vector>
 
-#include "device/BackendSet.h"
-#include "device/DeviceSession.h"
-#include "device/VirtualBackend.h"
-#include "device/VirtualFrame.h"
-#include "device/VirtualFrameProfile.h"
+#include "session/BackendSet.h"
+#include "link/DeviceSession.h"
+#include "backends/virtual/VirtualBackend.h"
+#include "backends/virtual/VirtualFrame.h"
+#include "backends/virtual/VirtualFrameProfile.h"
 #include "signal/FrameProcessor.h"
 
 namespace {

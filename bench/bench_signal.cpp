@@ -10,7 +10,7 @@
 
 #include "signal/AdLogFormat.h"
 #include "signal/FrameProcessor.h"
-#include "signal/SignalFrameBuilder.h"
+#include "protocol/SignalFrameBuilder.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include "signal/FormSignal.h"
 #include "signal/FrameProcessor.h"
-#include "signal/SignalFrameBuilder.h"
+#include "protocol/SignalFrameBuilder.h"
 
 namespace {
 

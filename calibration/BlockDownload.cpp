@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "calibration/TextFormat.h"
-#include "device/Crc32.h"
+#include "protocol/Crc32.h"
 
 namespace oculant {
 

@@ -10,7 +10,7 @@
 
 #include "calibration/ParameterBlock.h"
 #include "calibration/TextLookup.h"
-#include "device/FlashMap.h"
+#include "protocol/FlashMap.h"
 
 namespace oculant {
 

@@ -2,8 +2,8 @@
 
 #include <bit>
 
-#include "device/Crc32.h"
-#include "i18n/FileIo.h"
+#include "protocol/Crc32.h"
+#include "base/FileIo.h"
 
 namespace oculant {
 

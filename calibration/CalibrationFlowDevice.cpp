@@ -1,7 +1,7 @@
 #include "calibration/CalibrationFlowDevice.h"
 
-#include "device/DeviceInfoText.h"
-#include "device/DeviceSession.h"
+#include "deviceinfo/DeviceInfoText.h"
+#include "link/DeviceSession.h"
 
 namespace oculant {
 namespace {

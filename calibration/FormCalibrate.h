@@ -8,7 +8,7 @@
 // give the window a command sender and the language look-up; before each exec() hand it the
 // settings of steps A and B with setSettings(), and read data() after it closed.
 
-#include "i18n/TextLookup.h"
+#include "base/TextLookup.h"
 #include <QDialog>
 #include <QImage>
 #include <cstdint>

@@ -6,7 +6,7 @@
 
 #include "calibration/LenientNumber.h"
 #include "calibration/TextFormat.h"
-#include "i18n/IniFile.h"
+#include "base/IniFile.h"
 
 namespace oculant {
 namespace {

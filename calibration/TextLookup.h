@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "i18n/TextLookup.h"
+#include "base/TextLookup.h"
 
 namespace oculant {
 

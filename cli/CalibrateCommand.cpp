@@ -17,7 +17,7 @@
 #include "cli/Cli.h"
 #include "cli/CliSession.h"
 #include "cli/InfoCommand.h"
-#include "device/VirtualFrame.h"
+#include "backends/virtual/VirtualFrame.h"
 #include "i18n/Language.h"
 
 namespace oculant::cli {

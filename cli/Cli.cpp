@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <ostream>
 
-#include "device/BackendSet.h"
+#include "session/BackendSet.h"
 
 namespace oculant::cli {
 namespace {

@@ -4,7 +4,7 @@
 #include <csignal>
 #include <thread>
 
-#include "device/EnumerationProblemText.h"
+#include "link/EnumerationProblemText.h"
 
 namespace oculant::cli {
 

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "cli/Cli.h"
-#include "device/BackendSet.h"
-#include "device/DeviceSession.h"
+#include "session/BackendSet.h"
+#include "link/DeviceSession.h"
 #include "signal/FrameProcessor.h"
 
 namespace oculant::cli {

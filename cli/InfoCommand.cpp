@@ -10,7 +10,7 @@
 
 #include "cli/Cli.h"
 #include "cli/CliSession.h"
-#include "device/FeatureWord.h"
+#include "deviceinfo/FeatureWord.h"
 #include "i18n/TextKeys.h"
 
 namespace oculant::cli {

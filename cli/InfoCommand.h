@@ -8,8 +8,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "device/DeviceInfoText.h"
-#include "device/DeviceSession.h"
+#include "deviceinfo/DeviceInfoText.h"
+#include "link/DeviceSession.h"
 #include "i18n/Language.h"
 
 namespace oculant::cli {

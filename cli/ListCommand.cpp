@@ -4,9 +4,9 @@
 #include <ostream>
 
 #include "cli/Cli.h"
-#include "device/BackendSet.h"
-#include "device/EnumerationProblemText.h"
-#include "device/HIDTalk.h"
+#include "session/BackendSet.h"
+#include "link/EnumerationProblemText.h"
+#include "link/HIDTalk.h"
 
 namespace oculant::cli {
 

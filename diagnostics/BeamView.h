@@ -11,7 +11,7 @@
 #include <span>
 
 #include "diagnostics/BoardModel.h"
-#include "signal/SignalFrameLayout.h"
+#include "protocol/SignalFrameLayout.h"
 
 namespace oculant {
 

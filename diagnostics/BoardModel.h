@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "device/DeviceRecords.h"
+#include "protocol/DeviceRecords.h"
 
 namespace oculant {
 

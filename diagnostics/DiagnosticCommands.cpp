@@ -1,6 +1,6 @@
 #include "diagnostics/DiagnosticCommands.h"
 
-#include "device/Protocol.h"
+#include "protocol/Protocol.h"
 
 namespace oculant {
 

@@ -28,7 +28,7 @@
 #include <string_view>
 #include <vector>
 
-#include "device/DeviceRecords.h"
+#include "protocol/DeviceRecords.h"
 #include "diagnostics/BoardModel.h"
 #include "diagnostics/DiagnosticCommands.h"
 #include "diagnostics/DiagnosticPicture.h"

@@ -3,7 +3,7 @@
 // the fault line of a board and the window caption. Texts are looked up through a function so
 // that the core never depends on where the language file lives.
 
-#include "i18n/TextLookup.h"
+#include "base/TextLookup.h"
 #include <functional>
 #include <string>
 #include <string_view>

@@ -4,7 +4,7 @@
 // processor calls HandleTouches for every touch report, whether or not the window is shown; the
 // window tells it the client size and the menu's options and paints what it hands over.
 
-#include "i18n/TextLookup.h"
+#include "base/TextLookup.h"
 #include <array>
 #include <cstddef>
 #include <cstdint>

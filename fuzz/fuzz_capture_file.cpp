@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "device/CaptureFile.h"
-#include "device/HidDescriptor.h"
+#include "backends/capture/CaptureFile.h"
+#include "hid/HidDescriptor.h"
 #include "fuzz/FuzzCheck.h"
 
 namespace {

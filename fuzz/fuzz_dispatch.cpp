@@ -14,8 +14,8 @@
 #include <deque>
 #include <vector>
 
-#include "device/Crc32.h"
-#include "device/ResponseDispatcher.h"
+#include "protocol/Crc32.h"
+#include "link/ResponseDispatcher.h"
 #include "fuzz/FuzzCheck.h"
 #include "signal/FrameProcessor.h"
 #include "signal/SignalStore.h"

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <string_view>
 
-#include "cli/CapsCommand.h"
-#include "device/HidDescriptor.h"
-#include "device/HidDescriptorText.h"
+#include "hid/CapsText.h"
+#include "hid/HidDescriptor.h"
+#include "hid/HidDescriptorText.h"
 #include "fuzz/FuzzCheck.h"
 
 namespace {
@@ -33,10 +33,10 @@ void checkDescriptor(const uint8_t* data, size_t size)
         if (!caps.featureButtonCapReportIds.empty() || !caps.featureValueCapReportIds.empty())
             FUZZ_REQUIRE(caps.featureReportByteLength >= 1);
     }
-    const std::string text = cli::capsToText(result.collections);
+    const std::string text = capsToText(result.collections);
     if (!result.collections.empty())
         FUZZ_REQUIRE(!text.empty());
-    const auto json = cli::capsToJson(result.collections);
+    const auto json = capsToJson(result.collections);
     FUZZ_REQUIRE(json.size() == result.collections.size());
     FUZZ_REQUIRE(!json.dump().empty());
 }

@@ -17,12 +17,12 @@
 
 #include "calibration/LayoutFile.h"
 #include "calibration/MultiAreaLayout.h"
-#include "device/ResponseDispatcher.h"
-#include "device/VirtualFrameProfile.h"
+#include "link/ResponseDispatcher.h"
+#include "backends/virtual/VirtualFrameProfile.h"
 #include "fuzz/FuzzCheck.h"
-#include "i18n/IniFile.h"
+#include "base/IniFile.h"
 #include "i18n/Language.h"
-#include "i18n/TextCodec.h"
+#include "base/TextCodec.h"
 
 namespace {
 

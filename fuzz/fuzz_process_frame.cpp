@@ -21,7 +21,7 @@
 #include "fuzz/FuzzCheck.h"
 #include "signal/AdLogFormat.h"
 #include "signal/FrameProcessor.h"
-#include "signal/SignalFrameBuilder.h"
+#include "protocol/SignalFrameBuilder.h"
 #include "signal/SignalStore.h"
 
 namespace {

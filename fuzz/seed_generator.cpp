@@ -17,13 +17,13 @@
 #include <string>
 #include <vector>
 
-#include "device/CaptureFile.h"
-#include "device/HidDescriptorText.h"
-#include "device/ResponseDispatcher.h"
-#include "device/VirtualFrame.h"
-#include "device/VirtualFrameProfile.h"
-#include "i18n/IniFile.h"
-#include "i18n/TextCodec.h"
+#include "backends/capture/CaptureFile.h"
+#include "hid/HidDescriptorText.h"
+#include "link/ResponseDispatcher.h"
+#include "backends/virtual/VirtualFrame.h"
+#include "backends/virtual/VirtualFrameProfile.h"
+#include "base/IniFile.h"
+#include "base/TextCodec.h"
 
 namespace fs = std::filesystem;
 using namespace oculant;

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "i18n/IniFile.h"
+#include "base/IniFile.h"
 
 namespace oculant {
 

@@ -16,7 +16,7 @@
 #include <string_view>
 
 #include "signal/LogTextBuffer.h"
-#include "signal/SignalFrameLayout.h"
+#include "protocol/SignalFrameLayout.h"
 #include "signal/SignalStore.h"
 
 namespace oculant {

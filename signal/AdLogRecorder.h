@@ -9,7 +9,7 @@
 
 #include "signal/AdLogFile.h"
 #include "signal/LogTextBuffer.h"
-#include "signal/SignalFrameLayout.h"
+#include "protocol/SignalFrameLayout.h"
 #include "signal/SignalStore.h"
 
 namespace oculant {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "signal/SignalFrameLayout.h"
+#include "protocol/SignalFrameLayout.h"
 
 namespace oculant {
 

@@ -16,8 +16,8 @@
 #include <QWheelEvent>
 #include <chrono>
 
-#include "device/DeviceSession.h"
-#include "device/Protocol.h"
+#include "link/DeviceSession.h"
+#include "protocol/Protocol.h"
 #include "signal/ChartLayout.h"
 #include "signal/ChartRefresh.h"
 #include "signal/FrameProcessor.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "signal/AdLogRecorder.h"
-#include "signal/SignalFrameLayout.h"
+#include "protocol/SignalFrameLayout.h"
 #include "signal/SignalFrameListener.h"
 #include "signal/SignalStore.h"
 

@@ -1,26 +1,15 @@
 #pragma once
-// Live scans of family 0x30 carry a partial update of plane 0:
-//
-//   0 flags | 1 X first | 3 X last | 5 Y first | 7 Y last (signed 16-bit) | 9 cX | 10 cY
-//   | 11 layer numbers (cX X layers, then cY Y layers) | samples of each listed layer, in list order
-//
-// Ranged update (flag 0x04): each X layer carries X last − X first + 1 samples for positions
-// X first … X last; Y layers likewise, Y layer j going to row bX + j.
-// Full-row update (flag 0x08, when 0x04 is clear): each X layer carries X last + 1 samples and
-// each Y layer Y last + 1, from position 0; the listed byte is the store row itself.
+// Checking and storing the partial updates of family 0x30 live scans (their layout is in
+// protocol/SignalFrameLayout.h).
 
 #include <cstddef>
 #include <cstdint>
 #include <span>
 
-#include "signal/SignalFrameLayout.h"
+#include "protocol/SignalFrameLayout.h"
 #include "signal/SignalStore.h"
 
 namespace oculant {
-
-inline constexpr uint8_t kUpdateRanged = 0x04;
-inline constexpr uint8_t kUpdateFullRow = 0x08;
-inline constexpr size_t kPartialUpdateHeaderBytes = 11;
 
 enum class PartialUpdateStatus {
     Ok,

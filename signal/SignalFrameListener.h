@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "signal/TouchRecord.h"
+#include "protocol/TouchRecord.h"
 
 namespace oculant {
 

@@ -8,7 +8,7 @@
 #include <span>
 #include <vector>
 
-#include "signal/SignalFrameLayout.h"
+#include "protocol/SignalFrameLayout.h"
 
 namespace oculant {
 

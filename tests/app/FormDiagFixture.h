@@ -25,10 +25,10 @@
 #include "app/FormDiag.h"
 #include "calibration/FormCalibrate.h"
 #include "calibration/FormMultiCalib.h"
-#include "device/VirtualBackend.h"
+#include "backends/virtual/VirtualBackend.h"
 #include "diagnostics/FormImgDiag.h"
 #include "drawtest/FormPoints.h"
-#include "i18n/IniFile.h"
+#include "base/IniFile.h"
 #include "signal/FormSignal.h"
 
 namespace oculant {

@@ -2,7 +2,7 @@
 // window opens, and its window size reaches that window's refresh.
 #include <QTableWidget>
 
-#include "FormDiagFixture.h"
+#include "tests/app/FormDiagFixture.h"
 #include "calibration/MultiAreaLayout.h"
 
 namespace oculant {

@@ -7,7 +7,7 @@
 
 #include "calibration/CalibrationExport.h"
 #include "calibration/ExportFileName.h"
-#include "CalibrationTestSupport.h"
+#include "tests/calibration/CalibrationTestSupport.h"
 
 namespace oculant {
 namespace {

@@ -7,8 +7,8 @@
 #include "calibration/CalibrationExport.h"
 #include "calibration/CalibrationFlow.h"
 #include "calibration/CalibrationReport.h"
-#include "device/Crc32.h"
-#include "CalibrationTestSupport.h"
+#include "protocol/Crc32.h"
+#include "tests/calibration/CalibrationTestSupport.h"
 
 namespace oculant {
 namespace {

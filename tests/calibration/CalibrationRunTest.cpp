@@ -2,7 +2,7 @@
 
 #include "calibration/CalibrationReport.h"
 #include "calibration/CalibrationRun.h"
-#include "CalibrationTestSupport.h"
+#include "tests/calibration/CalibrationTestSupport.h"
 
 namespace oculant {
 namespace {

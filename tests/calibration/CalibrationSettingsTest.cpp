@@ -2,7 +2,7 @@
 
 #include "calibration/CalibrationControls.h"
 #include "calibration/CalibrationSettings.h"
-#include "CalibrationTestSupport.h"
+#include "tests/calibration/CalibrationTestSupport.h"
 
 namespace oculant {
 namespace {

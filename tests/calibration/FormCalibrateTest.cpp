@@ -8,7 +8,7 @@
 #include "calibration/CaptureSession.h"
 #include "calibration/FormCalibrate.h"
 #include "signal/FrameProcessor.h"
-#include "signal/SignalFrameBuilder.h"
+#include "protocol/SignalFrameBuilder.h"
 
 namespace oculant {
 namespace {

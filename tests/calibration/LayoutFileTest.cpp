@@ -6,7 +6,7 @@
 
 #include "calibration/ExportFileName.h"
 #include "calibration/LayoutFile.h"
-#include "CalibrationTestSupport.h"
+#include "tests/calibration/CalibrationTestSupport.h"
 
 namespace oculant {
 namespace {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "calibration/LayoutFile.h"
-#include "i18n/IniFile.h"
+#include "base/IniFile.h"
 
 namespace oculant {
 namespace {

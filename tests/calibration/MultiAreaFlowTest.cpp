@@ -8,7 +8,7 @@
 #include "calibration/CalibrationFlow.h"
 #include "calibration/CalibrationReport.h"
 #include "calibration/CalibrationTargets.h"
-#include "CalibrationTestSupport.h"
+#include "tests/calibration/CalibrationTestSupport.h"
 
 namespace oculant {
 namespace {

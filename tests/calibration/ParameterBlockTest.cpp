@@ -4,8 +4,8 @@
 
 #include "calibration/BlockDownload.h"
 #include "calibration/ParameterBlock.h"
-#include "device/Crc32.h"
-#include "CalibrationTestSupport.h"
+#include "protocol/Crc32.h"
+#include "tests/calibration/CalibrationTestSupport.h"
 
 namespace oculant {
 namespace {

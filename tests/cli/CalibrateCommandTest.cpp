@@ -11,8 +11,8 @@
 
 #include "calibration/LayoutFile.h"
 #include "cli/Cli.h"
-#include "MisalignedDisplay.h"
-#include "device/Crc32.h"
+#include "tests/cli/MisalignedDisplay.h"
+#include "protocol/Crc32.h"
 
 namespace oculant {
 namespace {

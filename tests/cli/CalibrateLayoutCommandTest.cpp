@@ -11,7 +11,7 @@
 
 #include "calibration/LayoutFile.h"
 #include "cli/Cli.h"
-#include "MisalignedDisplay.h"
+#include "tests/cli/MisalignedDisplay.h"
 
 namespace oculant {
 namespace {

@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 #include "cli/Cli.h"
-#include "device/CaptureFile.h"
+#include "backends/capture/CaptureFile.h"
 
 namespace oculant {
 namespace {

@@ -9,9 +9,9 @@
 
 #include "cli/Cli.h"
 #include "cli/InfoCommand.h"
-#include "device/Crc32.h"
-#include "i18n/IniFile.h"
-#include "tests/device/SessionHarness.h"
+#include "protocol/Crc32.h"
+#include "base/IniFile.h"
+#include "tests/support/SessionHarness.h"
 
 namespace oculant::cli {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "DiagnosticTestSupport.h"
+#include "tests/diagnostics/DiagnosticTestSupport.h"
 #include "diagnostics/DiagnosticGeometry.h"
 
 namespace oculant {

@@ -5,7 +5,7 @@
 
 #include <numeric>
 
-#include "DiagnosticTestSupport.h"
+#include "tests/diagnostics/DiagnosticTestSupport.h"
 #include "diagnostics/DiagnosticSession.h"
 #include "signal/FrameProcessor.h"
 #include "signal/SignalStore.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "DiagnosticTestSupport.h"
+#include "tests/diagnostics/DiagnosticTestSupport.h"
 #include "diagnostics/DiagnosticSession.h"
 #include "signal/FrameProcessor.h"
 #include "signal/SignalStore.h"

@@ -14,7 +14,7 @@
 #include "diagnostics/BeamView.h"
 #include "diagnostics/DiagnosticCanvas.h"
 #include "diagnostics/DiagnosticText.h"
-#include "signal/SignalFrameBuilder.h"
+#include "protocol/SignalFrameBuilder.h"
 
 namespace oculant::testing {
 

@@ -2,7 +2,7 @@
 
 #include <numeric>
 
-#include "DiagnosticTestSupport.h"
+#include "tests/diagnostics/DiagnosticTestSupport.h"
 #include "diagnostics/FaultAnalysis.h"
 
 namespace oculant {

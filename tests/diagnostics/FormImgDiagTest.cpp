@@ -5,7 +5,7 @@
 #include <QImage>
 #include <QTimer>
 
-#include "DiagnosticTestSupport.h"
+#include "tests/diagnostics/DiagnosticTestSupport.h"
 #include "diagnostics/FormImgDiag.h"
 #include "signal/FrameProcessor.h"
 #include "signal/SignalStore.h"

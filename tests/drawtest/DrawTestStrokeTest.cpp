@@ -8,10 +8,10 @@
 #include <utility>
 #include <vector>
 
-#include "device/VirtualFrame.h"
+#include "backends/virtual/VirtualFrame.h"
 #include "drawtest/DrawTest.h"
 #include "signal/FrameProcessor.h"
-#include "tests/device/SessionHarness.h"
+#include "tests/support/SessionHarness.h"
 
 namespace oculant {
 namespace {

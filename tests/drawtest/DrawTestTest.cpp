@@ -4,10 +4,10 @@
 
 #include <vector>
 
-#include "device/Protocol.h"
+#include "protocol/Protocol.h"
 #include "drawtest/DrawTest.h"
 #include "signal/FrameProcessor.h"
-#include "signal/SignalFrameBuilder.h"
+#include "protocol/SignalFrameBuilder.h"
 
 namespace oculant {
 namespace {

@@ -9,11 +9,11 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "device/VirtualFrame.h"
+#include "backends/virtual/VirtualFrame.h"
 #include "drawtest/FormPoints.h"
 #include "signal/FrameProcessor.h"
-#include "signal/SignalFrameBuilder.h"
-#include "tests/device/SessionHarness.h"
+#include "protocol/SignalFrameBuilder.h"
+#include "tests/support/SessionHarness.h"
 
 namespace oculant {
 namespace {

@@ -5,10 +5,10 @@
 
 #include <random>
 
-#include "FaultScenario.h"
+#include "tests/faults/FaultScenario.h"
 #include "calibration/LayoutFile.h"
 #include "calibration/MultiAreaLayout.h"
-#include "i18n/IniFile.h"
+#include "base/IniFile.h"
 #include "i18n/Language.h"
 
 namespace oculant {

@@ -13,7 +13,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "../device/SessionHarness.h"
+#include "tests/support/SessionHarness.h"
 #include "signal/FrameProcessor.h"
 #include "signal/SignalStore.h"
 

@@ -3,8 +3,8 @@
 // still understands the real answers, and is whole again once the noise stops.
 #include <gtest/gtest.h>
 
-#include "FaultScenario.h"
-#include "i18n/IniFile.h"
+#include "tests/faults/FaultScenario.h"
+#include "base/IniFile.h"
 
 namespace oculant {
 namespace {

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <sys/resource.h>
 
-#include "FaultScenario.h"
+#include "tests/faults/FaultScenario.h"
 
 namespace oculant {
 namespace {

@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "TestFiles.h"
-#include "i18n/IniFile.h"
+#include "tests/i18n/TestFiles.h"
+#include "base/IniFile.h"
 #include "i18n/Language.h"
 
 namespace oculant {

@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "TestFiles.h"
-#include "i18n/IniFile.h"
+#include "tests/i18n/TestFiles.h"
+#include "base/IniFile.h"
 #include "i18n/Language.h"
 #include "i18n/TextKeys.h"
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "SignalTestSupport.h"
+#include "tests/signal/SignalTestSupport.h"
 #include "signal/AdLogFormat.h"
 #include "signal/FrameProcessor.h"
 

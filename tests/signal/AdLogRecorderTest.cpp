@@ -8,7 +8,7 @@
 #include <sys/resource.h>
 #include <vector>
 
-#include "SignalTestSupport.h"
+#include "tests/signal/SignalTestSupport.h"
 #include "signal/FrameProcessor.h"
 
 namespace oculant {

@@ -6,7 +6,7 @@
 #include <numeric>
 #include <vector>
 
-#include "SignalTestSupport.h"
+#include "tests/signal/SignalTestSupport.h"
 #include "signal/ChartRefresh.h"
 #include "signal/ChartSeries.h"
 #include "signal/FrameProcessor.h"

@@ -13,10 +13,10 @@
 #include <cmath>
 #include <vector>
 
-#include "SignalTestSupport.h"
+#include "tests/signal/SignalTestSupport.h"
 #include "signal/FormSignal.h"
 #include "signal/FrameProcessor.h"
-#include "tests/device/SessionHarness.h"
+#include "tests/support/SessionHarness.h"
 
 namespace oculant {
 namespace {

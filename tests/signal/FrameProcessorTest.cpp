@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "SignalTestSupport.h"
+#include "tests/signal/SignalTestSupport.h"
 #include "signal/FrameProcessor.h"
 #include "signal/PartialUpdate.h"
 

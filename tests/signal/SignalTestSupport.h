@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "signal/SignalFrameBuilder.h"
+#include "protocol/SignalFrameBuilder.h"
 #include "signal/SignalFrameListener.h"
 #include "signal/SignalStore.h"
 

@@ -1,0 +1,293 @@
+#include "backends/virtual/VirtualFrameProfile.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <map>
+#include <numeric>
+
+#include "protocol/Protocol.h"
+#include "base/IniFile.h"
+
+namespace oculant {
+
+int VirtualFrameProfile::xPositions() const { return std::accumulate(xBoards.begin(), xBoards.end(), 0); }
+int VirtualFrameProfile::yPositions() const { return std::accumulate(yBoards.begin(), yBoards.end(), 0); }
+
+namespace {
+
+// Reads one profile, collecting the first error with its section and key.
+class ProfileReader {
+public:
+    ProfileReader(const IniFile& ini, std::string name) : ini_(ini), name_(std::move(name)) {}
+
+    template <typename T>
+    void number(const char* section, const char* key, T& out, long long lo, long long hi)
+    {
+        std::optional<std::string> text = ini_.value(section, key);
+        if (!text || text->empty())
+            return;
+        std::optional<long long> v = parseNumber(*text);
+        if (!v || *v < lo || *v > hi)
+            return fail(section, key, "'" + *text + "' is not a number from " + std::to_string(lo) + " to " + std::to_string(hi));
+        out = T(*v);
+    }
+
+    void list(const char* section, const char* key, std::vector<int>& out, long long lo, long long hi)
+    {
+        std::optional<std::string> text = ini_.value(section, key);
+        if (!text || text->empty())
+            return;
+        std::vector<int> values;
+        for (const std::string& item : splitCommas(*text)) {
+            std::optional<long long> v = parseNumber(item);
+            if (!v || *v < lo || *v > hi)
+                return fail(section, key, "'" + *text + "' must be a comma-separated list of numbers from " +
+                                              std::to_string(lo) + " to " + std::to_string(hi));
+            values.push_back(int(*v));
+        }
+        out = values;
+    }
+
+    void elements(const char* section, const char* key, std::vector<VirtualFrameProfile::Element>& out)
+    {
+        std::optional<std::string> text = ini_.value(section, key);
+        if (!text || text->empty())
+            return;
+        std::vector<VirtualFrameProfile::Element> items;
+        for (std::string item : splitCommas(*text)) {
+            item.erase(0, item.find_first_not_of(" \t"));
+            const size_t colon = item.find(':');
+            std::optional<long long> index = colon == std::string::npos ? std::nullopt : parseNumber(item.substr(colon + 1));
+            const char axis = item.empty() ? '?' : char(std::toupper(static_cast<unsigned char>(item[0])));
+            if (colon != 1 || (axis != 'X' && axis != 'Y') || !index || *index < 0 || *index > 0xFFFF)
+                return fail(section, key, "'" + item + "' must be an axis and a number, like X:17 or Y:3");
+            items.push_back({axis, int(*index)});
+        }
+        out = items;
+    }
+
+    void real(const char* section, const char* key, double& out)
+    {
+        std::optional<std::string> text = ini_.value(section, key);
+        if (!text || text->empty())
+            return;
+        char* end = nullptr;
+        const double v = std::strtod(text->c_str(), &end);
+        if (end == text->c_str() || *end != '\0' || !std::isfinite(v))
+            return fail(section, key, "'" + *text + "' is not a number");
+        out = v;
+    }
+
+    void text(const char* section, const char* key, std::string& out)
+    {
+        if (std::optional<std::string> v = ini_.value(section, key))
+            out = *v;
+    }
+
+    std::optional<std::string> raw(const char* section, const char* key) const { return ini_.value(section, key); }
+
+    void fail(const std::string& section, const std::string& key, const std::string& what)
+    {
+        if (error_.empty())
+            error_ = name_ + ": [" + section + "] " + key + ": " + what;
+    }
+    const std::string& error() const { return error_; }
+
+    static std::vector<std::string> splitCommas(const std::string& text)
+    {
+        std::vector<std::string> items;
+        size_t start = 0;
+        for (size_t comma; (comma = text.find(',', start)) != std::string::npos; start = comma + 1)
+            items.push_back(text.substr(start, comma - start));
+        items.push_back(text.substr(start));
+        return items;
+    }
+
+    static std::optional<long long> parseNumber(std::string s)
+    {
+        s.erase(0, s.find_first_not_of(" \t"));
+        s.erase(s.find_last_not_of(" \t") + 1);
+        if (s.empty())
+            return std::nullopt;
+        const bool negative = s[0] == '-';
+        const std::string digits = negative ? s.substr(1) : s;
+        const bool hex = digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X');
+        char* end = nullptr;
+        errno = 0;
+        const long long v = std::strtoll(digits.c_str() + (hex ? 2 : 0), &end, hex ? 16 : 10);
+        if (errno != 0 || end == digits.c_str() + (hex ? 2 : 0) || *end != '\0')
+            return std::nullopt;
+        return negative ? -v : v;
+    }
+
+private:
+    const IniFile& ini_;
+    std::string name_;
+    std::string error_;
+};
+
+bool parseIdentifier(const std::string& hex, std::array<uint8_t, 12>& out)
+{
+    if (hex.size() != 24)
+        return false;
+    for (size_t i = 0; i < 12; ++i) {
+        char* end = nullptr;
+        const std::string byte = hex.substr(2 * i, 2);
+        const long v = std::strtol(byte.c_str(), &end, 16);
+        if (*end != '\0' || !std::isxdigit(static_cast<unsigned char>(byte[0])))
+            return false;
+        out[i] = uint8_t(v);
+    }
+    return true;
+}
+
+}  // namespace
+
+ProfileResult parseVirtualFrameProfile(const IniFile& ini, const std::string& name)
+{
+    ProfileResult result;
+    VirtualFrameProfile& p = result.profile;
+    ProfileReader r(ini, name);
+    r.number("Frame", "ModelCode", p.modelCode, 0, 255);
+    r.number("Frame", "HardwareVersion", p.hardwareVersion, 0, 0xFFFF);
+    r.number("Frame", "SoftwareVersion", p.softwareVersion, 0, 0xFFFF);
+    r.number("Frame", "FirmwareStatus", p.firmwareStatus, 0, 255);
+    r.number("Frame", "FlashSizeCode", p.flashSizeCode, 0, 255);
+    r.number("Frame", "RunFlags", p.runFlags, 0, 255);
+    r.number("Frame", "ShipTime", p.shipTime, -1, 0x7FFFFFFF);
+    if (std::optional<std::string> serial = r.raw("Frame", "Serial"))
+        p.serial = (*serial == "none") ? std::nullopt : std::optional<std::string>(*serial);
+    r.text("Frame", "ModelName", p.modelName);
+    if (std::optional<std::string> id = r.raw("Frame", "Identifier"); id && !parseIdentifier(*id, p.identifier))
+        r.fail("Frame", "Identifier", "'" + *id + "' must be 24 hex digits");
+    r.number("Frame", "Frames", p.frames, 0, 255);
+    r.number("Frame", "FeatureWord", p.featureWord, 0, 0xFFFFFFFFll);
+    r.number("Frame", "VendorId", p.vendorId, 0, 0xFFFF);
+    r.number("Frame", "ProductId", p.productId, 0, 0xFFFF);
+    r.number("Frame", "ParamByte1", p.paramByte1, 0, 255);
+    r.number("Frame", "ParamByte2", p.paramByte2, 0, 255);
+    r.number("Frame", "AnswerInfo", p.answerInfo, 0, 1);
+
+    r.list("Geometry", "XBoards", p.xBoards, 0, 255);
+    r.list("Geometry", "YBoards", p.yBoards, 0, 255);
+    r.list("Geometry", "XOffsets", p.xOffsets, -127, 127);
+    r.list("Geometry", "YOffsets", p.yOffsets, -127, 127);
+    r.number("Geometry", "Family", p.family, 0, 255);
+    r.number("Geometry", "FrameRate", p.frameRate, 0, 1000);  // 0: unpaced
+    r.number("Geometry", "ReferenceLevel", p.referenceLevel, 0, 255);
+    r.number("Geometry", "Noise", p.noise, 0, 255);
+    r.elements("Faults", "DeadEmitters", p.deadEmitters);
+    r.elements("Faults", "DeadReceivers", p.deadReceivers);
+    r.elements("Faults", "WeakEmitters", p.weakEmitters);
+    r.elements("Faults", "WeakReceivers", p.weakReceivers);
+    r.elements("Faults", "DarkBoards", p.darkBoards);
+    r.number("Faults", "StallAfterBytes", p.stallAfterBytes, -1, 0x7FFFFFFF);
+    r.number("Faults", "Garbage", p.garbage, 0, 1);
+    r.number("Faults", "GarbageSeed", p.garbageSeed, 0, 0xFFFFFFFFll);
+    r.real("Screen", "ScaleX", p.screenScaleX);
+    r.real("Screen", "ScaleY", p.screenScaleY);
+    r.real("Screen", "RotationDeg", p.screenRotationDeg);
+    r.real("Screen", "OffsetX", p.screenOffsetX);
+    r.real("Screen", "OffsetY", p.screenOffsetY);
+    if (r.error().empty() && (p.screenScaleX == 0 || p.screenScaleY == 0))
+        r.fail("Screen", p.screenScaleX == 0 ? "ScaleX" : "ScaleY", "must not be 0");
+    if (r.error().empty() && p.family == 0x40 && !p.xOffsets.empty() && !p.yOffsets.empty() && (p.xOffsets.back() < -1 || p.yOffsets.back() < -1))
+        r.fail("Geometry", "XOffsets/YOffsets", "family 0x40 needs a last layer offset of -1 or more (its boundary rows are offset + 1 long)");
+    for (const auto& [list, key] : {std::pair{&p.deadEmitters, "DeadEmitters"}, {&p.deadReceivers, "DeadReceivers"},
+                                    {&p.weakEmitters, "WeakEmitters"}, {&p.weakReceivers, "WeakReceivers"}})
+        for (const auto& e : *list)
+            if (r.error().empty() && e.index >= (e.axis == 'X' ? p.xPositions() : p.yPositions()))
+                r.fail("Faults", key, "position " + std::to_string(e.index) + " is not on the " + e.axis + " axis");
+    for (const auto& b : p.darkBoards)
+        if (r.error().empty() && (b.index < 1 || size_t(b.index) > (b.axis == 'X' ? p.xBoards.size() : p.yBoards.size())))
+            r.fail("Faults", "DarkBoards", std::string("board ") + b.axis + ":" + std::to_string(b.index) + " does not exist (boards count from 1)");
+    if (r.error().empty() && p.family != 0x00 && p.family != 0x10 && p.family != 0x30 && p.family != 0x40)
+        r.fail("Geometry", "Family", "must be 0x00, 0x10, 0x30 or 0x40");
+    if (r.error().empty() && (p.xOffsets.empty() || p.yOffsets.empty()))
+        r.fail("Geometry", p.xOffsets.empty() ? "XOffsets" : "YOffsets", "needs at least one layer");
+
+    if (r.error().empty()) {
+        const ParameterBlockImage image = buildParameterBlockImage(p);
+        if (!image.ok)
+            r.fail("Geometry", "XBoards/YBoards", image.error);
+    }
+    result.error = r.error();
+    result.ok = result.error.empty();
+    return result;
+}
+
+ProfileResult loadVirtualFrameProfile(const std::string& path)
+{
+    std::string error;
+    std::optional<IniFile> ini = IniFile::load(path, &error);
+    if (!ini) {
+        ProfileResult result;
+        result.error = error.empty() ? "cannot read profile " + path : error;
+        return result;
+    }
+    return parseVirtualFrameProfile(*ini, path);
+}
+
+namespace {
+
+// Encodes one axis: the most common count is the default, every other board an override.
+bool encodeAxis(const std::vector<int>& boards, const char* axis, uint8_t* block, size_t countAt,
+                size_t defaultAt, size_t overridesAt, std::string& error)
+{
+    if (boards.size() > protocol::kMaxBoards) {
+        error = std::string(axis) + " has " + std::to_string(boards.size()) + " boards; at most 30 fit";
+        return false;
+    }
+    std::map<int, int> frequency;
+    for (int n : boards)
+        ++frequency[n];
+    int defaultCount = 0, best = 0;
+    for (auto [count, times] : frequency)
+        if (times > best || (times == best && count > defaultCount))
+            defaultCount = count, best = times;
+    block[countAt] = uint8_t(boards.size());
+    block[defaultAt] = uint8_t(defaultCount);
+    size_t pair = 0;
+    for (size_t i = 0; i < boards.size(); ++i) {
+        if (boards[i] == defaultCount)
+            continue;
+        // A count of 0 in an override pair means "unused", so a 0-element board cannot be
+        // expressed unless 0 is the default.
+        if (pair == protocol::kPbOverridePairs || boards[i] == 0) {
+            error = std::string(axis) + " boards cannot be encoded: the parameter block holds one default "
+                    "element count and at most six non-zero exceptions";
+            return false;
+        }
+        block[overridesAt + 2 * pair] = uint8_t(i);
+        block[overridesAt + 2 * pair + 1] = uint8_t(boards[i]);
+        ++pair;
+    }
+    return true;
+}
+
+}  // namespace
+
+ParameterBlockImage buildParameterBlockImage(const VirtualFrameProfile& p)
+{
+    ParameterBlockImage image;
+    image.bytes.assign(256, 0);
+    uint8_t* b = image.bytes.data();
+    b[0] = p.frames;
+    b[1] = p.paramByte1;
+    b[2] = p.paramByte2;
+    // Layer counts, for a reader that wants them (not used by the host today).
+    b[3] = uint8_t(p.xOffsets.size());
+    b[4] = uint8_t(p.yOffsets.size());
+    if (!encodeAxis(p.xBoards, "X", b, protocol::kPbXBoardCount, protocol::kPbXDefaultElements,
+                    protocol::kPbXOverrides, image.error) ||
+        !encodeAxis(p.yBoards, "Y", b, protocol::kPbYBoardCount, protocol::kPbYDefaultElements,
+                    protocol::kPbYOverrides, image.error))
+        return image;
+    image.ok = true;
+    return image;
+}
+
+}  // namespace oculant

@@ -1,0 +1,133 @@
+#pragma once
+// The device side of the main window without the window: connection probe, information
+// sequence, device choice and change handling, and the 20 ms drain of the receive ring. Every
+// timer of the main window is a tick method here; the window's QTimers call them, the CLI and
+// the tests call them directly.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "protocol/DeviceRecords.h"
+#include "link/HIDTalk.h"
+#include "link/ResponseDispatcher.h"
+
+namespace oculant {
+
+// Which secondary window is active decides what a (re)connected frame is asked to do.
+enum class ActiveWindow { None, Signal, DrawTest, Diagnostic };
+
+// What the main window shows. Every hook has an empty default, so the CLI implements only what
+// it prints.
+class SessionView : public ResponseListener {
+public:
+    virtual void showConnected() {}
+    virtual void showUnconnected() {}
+    virtual void enableDeviceButtons() {}
+    virtual void disableDeviceButtons() {}
+    virtual void refillDeviceList(const std::vector<std::string>& paths, int currentIndex) {}
+    virtual void setRefreshEnabled(bool enabled) {}
+    // A frame came back while the diagnostic window is active: its test restarts.
+    virtual void restartDiagnostic() {}
+    // Frames that were recognised but may not be opened: for each the reason, then the fix when
+    // there is one. Sent when the list changes (empty: none is left); shown until then.
+    virtual void showAccessProblems(const std::vector<std::string>& lines) {}
+};
+
+// Device-change message and codes, as the platform layer reports arrival and removal.
+constexpr uint32_t kWmDeviceChange = 0x219;
+constexpr uint32_t kDbtDeviceArrival = 0x8000;
+constexpr uint32_t kDbtDeviceRemoveComplete = 0x8004;
+
+class DeviceSession {
+public:
+    static constexpr int kDrainIntervalMs = 20;
+    static constexpr int kProbeIntervalMs = 50;
+    static constexpr int kInfoIntervalMs = 100;
+    static constexpr int kRescanIntervalMs = 1000;
+    static constexpr const char* kCannotOpenText = "Can not open this device!";
+
+    explicit DeviceSession(HidBackend& backend, HIDTalk::Threading threading = HIDTalk::Threading::Thread);
+    ~DeviceSession();
+
+    void setView(SessionView* view);
+    // Where assembled signal frames go on each drain tick (the frame processor).
+    void setFrameSink(ResponseDispatcher::FrameSink sink) { frameSink_ = std::move(sink); }
+    void setActiveWindow(ActiveWindow w) { active_ = w; }
+    ActiveWindow activeWindow() const { return active_; }
+
+    // ---- Ticks ----
+    // Every 20 ms: dispatch received reports, hand over signal frames, then follow the device:
+    // a frame the worker found gone is shown unconnected and the devices are scanned again; a
+    // change held back during a download is handled once the download has ended.
+    void drainTick();
+    void probeTick();   // every 50 ms while probeTimerEnabled()
+    void infoTick();    // every 100 ms while infoTimerEnabled()
+    // Every second while rescanTimerEnabled(): a scan of its own, for what no change report
+    // tells. It runs while unconnected, where arrival and removal are not reported (hidraw
+    // without udev) or a frame that may not be opened is listed (access may be given without a
+    // replug).
+    void rescanTick();
+    bool probeTimerEnabled() const { return probeEnabled_; }
+    bool infoTimerEnabled() const { return infoEnabled_; }
+    bool rescanTimerEnabled() const;
+    int probeState() const { return probeState_; }
+
+    // ---- Operations of the main window ----
+    bool RescanDevices();
+    bool DeviceChangeHook(uint32_t message, uint32_t code);
+    // Device chosen in the device list; returns the message box text, empty when none.
+    std::string ComboBox1Change(int index, const std::string& text);
+    void startInformationSequence();
+    // A calibration download (block write of kind 1). Until RequestRunAndRefresh, which its end
+    // calls, other devices' arrival and removal wait: handled at once, their rescan would take
+    // the frame away in the middle of its flash write, or before it was told to run again.
+    bool startDownload(uint32_t length, const uint8_t* header, const uint8_t* data);
+    bool downloadInProgress() const { return !talk_.idle() || downloadEndPending_; }
+    void RequestRunAndRefresh();
+    void refresh();              // Refresh button: clears the summary and reads everything again
+    void mainWindowActivated();  // back to mode 0 unless the model has no modes
+    void ShowConnected();
+    void ShowUnconnected();
+    void close();  // mode 0 when connected, then the worker ends
+
+    // Mode commands (0x21).
+    void sendModeStop();
+    void sendModeTouch();
+    void sendModeStream(uint8_t mode);
+
+    HIDTalk& talk() { return talk_; }
+    DeviceRecords& records() { return records_; }
+    ResponseDispatcher& dispatcher() { return dispatcher_; }
+    bool connected() const { return talk_.connected(); }
+    // What showAccessProblems() last sent.
+    const std::vector<std::string>& accessProblems() const { return accessProblems_; }
+
+private:
+    void probeOpenNext();
+    void probeReconnect();
+    void refillDeviceList();
+    void followDevice();
+    void currentFrameGone();
+    void rescanWhileUnconnected();
+    void reportAccessProblems();
+
+    DeviceRecords records_;
+    ResponseDispatcher dispatcher_;
+    HIDTalk talk_;
+    SessionView* view_ = nullptr;
+    ResponseDispatcher::FrameSink frameSink_;
+    ActiveWindow active_ = ActiveWindow::None;
+
+    bool probeEnabled_ = false;
+    int probeState_ = 0;
+    QuillonDevice savedDevice_;
+    bool infoEnabled_ = false;
+    int infoStep_ = 0;
+    bool changeHeld_ = false;         // a device change came during a download
+    bool downloadEndPending_ = false; // a download started whose end was not yet handled
+    std::vector<std::string> accessProblems_;
+};
+
+}  // namespace oculant

@@ -1,0 +1,218 @@
+#include "link/ResponseDispatcher.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "protocol/Crc32.h"
+
+namespace oculant {
+
+using namespace protocol;
+
+ParameterBlockVerdict parseParameterBlock(const uint8_t* block, size_t length, BoardLayoutTable& table)
+{
+    if (length < kMinParameterBlock)
+        return ParameterBlockVerdict::TooShort;
+    if (block[0] == 0xFF || block[1] == 0xFF || block[2] == 0xFF)
+        return ParameterBlockVerdict::NotProgrammed;
+    const uint8_t xBoards = block[kPbXBoardCount];
+    const uint8_t yBoards = block[kPbYBoardCount];
+    // The element lists hold 30 boards; a block claiming more is not ours to guess at.
+    if (xBoards > kMaxBoards || yBoards > kMaxBoards)
+        return ParameterBlockVerdict::TooManyBoards;
+
+    BoardLayoutTable t;
+    t.xBoards = xBoards;
+    t.yBoards = yBoards;
+    std::fill_n(t.xElements.begin(), xBoards, block[kPbXDefaultElements]);
+    std::fill_n(t.yElements.begin(), yBoards, block[kPbYDefaultElements]);
+    for (size_t k = 0; k < kPbOverridePairs; ++k) {
+        const uint8_t xIndex = block[kPbXOverrides + 2 * k], xCount = block[kPbXOverrides + 2 * k + 1];
+        if (xCount != 0 && xIndex < xBoards)
+            t.xElements[xIndex] = xCount;
+        const uint8_t yIndex = block[kPbYOverrides + 2 * k], yCount = block[kPbYOverrides + 2 * k + 1];
+        if (yCount != 0 && yIndex < yBoards)
+            t.yElements[yIndex] = yCount;
+    }
+    t.valid = true;
+    table = t;
+    return ParameterBlockVerdict::Parsed;
+}
+
+std::array<uint32_t, 16> buildParameterSummary(uint32_t featureWord, const uint8_t* block)
+{
+    std::array<uint32_t, 16> summary{};
+    summary[0] = featureWord;
+    summary[10] = block[1];
+    summary[11] = block[2];
+    return summary;
+}
+
+ResponseDispatcher::ResponseDispatcher(DeviceRecords& records, ResponseListener* listener)
+    : records_(records), listener_(listener), paramBuffer_(kParamBufferSize, 0),
+      frames_(kSignalRingFrames * kSignalFrameSize, 0)
+{
+}
+
+void ResponseDispatcher::DispatchResponse(const ReceiveRing::Slot& report)
+{
+    const uint8_t code = report[1];
+    switch (code >> 4) {
+    case 0x1:
+        handleInformation(report);
+        break;
+    case 0x2:
+        handleParameterChunk(report);
+        break;
+    case 0x3:
+        handleSignalChunk(report);
+        break;
+    default:
+        break;  // 0x00-0x0F and 0x40-0xFF carry nothing for us
+    }
+}
+
+void ResponseDispatcher::handleInformation(const ReceiveRing::Slot& report)
+{
+    const uint8_t* body = &report[3];  // byte 2 is not used
+    switch (report[1]) {
+    case kCmdVersionStatus:
+        std::memcpy(records_.versionStatus.data(), body, records_.versionStatus.size());
+        if (listener_)
+            listener_->onVersionStatus(records_);
+        records_.infoAnswered = true;
+        break;
+    case kCmdIdentifier:
+        std::memcpy(records_.identifier.data(), body, records_.identifier.size());
+        if (listener_)
+            listener_->onIdentifier(records_);
+        break;
+    case kCmdIdentity:
+        std::memcpy(records_.identity.data(), body, records_.identity.size());
+        std::memcpy(records_.identifier.data(), body, records_.identifier.size());
+        if (listener_)
+            listener_->onIdentity(records_);
+        break;
+    case kCmdUserParams:
+    case kCmdUserParams2:
+        std::memcpy(records_.userParams.data(), body, records_.userParams.size());
+        if (records_.userParams[0] != 0xFF)
+            records_.parameterSummary[0] = records_.featureWord();
+        if (listener_)
+            listener_->onUserParams(records_);
+        break;
+    default:
+        break;  // 0x11-0x15 and 0x1A-0x1F are acknowledgements without content
+    }
+}
+
+void ResponseDispatcher::handleParameterChunk(const ReceiveRing::Slot& report)
+{
+    const uint8_t length = report[4];
+    if (length == kParamEndMarker) {
+        handleParameterEnd(report[1], report[5]);
+        return;
+    }
+    // A length beyond what one report holds is a damaged answer; it must not make us read past
+    // the stored report, and it is dropped whole.
+    if (length > kParamChunkMaxData) {
+        ++malformedChunks_;
+        return;
+    }
+    const uint32_t offset = readLe16(&report[2]);
+    if (offset + length < kParamBufferSize)
+        std::memcpy(&paramBuffer_[offset], &report[kParamChunkDataOffset], length);
+    paramLength_ = offset + length;
+}
+
+void ResponseDispatcher::handleParameterEnd(uint8_t code, uint8_t checksum)
+{
+    // An assembled length past the buffer means chunks were lost or damaged: refuse the block
+    // rather than sum bytes we never stored.
+    if (paramLength_ > kParamBufferSize) {
+        ++malformedChunks_;
+        return;
+    }
+    uint8_t sum = 0;
+    for (uint32_t i = 0; i < paramLength_; ++i)
+        sum = uint8_t(sum + paramBuffer_[i]);
+    if (sum != checksum || code != kCmdParameterBlock)
+        return;
+
+    switch (parseParameterBlock(paramBuffer_.data(), paramLength_, records_.boards)) {
+    case ParameterBlockVerdict::TooShort:
+        if (listener_)
+            listener_->onStatusText(kLengthErrorText);
+        return;
+    case ParameterBlockVerdict::NotProgrammed:
+        return;
+    case ParameterBlockVerdict::TooManyBoards:
+        ++malformedChunks_;
+        return;
+    case ParameterBlockVerdict::Parsed:
+        break;
+    }
+    records_.parameterSummary = buildParameterSummary(records_.featureWord(), paramBuffer_.data());
+    const uint32_t crc = Crc32Words(records_.parameterSummary.data(), records_.parameterSummary.size());
+    if (listener_)
+        listener_->onParameterBlock(records_, crc);
+}
+
+void ResponseDispatcher::handleSignalChunk(const ReceiveRing::Slot& report)
+{
+    const uint8_t phase = report[1] & 0x0F;
+    const uint32_t n = report[2];
+    if (phase > kPhaseLast)
+        return;
+    if (n > kSignalChunkMaxData) {
+        // Damaged length: drop the chunk and the frame it belonged to.
+        ++malformedChunks_;
+        assemblyPosition_ = 0;
+        return;
+    }
+    uint8_t* frame = &frames_[size_t(frameWrite_) * kSignalFrameSize];
+    const uint8_t* data = &report[kSignalChunkDataOffset];
+    switch (phase) {
+    case kPhaseFirst:
+        std::memcpy(frame, data, n);
+        assemblyPosition_ = n;
+        break;
+    case kPhaseMiddle:
+        if (assemblyPosition_ + n > kSignalFrameSize) {
+            assemblyPosition_ = 0;
+            break;
+        }
+        std::memcpy(frame + assemblyPosition_, data, n);
+        assemblyPosition_ += n;
+        break;
+    case kPhaseLast:
+        if (assemblyPosition_ + n <= kSignalFrameSize) {
+            std::memcpy(frame + assemblyPosition_, data, n);
+            frameLengths_[frameWrite_] = assemblyPosition_ + n;
+            frameWrite_ = (frameWrite_ + 1) % int(kSignalRingFrames);
+            if (frameWrite_ == frameRead_) {
+                frameRead_ = (frameRead_ + 1) % int(kSignalRingFrames);
+                ++droppedFrames_;
+            }
+        }
+        assemblyPosition_ = 0;
+        break;
+    default:
+        break;
+    }
+}
+
+int ResponseDispatcher::deliverFrames(const FrameSink& sink)
+{
+    int delivered = 0;
+    while (frameRead_ != frameWrite_) {
+        const int index = frameRead_;
+        frameRead_ = (frameRead_ + 1) % int(kSignalRingFrames);
+        if (sink)
+            sink(&frames_[size_t(index) * kSignalFrameSize], frameLengths_[index]);
+        ++delivered;
+    }
+    return delivered;
+}
+
+}  // namespace oculant

@@ -1,0 +1,284 @@
+// Answers by response code, parameter-block and signal-frame reassembly, CRC over words.
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+#include "protocol/Crc32.h"
+#include "link/ResponseDispatcher.h"
+
+namespace oculant {
+namespace {
+
+using Slot = ReceiveRing::Slot;
+
+TEST(Crc32Words, KnownValues)
+{
+    EXPECT_EQ(Crc32Words(nullptr, 0), 0xFFFFFFFFu);
+    const uint32_t zero = 0, word = 0x12345678;
+    EXPECT_EQ(Crc32Words(&zero, 1), 0xC704DD7Bu);
+    EXPECT_EQ(Crc32Words(&word, 1), 0xDF8A8A2Bu);
+    const std::array<uint32_t, 16> summary{};
+    EXPECT_EQ(Crc32Words(summary.data(), 16), 0x93394E51u);
+}
+
+TEST(Crc32Words, EqualsTheBitwiseDefinition)
+{
+    auto bitwise = [](const std::vector<uint32_t>& words) {
+        uint32_t crc = 0xFFFFFFFF;
+        for (uint32_t w : words)
+            for (int i = 0; i < 32; ++i, w <<= 1)
+                crc = ((w ^ crc) & 0x80000000u) ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
+        return crc;
+    };
+    std::vector<uint32_t> words(37);
+    for (size_t i = 0; i < words.size(); ++i)
+        words[i] = uint32_t(i * 0x9E3779B9u);
+    for (size_t n = 0; n <= words.size(); ++n)
+        EXPECT_EQ(Crc32Words(words.data(), n), bitwise({words.begin(), words.begin() + long(n)})) << n;
+}
+
+struct Recorder : ResponseListener {
+    int version = 0, identity = 0, user = 0, blocks = 0;
+    uint32_t crc = 0;
+    std::vector<std::string> status;
+    void onVersionStatus(const DeviceRecords&) override { ++version; }
+    void onIdentity(const DeviceRecords&) override { ++identity; }
+    void onUserParams(const DeviceRecords&) override { ++user; }
+    void onParameterBlock(const DeviceRecords&, uint32_t c) override { ++blocks, crc = c; }
+    void onStatusText(const std::string& t) override { status.push_back(t); }
+};
+
+struct DispatchFixture : ::testing::Test {
+    DeviceRecords records;
+    Recorder rec;
+    ResponseDispatcher dispatcher{records, &rec};
+
+    static Slot report(uint8_t code, std::initializer_list<uint8_t> body = {}, size_t at = 3)
+    {
+        Slot s{};
+        s[0] = 0x03;
+        s[1] = code;
+        size_t i = at;
+        for (uint8_t b : body)
+            s[i++] = b;
+        return s;
+    }
+    // Sends a block as chunks of up to 59 bytes, then the end marker with its checksum.
+    void sendBlock(const std::vector<uint8_t>& block, uint8_t endCode = 0x22, int checksumDelta = 0)
+    {
+        for (size_t off = 0; off < block.size(); off += 59) {
+            const size_t n = std::min<size_t>(59, block.size() - off);
+            Slot s = report(0x22);
+            protocol::writeLe16(&s[2], uint16_t(off));
+            s[4] = uint8_t(n);
+            std::copy_n(block.begin() + long(off), n, s.begin() + 5);
+            dispatcher.DispatchResponse(s);
+        }
+        Slot end = report(endCode);
+        end[4] = 0xFF;
+        end[5] = uint8_t(std::accumulate(block.begin(), block.end(), 0) + checksumDelta);
+        dispatcher.DispatchResponse(end);
+    }
+    static std::vector<uint8_t> block(size_t length, uint8_t xBoards = 4, uint8_t yBoards = 3)
+    {
+        std::vector<uint8_t> b(length, 0);
+        b[1] = 7;
+        b[2] = 9;
+        b[8] = xBoards;
+        b[9] = yBoards;
+        b[94] = 32;
+        b[121] = 30;
+        return b;
+    }
+    // One signal chunk: phase in the code's low nibble.
+    void chunk(uint8_t phase, size_t n, uint8_t fill)
+    {
+        Slot s = report(uint8_t(0x30 | phase));
+        s[2] = uint8_t(n);
+        std::fill_n(s.begin() + 3, std::min<size_t>(n, 61), fill);
+        dispatcher.DispatchResponse(s);
+    }
+    void frame(uint8_t fill)
+    {
+        chunk(0, 61, fill);
+        chunk(2, 10, fill);
+    }
+};
+
+TEST_F(DispatchFixture, InformationAnswersFillTheRecords)
+{
+    dispatcher.DispatchResponse(report(0x10, {35, 1, 2, 3, 4, 5, 6, 7, 0x02, 0x01}));
+    EXPECT_EQ(records.versionStatus[0], 35);
+    EXPECT_EQ(protocol::readLe16(&records.versionStatus[8]), 0x0102);
+    EXPECT_TRUE(records.infoAnswered);
+
+    Slot identity = report(0x17);
+    for (int i = 0; i < 61; ++i)
+        identity[3 + size_t(i)] = uint8_t(100 + i);
+    dispatcher.DispatchResponse(identity);
+    EXPECT_EQ(records.identifier[0], 100);
+    EXPECT_EQ(records.identifier[11], 111);
+    EXPECT_EQ(records.identity[60], 160);
+
+    Slot user = report(0x18);
+    user[3] = 50;
+    protocol::writeLe32(&user[3 + 51], 0x24);
+    dispatcher.DispatchResponse(user);
+    EXPECT_EQ(records.featureWord(), 0x24u);
+    EXPECT_EQ(records.parameterSummary[0], 0x24u);
+    user[3] = 0xFF;  // not programmed: the record is kept, the summary is not touched
+    protocol::writeLe32(&user[3 + 51], 0x99);
+    dispatcher.DispatchResponse(user);
+    EXPECT_EQ(records.userParams[0], 0xFF);
+    EXPECT_EQ(records.parameterSummary[0], 0x24u);
+    EXPECT_EQ(rec.version, 1);
+    EXPECT_EQ(rec.identity, 1);
+    EXPECT_EQ(rec.user, 2);
+}
+
+TEST_F(DispatchFixture, CodesWithoutContentAreIgnored)
+{
+    const DeviceRecords before = records;
+    for (int code : {0x00, 0x0F, 0x11, 0x12, 0x15, 0x1A, 0x1F, 0x40, 0x7F, 0xFF})
+        dispatcher.DispatchResponse(report(uint8_t(code), {1, 2, 3, 4}));
+    EXPECT_EQ(records.versionStatus, before.versionStatus);
+    EXPECT_EQ(records.userParams, before.userParams);
+    EXPECT_FALSE(records.infoAnswered);
+    EXPECT_EQ(rec.version + rec.identity + rec.user + rec.blocks, 0);
+}
+
+TEST_F(DispatchFixture, ParameterBlockBuildsTheBoardTableAndCrc)
+{
+    std::vector<uint8_t> b = block(200);
+    b[102] = 2, b[103] = 28;  // X board 2 has 28 elements
+    b[104] = 4, b[105] = 10;  // index equal to the board count: ignored
+    b[106] = 1, b[107] = 0;   // count 0: ignored
+    b[129] = 0, b[130] = 31;  // Y board 0 has 31
+    sendBlock(b);
+    ASSERT_EQ(rec.blocks, 1);
+    EXPECT_EQ(records.boards.xBoards, 4);
+    EXPECT_EQ(records.boards.yBoards, 3);
+    EXPECT_EQ((std::vector<int>(records.boards.xElements.begin(), records.boards.xElements.begin() + 5)),
+              (std::vector<int>{32, 32, 28, 32, 0}));
+    EXPECT_EQ((std::vector<int>(records.boards.yElements.begin(), records.boards.yElements.begin() + 4)),
+              (std::vector<int>{31, 30, 30, 0}));
+    std::array<uint32_t, 16> summary{};
+    summary[10] = 7;
+    summary[11] = 9;
+    EXPECT_EQ(rec.crc, Crc32Words(summary.data(), 16));
+}
+
+TEST_F(DispatchFixture, ParameterBlockLengthLimits)
+{
+    sendBlock(block(149));
+    ASSERT_EQ(rec.status.size(), 1u);
+    EXPECT_EQ(rec.status[0], "获取数据长度有误，解析失败！");
+    EXPECT_EQ(rec.blocks, 0);
+    sendBlock(block(150));
+    EXPECT_EQ(rec.blocks, 1);
+}
+
+TEST_F(DispatchFixture, RejectedBlocksLeaveEarlierValues)
+{
+    sendBlock(block(160));
+    ASSERT_EQ(rec.blocks, 1);
+    const BoardLayoutTable good = records.boards;
+
+    sendBlock(block(160, 5, 5), 0x21);  // end marker of another code
+    sendBlock(block(160, 5, 5), 0x22, 1);  // checksum mismatch
+    std::vector<uint8_t> unset = block(160, 5, 5);
+    unset[1] = 0xFF;
+    sendBlock(unset);
+    sendBlock(block(160, 31, 3));  // more boards than the table holds
+    EXPECT_EQ(rec.blocks, 1);
+    EXPECT_EQ(records.boards.xBoards, good.xBoards);
+    EXPECT_EQ(records.boards.xElements, good.xElements);
+    EXPECT_TRUE(rec.status.empty());
+}
+
+TEST_F(DispatchFixture, ChunkAtTheBufferEndIsNotCopiedAndOversizedLengthsAreRefused)
+{
+    Slot s = report(0x22);
+    protocol::writeLe16(&s[2], 16384 - 10);
+    s[4] = 10;
+    dispatcher.DispatchResponse(s);
+    EXPECT_EQ(dispatcher.parameterAssembledLength(), 16384u);
+    EXPECT_EQ(dispatcher.parameterBuffer()[16383], 0);
+
+    protocol::writeLe16(&s[2], 0);
+    s[4] = 60;  // more than one report holds after the header
+    dispatcher.DispatchResponse(s);
+    EXPECT_EQ(dispatcher.parameterAssembledLength(), 16384u);
+    EXPECT_EQ(dispatcher.malformedChunks(), 1u);
+
+    protocol::writeLe16(&s[2], 0xFFF0);  // past the buffer: the end marker must not sum it
+    s[4] = 50;
+    dispatcher.DispatchResponse(s);
+    Slot end = report(0x22);
+    end[4] = 0xFF;
+    dispatcher.DispatchResponse(end);
+    EXPECT_EQ(rec.blocks + int(rec.status.size()), 0);
+    EXPECT_EQ(dispatcher.malformedChunks(), 2u);
+}
+
+TEST_F(DispatchFixture, SignalFramesReassembleInOrder)
+{
+    chunk(0, 61, 1);
+    chunk(1, 61, 2);
+    chunk(2, 5, 3);
+    std::vector<std::vector<uint8_t>> frames;
+    dispatcher.deliverFrames([&](const uint8_t* d, uint32_t n) { frames.emplace_back(d, d + n); });
+    ASSERT_EQ(frames.size(), 1u);
+    ASSERT_EQ(frames[0].size(), 127u);
+    EXPECT_EQ(frames[0][0], 1);
+    EXPECT_EQ(frames[0][61], 2);
+    EXPECT_EQ(frames[0][126], 3);
+    EXPECT_EQ(dispatcher.deliverFrames(nullptr), 0);
+}
+
+TEST_F(DispatchFixture, RingKeeps63FramesAndCountsTheOverwrittenOnes)
+{
+    for (int i = 0; i < 63; ++i)
+        frame(uint8_t(i));
+    EXPECT_EQ(dispatcher.droppedFrames(), 0u);
+    frame(63);
+    EXPECT_EQ(dispatcher.droppedFrames(), 1u);
+    frame(64);  // the 65th overwrites the storage of the oldest
+    EXPECT_EQ(dispatcher.droppedFrames(), 2u);
+    std::vector<int> firsts;
+    dispatcher.deliverFrames([&](const uint8_t* d, uint32_t) { firsts.push_back(d[0]); });
+    ASSERT_EQ(firsts.size(), 63u);
+    EXPECT_EQ(firsts.front(), 2);
+    EXPECT_EQ(firsts.back(), 64);
+}
+
+TEST_F(DispatchFixture, OverflowingMiddleChunkRestartsAssemblyAtZero)
+{
+    chunk(0, 61, 9);
+    for (int i = 0; i < 267; ++i)  // 61 + 267 * 61 = 16348 bytes
+        chunk(1, 61, 9);
+    chunk(1, 61, 7);  // would pass 16384: dropped, position back to 0
+    chunk(1, 20, 5);  // appended from 0
+    chunk(2, 4, 6);
+    std::vector<std::vector<uint8_t>> frames;
+    dispatcher.deliverFrames([&](const uint8_t* d, uint32_t n) { frames.emplace_back(d, d + n); });
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0].size(), 24u);
+    EXPECT_EQ(frames[0][0], 5);
+    EXPECT_EQ(frames[0][20], 6);
+}
+
+TEST_F(DispatchFixture, DamagedSignalChunksAreDroppedWithoutReadingPastTheReport)
+{
+    chunk(0, 61, 1);
+    chunk(1, 62, 2);  // longer than a report holds: the frame is abandoned
+    chunk(2, 3, 3);
+    chunk(5, 10, 4);  // phases above 2 are ignored
+    std::vector<uint32_t> lengths;
+    dispatcher.deliverFrames([&](const uint8_t*, uint32_t n) { lengths.push_back(n); });
+    EXPECT_EQ(lengths, (std::vector<uint32_t>{3}));
+    EXPECT_EQ(dispatcher.malformedChunks(), 1u);
+}
+
+}  // namespace
+}  // namespace oculant
