@@ -58,6 +58,24 @@ TEST_F(RecordCli, WritesOneLogOfTheProfileFamilyWithAboutRateTimesSecondsFrames)
     EXPECT_LE(frames, 70);
 }
 
+// The AD log has no format for family 0x30 partial scans: the recording is refused with the
+// reason and leaves no file behind, rather than an empty one reported as so many frames.
+TEST_F(RecordCli, APartialScanFrameIsRefusedAndNoFileIsLeft)
+{
+    const fs::path profile = dir / "profile.ini";
+    std::ofstream(profile) << "[Geometry]\nFamily=0x30\n";
+    const fs::path logs = dir / "logs";
+    fs::create_directories(logs);
+    std::string out, err;
+    EXPECT_EQ(run({"--virtual-frame=" + profile.string(), "--simulated-time", "record", "--seconds", "2", "--dir",
+                   logs.string()},
+                  out, err),
+              cli::kExitFailed);
+    EXPECT_TRUE(fs::is_empty(logs)) << fs::directory_iterator(logs)->path();
+    EXPECT_EQ(out.find("frames"), std::string::npos) << out;
+    EXPECT_NE(err.find("0x30"), std::string::npos) << err;
+}
+
 TEST_F(RecordCli, RefusesBadArgumentsAndMissingFolders)
 {
     std::string out, err;
