@@ -155,8 +155,11 @@ void TFormImgDiag::done(int result)
 
 void TFormImgDiag::FormShow()
 {
-    setWindowState(windowState() | Qt::WindowMaximized);
+    // Without a window manager nobody honours the maximised state: take the screen ourselves.
     const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (s)
+        setGeometry(s->geometry());
+    setWindowState(windowState() | Qt::WindowMaximized);
     const QSize size = s ? s->size() : QSize(800, 480);
     Button1->move(size.width() / 2 - Button1->width() - kButtonGap, size.height() / 5);
     Button2->move(size.width() / 2 + kButtonGap, size.height() / 5);
