@@ -2,7 +2,6 @@
 
 #include <fstream>
 #include <iterator>
-#include <sstream>
 
 #include "calibration/BlockDownload.h"
 #include "calibration/CalibrationExport.h"
@@ -94,50 +93,29 @@ TEST_F(CalibrationFlowTest, a_bad_window_stops_before_the_capture_and_keeps_the_
     EXPECT_EQ(flow.mask(), MaskRectangle{});
 }
 
-// A 192-pixel window with 96-pixel margins puts both target columns on one line; wider margins
-// reverse them. Either is refused before the capture opens, naming the axis; one pixel of room
-// more is enough.
+// A 192-pixel window with 96-pixel margins puts both target columns on one line, wider margins
+// reverse them: refused before the capture, naming the axis. One pixel of room more is enough.
 TEST_F(CalibrationFlowTest, margins_that_leave_no_room_between_the_targets_stop_before_the_capture)
 {
-    struct Case {
-        const char* window;  // x,y,w,h
-        const char* margins[4];
-        const char* grid;
-        const char* message;  // nullptr: the capture opens
+    const std::string noRoom = " leave no room for 2 target ";
+    const struct {
+        int width, height, horizontal, vertical;  // window size, margins
+        std::string message;                      // empty: the capture opens
+    } cases[] = {
+        {192, 1080, 96, 54, "Left and right margins (96 + 96)" + noRoom + "columns in a window 192 pixels wide!\n"},
+        {192, 1080, 150, 54, "Left and right margins (150 + 150)" + noRoom + "columns in a window 192 pixels wide!\n"},
+        {1000, 100, 96, 50, "Upper and lower margins (50 + 50)" + noRoom + "rows in a window 100 pixels high!\n"},
+        {193, 1080, 96, 54, ""},
     };
-    const std::string columns192 =
-        "Left and right margins (96 + 96) leave no room for 2 target columns in a window 192 pixels wide!\n";
-    const std::string rows100 =
-        "Upper and lower margins (54 + 54) leave no room for 3 target rows in a window 100 pixels high!\n";
-    const std::string both =
-        "Left and right margins (96 + 96) leave no room for 3 target columns in a window 192 pixels wide!\n" + rows100;
-    const std::string reversed =
-        "Left and right margins (150 + 150) leave no room for 2 target columns in a window 192 pixels wide!\n";
-    const Case cases[] = {
-        {"0,0,192,1080", {"96", "96", "54", "54"}, "2", columns192.c_str()},
-        {"0,0,192,1080", {"150", "150", "54", "54"}, "2", reversed.c_str()},
-        {"500,300,1000,100", {"96", "96", "54", "54"}, "3", rows100.c_str()},
-        {"0,0,192,100", {"96", "96", "54", "54"}, "3", both.c_str()},
-        {"0,0,193,1080", {"96", "96", "54", "54"}, "2", nullptr},
-        {"0,0,200,1080", {"96", "96", "54", "54"}, "5", nullptr},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.window) + " grid " + c.grid + " margin " + c.margins[0]);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
         texts.windowCalib = true;
-        std::vector<std::string> parts;
-        std::stringstream in(c.window);
-        for (std::string part; std::getline(in, part, ',');)
-            parts.push_back(part);
-        texts.offsetX = parts[0], texts.offsetY = parts[1], texts.width = parts[2], texts.height = parts[3];
-        texts.marginLeft = c.margins[0], texts.marginRight = c.margins[1];
-        texts.marginUp = c.margins[2], texts.marginDown = c.margins[3];
-        texts.gridX = texts.gridY = c.grid;
+        texts.width = std::to_string(c.width), texts.height = std::to_string(c.height);
+        texts.marginLeft = texts.marginRight = std::to_string(c.horizontal);
+        texts.marginUp = texts.marginDown = std::to_string(c.vertical);
         const FlowStart s = flow.start(texts, kFullHd);
-        EXPECT_EQ(s.openCapture, c.message == nullptr);
-        if (c.message)
-            EXPECT_EQ(s.messages, FlowMessages{c.message});
-        else
-            EXPECT_TRUE(s.messages.empty()) << s.messages[0];
+        EXPECT_EQ(s.openCapture, c.message.empty());
+        EXPECT_EQ(s.messages, c.message.empty() ? FlowMessages{} : FlowMessages{c.message});
     }
 }
 

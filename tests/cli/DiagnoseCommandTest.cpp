@@ -117,7 +117,6 @@ TEST_F(DiagnoseCli, FramesThatCannotBeTestedGetNoVerdictAndTheReason)
         EXPECT_EQ(json["reasonText"], c.text);
         EXPECT_TRUE(boardsWithFaults().empty()) << out;
         ASSERT_EQ(diagnoseOn(c.profile, {"--timeout", "30"}), cli::kExitNoVerdict) << out << err;
-        EXPECT_EQ(out.substr(0, 5), "NONE\n");
         EXPECT_NE(out.find(std::string(c.text) + "\n"), std::string::npos) << out;
     }
 }

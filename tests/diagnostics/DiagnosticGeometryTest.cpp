@@ -201,14 +201,12 @@ TEST(PictureFinger, pressing_an_element_of_a_bar_blocks_the_beams_of_that_elemen
 
     // Every beam of element p of the given side blocked by the finger.
     const auto allBlocked = [&](const VirtualFinger& f, uint8_t axis, bool emitter, int p) {
-        const char a = axis == kAxisX ? 'X' : 'Y';
         const std::vector<int>& offsets = axis == kAxisX ? profile.xOffsets : profile.yOffsets;
         const int n = axis == kAxisX ? beams.nX() : beams.nY();
         for (size_t d = 0; d < offsets.size(); ++d) {
             const int receiver = emitter ? p - offsets[d] : p;
-            if (receiver < 0 || receiver >= n || receiver + offsets[d] < 0 || receiver + offsets[d] >= n)
-                continue;
-            if (beams.transmission(a, int(d), receiver, {f}) > 0.25)
+            const bool exists = receiver >= 0 && receiver < n && receiver + offsets[d] >= 0 && receiver + offsets[d] < n;
+            if (exists && beams.transmission(axis == kAxisX ? 'X' : 'Y', int(d), receiver, {f}) > 0.25)
                 return false;
         }
         return true;

