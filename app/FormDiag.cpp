@@ -25,6 +25,7 @@
 #include <QVBoxLayout>
 
 #include "app/JpegFile.h"
+#include "app/ReadOnlyCheckBox.h"
 #include "calibration/FormCalibrate.h"
 #include "calibration/FormMultiCalib.h"
 #include "backends/virtual/VirtualBackend.h"
@@ -71,9 +72,10 @@ QPushButton* makeButton(QWidget* parent, const char* name, std::string_view capt
     return b;
 }
 
+template <typename Box = QCheckBox>
 QCheckBox* makeCheck(QWidget* parent, const char* name, std::string_view caption = {})
 {
-    auto* c = make<QCheckBox>(parent, name);
+    auto* c = make<Box>(parent, name);
     c->setText(qs(caption.empty() ? designCaption(name) : caption));
     return c;
 }
@@ -328,13 +330,14 @@ QGroupBox* TFormDiag::buildFeatureGroup()
     GroupBox2->setTitle(qs(designCaption("GroupBox2")));
     auto* row = new QHBoxLayout(GroupBox2);
 
+    // The feature boxes show the frame's feature word; nothing writes them back to the frame.
     auto* checks = new QGridLayout;
-    CheckBoxFeatureSmooth = makeCheck(GroupBox2, "CheckBoxFeatureSmooth");
-    CheckBoxFeatureReverseX = makeCheck(GroupBox2, "CheckBoxFeatureReverseX");
-    CheckBoxFeatureReverseY = makeCheck(GroupBox2, "CheckBoxFeatureReverseY");
-    CheckBoxFeatureExchangeXY = makeCheck(GroupBox2, "CheckBoxFeatureExchangeXY");
-    CheckBoxFeatureUSARTOn = makeCheck(GroupBox2, "CheckBoxFeatureUSARTOn");
-    CheckBoxFeatureSmallPointOn = makeCheck(GroupBox2, "CheckBoxFeatureSmallPointOn");
+    CheckBoxFeatureSmooth = makeCheck<ReadOnlyCheckBox>(GroupBox2, "CheckBoxFeatureSmooth");
+    CheckBoxFeatureReverseX = makeCheck<ReadOnlyCheckBox>(GroupBox2, "CheckBoxFeatureReverseX");
+    CheckBoxFeatureReverseY = makeCheck<ReadOnlyCheckBox>(GroupBox2, "CheckBoxFeatureReverseY");
+    CheckBoxFeatureExchangeXY = makeCheck<ReadOnlyCheckBox>(GroupBox2, "CheckBoxFeatureExchangeXY");
+    CheckBoxFeatureUSARTOn = makeCheck<ReadOnlyCheckBox>(GroupBox2, "CheckBoxFeatureUSARTOn");
+    CheckBoxFeatureSmallPointOn = makeCheck<ReadOnlyCheckBox>(GroupBox2, "CheckBoxFeatureSmallPointOn");
     CheckBoxFeatureMac = makeCheck(GroupBox2, "CheckBoxFeatureMac", featureBoxInfo(FeatureBox::Mac).design);
     CheckBoxFeatureMac->setEnabled(false);
     CheckBoxFeatureMac->hide();

@@ -7,14 +7,10 @@
 #include <algorithm>
 
 #include "backends/virtual/VirtualFrame.h"
-#include "backends/virtual/VirtualSweep.h"
+#include "diagnostics/FormImgDiag.h"
+#include "diagnostics/PictureFinger.h"
 
 namespace oculant {
-
-namespace {
-// The part of the picture, at each side, where a drag counts as running along that edge.
-constexpr double kEdgeBand = 0.08;
-}  // namespace
 
 VirtualFingerFilter::VirtualFingerFilter(std::shared_ptr<VirtualFrame> frame, QObject* parent)
     : QObject(parent), frame_(std::move(frame))
@@ -42,22 +38,11 @@ std::pair<double, double> VirtualFingerFilter::toFrameMm(Mapping mapping, QObjec
         const double sy = (global.y() - screen.y()) * 32768.0 / std::max(1, screen.height());
         return frame_->screenToFrameMm(sx, sy);
     }
-    QWidget* window = static_cast<QWidget*>(watched)->window();
+    // The picture fills the diagnostic window; its bars show where each element sits.
+    auto* window = static_cast<TFormImgDiag*>(static_cast<QWidget*>(watched)->window());
     const QPointF p = window->mapFromGlobal(global);
-    double fx = std::clamp(p.x() / std::max(1, window->width()), 0.0, 1.0);
-    double fy = std::clamp(p.y() / std::max(1, window->height()), 0.0, 1.0);
-    const double w = frame_->beams().widthMm(), h = frame_->beams().heightMm();
-    double x = fx * w, y = fy * h;
-    // Near an edge of the picture: on that edge of the frame, where the emitters or receivers are.
-    if (fy < kEdgeBand)
-        y = VirtualSweep::kInsetMm;
-    else if (fy > 1 - kEdgeBand)
-        y = h - VirtualSweep::kInsetMm;
-    if (fx < kEdgeBand)
-        x = VirtualSweep::kInsetMm;
-    else if (fx > 1 - kEdgeBand)
-        x = w - VirtualSweep::kInsetMm;
-    return {x, y};
+    return pictureFingerMm(window->session().model(), p.x(), p.y(), window->width(), window->height(),
+                           frame_->beams());
 }
 
 bool VirtualFingerFilter::eventFilter(QObject* watched, QEvent* event)

@@ -3,9 +3,9 @@
 // the virtual frame. The windows themselves still see only the frame's touch reports.
 //
 // On the capture screen and the draw test the pointer is a point of the display, mapped onto
-// the frame through the profile's screen misalignment. On the diagnostic picture the pointer is
-// mapped across the frame proportionally, and near an edge it snaps onto that edge, so a drag
-// along a side of the picture slides the finger along that side of the frame. The left button
+// the frame through the profile's screen misalignment. On the diagnostic picture a press on a
+// bar puts the finger over that bar's element at its edge of the frame (pictureFingerMm), so a
+// drag along a bar blocks the beams of that bar's elements. The left button
 // is one finger; holding the right button adds a second one (ids and colours in the draw test).
 
 #include <QObject>

@@ -6,6 +6,7 @@
 #include "calibration/AffineFit.h"
 #include "calibration/BlockDownload.h"
 #include "calibration/CalibrationExport.h"
+#include "calibration/CalibrationTargets.h"
 #include "calibration/DisplayDirection.h"
 #include "calibration/ExportFileName.h"
 #include "calibration/LenientNumber.h"
@@ -41,6 +42,11 @@ FlowStart CalibrationFlow::start(const CalibrationGroupTexts& texts, ScreenSize 
     const CheckResult window = readCalibrationWindow(texts, screen, result.settings, mask_);
     if (!window.valid) {
         result.messages.push_back(window.message);
+        return result;
+    }
+    const CheckResult room = checkTargetRoom(result.settings, screen);
+    if (!room.valid) {
+        result.messages.push_back(room.message);
         return result;
     }
     result.openCapture = true;

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "calibration/CalibrationFlow.h"
+#include "calibration/CalibrationTargets.h"
 #include "calibration/TextFormat.h"
 
 namespace oculant {
@@ -52,7 +53,12 @@ FlowStart CalibrationFlow::startMultiArea(const CalibrationGroupTexts& texts, Sc
     std::string refusals;
     for (int k = 0; k < layout.areaCount; ++k) {
         std::string refusal;
-        if (!areaCaptureWindow(layout.areas[static_cast<size_t>(k)], &refusal))
+        CalibrationSettings area = run.stepA;
+        if (const auto window = areaCaptureWindow(layout.areas[static_cast<size_t>(k)], &refusal)) {
+            area.window = *window;
+            refusal = checkTargetRoom(area, screen).message;
+        }
+        if (!refusal.empty())
             refusals += namedAreaRefusal(k, refusal);
     }
     if (!refusals.empty()) {

@@ -103,6 +103,9 @@ void TFormCalibrate::showEvent(QShowEvent* event)
 void TFormCalibrate::FormShow()
 {
     closing_ = false;
+    // Without a window manager nobody honours the full-screen state: take the screen ourselves.
+    if (const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen())
+        setGeometry(s->geometry());
     setWindowState(windowState() | Qt::WindowFullScreen);
     // A window or screen without area is refused by step B before the screen opens; should
     // one get here all the same, the screen closes at once as a cancelled capture.

@@ -38,6 +38,28 @@ nlohmann::ordered_json boardJson(const PCB_INFO& b, const std::string& line)
             {"elements", elements}};
 }
 
+// A frame whose scans cannot be tested (no levels, a layout that does not match its table) is
+// given this long to change its mind before the run ends without a verdict.
+constexpr int64_t kUntestableMs = 2000;
+
+bool untestable(DiagnosticNotice n) { return n == DiagnosticNotice::NoLevels || n == DiagnosticNotice::LayoutMismatch; }
+
+// Why there is no verdict, for --json: the notice, or a time-out without one.
+const char* reasonCode(DiagnosticNotice n)
+{
+    switch (n) {
+    case DiagnosticNotice::NoLevels:
+        return "no-levels";
+    case DiagnosticNotice::LayoutMismatch:
+        return "layout-mismatch";
+    case DiagnosticNotice::LiftHand:
+        return "hand-on-frame";
+    case DiagnosticNotice::None:
+        break;
+    }
+    return "timeout";
+}
+
 }  // namespace
 
 int runDiagnose(CommandContext& ctx)
@@ -82,7 +104,14 @@ int runDiagnose(CommandContext& ctx)
 
     bool sweepStarted = false;
     int64_t lastTimerMs = cs->nowMs();
+    int64_t untestableSinceMs = -1;
     const auto finished = [&] {
+        if (!untestable(diag.notice()))
+            untestableSinceMs = -1;
+        else if (untestableSinceMs < 0)
+            untestableSinceMs = cs->nowMs();
+        else if (cs->nowMs() - untestableSinceMs >= kUntestableMs && !cs->replaying())
+            return true;
         if (cs->nowMs() - lastTimerMs >= DiagnosticSession::kTimerIntervalMs) {
             lastTimerMs = cs->nowMs();
             diag.TimerTimer(true);
@@ -106,20 +135,29 @@ int runDiagnose(CommandContext& ctx)
     const OverallVerdict verdict = diag.verdict();
     const char* word = verdict == OverallVerdict::Pass ? "PASS" : verdict == OverallVerdict::Fail ? "FAIL" : "NONE";
     const std::vector<std::string> lines = diag.faultLines(lookup);
+    // Without a verdict: the window's notice, else the time-out.
+    const std::string reason = verdict != OverallVerdict::None ? std::string()
+                               : diag.notice() != DiagnosticNotice::None
+                                   ? diag.noticeText()
+                                   : "No verdict within " + timeoutText + " s: every element must be blocked once and "
+                                         "then clear again (slide a finger along each edge of the frame).";
     if (json) {
         nlohmann::ordered_json boards = nlohmann::json::array();
         size_t i = 0;
         for (const auto* list : {&diag.model().emitters, &diag.model().receivers})
             for (const PCB_INFO& b : *list)
                 boards.push_back(boardJson(b, i < lines.size() ? lines[i++] : ""));
-        ctx.out << nlohmann::ordered_json{{"verdict", word}, {"boards", boards}}.dump(2) << "\n";
+        nlohmann::ordered_json out{{"verdict", word}};
+        out["reason"] = reason.empty() ? nullptr : nlohmann::ordered_json(reasonCode(diag.notice()));
+        out["reasonText"] = reason.empty() ? nullptr : nlohmann::ordered_json(reason);
+        out["boards"] = boards;
+        ctx.out << out.dump(2) << "\n";
     } else {
         ctx.out << word << "\n";
         for (const std::string& line : lines)
             ctx.out << line << "\n";
-        if (verdict == OverallVerdict::None)
-            ctx.out << "No verdict within " << timeoutText << " s: every element must be blocked once (slide a finger "
-                    << "along each edge of the frame).\n";
+        if (!reason.empty())
+            ctx.out << reason << "\n";
     }
     return verdict == OverallVerdict::Pass ? kExitOk : verdict == OverallVerdict::Fail ? kExitFailed : kExitNoVerdict;
 }

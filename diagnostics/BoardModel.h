@@ -34,6 +34,9 @@ constexpr uint32_t faultBit(int number) { return uint32_t(1) << (number - 1); }
 struct LED_STA {
     uint8_t level = 0;  // signal level used by the judgement
     int32_t status = kNotTested;
+    // Seen with every covering beam blocked since it became pending; it is accepted once its
+    // beams are clear again, so an element that goes dark and stays dark is never accepted.
+    bool blockedSeen = false;
 };
 
 // One board. A board without elements has count 0 and last == first; it holds no position,

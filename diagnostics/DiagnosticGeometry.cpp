@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
+#include <utility>
 
 namespace oculant {
 
@@ -134,6 +136,59 @@ CanvasRect boardDot(const PCB_INFO& board)
         x = board.isEmitter() ? board.left - kDotDistance : board.right + kDotDistance;
     }
     return {x - kDotRadius, y - kDotRadius, x + kDotRadius, y + kDotRadius};
+}
+
+namespace {
+
+// The position axisPixel puts at pixel v, clamped to the axis.
+double axisPosition(double v, int total, int extent)
+{
+    if (total <= 1 || extent <= 2 * kAxisMargin)
+        return 0;
+    return std::clamp((v - kAxisMargin) * (total - 1) / (extent - 2 * kAxisMargin), 0.0, double(total - 1));
+}
+
+// Over one of the boards of this axis and side (v along the axis, in picture pixels): the
+// position of the element drawn there, as elementRuns draws it.
+std::optional<double> boardPosition(const std::vector<PCB_INFO>& boards, uint8_t axis, double v)
+{
+    for (const PCB_INFO& b : boards) {
+        if (b.axis != axis || b.count == 0)
+            continue;
+        // The inner box of the frame, along the axis; Y runs upwards from its bottom.
+        const double lo = axis == kAxisX ? b.left + 1 : b.top + 1;
+        const double hi = axis == kAxisX ? b.right : b.bottom;
+        if (v < lo || v > hi || hi <= lo)
+            continue;
+        const double t = axis == kAxisX ? v - lo : hi - v;
+        const double element = t * b.count / (hi - lo) - 0.5;
+        return b.first + std::clamp(element, 0.0, double(b.count - 1));
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+PictureSpot pictureSpot(const BoardModel& model, double px, double py, int width, int height)
+{
+    PictureSpot spot;
+    // Distance to each edge, and the bar along it: X receivers at the top, X emitters at the
+    // bottom, Y receivers at the left, Y emitters at the right.
+    const std::pair<double, PictureEdge> edges[] = {{py, PictureEdge::XReceivers},
+                                                    {height - py, PictureEdge::XEmitters},
+                                                    {px, PictureEdge::YReceivers},
+                                                    {width - px, PictureEdge::YEmitters}};
+    double nearest = kBarBand;
+    for (const auto& [distance, edge] : edges)
+        if (distance < nearest) {
+            nearest = distance;
+            spot.edge = edge;
+        }
+    const bool emitters = spot.edge == PictureEdge::XEmitters || spot.edge == PictureEdge::YEmitters;
+    const std::vector<PCB_INFO>& side = emitters ? model.emitters : model.receivers;
+    spot.xPosition = boardPosition(side, kAxisX, px).value_or(axisPosition(px, model.xTotal, width));
+    spot.yPosition = boardPosition(side, kAxisY, py).value_or(axisPosition(height - py, model.yTotal, height));
+    return spot;
 }
 
 }  // namespace oculant

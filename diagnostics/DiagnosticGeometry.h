@@ -64,4 +64,19 @@ TextItem okPercent(const PCB_INFO& board);
 // The status dot: 10 pixels across, 10 pixels outside the frame towards the picture's centre.
 CanvasRect boardDot(const PCB_INFO& board);
 
+// Pointing at the picture, the inverse of the layout above: which bar a point of the W × H
+// picture lies on and where along the axes. A point within kBarBand pixels of an edge is on that
+// edge's bar (the nearer edge in a corner), elsewhere on none. Over a board's frame the position
+// is the element drawn there (element j's run gives first + j at its middle); elsewhere it
+// follows axisPixel. Positions are fractional, within 0 … total − 1. The model's frames must
+// be laid out for this size.
+inline constexpr int kBarBand = 80;
+enum class PictureEdge { None, XEmitters, XReceivers, YEmitters, YReceivers };
+struct PictureSpot {
+    PictureEdge edge = PictureEdge::None;
+    double xPosition = 0;  // along X, from the left
+    double yPosition = 0;  // along Y, from the bottom
+};
+PictureSpot pictureSpot(const BoardModel& model, double px, double py, int width, int height);
+
 }  // namespace oculant

@@ -1,9 +1,36 @@
 #include "diagnostics/DiagnosticSession.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "diagnostics/BeamView.h"
 #include "signal/SignalStore.h"
 
 namespace oculant {
+
+namespace {
+
+// The same boards: counts per axis and every element count in use.
+bool sameBoards(const BoardLayoutTable& a, const BoardLayoutTable& b)
+{
+    const auto axis = [](const auto& x, const auto& y, size_t n) {
+        n = std::min(n, x.size());
+        return std::equal(x.begin(), x.begin() + long(n), y.begin());
+    };
+    return a.xBoards == b.xBoards && a.yBoards == b.yBoards && axis(a.xElements, b.xElements, a.xBoards)
+        && axis(a.yElements, b.yElements, a.yBoards);
+}
+
+bool anyVerdict(const BoardModel& model)
+{
+    for (const auto* list : {&model.emitters, &model.receivers})
+        for (const PCB_INFO& b : *list)
+            if (b.status != kNotTested)
+                return true;
+    return false;
+}
+
+}  // namespace
 
 DiagnosticSession::DiagnosticSession(SignalStore& store, const BoardLayoutTable& layout)
     : store_(store), layout_(&layout)
@@ -12,10 +39,22 @@ DiagnosticSession::DiagnosticSession(SignalStore& store, const BoardLayoutTable&
 
 bool DiagnosticSession::FormShow()
 {
-    if (!model_.empty())
-        return false;
-    BuildModel();
-    return true;
+    // A rebuild by restartTest before the show needs the drawing too.
+    bool rebuilt = std::exchange(rebuiltBeforeShow_, false);
+    if (model_.empty() || !sameBoards(builtFrom_, *layout_)) {
+        BuildModel();
+        rebuilt = true;
+    }
+    return rebuilt;
+}
+
+void DiagnosticSession::restartTest()
+{
+    if (!model_.empty() && !sameBoards(builtFrom_, *layout_)) {
+        BuildModel();
+        rebuiltBeforeShow_ = true;
+    }
+    testState_ = TestState::ModelBuilt;
 }
 
 DiagnosticCommand DiagnosticSession::FormActivate() { return signalStreamCommand(); }
@@ -31,19 +70,39 @@ DiagnosticCommand DiagnosticSession::Button1Click()
 void DiagnosticSession::BuildModel()
 {
     testState_ = TestState::ModelBuilt;
+    notice_ = DiagnosticNotice::None;
+    builtFrom_ = *layout_;
     model_.BuildModel(*layout_);
     picture_.invalidate();
+}
+
+// The scan cannot be tested; a test just restarted drops the verdicts it still shows, which
+// belong to the frame tested before. The notice is read by the window after every frame.
+FrameStep DiagnosticSession::untestable(DiagnosticNotice notice, FrameOutcome outcome)
+{
+    bool redraw = false;
+    if (testState_ == TestState::ModelBuilt && anyVerdict(model_)) {
+        BuildModel();
+        redraw = true;
+    }
+    notice_ = notice;
+    return {outcome, redraw};
 }
 
 FrameStep DiagnosticSession::handleSignalFrame()
 {
     ++frameCount_;
     if (store_.nX() != model_.xTotal || store_.nY() != model_.yTotal)
-        return {FrameOutcome::Unmatched, false};
+        return untestable(model_.empty() ? DiagnosticNotice::None : DiagnosticNotice::LayoutMismatch,
+                          FrameOutcome::Unmatched);
     timerEnabled_ = true;
+    // Judged on zero planes, every board would be dark.
+    if (!store_.liveScansCarryLevels())
+        return untestable(DiagnosticNotice::NoLevels, FrameOutcome::NoLevels);
 
     switch (testState_) {
     case TestState::ModelBuilt:
+        notice_ = DiagnosticNotice::None;
         store_.resetReferenceCapture();
         BuildModel();
         testState_ = TestState::AwaitingReference;
@@ -51,19 +110,48 @@ FrameStep DiagnosticSession::handleSignalFrame()
     case TestState::AwaitingReference:
         if (store_.referenceCaptureCount() < SignalStore::kReferenceScans)
             return {FrameOutcome::AwaitingReference, false};
+        notice_ = DiagnosticNotice::None;
         JudgementStage(model_, BeamView::of(store_));
         testState_ = TestState::Testing;
         return {FrameOutcome::Judged, true};
     case TestState::Testing:
-        if (TestingStage(model_, BeamView::of(store_))) {
-            testState_ = TestState::Finished;
-            return {FrameOutcome::Passed, true};
-        }
-        return {FrameOutcome::Tested, true};
+        return testScan();
     case TestState::Finished:
         break;
     }
     return {FrameOutcome::Finished, false};
+}
+
+FrameStep DiagnosticSession::testScan()
+{
+    const BeamView beams = BeamView::of(store_);
+    if (ScanObstructed(beams)) {
+        notice_ = DiagnosticNotice::LiftHand;
+        return {FrameOutcome::Obstructed, false};
+    }
+    notice_ = DiagnosticNotice::None;
+    if (TestingStage(model_, beams)) {
+        testState_ = TestState::Finished;
+        return {FrameOutcome::Passed, true};
+    }
+    return {FrameOutcome::Tested, true};
+}
+
+std::string DiagnosticSession::noticeText() const
+{
+    switch (notice_) {
+    case DiagnosticNotice::None:
+        break;
+    case DiagnosticNotice::NoLevels:
+        return "No verdict: this frame's live scans (signal family 0x00) carry no signal levels.";
+    case DiagnosticNotice::LayoutMismatch:
+        return "No verdict: the signal has " + std::to_string(store_.nX()) + " x " + std::to_string(store_.nY()) +
+               " positions, the board table " + std::to_string(model_.xTotal) + " x " +
+               std::to_string(model_.yTotal) + ".";
+    case DiagnosticNotice::LiftHand:
+        return "Lift your hand off the frame: most beams are blocked at once.";
+    }
+    return {};
 }
 
 TickStep DiagnosticSession::TimerTimer(bool windowActive)

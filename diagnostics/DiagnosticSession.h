@@ -21,6 +21,12 @@
 // judgement; every further scan runs the testing stage until every board is OK (PASS, the test
 // ends). A fault on any board makes the verdict FAIL for good, until the model is rebuilt.
 // When frames stop for four ticks the model is rebuilt and the test starts again.
+//
+// What the window tells the technician besides the picture (notice()): a scan with most beams
+// of an axis blocked at once accepts nothing and asks to lift the hand; live scans that carry no
+// levels (family 0x00) and a signal layout that does not match the board table get no verdict
+// and say why. Verdicts are never carried over to another frame: a show or restart on another
+// board table, and a restarted test whose first scan does not match, start from "not tested".
 
 #include <cstdint>
 #include <functional>
@@ -49,6 +55,8 @@ enum class TestState : int32_t {
 
 enum class FrameOutcome {
     Unmatched,           // the frame's nX/nY differ from the model: only counted
+    NoLevels,            // family 0x00: the scan stored no levels, nothing to judge
+    Obstructed,          // 3: most beams of an axis blocked at once, the scan is not used
     ReferenceRestarted,  // 1 -> 2: capture counter reset, model rebuilt
     AwaitingReference,   // 2: fewer than ten scans in the reference yet
     Judged,              // 2 -> 3: judgement stage
@@ -59,7 +67,7 @@ enum class FrameOutcome {
 
 struct FrameStep {
     FrameOutcome outcome = FrameOutcome::Unmatched;
-    bool redraw = false;
+    bool redraw = false;  // the picture changed; the notice is read apart, after every frame
 };
 
 enum class TickOutcome {
@@ -68,6 +76,14 @@ enum class TickOutcome {
     Receiving,      // frames arrived since the last tick
     Waiting,        // no frame since the last tick (first to third such tick)
     FramesStopped,  // the fourth tick without a frame: timer stopped, model rebuilt
+};
+
+// Why the test does not go on as the picture shows; the window shows the text.
+enum class DiagnosticNotice {
+    None,
+    NoLevels,        // live scans without levels (family 0x00)
+    LayoutMismatch,  // the signal's positions are not the board table's
+    LiftHand,        // the last scan had most beams of an axis blocked at once
 };
 
 struct TickStep {
@@ -90,16 +106,18 @@ public:
     void setBoardLayout(const BoardLayoutTable& layout) { layout_ = &layout; }
 
     // ---- Window events ----
-    // Builds the model when it is empty; true when it did (redraw now). Otherwise the model
-    // and the picture of the previous opening stay.
+    // Builds the model when it is empty or was built from another board table than the one
+    // the layout now holds; true when the picture must be drawn now (rebuilt, or laid out anew
+    // since a rebuild). Otherwise the model and the picture of the previous opening stay.
     bool FormShow();
     DiagnosticCommand FormActivate();  // mode 1
     DiagnosticCommand FormClose();     // mode 0
     // Reset button: mode 1, then the model is rebuilt (redraw).
     DiagnosticCommand Button1Click();
     // The main window restarts the test (Diagnostic or Draw Test button while connected, or a
-    // frame reconnected while this window is active): testState 1, the model is not rebuilt.
-    void restartTest() { testState_ = TestState::ModelBuilt; }
+    // frame reconnected while this window is active): testState 1. The model is rebuilt only
+    // when the board table differs from the one it was built from (another frame).
+    void restartTest();
     // Rebuilds the model from the layout table: every verdict back to 0, testState 1, and the
     // next Redraw lays the picture out again.
     void BuildModel();
@@ -134,12 +152,19 @@ public:
     const BoardModel& model() const { return model_; }
     const DiagnosticPicture& picture() const { return picture_; }
     OverallVerdict verdict() const { return overallVerdict(model_); }
+    DiagnosticNotice notice() const { return notice_; }
+    // The notice as the window shows it (fixed English texts); empty for none.
+    std::string noticeText() const;
     // FaultLine of every emitter board, then every receiver board.
     std::vector<std::string> faultLines(const TextLookup& lookup) const;
 
 private:
+    FrameStep untestable(DiagnosticNotice notice, FrameOutcome outcome);
+    FrameStep testScan();
+
     SignalStore& store_;
     const BoardLayoutTable* layout_;
+    BoardLayoutTable builtFrom_;  // the table as it was at the last rebuild
     BoardModel model_;
     DiagnosticPicture picture_;
     TestState testState_ = TestState::Finished;
@@ -147,6 +172,8 @@ private:
     uint32_t frameCount_ = 0;
     uint32_t lastFrameCount_ = 0;
     uint8_t staleTicks_ = 0;
+    DiagnosticNotice notice_ = DiagnosticNotice::None;
+    bool rebuiltBeforeShow_ = false;
     std::function<bool()> activeQuery_;
     std::function<void()> redrawHook_;
 };

@@ -66,6 +66,8 @@ void MarkAllPending(BoardModel& model)
 {
     forEachBoard(model, [](PCB_INFO& b) {
         markWholeBoard(b, kPending);
+        for (LED_STA& led : b.leds)
+            led.blockedSeen = false;
         b.faults = faultBit(kFaultPending);
     });
 }
@@ -159,21 +161,52 @@ void AcceptBlocked(BoardModel& model, const BeamView& beams)
 {
     forEachBoard(model, [&](PCB_INFO& b) {
         const AxisSignal& axis = beams.axis(b.axis);
-        // Layer by layer: an element stays pending when any covering layer is not blocked.
-        thread_local std::vector<uint8_t> unblocked;
-        unblocked.assign(b.count, 0);
+        // Per element: covering layers, and among them those blocked in this scan.
+        thread_local std::vector<uint8_t> covering, blocked;
+        covering.assign(b.count, 0);
+        blocked.assign(b.count, 0);
         for (int d = 0; d < axis.layerCount; ++d) {
             const LayerRows& rows = axis.layers[size_t(d)];
             const LayerCoverage c = axis.coverage(d, b.first, b.count, sideOf(b));
             for (int j = c.begin; j < c.end; ++j) {
                 const size_t k = size_t(j + c.shift);
-                unblocked[size_t(j)] |= rows.current[k] > rows.reference[k] / 4;
+                ++covering[size_t(j)];
+                blocked[size_t(j)] += rows.current[k] <= rows.reference[k] / 4;
             }
         }
-        for (size_t j = 0; j < b.leds.size(); ++j)
-            if (b.leds[j].status == kPending && !unblocked[j])
-                b.leds[j].status = kOk;
+        for (size_t j = 0; j < b.leds.size(); ++j) {
+            LED_STA& led = b.leds[j];
+            if (led.status != kPending)
+                continue;
+            if (covering[j] == 0) {
+                led.status = kOk;  // nothing to watch: no beam of it exists
+            } else if (blocked[j] == covering[j]) {
+                led.blockedSeen = true;
+            } else if (blocked[j] == 0 && led.blockedSeen) {
+                led.status = kOk;
+            }
+        }
     });
+}
+
+bool ScanObstructed(const BeamView& beams)
+{
+    for (const AxisSignal* axis : {&beams.x, &beams.y}) {
+        int counted = 0, blocked = 0;
+        for (int d = 0; d < axis->layerCount; ++d) {
+            const LayerRows& rows = axis->layers[size_t(d)];
+            for (int p = 0; p < axis->positions; ++p) {
+                const int k = axis->byteOf(d, p, kReceiverBoard);
+                if (k < 0 || rows.reference[size_t(k)] < kLowBeamLevel)
+                    continue;
+                ++counted;
+                blocked += rows.current[size_t(k)] <= rows.reference[size_t(k)] / 4;
+            }
+        }
+        if (2 * blocked > counted)
+            return true;
+    }
+    return false;
 }
 
 uint8_t BlockRatio(uint8_t reference, uint8_t threshold, uint8_t current)

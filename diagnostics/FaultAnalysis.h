@@ -3,8 +3,10 @@
 //
 // Judgement, once per test when the reference is complete: every element becomes pending, and
 // dark boards and dark or weak elements become faults. Testing, on every further live scan: an
-// element whose beams are all blocked at once is accepted; elements partly blocked in a
-// scattered pattern within one layer are faults. The emitter list is always processed before
+// element whose beams were all blocked at once and are then clear again is accepted; elements
+// partly blocked in a scattered pattern within one layer are faults. A scan with most beams of an
+// axis blocked at once (a hand or an object on the frame, emitters without power) tells nothing
+// about single elements: the caller refuses it before the testing stage (ScanObstructed). The emitter list is always processed before
 // the receiver list. Boards without elements are skipped by every per-element step and accepted
 // by UpdateVerdicts.
 
@@ -30,6 +32,10 @@ enum class OverallVerdict { None, Pass, Fail };
 void JudgementStage(BoardModel& model, const BeamView& beams);
 // AcceptBlocked, CheckContiguity, UpdateVerdicts; true when every board is OK.
 bool TestingStage(BoardModel& model, const BeamView& beams);
+// True when more than half of the beams of either axis are blocked in this scan (current at
+// most a quarter of the reference). Beams already dark in the reference are not counted: they
+// cannot show a hand.
+bool ScanObstructed(const BeamView& beams);
 
 // FAIL when any board is at fault, PASS when every board is OK, otherwise none. A model with
 // no element on an axis never passes.
@@ -44,6 +50,9 @@ void LoadLevels(BoardModel& model, const BeamView& beams);
 bool DarkInAllLayers(int p, int t, const AxisSignal& axis, BoardKind side);
 void JudgeBoards(std::vector<PCB_INFO>& boards, const BeamView& beams);
 void MarkLowSamples(BoardModel& model, const BeamView& beams);
+// A pending element whose covering beams are all blocked (current at most a quarter of the
+// reference) is marked as seen blocked; one seen blocked whose covering beams are all clear is
+// accepted. An element that no layer covers is accepted at once.
 void AcceptBlocked(BoardModel& model, const BeamView& beams);
 // Where the current level c lies between threshold f and reference r, 0…255; 255 when the beam
 // is not below its reference.

@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
@@ -67,6 +68,17 @@ TFormImgDiag::TFormImgDiag(SignalStore& store, QWidget* parent)
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
 
+    // Under the buttons, red on the picture's white, so that it is seen from a step away.
+    LabelNotice = new QLabel(this);
+    LabelNotice->setObjectName("LabelNotice");
+    LabelNotice->setAlignment(Qt::AlignCenter);
+    LabelNotice->setStyleSheet("QLabel { color: rgb(255, 0, 0); background: white; padding: 4px; }");
+    QFont noticeFont = font;
+    noticeFont.setPixelSize(18);
+    noticeFont.setBold(true);
+    LabelNotice->setFont(noticeFont);
+    LabelNotice->hide();
+
     Timer = new QTimer(this);
     Timer->setInterval(DiagnosticSession::kTimerIntervalMs);
     connect(Timer, &QTimer::timeout, this, [this] { TimerTimer(); });
@@ -86,6 +98,21 @@ void TFormImgDiag::send(const DiagnosticCommand& command)
 {
     if (send_)
         send_(command);
+}
+
+void TFormImgDiag::showNotice()
+{
+    const QString text = QString::fromStdString(session_.noticeText());
+    if (text == LabelNotice->text() && LabelNotice->isVisible() == !text.isEmpty())
+        return;
+    LabelNotice->setText(text);
+    LabelNotice->setVisible(!text.isEmpty());
+    if (text.isEmpty())
+        return;
+    LabelNotice->adjustSize();
+    const int top = Button1->y() + Button1->height() + kButtonGap;
+    LabelNotice->move((width() - LabelNotice->width()) / 2, top);
+    LabelNotice->raise();
 }
 
 void TFormImgDiag::syncTimer()
@@ -128,13 +155,17 @@ void TFormImgDiag::done(int result)
 
 void TFormImgDiag::FormShow()
 {
-    setWindowState(windowState() | Qt::WindowMaximized);
+    // Without a window manager nobody honours the maximised state: take the screen ourselves.
     const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (s)
+        setGeometry(s->geometry());
+    setWindowState(windowState() | Qt::WindowMaximized);
     const QSize size = s ? s->size() : QSize(800, 480);
     Button1->move(size.width() / 2 - Button1->width() - kButtonGap, size.height() / 5);
     Button2->move(size.width() / 2 + kButtonGap, size.height() / 5);
     if (session_.FormShow())
         Redraw();
+    showNotice();
 }
 
 void TFormImgDiag::FormActivate() { send(session_.FormActivate()); }
@@ -147,6 +178,7 @@ void TFormImgDiag::Button1Click()
 {
     send(session_.Button1Click());
     Redraw();
+    showNotice();
 }
 
 void TFormImgDiag::Button2Click() { close(); }
@@ -158,6 +190,7 @@ void TFormImgDiag::TimerTimer()
         setWindowTitle(QString::fromStdString(lookup_(step.captionKey)));
     if (step.redraw)
         Redraw();
+    showNotice();
     syncTimer();
 }
 
@@ -179,6 +212,7 @@ void TFormImgDiag::OnSignalFrame()
     syncTimer();
     if (step.redraw)
         Redraw();
+    showNotice();
 }
 
 }  // namespace oculant

@@ -16,6 +16,7 @@
 #include "diagnostics/FormImgDiagPainter.h"
 #include "signal/SignalFrameListener.h"
 
+class QLabel;
 class QPushButton;
 class QTimer;
 
@@ -79,6 +80,7 @@ public:
     QPushButton* Button1;  // reset
     QPushButton* Button2;  // exit
     QTimer* Timer;         // 200 ms frame watch, running only while the session's timer is
+    QLabel* LabelNotice;   // why the test does not go on (lift the hand, no levels, …); hidden when none
 
     // ---- Handlers ----
     void FormShow();
@@ -108,6 +110,7 @@ protected:
 private:
     void send(const DiagnosticCommand& command);
     void syncTimer();
+    void showNotice();
 
     // Until a layout table is given: no boards.
     BoardLayoutTable noBoards_;

@@ -29,8 +29,6 @@ void AdLogRecorder::appendStartBlocks(const FrameHeader& header, const SignalSto
                                             {kPlaneThreshold, kTypeThreshold},
                                             {kPlaneCurrent, kTypeLiveScan}};
     const uint8_t family = header.family();
-    if (family == kFamilyPartialScan)
-        return;
     appendVersionLine(text_, family);
     if (family == kFamilyShortHeader) {
         for (const Block& b : kShortBlocks)
@@ -56,15 +54,16 @@ std::string AdLogRecorder::logStep(const FrameHeader& header, const uint8_t* pay
             if (!file_.close())
                 failure = writeFailure();
         } else {
+            if (header.family() == kFamilyPartialScan)
+                return kLogPartialScanText;
             if (!file_.create(directory_, clock_()))
                 return kLogCreateFailedText;
             framesWritten_ = 0;
             appendStartBlocks(header, store);
         }
     }
-    const bool appending = requested && file_.isOpen();
-    if (appending)
-        appendFrameBlock(text_, header, payload);
+    // A recording begun on another family writes no 0x30 frame that arrives later, nor counts it.
+    const bool appending = requested && file_.isOpen() && appendFrameBlock(text_, header, payload);
     remembered_ = requested;
     if (text_.size() > 0 && !file_.append(text_.data(), text_.size()))
         failure = writeFailure();

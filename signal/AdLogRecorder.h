@@ -18,6 +18,10 @@ namespace oculant {
 inline constexpr const char* kLogCreateFailedText = "log 文件创建失败！";
 // Shown (with the reason on a second line) when an open log cannot be written.
 inline constexpr const char* kLogWriteFailedText = "log 文件写入失败！";
+// Shown instead of starting a log on a family 0x30 frame: the log formats have no place for
+// partial updates, and a file that can hold none of the frames would only mislead.
+inline constexpr const char* kLogPartialScanText =
+    "Signal family 0x30 (partial scans) cannot be recorded: the AD log has no format for it. No file was created.";
 
 // Whole seconds since 1970-01-01 UTC.
 using SecondsClock = std::function<int64_t()>;
@@ -34,7 +38,7 @@ public:
     bool recording() const { return file_.isOpen(); }
     // The file of the current recording, or of the last one.
     const std::string& path() const { return file_.path(); }
-    // Frames appended to the current (or last) log, reference blocks not counted.
+    // Frames written into the current (or last) log, reference blocks not counted.
     uint64_t framesWritten() const { return framesWritten_; }
     // The system's reason for the last failure.
     const std::string& lastError() const { return file_.error(); }
@@ -45,6 +49,8 @@ public:
     // text to show the user, empty when all went well:
     //  - the log cannot be created: kLogCreateFailedText; the switch is not taken, so the next
     //    such frame tries again;
+    //  - the frame that would start the log is of family 0x30: kLogPartialScanText, no file is
+    //    created and the switch is not taken either;
     //  - a write fails: kLogWriteFailedText and the reason; the log is closed with what was
     //    written, and no new log starts until recording is switched off and on again.
     std::string logStep(const FrameHeader& header, const uint8_t* payload, const SignalStore& store);

@@ -107,6 +107,7 @@ void SignalStore::rebuild(const FrameHeader& header)
 
 bool SignalStore::updateLayout(const FrameHeader& header, const uint8_t* bytes)
 {
+    family_ = header.family();
     uint8_t* cache = hasLongHeader(header.family()) ? longCache_.data() : shortCache_.data();
     // Bytes 5 … H−1 are bX, bY, nX, nY and the offsets; bytes 1 … 4 are opaque and the kind
     // differs by content type, so neither takes part in the comparison. A cache matching while

@@ -68,6 +68,10 @@ public:
     // header is cached and the store rebuilt: every plane zero, the new layout, the first offset
     // set. The reference capture counter survives. Returns true when the store was rebuilt.
     bool updateLayout(const FrameHeader& header, const uint8_t* bytes);
+    // The format family of the last frame whose layout was taken (0x10 before any frame).
+    uint8_t family() const { return family_; }
+    // Family 0x00 live scans store no samples: the planes hold no levels of the frame then.
+    bool liveScansCarryLevels() const { return family_ != kFamilyShortHeader; }
 
 private:
     bool hasLayoutOf(const FrameHeader& header) const;
@@ -85,6 +89,7 @@ private:
     std::array<uint8_t, kShortHeaderCacheBytes> shortCache_{};
     std::array<uint8_t, kLongHeaderCacheBytes> longCache_{};
     uint8_t referenceCount_ = 0;
+    uint8_t family_ = kFamilyFullScan;
 };
 
 // The one store of the process. Owned here; lives until exit. Tests use their own instances.

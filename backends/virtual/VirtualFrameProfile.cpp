@@ -185,6 +185,8 @@ ProfileResult parseVirtualFrameProfile(const IniFile& ini, const std::string& na
     r.elements("Faults", "WeakReceivers", p.weakReceivers);
     r.elements("Faults", "DarkBoards", p.darkBoards);
     r.number("Faults", "StallAfterBytes", p.stallAfterBytes, -1, 0x7FFFFFFF);
+    r.list("Faults", "ReportedXBoards", p.reportedXBoards, 0, 255);
+    r.list("Faults", "ReportedYBoards", p.reportedYBoards, 0, 255);
     r.number("Faults", "Garbage", p.garbage, 0, 1);
     r.number("Faults", "GarbageSeed", p.garbageSeed, 0, 0xFFFFFFFFll);
     r.real("Screen", "ScaleX", p.screenScaleX);
@@ -281,9 +283,11 @@ ParameterBlockImage buildParameterBlockImage(const VirtualFrameProfile& p)
     // Layer counts, for a reader that wants them (not used by the host today).
     b[3] = uint8_t(p.xOffsets.size());
     b[4] = uint8_t(p.yOffsets.size());
-    if (!encodeAxis(p.xBoards, "X", b, protocol::kPbXBoardCount, protocol::kPbXDefaultElements,
+    const auto& xBoards = p.reportedXBoards.empty() ? p.xBoards : p.reportedXBoards;
+    const auto& yBoards = p.reportedYBoards.empty() ? p.yBoards : p.reportedYBoards;
+    if (!encodeAxis(xBoards, "X", b, protocol::kPbXBoardCount, protocol::kPbXDefaultElements,
                     protocol::kPbXOverrides, image.error) ||
-        !encodeAxis(p.yBoards, "Y", b, protocol::kPbYBoardCount, protocol::kPbYDefaultElements,
+        !encodeAxis(yBoards, "Y", b, protocol::kPbYBoardCount, protocol::kPbYDefaultElements,
                     protocol::kPbYOverrides, image.error))
         return image;
     image.ok = true;

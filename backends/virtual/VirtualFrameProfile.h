@@ -50,6 +50,10 @@ struct VirtualFrameProfile {
     };
     std::vector<Element> deadEmitters, deadReceivers, weakEmitters, weakReceivers, darkBoards;
     long long stallAfterBytes = -1;  // stops taking reports after this many block-write bytes
+    // The board table the parameter block reports, where it differs from the boards fitted
+    // (ReportedXBoards, ReportedYBoards; empty: the geometry's): a frame whose table does not
+    // match its signal.
+    std::vector<int> reportedXBoards, reportedYBoards;
     // Sends random, invalid input reports at the streaming rate, in every mode, on top of its
     // real answers: a scan's worth of reports every 1/FrameRate seconds. GarbageSeed makes a
     // run repeatable.

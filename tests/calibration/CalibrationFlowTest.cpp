@@ -93,6 +93,32 @@ TEST_F(CalibrationFlowTest, a_bad_window_stops_before_the_capture_and_keeps_the_
     EXPECT_EQ(flow.mask(), MaskRectangle{});
 }
 
+// A 192-pixel window with 96-pixel margins puts both target columns on one line, wider margins
+// reverse them: refused before the capture, naming the axis. One pixel of room more is enough.
+TEST_F(CalibrationFlowTest, margins_that_leave_no_room_between_the_targets_stop_before_the_capture)
+{
+    const std::string noRoom = " leave no room for 2 target ";
+    const struct {
+        int width, height, horizontal, vertical;  // window size, margins
+        std::string message;                      // empty: the capture opens
+    } cases[] = {
+        {192, 1080, 96, 54, "Left and right margins (96 + 96)" + noRoom + "columns in a window 192 pixels wide!\n"},
+        {192, 1080, 150, 54, "Left and right margins (150 + 150)" + noRoom + "columns in a window 192 pixels wide!\n"},
+        {1000, 100, 96, 50, "Upper and lower margins (50 + 50)" + noRoom + "rows in a window 100 pixels high!\n"},
+        {193, 1080, 96, 54, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        texts.windowCalib = true;
+        texts.width = std::to_string(c.width), texts.height = std::to_string(c.height);
+        texts.marginLeft = texts.marginRight = std::to_string(c.horizontal);
+        texts.marginUp = texts.marginDown = std::to_string(c.vertical);
+        const FlowStart s = flow.start(texts, kFullHd);
+        EXPECT_EQ(s.openCapture, c.message.empty());
+        EXPECT_EQ(s.messages, c.message.empty() ? FlowMessages{} : FlowMessages{c.message});
+    }
+}
+
 TEST_F(CalibrationFlowTest, a_run_downloads_the_block_and_the_timer_follows_it_to_the_end)
 {
     FlowFit fit;

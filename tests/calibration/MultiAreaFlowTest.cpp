@@ -187,15 +187,18 @@ TEST_F(MultiAreaFlow, refusals_come_before_any_capture_opens)
         int areas;          // areaCount of the built-in layout
         bool zeroSize;      // area 2's display rectangle has no width
         bool badWindow;     // window calibration with an offset off the screen
+        bool narrow;        // area 1 only 150 pixels wide, less than its two margins
         FlowMessages expected;
     };
     const Case cases[] = {
-        {"model without calibration", 11, true, 2, false, false, {"[FunctionNotValid]"}},
-        {"no frame", 3, false, 2, false, false, {"[PanelUnconnect]"}},
-        {"no areas", 3, true, 0, false, false, {kNoAreasToCalibrate}},
-        {"more areas than the block holds", 3, true, 26, false, false, {kTooManyAreas}},
-        {"zero-size area", 3, true, 2, true, false, {"A2: Window Width out of range!\n"}},
-        {"bad window", 3, true, 2, false, true, {kWindowOffsetXOutOfRange}},
+        {"model without calibration", 11, true, 2, false, false, false, {"[FunctionNotValid]"}},
+        {"no frame", 3, false, 2, false, false, false, {"[PanelUnconnect]"}},
+        {"no areas", 3, true, 0, false, false, false, {kNoAreasToCalibrate}},
+        {"more areas than the block holds", 3, true, 26, false, false, false, {kTooManyAreas}},
+        {"zero-size area", 3, true, 2, true, false, false, {"A2: Window Width out of range!\n"}},
+        {"bad window", 3, true, 2, false, true, false, {kWindowOffsetXOutOfRange}},
+        {"area narrower than its margins", 3, true, 2, false, false, true,
+         {"A1: Left and right margins (96 + 96) leave no room for 2 target columns in a window 150 pixels wide!\n"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -205,6 +208,8 @@ TEST_F(MultiAreaFlow, refusals_come_before_any_capture_opens)
         layout.areaCount = c.areas;
         if (c.zeroSize)
             layout.areas[1].displayPixels.x1 = layout.areas[1].displayPixels.x0;
+        if (c.narrow)
+            layout.areas[0].displayPixels.x1 = layout.areas[0].displayPixels.x0 + 150;
         CalibrationGroupTexts t = texts;
         if (c.badWindow) {
             t.windowCalib = true;

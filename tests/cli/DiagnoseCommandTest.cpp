@@ -19,10 +19,15 @@ struct DiagnoseCli : ::testing::Test {
 
     int diagnose(const std::string& faults, std::vector<std::string> extra)
     {
+        return diagnoseOn(faults.empty() ? "" : "[Faults]\n" + faults + "\n", std::move(extra));
+    }
+    // On a profile of the given text (the default profile when empty).
+    int diagnoseOn(const std::string& profileText, std::vector<std::string> extra)
+    {
         std::vector<std::string> args{"--virtual-frame", "--simulated-time", "diagnose"};
-        if (!faults.empty()) {
+        if (!profileText.empty()) {
             const fs::path profile = fs::temp_directory_path() / ("oculant-diag-" + std::to_string(::getpid()) + ".ini");
-            std::ofstream(profile) << "[Faults]\n" << faults << "\n";
+            std::ofstream(profile) << profileText;
             args[0] = "--virtual-frame=" + profile.string();
         }
         args.insert(args.end(), extra.begin(), extra.end());
@@ -86,6 +91,33 @@ TEST_F(DiagnoseCli, EachInjectedFaultFailsOnItsOwnBoard)
             EXPECT_EQ(b["axis"], c.axis) << b.dump();
         }
         EXPECT_TRUE(found) << out;
+    }
+}
+
+// Frames that cannot be tested end with status 3 and the reason, swept or not, instead of a
+// FAIL on every board or a silent wait until the time-out.
+TEST_F(DiagnoseCli, FramesThatCannotBeTestedGetNoVerdictAndTheReason)
+{
+    struct Case {
+        const char* profile;
+        const char* reason;
+        const char* text;
+    } cases[] = {
+        {"[Geometry]\nFamily=0x00\n", "no-levels",
+         "No verdict: this frame's live scans (signal family 0x00) carry no signal levels."},
+        {"[Faults]\nReportedXBoards=32,32,32,32\n", "layout-mismatch",
+         "No verdict: the signal has 160 x 90 positions, the board table 128 x 90."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.profile);
+        ASSERT_EQ(diagnoseOn(c.profile, {"--sweep", "--timeout", "30", "--json"}), cli::kExitNoVerdict) << out << err;
+        const nlohmann::json json = nlohmann::json::parse(out);
+        EXPECT_EQ(json["verdict"], "NONE");
+        EXPECT_EQ(json["reason"], c.reason);
+        EXPECT_EQ(json["reasonText"], c.text);
+        EXPECT_TRUE(boardsWithFaults().empty()) << out;
+        ASSERT_EQ(diagnoseOn(c.profile, {"--timeout", "30"}), cli::kExitNoVerdict) << out << err;
+        EXPECT_NE(out.find(std::string(c.text) + "\n"), std::string::npos) << out;
     }
 }
 

@@ -23,6 +23,19 @@ struct RecordCli : ::testing::Test {
     }
     void TearDown() override { fs::remove_all(dir); }
 
+    // A profile of the given text, and an empty folder for the logs.
+    std::string profile(const std::string& text) const
+    {
+        const fs::path path = dir / "profile.ini";
+        std::ofstream(path) << text;
+        return path.string();
+    }
+    fs::path logsFolder() const
+    {
+        fs::create_directories(dir / "logs");
+        return dir / "logs";
+    }
+
     int run(std::vector<std::string> args, std::string& out, std::string& err)
     {
         std::ostringstream o, e;
@@ -35,12 +48,10 @@ struct RecordCli : ::testing::Test {
 
 TEST_F(RecordCli, WritesOneLogOfTheProfileFamilyWithAboutRateTimesSecondsFrames)
 {
-    const fs::path profile = dir / "profile.ini";
-    std::ofstream(profile) << "[Geometry]\nFamily=0x40\nXOffsets=0,-3,2\nYOffsets=0,-2,1\nFrameRate=40\n";
-    const fs::path logs = dir / "logs";
-    fs::create_directories(logs);
+    const std::string p = profile("[Geometry]\nFamily=0x40\nXOffsets=0,-3,2\nYOffsets=0,-2,1\nFrameRate=40\n");
+    const fs::path logs = logsFolder();
     std::string out, err;
-    ASSERT_EQ(run({"--virtual-frame=" + profile.string(), "record", "--seconds", "1.5", "--dir", logs.string()}, out, err), 0)
+    ASSERT_EQ(run({"--virtual-frame=" + p, "record", "--seconds", "1.5", "--dir", logs.string()}, out, err), 0)
         << err;
     std::vector<fs::path> files;
     for (const auto& e : fs::directory_iterator(logs))
@@ -56,6 +67,21 @@ TEST_F(RecordCli, WritesOneLogOfTheProfileFamilyWithAboutRateTimesSecondsFrames)
     const long frames = std::stol(out.substr(out.find('\n') + 1));
     EXPECT_GE(frames, 45);
     EXPECT_LE(frames, 70);
+}
+
+// The AD log has no format for family 0x30 partial scans: the recording is refused with the
+// reason and leaves no file behind, rather than an empty one reported as so many frames.
+TEST_F(RecordCli, APartialScanFrameIsRefusedAndNoFileIsLeft)
+{
+    const fs::path logs = logsFolder();
+    std::string out, err;
+    EXPECT_EQ(run({"--virtual-frame=" + profile("[Geometry]\nFamily=0x30\n"), "--simulated-time", "record",
+                   "--seconds", "2", "--dir", logs.string()},
+                  out, err),
+              cli::kExitFailed);
+    EXPECT_TRUE(fs::is_empty(logs)) << fs::directory_iterator(logs)->path();
+    EXPECT_EQ(out.find("frames"), std::string::npos) << out;
+    EXPECT_NE(err.find("0x30"), std::string::npos) << err;
 }
 
 TEST_F(RecordCli, RefusesBadArgumentsAndMissingFolders)

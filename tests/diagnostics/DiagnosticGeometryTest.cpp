@@ -2,6 +2,8 @@
 
 #include "tests/diagnostics/DiagnosticTestSupport.h"
 #include "diagnostics/DiagnosticGeometry.h"
+#include "diagnostics/DiagnosticPicture.h"
+#include "diagnostics/PictureFinger.h"
 
 namespace oculant {
 namespace {
@@ -181,6 +183,47 @@ TEST(DiagnosticCaption, joins_the_window_caption_and_the_connection_text)
     const TextLookup lookup = testing::keyEcho();
     EXPECT_EQ(diagnosticCaption(lookup, true), "<FormImgDiag> - <PanelConnect>");
     EXPECT_EQ(diagnosticCaption(lookup, false), "<FormImgDiag> - <PanelUnconnect>");
+}
+
+// With --virtual-frame, a press on element j of a bar puts the finger where that element sits on
+// the frame: every beam of the element is blocked (as the diagnostic counts it, a quarter of the
+// clear level), and not every beam of the element of the same position on the other side.
+TEST(PictureFinger, pressing_an_element_of_a_bar_blocks_the_beams_of_that_element)
+{
+    const VirtualFrameProfile profile;  // 5 X boards of 32, 3 Y boards of 30; offsets 0, 4, -4
+    const VirtualBeams beams(profile);
+    BoardModel model;
+    model.BuildModel(testing::boardTable({32, 32, 32, 32, 32}, {30, 30, 30}));
+    DiagnosticPicture picture;
+    testing::RecordingCanvas canvas;
+    const int W = 1920, H = 1080;
+    ASSERT_EQ(picture.Redraw(canvas, model, W, H, testing::keyEcho()), RedrawOutcome::LaidOut);
+
+    // Every beam of element p of the given side blocked by the finger.
+    const auto allBlocked = [&](const VirtualFinger& f, uint8_t axis, bool emitter, int p) {
+        const std::vector<int>& offsets = axis == kAxisX ? profile.xOffsets : profile.yOffsets;
+        const int n = axis == kAxisX ? beams.nX() : beams.nY();
+        for (size_t d = 0; d < offsets.size(); ++d) {
+            const int receiver = emitter ? p - offsets[d] : p;
+            const bool exists = receiver >= 0 && receiver < n && receiver + offsets[d] >= 0 && receiver + offsets[d] < n;
+            if (exists && beams.transmission(axis == kAxisX ? 'X' : 'Y', int(d), receiver, {f}) > 0.25)
+                return false;
+        }
+        return true;
+    };
+    for (const auto* list : {&model.emitters, &model.receivers})
+        for (const PCB_INFO& b : *list)
+            for (int j = 0; j < b.count; ++j) {
+                // The middle of element j's run, as elementRuns draws it.
+                const double l = b.left + 1, r = b.right, t = b.top + 1, bottom = b.bottom;
+                const double x = b.onX() ? l + (r - l) * (j + 0.5) / b.count : (l + r) / 2;
+                const double y = b.onX() ? (t + bottom) / 2 : bottom - (bottom - t) * (j + 0.5) / b.count;
+                VirtualFinger f;
+                std::tie(f.xMm, f.yMm) = pictureFingerMm(model, x, y, W, H, beams);
+                SCOPED_TRACE(FaultLine(b, testing::keyEcho()) + " element " + std::to_string(j));
+                EXPECT_TRUE(allBlocked(f, b.axis, b.isEmitter(), b.first + j));
+                EXPECT_FALSE(allBlocked(f, b.axis, !b.isEmitter(), b.first + j));
+            }
 }
 
 }  // namespace

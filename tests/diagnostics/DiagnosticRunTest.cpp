@@ -88,18 +88,9 @@ protected:
         ASSERT_EQ(session.testState(), TestState::Testing);
     }
 
-    // A finger two positions wide along the emitter edge, then the receiver edge, of X and Y.
     void sweep()
     {
-        for (const char axis : {'X', 'Y'})
-            for (const char edge : {'e', 'r'}) {
-                const int n = axis == 'X' ? scene.layout().nX : scene.layout().nY;
-                for (int p = 0; p < n && session.testState() == TestState::Testing; ++p) {
-                    scene.placeFinger(axis, edge, p);
-                    feed();
-                }
-            }
-        scene.liftFinger();
+        scene.sweep([&] { feed(); }, [&] { return session.testState() == TestState::Testing; });
     }
 
     // The board of `list` that holds position p of the axis.
@@ -165,6 +156,45 @@ TEST_P(DiagnosticRun, without_a_sweep_there_is_no_verdict)
     const PCB_INFO& b = session.model().emitters[0];
     EXPECT_EQ(b.status, kPending);
     EXPECT_TRUE(b.hasFault(kFaultPending));
+}
+
+// A hand flat on the frame blocks every X beam at once: nothing is accepted, then or after the
+// hand is lifted, and the window asks to lift it. A sweep afterwards passes.
+TEST_P(DiagnosticRun, a_hand_on_the_frame_accepts_nothing_and_asks_to_lift_it)
+{
+    startTest();
+    const auto noneOk = [&] {
+        for (const auto* list : {&session.model().emitters, &session.model().receivers})
+            for (const PCB_INFO& b : *list)
+                for (const LED_STA& e : b.leds)
+                    if (e.status == kOk)
+                        return false;
+        return true;
+    };
+    scene.placeFinger('X', 'e', 0, scene.layout().nX);
+    feed();
+    feed();
+    EXPECT_EQ(session.noticeText(), "Lift your hand off the frame: most beams are blocked at once.");
+    EXPECT_TRUE(noneOk());
+    scene.liftFinger();
+    feed();
+    EXPECT_EQ(session.notice(), DiagnosticNotice::None);
+    EXPECT_TRUE(noneOk());
+    sweep();
+    EXPECT_EQ(session.verdict(), OverallVerdict::Pass);
+}
+
+// An emitter that fails after the judgement reads blocked from then on: never accepted.
+TEST_P(DiagnosticRun, an_element_that_goes_dark_during_the_test_is_never_accepted)
+{
+    startTest();
+    scene.killEmitter('X', 17);
+    feed();
+    const PCB_INFO& b = boardAt(session.model().emitters, kAxisX, 17);
+    EXPECT_EQ(b.leds[size_t(17 - b.first)].status, kPending);
+    sweep();
+    EXPECT_NE(b.leds[size_t(17 - b.first)].status, kOk);
+    EXPECT_NE(session.verdict(), OverallVerdict::Pass);
 }
 
 TEST_P(DiagnosticRun, a_dead_emitter_fails_its_board)

@@ -47,11 +47,12 @@ protected:
         ASSERT_EQ(frame().outcome, FrameOutcome::Judged);
     }
 
-    // Every element blocked at once: the next testing step accepts them all.
-    void blockEverything()
+    // A sweep along every edge: the step of the last scan.
+    FrameStep sweep(BeamScene& s)
     {
-        scene.darkenRange('X', 0, 11);
-        scene.darkenRange('Y', 0, 7);
+        FrameStep step;
+        s.sweep([&] { step = frame(s); }, [&] { return session.testState() == TestState::Testing; });
+        return step;
     }
 
     bool anyVerdictSet() const
@@ -83,9 +84,12 @@ TEST_F(Session, the_first_show_builds_the_model_and_a_later_one_keeps_it)
     EXPECT_EQ(session.testState(), TestState::ModelBuilt);
     EXPECT_EQ(session.model().xTotal, 12);
     EXPECT_EQ(session.model().yTotal, 8);
-    table.xElements[0] = 7;  // a later parameter block answer
     EXPECT_FALSE(session.FormShow());
-    EXPECT_EQ(session.model().xTotal, 12);
+    // Updated: another board table (another frame, or a later parameter block answer) used to
+    // keep the model too; it is rebuilt now, so no verdict of the earlier boards is shown.
+    table.xElements[0] = 7;
+    EXPECT_TRUE(session.FormShow());
+    EXPECT_EQ(session.model().xTotal, 13);
 }
 
 TEST_F(Session, mode_commands_for_activation_reset_and_close)
@@ -128,8 +132,7 @@ TEST_F(Session, a_test_walks_through_reference_judgement_and_testing_to_pass)
     EXPECT_TRUE(s.redraw);
     EXPECT_EQ(session.verdict(), OverallVerdict::None);
 
-    blockEverything();
-    s = frame();
+    s = sweep(scene);
     EXPECT_EQ(s.outcome, FrameOutcome::Passed);
     EXPECT_EQ(session.testState(), TestState::Finished);
     EXPECT_EQ(session.verdict(), OverallVerdict::Pass);
@@ -139,6 +142,29 @@ TEST_F(Session, a_test_walks_through_reference_judgement_and_testing_to_pass)
     EXPECT_EQ(s.outcome, FrameOutcome::Finished);
     EXPECT_FALSE(s.redraw);
     EXPECT_EQ(session.verdict(), OverallVerdict::Pass);
+}
+
+// Frame A passes; then the diagnostic is opened again on frame B with other boards, then on frame
+// C, whose signal does not match its table (B's). Neither ever shows the earlier PASS.
+TEST_F(Session, another_frame_starts_from_not_tested_and_never_shows_the_earlier_pass)
+{
+    runToTesting();
+    ASSERT_EQ(sweep(scene).outcome, FrameOutcome::Passed);
+    table.xElements[1] = 7;  // B: 6 + 7 X elements, as `other` streams them
+    session.restartTest();   // the Diagnostic button, then the window's show
+    EXPECT_TRUE(session.FormShow());
+    EXPECT_FALSE(anyVerdictSet());
+    for (int i = 0; i < 11; ++i)
+        frame(other);
+    ASSERT_EQ(sweep(other).outcome, FrameOutcome::Passed);
+
+    session.restartTest();  // C streams 12 X positions
+    EXPECT_FALSE(session.FormShow());
+    const FrameStep s = frame(scene);
+    EXPECT_EQ(s.outcome, FrameOutcome::Unmatched);
+    EXPECT_TRUE(s.redraw);
+    EXPECT_FALSE(anyVerdictSet());
+    EXPECT_EQ(session.noticeText(), "No verdict: the signal has 12 x 8 positions, the board table 13 x 8.");
 }
 
 TEST_F(Session, frames_of_another_layout_are_only_counted)

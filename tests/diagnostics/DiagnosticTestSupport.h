@@ -152,6 +152,23 @@ public:
     void placeFinger(char axis, char edge, int p, int width = 2) { finger_ = Finger{axis, edge, p, width, true}; }
     void liftFinger() { finger_.down = false; }
 
+    // A finger two positions wide slid along the emitter edge, then the receiver edge, of X and
+    // of Y, `scan` after every step while `going`; then lifted, and one scan more while `going`,
+    // which shows the last elements clear again.
+    template <typename Scan, typename Going>
+    void sweep(Scan scan, Going going)
+    {
+        for (const char axis : {'X', 'Y'})
+            for (const char edge : {'e', 'r'})
+                for (int p = 0; p < (axis == 'X' ? layout_.nX : layout_.nY) && going(); ++p) {
+                    placeFinger(axis, edge, p);
+                    scan();
+                }
+        liftFinger();
+        if (going())
+            scan();
+    }
+
     // The A bytes of a live scan, as a store plane holds them.
     std::vector<uint8_t> levels()
     {

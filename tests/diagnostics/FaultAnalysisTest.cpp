@@ -216,26 +216,28 @@ TEST(MarkLowSamples, one_low_beam_in_any_covering_layer_makes_a_fault_2)
     EXPECT_EQ(overallVerdict(m), OverallVerdict::Fail);
 }
 
-TEST(AcceptBlocked, accepts_an_element_only_when_every_covering_layer_is_blocked_at_once)
+// Updated: an element used to be accepted in the scan that blocked it. It is accepted now when
+// a later scan shows every beam of it clear again.
+TEST(AcceptBlocked, accepts_an_element_blocked_in_every_covering_layer_at_once_and_then_clear)
 {
     BoardModel m;
     m.BuildModel(boardTable({10}, {10}));
     AxisRows x(10, {0, 1}), y(10, {0});
     MarkAllPending(m);
-    // Emitter 4: byte 4 of layer 0, byte 3 of layer 1. A quarter of 200 is 50.
-    x.current[0][4] = 50;
-    x.current[1][3] = 51;
-    AcceptBlocked(m, beamView(x, y));
-    EXPECT_EQ(m.emitters[0].leds[4].status, kPending);
-    x.current[1][3] = 50;
-    AcceptBlocked(m, beamView(x, y));
-    EXPECT_EQ(m.emitters[0].leds[4].status, kOk);
-    // Receiver 4 sees bytes 4 of both layers: only one of them is blocked.
+    const auto scan = [&](int byte0, int byte1) {  // emitter 4: byte 4 of layer 0, byte 3 of layer 1
+        x.current[0][4] = uint8_t(byte0);
+        x.current[1][3] = uint8_t(byte1);
+        AcceptBlocked(m, beamView(x, y));
+        return m.emitters[0].leds[4].status;
+    };
+    // A quarter of 200 is 50.
+    EXPECT_EQ(scan(50, 51), kPending);
+    EXPECT_EQ(scan(200, 200), kPending) << "never blocked in both layers at once";
+    EXPECT_EQ(scan(50, 50), kPending) << "blocked, not yet clear again";
+    EXPECT_EQ(scan(50, 200), kPending) << "half clear";
+    EXPECT_EQ(scan(200, 200), kOk);
+    // Receiver 4 sees bytes 4 of both layers: they were never blocked together.
     EXPECT_EQ(m.receivers[0].leds[4].status, kPending);
-    // Receiver 9 has no beam in layer 1: layer 0 alone decides.
-    x.current[0][9] = 0;
-    AcceptBlocked(m, beamView(x, y));
-    EXPECT_EQ(m.receivers[0].leds[9].status, kOk);
 }
 
 TEST(AcceptBlocked, a_pending_element_that_no_layer_covers_is_accepted_at_once_and_faults_stay)
@@ -356,6 +358,8 @@ TEST(Verdict, an_axis_without_elements_never_passes)
     AxisRows x(4, {0}), y(1, {0});
     JudgementStage(m, beamView(x, y));
     std::fill(x.current[0].begin(), x.current[0].end(), uint8_t(0));
+    EXPECT_FALSE(TestingStage(m, beamView(x, y)));
+    std::fill(x.current[0].begin(), x.current[0].end(), uint8_t(200));
     EXPECT_TRUE(TestingStage(m, beamView(x, y)));  // every board, the empty Y boards too, is OK
     EXPECT_EQ(overallVerdict(m), OverallVerdict::None);
 }
@@ -368,11 +372,15 @@ TEST(Stages, boards_without_elements_are_skipped_and_accepted)
     JudgementStage(m, beamView(x, y));
     EXPECT_EQ(m.emitters[0].status, kPending);
     EXPECT_EQ(m.emitters[0].mean, 0);
-    // Block every beam: every element is accepted, and the empty boards with them.
-    for (auto* rows : {&x, &y})
-        for (auto& row : rows->current)
-            std::fill(row.begin(), row.end(), uint8_t(0));
-    EXPECT_TRUE(TestingStage(m, beamView(x, y)));
+    // Block every beam, then clear them: every element is accepted, and the empty boards with them.
+    bool allOk = false;
+    for (const uint8_t level : {0, 200}) {
+        for (auto* rows : {&x, &y})
+            for (auto& row : rows->current)
+                std::fill(row.begin(), row.end(), level);
+        allOk = TestingStage(m, beamView(x, y));
+    }
+    EXPECT_TRUE(allOk);
     EXPECT_EQ(m.emitters[0].status, kOk);
     EXPECT_EQ(m.receivers[4].status, kOk);
     EXPECT_EQ(overallVerdict(m), OverallVerdict::Pass);

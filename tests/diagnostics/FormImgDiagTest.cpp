@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QLabel>
 #include <QTimer>
 
 #include "tests/diagnostics/DiagnosticTestSupport.h"
@@ -116,13 +117,23 @@ TEST_F(ImgDiagWindow, a_dead_emitter_turns_its_element_red_and_shows_fail)
     EXPECT_GT(countColour(image, QRect(200, 110, 330, 200), kRed), 3000);
 }
 
-TEST_F(ImgDiagWindow, every_element_blocked_at_once_shows_pass_in_green)
+// Updated: blocking every element at once used to pass the frame. That scan is a hand on the
+// frame now: nothing turns green and the window asks to lift it; a sweep then shows PASS.
+TEST_F(ImgDiagWindow, a_hand_on_the_frame_is_asked_off_and_a_sweep_shows_pass_in_green)
 {
     window.FormShow();
     feed(11);
     scene.darkenRange('X', 0, 43);
     scene.darkenRange('Y', 0, 15);
     feed(1);
+    EXPECT_TRUE(window.LabelNotice->isVisibleTo(&window));
+    EXPECT_EQ(window.LabelNotice->text().toStdString(), "Lift your hand off the frame: most beams are blocked at once.");
+    EXPECT_EQ(pixel(window.picture(), 100, 438), kYellow);  // still pending, not accepted
+    EXPECT_EQ(pixel(window.picture(), 757, 100), kYellow);
+
+    scene = BeamScene(frameLayout());
+    scene.sweep([&] { feed(1); }, [&] { return window.session().testState() == TestState::Testing; });
+    EXPECT_FALSE(window.LabelNotice->isVisibleTo(&window));
     ASSERT_EQ(window.session().verdict(), OverallVerdict::Pass);
     const QImage& image = window.picture();
     EXPECT_EQ(pixel(image, 100, 438), kGreen);
