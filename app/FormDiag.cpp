@@ -1,6 +1,7 @@
 #include "app/FormDiag.h"
 
 #include <QAction>
+#include <chrono>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -18,7 +19,6 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QSlider>
-#include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTimer>
@@ -28,7 +28,7 @@
 #include "app/ReadOnlyCheckBox.h"
 #include "calibration/FormCalibrate.h"
 #include "calibration/FormMultiCalib.h"
-#include "backends/virtual/VirtualBackend.h"
+#include "session/SessionCore.h"
 #include "diagnostics/FormImgDiag.h"
 #include "drawtest/FormPoints.h"
 #include "i18n/TextKeys.h"
@@ -106,14 +106,6 @@ QComboBox* makeList(QWidget* parent, const char* name, const QStringList& items)
     return c;
 }
 
-void follow(QTimer* timer, bool enabled)
-{
-    if (enabled && !timer->isActive())
-        timer->start();
-    else if (!enabled && timer->isActive())
-        timer->stop();
-}
-
 // Desktop programs that show the touch and tablet settings, tried in this order.
 struct SettingsProgram {
     const char* program;
@@ -128,10 +120,16 @@ const SettingsProgram kTabletSettings[] = {
 
 }  // namespace
 
-TFormDiag::TFormDiag(HidBackend& backend, FormDiagOptions options, QWidget* parent)
-    : QMainWindow(parent), backend_(backend), options_(std::move(options)), language_(options_.languagePath),
-      session_(backend, options_.threading), frameProcessor_(processSignalStore())
+TFormDiag::TFormDiag(SessionCore& core, FormDiagOptions options, QWidget* parent)
+    : QMainWindow(parent), core_(core), options_(std::move(options)), language_(options_.languagePath),
+      session_(core.device()), frameProcessor_(core.processor())
 {
+    if (!options_.clockMs)
+        options_.clockMs = [] {
+            return std::chrono::duration_cast<std::chrono::milliseconds>(
+                       std::chrono::steady_clock::now().time_since_epoch())
+                .count();
+        };
     setObjectName(qs(kMainWindow));
     // Single border, system menu and minimise: the window keeps the size of its contents.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -139,17 +137,15 @@ TFormDiag::TFormDiag(HidBackend& backend, FormDiagOptions options, QWidget* pare
     setWindowTitle(qs(kMainWindowDesignCaption));
     buildControls();
     buildTimers();
-    if (options_.virtualBackend)
+    if (options_.virtualBench)
         buildVirtualFrameMenu();
-    session_.setView(this);
-    session_.setFrameSink([this](const uint8_t* data, uint32_t length) { processFrame(data, length); });
-    watchDeviceChanges();
+    core_.setView(this);
 }
 
 TFormDiag::~TFormDiag()
 {
-    backend_.setChangeCallback({});
-    session_.setView(nullptr);
+    core_.setView(nullptr);
+    core_.setRedraw({});
 }
 
 // Wires the windows to the session, the frame processor and the language, as each window's
@@ -163,7 +159,9 @@ void TFormDiag::attachWindows(const SecondaryWindows& windows)
         w->setProcessor(&frameProcessor_);
         w->setTextLookup(lookup);
         // The signal window keeps the recorder in step with LogOn, which Button3/Button15 set.
-        connect(TimerReDraw, &QTimer::timeout, w, &TFormSignal::TimerReDrawTimer);
+        core_.setRedraw([w] { w->TimerReDrawTimer(); });
+        // It counts the frames and shows a log that cannot be written.
+        core_.addFrameObserver([w](const uint8_t*, uint32_t, const FrameResult& result) { w->onFrameProcessed(result); });
     }
     if (TFormPoints* w = windows_.points) {
         frameProcessor_.addListener(w->touchListener());
@@ -530,18 +528,9 @@ void TFormDiag::buildTimers()
         t->setInterval(intervalMs);
         return t;
     };
-    Timer2 = timer("Timer2", DeviceSession::kDrainIntervalMs);
-    TimerReDraw = timer("TimerReDraw", 100);
-    Timer1 = timer("Timer1", DeviceSession::kInfoIntervalMs);
-    TimerCheckDevice = timer("TimerCheckDevice", DeviceSession::kProbeIntervalMs);
-    TimerDownTab = timer("TimerDownTab", 200);
-    TimerRescan = timer("TimerRescan", DeviceSession::kRescanIntervalMs);
-    connect(Timer2, &QTimer::timeout, this, &TFormDiag::Timer2Timer);
-    connect(TimerRescan, &QTimer::timeout, this, &TFormDiag::TimerRescanTimer);
-    connect(Timer1, &QTimer::timeout, this, &TFormDiag::Timer1Timer);
-    connect(TimerCheckDevice, &QTimer::timeout, this, &TFormDiag::TimerCheckDeviceTimer);
-    Timer2->start();
-    TimerReDraw->start();
+    TimerSession = timer("TimerSession", SessionCore::kTickMs);
+    connect(TimerSession, &QTimer::timeout, this, &TFormDiag::TimerSessionTimer);
+    TimerSession->start();
 }
 
 void TFormDiag::buildVirtualFrameMenu()
@@ -552,31 +541,7 @@ void TFormDiag::buildVirtualFrameMenu()
     plugged->setCheckable(true);
     plugged->setChecked(true);
     plugged->setShortcut(QKeySequence("Ctrl+U"));
-    connect(plugged, &QAction::toggled, this, [this](bool on) {
-        if (on)
-            options_.virtualBackend->reattach(options_.virtualFramePath);
-        else
-            options_.virtualBackend->detach(options_.virtualFramePath);
-    });
-}
-
-// Arrival and removal reach DeviceChangeHook through the event loop, as the platform's
-// device-change message would: a backend may report from inside its own call or from a monitor.
-void TFormDiag::watchDeviceChanges()
-{
-    backend_.setChangeCallback([this](DeviceChange change, const std::string&) {
-        QMetaObject::invokeMethod(this, [this, change] { DeviceChangeHook(change); }, Qt::QueuedConnection);
-    });
-    std::vector<HidBackend*> backends{&backend_};
-    if (auto* composite = dynamic_cast<CompositeBackend*>(&backend_))
-        backends = composite->backends();
-    for (HidBackend* b : backends) {
-        if (b->changeNotifierFd() < 0)
-            continue;
-        auto* notifier = new QSocketNotifier(b->changeNotifierFd(), QSocketNotifier::Read, this);
-        connect(notifier, &QSocketNotifier::activated, this, [b] { b->processChangeEvents(); });
-        changeNotifiers_.push_back(notifier);
-    }
+    connect(plugged, &QAction::toggled, this, [this](bool on) { options_.virtualBench->setPlugged(on); });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -606,11 +571,7 @@ void TFormDiag::closeEvent(QCloseEvent* event)
 
 void TFormDiag::FormShow()
 {
-    if (session_.RescanDevices() && session_.connected())
-        session_.ShowConnected();
-    else
-        session_.ShowUnconnected();
-    syncTimers();
+    core_.start(options_.clockMs());
 
     featureBoxes_ = {CheckBoxFeatureSmooth,   CheckBoxFeatureMac,     CheckBoxFeatureReverseX,
                      CheckBoxFeatureReverseY, CheckBoxFeatureExchangeXY, CheckBoxFeatureUSARTOn,
@@ -680,60 +641,15 @@ void TFormDiag::FormClose()
     if (closed_)
         return;
     closed_ = true;
-    // Mode 0 is queued when connected and written before the worker ends (DeviceSession::close).
-    session_.close();
-    Timer2->stop();
-    Timer1->stop();
-    TimerCheckDevice->stop();
-    TimerRescan->stop();
-    backend_.setChangeCallback({});
-    for (QSocketNotifier* n : changeNotifiers_)
-        n->setEnabled(false);
+    // Mode 0 is queued when connected and written before the worker ends (SessionCore::stop).
+    TimerSession->stop();
+    core_.stop();
 }
 
 // ---------------------------------------------------------------------------------------------
 // Timers
 
-void TFormDiag::Timer2Timer()
-{
-    session_.drainTick();
-    syncTimers();  // answers may have started or ended a sequence
-}
-
-void TFormDiag::Timer1Timer()
-{
-    session_.infoTick();
-    syncTimers();
-}
-
-void TFormDiag::TimerCheckDeviceTimer()
-{
-    session_.probeTick();
-    syncTimers();
-}
-
-void TFormDiag::TimerRescanTimer()
-{
-    session_.rescanTick();
-    syncTimers();
-}
-
-void TFormDiag::processFrame(const uint8_t* data, uint32_t length)
-{
-    const FrameResult result = frameProcessor_.ProcessFrame(data, length);
-    // The signal window counts the frames and shows a log that cannot be written.
-    if (windows_.signal)
-        windows_.signal->onFrameProcessed(result);
-}
-
-void TFormDiag::syncTimers()
-{
-    if (closed_)
-        return;
-    follow(TimerCheckDevice, session_.probeTimerEnabled());
-    follow(Timer1, session_.infoTimerEnabled());
-    follow(TimerRescan, session_.rescanTimerEnabled());
-}
+void TFormDiag::TimerSessionTimer() { core_.tick(options_.clockMs()); }
 
 // ---------------------------------------------------------------------------------------------
 // Connection state
@@ -796,17 +712,9 @@ void TFormDiag::restartDiagnostic()
 
 void TFormDiag::setStatusText(const QString& message) { StatusBar1->showMessage(message); }
 
-void TFormDiag::DeviceChangeHook(DeviceChange change)
-{
-    session_.DeviceChangeHook(kWmDeviceChange,
-                              change == DeviceChange::Arrival ? kDbtDeviceArrival : kDbtDeviceRemoveComplete);
-    syncTimers();
-}
-
 void TFormDiag::ComboBox1Change(int index)
 {
     const std::string message = session_.ComboBox1Change(index, ComboBox1->itemText(index).toStdString());
-    syncTimers();
     if (!message.empty())
         showMessage(qs(message));
 }
@@ -883,7 +791,6 @@ void TFormDiag::Button4Click()
                              EditSerialNum, EditCRC})
         field->clear();
     session_.refresh();
-    syncTimers();
 }
 
 void TFormDiag::openModal(QDialog* window, ActiveWindow active)

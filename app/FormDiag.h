@@ -4,6 +4,7 @@
 // The device logic is DeviceSession's; this window shows what it reports.
 
 #include <QMainWindow>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -26,7 +27,6 @@ class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QSlider;
-class QSocketNotifier;
 class QStatusBar;
 class QTimer;
 
@@ -38,7 +38,8 @@ class TFormImgDiag;
 class TFormCalibrate;
 class TFormMultiCalib;
 struct MultiAreaLayout;
-class VirtualBackend;
+class FrameTestBench;
+class SessionCore;
 
 // The windows the main window opens; created after it by main(), which owns them.
 struct SecondaryWindows {
@@ -52,26 +53,29 @@ struct SecondaryWindows {
 struct FormDiagOptions {
     std::string languagePath;  // lan.ini beside the program
     std::string logoPath;      // logo.jpg beside the program
-    HIDTalk::Threading threading = HIDTalk::Threading::Thread;
     LocalTimeConverter localTime = systemLocalTime();
-    // With --virtual-frame: the backend and path of the built-in frame, which the technician
-    // can unplug and plug back in (Ctrl+U). Null without.
-    VirtualBackend* virtualBackend = nullptr;
+    // The session clock in milliseconds (default: the steady clock); tests step their own.
+    std::function<int64_t()> clockMs;
+    // With --virtual-frame: the built-in frame's test bench and path, so that the technician
+    // can unplug it and plug it back in (Ctrl+U). Null without.
+    FrameTestBench* virtualBench = nullptr;
     std::string virtualFramePath;
 };
 
 class TFormDiag : public QMainWindow, private SessionView {
     Q_OBJECT
 public:
-    // Opens the language file and starts the worker on `backend`, which must outlive the window.
-    TFormDiag(HidBackend& backend, FormDiagOptions options, QWidget* parent = nullptr);
+    // Opens the language file and shows what the session core reports; `core` (made and stopped
+    // by main) must outlive the window.
+    TFormDiag(SessionCore& core, FormDiagOptions options, QWidget* parent = nullptr);
     ~TFormDiag() override;
 
     void attachWindows(const SecondaryWindows& windows);
 
+    SessionCore& core() { return core_; }
     DeviceSession& session() { return session_; }
-    // Every assembled signal frame goes through this processor on the drain tick; the windows
-    // that want frames or touches register with it.
+    // Every assembled signal frame goes through the core's processor on the drain tick; the
+    // windows that want frames or touches register with it.
     FrameProcessor& frameProcessor() { return frameProcessor_; }
     Language& language() { return language_; }
     // Where the frame keeps its calibration (from the version record); size 0: none.
@@ -129,20 +133,15 @@ public:
 
     QStatusBar* StatusBar1;
 
-    // Timers: Timer2 drains the receive ring, Timer1 runs the information sequence,
-    // TimerCheckDevice the connection probe, TimerReDraw refreshes the signal window's charts.
-    // TimerDownTab (calibration download progress) is there for the calibration run.
-    // TimerRescan scans once a second where no change report tells of frames coming and going.
-    QTimer *Timer2, *TimerReDraw, *Timer1, *TimerCheckDevice, *TimerDownTab, *TimerRescan;
+    // Ticks the session core, whose schedule runs the drain, the probe, the information
+    // sequence, the rescan, the charts' redraw and the download's progress.
+    QTimer* TimerSession;
 
     // ---- Handlers ----
     void FormShow();
     void FormActivate();
     void FormClose();
-    void Timer2Timer();
-    void Timer1Timer();
-    void TimerCheckDeviceTimer();
-    void TimerRescanTimer();
+    void TimerSessionTimer();
     void Button1Click();
     void Button2Click();
     void Button3Click(QObject* sender);  // Signal View and Record Data
@@ -152,12 +151,12 @@ public:
     void Button10Click();
     void Button13Click();
     void Button12Click();  // step B, then the multi-area window
-    void TimerDownTabTimer();
+    // Every 200 ms of a download: progress, then its end; false once it has ended.
+    bool TimerDownTabTimer();
     void CheckBoxWindowCalibClick();
     void CheckBoxExClick();
     void ComboBox1Change(int index);
     void ComboBoxLanChange(bool userChoice);
-    void DeviceChangeHook(DeviceChange change);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -193,18 +192,15 @@ private:
     QGroupBox* buildToolsGroup();
     void buildTimers();
     void buildVirtualFrameMenu();
-    void watchDeviceChanges();
 
     QString text(std::string_view key) const;
     void showConnectionState(std::string_view connectionKey);
     void setDeviceButtonsEnabled(bool enabled);
-    void syncTimers();
     void setStatusText(const QString& text);
     void applyFeatureState(const FeatureState& state);
     FeatureState currentFeatureState() const;
     void openModal(QDialog* window, ActiveWindow active);
     void loadLogo();
-    void processFrame(const uint8_t* data, uint32_t length);
     void readScreenSize();
     void attachCalibration();
     void applyCalibrationEnables();
@@ -217,13 +213,12 @@ private:
     std::string captionOf(const CaptionTarget& target);
     void setCaption(const CaptionTarget& target, const std::string& text);
 
-    HidBackend& backend_;
+    SessionCore& core_;
     FormDiagOptions options_;
     Language language_;  // owned by the main window; lives until it closes
-    DeviceSession session_;  // owns the worker; started here, stopped in FormClose
-    FrameProcessor frameProcessor_;  // on the process's signal store; logs in the current folder
+    DeviceSession& session_;          // the core's
+    FrameProcessor& frameProcessor_;  // the core's, on the process's signal store
     SecondaryWindows windows_;
-    std::vector<QSocketNotifier*> changeNotifiers_;
     std::array<QCheckBox*, kFeatureBoxCount> featureBoxes_{};  // the feature list, built at first show
     CalibrationArea calibrationArea_;
     // The calibration flow and its device link; made by attachCalibration, lives until exit.

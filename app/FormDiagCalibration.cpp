@@ -1,5 +1,5 @@
 // The calibration group's buttons of the main window: Start (Button11), Reset (Button10),
-// Export (Button13) and the download timer TimerDownTab, over CalibrationFlow. A unit of its own
+// Export (Button13) and the download timer TimerDownTab (run by the session core), over CalibrationFlow. A unit of its own
 // because the calibration core's headers must not meet the diagnostic window's.
 #include <QCheckBox>
 #include <QComboBox>
@@ -11,11 +11,14 @@
 
 #include "app/FormDiag.h"
 
+#include "session/SessionCore.h"
+
 #include <QProgressBar>
 #include <QStatusBar>
 
 #include "calibration/CalibrationControls.h"
 #include "calibration/CalibrationFlow.h"
+#include "session/SessionCore.h"
 #include "calibration/CalibrationFlowDevice.h"
 #include "calibration/CaptureSession.h"
 #include "calibration/FormCalibrate.h"
@@ -63,7 +66,6 @@ void TFormDiag::attachCalibration()
     connect(Button10, &QPushButton::clicked, this, &TFormDiag::Button10Click);
     connect(Button13, &QPushButton::clicked, this, &TFormDiag::Button13Click);
     connect(Button12, &QPushButton::clicked, this, &TFormDiag::Button12Click);
-    connect(TimerDownTab, &QTimer::timeout, this, &TFormDiag::TimerDownTabTimer);
     connect(CheckBoxWindowCalib, &QCheckBox::clicked, this, &TFormDiag::CheckBoxWindowCalibClick);
     connect(CheckBoxEx, &QCheckBox::clicked, this, &TFormDiag::CheckBoxExClick);
     downloadProgress_ = new QProgressBar(this);
@@ -94,7 +96,7 @@ void TFormDiag::startCalibrationDownload(bool started)
     disableDeviceButtons();
     downloadProgress_->setValue(0);
     downloadProgress_->show();
-    TimerDownTab->start();
+    core_.followDownload([this] { return TimerDownTabTimer(); });
 }
 
 // The window and extension fields follow their check boxes.
@@ -217,10 +219,10 @@ void TFormDiag::runMultiArea(const MultiAreaLayout& layout)
     }
 }
 
-void TFormDiag::TimerDownTabTimer()
+bool TFormDiag::TimerDownTabTimer()
 {
     if (!calibration_)
-        return;
+        return false;
     const FlowTick tick = calibration_->flow.downloadTick();
     if (!tick.statusText.empty())
         setStatusText(QString::fromStdString(tick.statusText));
@@ -228,12 +230,12 @@ void TFormDiag::TimerDownTabTimer()
     if (total > 0)
         downloadProgress_->setValue(int(uint64_t(session_.talk().blockSent()) * 100 / total));
     if (!tick.finished)
-        return;
+        return true;
     downloadProgress_->hide();
     enableDeviceButtons();
-    TimerDownTab->stop();
     if (tick.messageBox)
         showMessage(QString::fromStdString(*tick.messageBox));
+    return false;
 }
 
 void TFormDiag::Button10Click()

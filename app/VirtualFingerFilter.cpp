@@ -6,14 +6,14 @@
 #include <QWidget>
 #include <algorithm>
 
-#include "backends/virtual/VirtualFrame.h"
 #include "diagnostics/FormImgDiag.h"
 #include "diagnostics/PictureFinger.h"
+#include "link/FrameTestBench.h"
 
 namespace oculant {
 
-VirtualFingerFilter::VirtualFingerFilter(std::shared_ptr<VirtualFrame> frame, QObject* parent)
-    : QObject(parent), frame_(std::move(frame))
+VirtualFingerFilter::VirtualFingerFilter(FrameTestBench& bench, QObject* parent)
+    : QObject(parent), frame_(bench)
 {
 }
 
@@ -36,13 +36,13 @@ std::pair<double, double> VirtualFingerFilter::toFrameMm(Mapping mapping, QObjec
         const QRect screen = QGuiApplication::primaryScreen()->geometry();
         const double sx = (global.x() - screen.x()) * 32768.0 / std::max(1, screen.width());
         const double sy = (global.y() - screen.y()) * 32768.0 / std::max(1, screen.height());
-        return frame_->screenToFrameMm(sx, sy);
+        return frame_.screenToFrameMm(sx, sy);
     }
     // The picture fills the diagnostic window; its bars show where each element sits.
     auto* window = static_cast<TFormImgDiag*>(static_cast<QWidget*>(watched)->window());
     const QPointF p = window->mapFromGlobal(global);
     return pictureFingerMm(window->session().model(), p.x(), p.y(), window->width(), window->height(),
-                           frame_->beams());
+                           frame_.geometry());
 }
 
 bool VirtualFingerFilter::eventFilter(QObject* watched, QEvent* event)
@@ -58,16 +58,16 @@ bool VirtualFingerFilter::eventFilter(QObject* watched, QEvent* event)
     if (type == QEvent::MouseButtonPress) {
         int& finger = mouse->button() == Qt::RightButton ? rightFinger_ : leftFinger_;
         if (finger == 0 && (mouse->button() == Qt::LeftButton || mouse->button() == Qt::RightButton))
-            finger = frame_->fingerDown(x, y);
+            finger = frame_.fingerDown(x, y);
     } else if (type == QEvent::MouseMove) {
         if (leftFinger_ && (mouse->buttons() & Qt::LeftButton))
-            frame_->moveFinger(leftFinger_, x, y);
+            frame_.moveFinger(leftFinger_, x, y);
         if (rightFinger_ && (mouse->buttons() & Qt::RightButton))
-            frame_->moveFinger(rightFinger_, x, y);
+            frame_.moveFinger(rightFinger_, x, y);
     } else {
         int& finger = mouse->button() == Qt::RightButton ? rightFinger_ : leftFinger_;
         if (finger != 0) {
-            frame_->fingerUp(finger);
+            frame_.fingerUp(finger);
             finger = 0;
         }
     }

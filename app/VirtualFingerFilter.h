@@ -9,16 +9,16 @@
 // is one finger; holding the right button adds a second one (ids and colours in the draw test).
 
 #include <QObject>
-#include <memory>
 
 namespace oculant {
 
-class VirtualFrame;
+class FrameTestBench;
 
 class VirtualFingerFilter : public QObject {
     Q_OBJECT
 public:
-    explicit VirtualFingerFilter(std::shared_ptr<VirtualFrame> frame, QObject* parent = nullptr);
+    // `bench` is the virtual frame's test bench; it must outlive the filter.
+    explicit VirtualFingerFilter(FrameTestBench& bench, QObject* parent = nullptr);
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -26,7 +26,7 @@ private:
     static Mapping mappingFor(QObject* watched);
     std::pair<double, double> toFrameMm(Mapping mapping, QObject* watched, QPointF global, QPointF local) const;
 
-    std::shared_ptr<VirtualFrame> frame_;
+    FrameTestBench& frame_;
     int leftFinger_ = 0;   // touch id while the left button is down, else 0
     int rightFinger_ = 0;  // likewise for the right button
 };

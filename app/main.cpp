@@ -11,6 +11,7 @@
 #include "calibration/FormCalibrate.h"
 #include "calibration/FormMultiCalib.h"
 #include "session/BackendSet.h"
+#include "session/SessionCore.h"
 #include "diagnostics/FormImgDiag.h"
 #include "drawtest/FormPoints.h"
 #include "signal/FormSignal.h"
@@ -36,21 +37,27 @@ int runApplication(OculantApplication& app, const AppOptions& options)
         return 1;
     }
 
+    // The session core: the worker starts here and runs until the stop below. Signal frames go
+    // into the process's signal store, which the windows read.
+    SessionCore::Options coreOptions;
+    coreOptions.store = &processSignalStore();
+    SessionCore core(backends->sessionBackend(), coreOptions);
+
     const std::string folder = QCoreApplication::applicationDirPath().toStdString() + "/";
     FormDiagOptions formOptions;
     formOptions.languagePath = folder + "lan.ini";
     formOptions.logoPath = folder + "logo.jpg";
     // With the virtual frame, mouse drags on the full-screen windows move a finger on it.
     std::unique_ptr<VirtualFingerFilter> fingerFilter;
-    if (backends->virtualBackend) {
-        formOptions.virtualBackend = backends->virtualBackend.get();
-        formOptions.virtualFramePath = "virtual:0";
-        fingerFilter = std::make_unique<VirtualFingerFilter>(backends->virtualFrame);
+    if (FrameTestBench* bench = backends->virtualBench()) {
+        formOptions.virtualBench = bench;
+        formOptions.virtualFramePath = backends->virtualFramePath;
+        fingerFilter = std::make_unique<VirtualFingerFilter>(*bench);
         app.installEventFilter(fingerFilter.get());
     }
 
-    // The windows in their creation order; the main window starts the worker.
-    TFormDiag FormDiag(backends->composite, formOptions);
+    // The windows in their creation order; the main window shows what the core reports.
+    TFormDiag FormDiag(core, formOptions);
     TFormSignal FormSignal;
     TFormPoints FormPoints;
     TFormImgDiag FormImgDiag;
@@ -60,10 +67,12 @@ int runApplication(OculantApplication& app, const AppOptions& options)
     FormDiag.show();
 
     const int status = app.exec();
-    // Stop order: closing the main window queued mode 0, stopped the worker (which writes what is
-    // queued, then closes the device) and unhooked the device changes. Leaving this scope
-    // destroys the secondary windows, then the main window with the session, then the backends.
-    FormDiag.FormClose();  // no-op when the window was closed; ends the worker on quit() too
+    // Stop order: the main window's close stops its timer and the core (mode 0 queued, the
+    // worker writes what is queued and ends, the device is closed, no more change reports);
+    // on quit() without a close this does it. Leaving this scope then destroys the secondary
+    // windows, the main window, the core, and last the backends.
+    FormDiag.FormClose();
+    core.stop();
     return status;
 }
 

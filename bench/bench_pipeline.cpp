@@ -1,6 +1,6 @@
 // The whole receive pipeline in real time: the virtual frame streaming signal frames through the
-// HIDTalk worker thread, the receive ring, DeviceSession's 20 ms drain tick (dispatch, frame
-// reassembly, frame ring) and ProcessFrame, driven the way the main window's timers drive it.
+// HIDTalk worker thread, the receive ring, the session core's 20 ms drain tick (dispatch, frame
+// reassembly, frame ring) and ProcessFrame, ticked the way the main window ticks it.
 //
 //   bench_pipeline [--seconds S] [--rate R] [--profile FILE] [--minutes M] [--connects N]
 //                  [--only throughput|paced|connect|memory]
@@ -34,7 +34,7 @@
 #include <vector>
 
 #include "session/BackendSet.h"
-#include "link/DeviceSession.h"
+#include "session/SessionCore.h"
 #include "backends/virtual/VirtualBackend.h"
 #include "backends/virtual/VirtualFrame.h"
 #include "backends/virtual/VirtualFrameProfile.h"
@@ -128,108 +128,111 @@ struct Losses {
     uint64_t total() const { return frameQueue + skippedScans + receiveRing + frameRing + malformed + processor; }
 };
 
-// The backends, the session with its real worker thread and the frame processor, as the app
-// wires them, and the main window's timers run on the steady clock.
+// Ticks a session core on the steady clock as the main window's timer does (every 10 ms), until
+// `done` or the time is up. With `backToBack` a drain runs again as soon as the last returned
+// (the ceiling of the processing), besides the ticks. Returns whether `done` said so; measures
+// the longest tick, which is what held the UI thread (and the ring).
+bool runCore(SessionCore& core, double seconds, const std::function<bool()>& done, bool backToBack,
+             SteadyClock::duration* longestTick)
+{
+    const auto start = SteadyClock::now();
+    const auto end = start + std::chrono::duration_cast<SteadyClock::duration>(std::chrono::duration<double>(seconds));
+    auto nextTick = start;
+    for (;;) {
+        const auto now = SteadyClock::now();
+        if (backToBack)
+            core.drainNow();
+        if (now >= nextTick) {
+            core.tick(std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count());
+            if (longestTick)
+                *longestTick = std::max(*longestTick, SteadyClock::now() - now);
+            nextTick += std::chrono::milliseconds(SessionCore::kTickMs);
+            if (nextTick < now)
+                nextTick = now;  // a late tick is not made up in a burst, as with QTimer
+        }
+        if (done && done())
+            return true;
+        if (now >= end)
+            return false;
+        if (!backToBack)
+            std::this_thread::sleep_until(std::min(nextTick, end));
+    }
+}
+
+// The virtual frame's backend and the session core with its real worker thread, as the app
+// wires them.
 class Pipeline {
 public:
     Pipeline(const VirtualFrameProfile& profile, const std::string& logDirectory)
-        : processor_(store_, logDirectory)
+        : frame_(std::make_shared<VirtualFrame>(profile)), core_(attached(backend_, frame_), options(logDirectory))
     {
-        frame_ = std::make_shared<VirtualFrame>(profile);
-        backend_.attach(frame_);
-        session_ = std::make_unique<DeviceSession>(backend_, HIDTalk::Threading::Thread);
-        session_->setFrameSink([this](const uint8_t* data, uint32_t length) {
-            const FrameResult r = processor_.ProcessFrame(data, length);
-            if (!r.logError.empty() && logError_.empty())
-                logError_ = r.logError;
+        core_.addFrameObserver([this](const uint8_t*, uint32_t length, const FrameResult&) {
             ++frames_;
             reports_ += reportsOfFrame(length);
         });
     }
-    ~Pipeline() { session_->close(); }
+    ~Pipeline() { core_.stop(); }
 
     bool connect(double timeoutSeconds)
     {
-        session_->RescanDevices();
+        core_.start(std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now().time_since_epoch()).count());
         return runFor(timeoutSeconds, [&] {
-            return session_->connected() && !session_->probeTimerEnabled() && !session_->infoTimerEnabled();
+            return session().connected() && !core_.probeRunning() && !core_.informationRunning();
         });
     }
 
-    // The main window's QTimers: drain every 20 ms, probe every 50, information every 100. With
-    // `backToBack` the drain runs again as soon as it returns (the ceiling of the processing).
     bool runFor(double seconds, const std::function<bool()>& done = {}, bool backToBack = false)
     {
-        const auto start = SteadyClock::now();
-        const auto end = start + std::chrono::duration_cast<SteadyClock::duration>(std::chrono::duration<double>(seconds));
-        auto nextDrain = start, nextProbe = start, nextInfo = start;
-        for (;;) {
-            const auto now = SteadyClock::now();
-            if (backToBack || now >= nextDrain) {
-                session_->drainTick();
-                longestDrain_ = std::max(longestDrain_, SteadyClock::now() - now);
-                nextDrain += std::chrono::milliseconds(DeviceSession::kDrainIntervalMs);
-                if (nextDrain < now)
-                    nextDrain = now;  // a late tick is not made up in a burst, as with QTimer
-            }
-            if (now >= nextProbe) {
-                if (session_->probeTimerEnabled())
-                    session_->probeTick();
-                nextProbe = now + std::chrono::milliseconds(DeviceSession::kProbeIntervalMs);
-            }
-            if (now >= nextInfo) {
-                if (session_->infoTimerEnabled())
-                    session_->infoTick();
-                nextInfo = now + std::chrono::milliseconds(DeviceSession::kInfoIntervalMs);
-            }
-            if (done && done())
-                return true;
-            if (now >= end)
-                return false;
-            if (!backToBack)
-                std::this_thread::sleep_until(std::min({nextDrain, nextProbe, nextInfo, end}));
-        }
+        return runCore(core_, seconds, done, backToBack, &longestTick_);
     }
 
     // Stops the stream and drains what is still on its way, so that every frame the virtual
     // frame sent can be compared with what the processor got.
     void stopStream()
     {
-        session_->sendModeStop();
+        session().sendModeStop();
         runFor(0.2);
     }
 
-    Losses losses() const
+    Losses losses()
     {
         Losses l;
         l.frameQueue = frame_->reportsLost();
         l.skippedScans = frame_->scansSkipped();
-        l.receiveRing = session_->talk().receiveOverruns();
-        l.frameRing = session_->dispatcher().droppedFrames();
-        l.malformed = session_->dispatcher().malformedChunks();
-        l.processor = processor_.drops().total();
+        l.receiveRing = core_.device().talk().receiveOverruns();
+        l.frameRing = core_.device().dispatcher().droppedFrames();
+        l.malformed = core_.device().dispatcher().malformedChunks();
+        l.processor = core_.processor().drops().total();
         return l;
     }
 
-    DeviceSession& session() { return *session_; }
-    FrameProcessor& processor() { return processor_; }
+    DeviceSession& session() { return core_.device(); }
+    FrameProcessor& processor() { return core_.processor(); }
     VirtualFrame& frame() { return *frame_; }
     uint64_t frames() const { return frames_; }
     uint64_t reports() const { return reports_; }
-    // The longest drain tick so far, in wall time: what held the UI thread (and the ring).
-    double longestDrainMs() const { return std::chrono::duration<double, std::milli>(longestDrain_).count(); }
-    const std::string& logError() const { return logError_; }
+    double longestTickMs() const { return std::chrono::duration<double, std::milli>(longestTick_).count(); }
+    const std::string& logError() const { return core_.firstLogError(); }
 
 private:
+    static HidBackend& attached(VirtualBackend& backend, std::shared_ptr<VirtualFrame> frame)
+    {
+        backend.attach(std::move(frame));
+        return backend;
+    }
+    static SessionCore::Options options(const std::string& logDirectory)
+    {
+        SessionCore::Options o;
+        o.logDirectory = logDirectory;
+        return o;
+    }
+
     VirtualBackend backend_;
     std::shared_ptr<VirtualFrame> frame_;
-    SignalStore store_;
-    FrameProcessor processor_;
-    std::unique_ptr<DeviceSession> session_;
+    SessionCore core_;
     uint64_t frames_ = 0;
     uint64_t reports_ = 0;
-    SteadyClock::duration longestDrain_{};
-    std::string logError_;
+    SteadyClock::duration longestTick_{};
 };
 
 std::string lossText(const Losses& l)
@@ -371,37 +374,18 @@ bool startToConnected(const Options& o)
             std::printf("  %s\n", error.c_str());
             return false;
         }
-        SignalStore store;
-        FrameProcessor processor(store, ".");
-        DeviceSession session(backends->composite, HIDTalk::Threading::Thread);
-        session.setFrameSink([&](const uint8_t* d, uint32_t n) { processor.ProcessFrame(d, n); });
-        session.RescanDevices();
-        // The main window's timers, on the steady clock, until connected and then informed.
-        auto nextDrain = t0, nextProbe = t0, nextInfo = t0;
+        SessionCore core(backends->sessionBackend());
+        DeviceSession& session = core.device();
+        core.start(std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now().time_since_epoch()).count());
         double tConnected = -1, tInformed = -1;
-        while (secondsSince(t0) < 5 && tInformed < 0) {
-            const auto now = SteadyClock::now();
-            if (now >= nextDrain) {
-                session.drainTick();
-                nextDrain = now + std::chrono::milliseconds(DeviceSession::kDrainIntervalMs);
-            }
-            if (now >= nextProbe) {
-                if (session.probeTimerEnabled())
-                    session.probeTick();
-                nextProbe = now + std::chrono::milliseconds(DeviceSession::kProbeIntervalMs);
-            }
-            if (now >= nextInfo) {
-                if (session.infoTimerEnabled())
-                    session.infoTick();
-                nextInfo = now + std::chrono::milliseconds(DeviceSession::kInfoIntervalMs);
-            }
-            if (tConnected < 0 && session.connected() && !session.probeTimerEnabled())
+        runCore(core, 5, [&] {
+            if (tConnected < 0 && session.connected() && !core.probeRunning())
                 tConnected = secondsSince(t0);
-            if (tConnected >= 0 && !session.infoTimerEnabled() && session.records().infoAnswered)
+            if (tConnected >= 0 && !core.informationRunning() && session.records().infoAnswered)
                 tInformed = secondsSince(t0);
-            std::this_thread::sleep_until(std::min({nextDrain, nextProbe, nextInfo}));
-        }
-        session.close();
+            return tInformed >= 0;
+        }, false, nullptr);
+        core.stop();
         if (tConnected < 0 || tInformed < 0) {
             std::printf("  run %d: not connected within 5 s\n", i + 1);
             return false;
@@ -463,7 +447,7 @@ bool memory(const Options& o, const VirtualFrameProfile& base)
         std::error_code ec;
         const auto logBytes = std::filesystem::file_size(p.processor().recorder().path(), ec);
         const Losses l = p.losses();
-        std::printf("  log %.1f MB; longest drain tick %.1f ms; %s\n", double(logBytes) / 1e6, p.longestDrainMs(),
+        std::printf("  log %.1f MB; longest tick %.1f ms; %s\n", double(logBytes) / 1e6, p.longestTickMs(),
                     lossText(l).c_str());
         if (!p.logError().empty())
             std::printf("  log error: %s\n", p.logError().c_str());

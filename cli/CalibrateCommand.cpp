@@ -17,7 +17,6 @@
 #include "cli/Cli.h"
 #include "cli/CliSession.h"
 #include "cli/InfoCommand.h"
-#include "backends/virtual/VirtualFrame.h"
 #include "i18n/Language.h"
 
 namespace oculant::cli {
@@ -25,7 +24,6 @@ namespace oculant::cli {
 namespace {
 
 constexpr int kCaptureTickMs = 100;   // the capture screen's Timer1
-constexpr int kDownloadTickMs = 200;  // TimerDownTab
 // A technician's pace: the finger rests this long off the glass between two targets. It must
 // exceed the capture's idle reset (four silent 100 ms ticks): the frame may give the next touch
 // the id of the last one, which the capture only accepts again after that reset.
@@ -161,7 +159,7 @@ PositionCounts positionCounts(CliSession& cs)
 // frame), held until the capture moves on, lifted, a pause, the next target.
 class VirtualTechnician {
 public:
-    VirtualTechnician(VirtualFrame& frame, const CaptureSession& capture) : frame_(frame), capture_(capture) {}
+    VirtualTechnician(FrameTestBench& frame, const CaptureSession& capture) : frame_(frame), capture_(capture) {}
 
     void step(int64_t nowMs)
     {
@@ -186,7 +184,7 @@ public:
     }
 
 private:
-    VirtualFrame& frame_;
+    FrameTestBench& frame_;
     const CaptureSession& capture_;
     int finger_ = 0;
     int target_ = -1;
@@ -209,7 +207,7 @@ CalibrationData runCapture(CliSession& cs, const CalibrationSettings& settings, 
     DeviceSession& session = cs.session();
     cs.processor().addListener(&listener);
     session.sendModeTouch();
-    VirtualTechnician technician(*cs.virtualFrame(), capture);
+    VirtualTechnician technician(*cs.testBench(), capture);
     uint64_t tick = 0;
     int64_t lastTickMs = cs.nowMs();
     cs.runFor(kPerTargetMs * (capture.data().count + 1), [&] {
@@ -239,22 +237,20 @@ struct DownloadEnd {
 // Runs the 200 ms timer until the transfer ends.
 DownloadEnd waitForDownload(CliSession& cs, CalibrationFlow& flow)
 {
-    const std::shared_ptr<VirtualFrame> frame = cs.virtualFrame();
+    FrameTestBench* frame = cs.testBench();
     const int writesBefore = frame ? frame->completedCalibrationWrites() : 0;
-    int64_t lastTickMs = cs.nowMs();
     DownloadEnd end;
     bool aborted = false;
-    cs.runFor(kDownloadTimeoutMs, [&] {
-        if (cs.nowMs() - lastTickMs < kDownloadTickMs)
-            return false;
-        lastTickMs = cs.nowMs();
+    cs.core().followDownload([&] {
         const FlowTick t = flow.downloadTick();
         end.status = t.statusText;
         end.message = t.messageBox;
         end.finished = t.finished;
         aborted = t.aborted;
-        return end.finished;
+        return !end.finished;
     });
+    cs.runFor(kDownloadTimeoutMs, [&] { return !cs.core().followingDownload(); });
+    cs.core().followDownload({});  // a download that did not end in time is no longer followed
     // The frame is read again after the download, as the main window does.
     cs.runFor(3000, [&] { return !cs.session().infoTimerEnabled(); });
     end.written = end.finished && !aborted;
@@ -374,10 +370,9 @@ std::optional<MultiAreaLayout> refreshedLayout(LayoutTexts& texts, const Calibra
 }
 
 // The frame's own copy of the multi-area fields, read back from its flash after the download.
-nlohmann::ordered_json flashAreasJson(const VirtualFrame& frame)
+nlohmann::ordered_json flashAreasJson(const FrameTestBench& frame)
 {
-    const CalibrationArea area = frame.calibrationArea();
-    const std::vector<uint8_t> bytes = frame.flash(area.address, area.size);
+    const std::vector<uint8_t> bytes = frame.calibrationAreaBytes();
     if (bytes.size() < ParameterBlock::kSize)
         return nullptr;
     const auto u32 = [&](size_t at) {
@@ -448,9 +443,9 @@ int runLayoutCalibrate(CommandContext& ctx, CalibrateOptions& o, const Language&
     // A run that ended early leaves set 0 of no finished calibration: nothing to export.
     const std::optional<std::string> exported =
         allAreas ? exportSetZero(flow, o.exportFile, ctx.err, exitCode) : std::nullopt;
-    const std::shared_ptr<VirtualFrame> frame = cs->virtualFrame();
-    const std::optional<bool> crcOk = frame->calibrationCrcOk();
-    const nlohmann::ordered_json flash = downloaded ? flashAreasJson(*frame) : nullptr;
+    FrameTestBench& frame = *cs->testBench();
+    const std::optional<bool> crcOk = frame.calibrationCrcOk();
+    const nlohmann::ordered_json flash = downloaded ? flashAreasJson(frame) : nullptr;
     cs->close();
 
     if (o.json) {
@@ -525,7 +520,7 @@ int runCalibrate(CommandContext& ctx)
     }
 
     const std::optional<std::string> exported = exportSetZero(flow, o.exportFile, ctx.err, exitCode);
-    const std::optional<bool> crcOk = cs->virtualFrame()->calibrationCrcOk();
+    const std::optional<bool> crcOk = cs->testBench()->calibrationCrcOk();
     cs->close();
 
     if (o.json) {

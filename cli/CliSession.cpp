@@ -95,68 +95,26 @@ std::unique_ptr<CliSession> CliSession::create(const GlobalOptions& options, std
 }
 
 CliSession::CliSession(std::unique_ptr<BackendSet> backends, const std::string& logDirectory, bool simulated)
-    : backends_(std::move(backends)), processor_(store_, logDirectory), simulated_(simulated)
+    : backends_(std::move(backends)), simulated_(simulated)
 {
-    session_ = std::make_unique<DeviceSession>(backends_->sessionBackend(),
-                                               simulated ? HIDTalk::Threading::Manual : HIDTalk::Threading::Thread);
-    view_ = std::make_unique<StatusView>(lastStatus_, *session_);
-    session_->setView(view_.get());
-    session_->setFrameSink([this](const uint8_t* data, uint32_t length) {
-        const FrameResult r = processor_.ProcessFrame(data, length);
-        if (!r.logError.empty() && logError_.empty())
-            logError_ = r.logError;
-    });
-    // Arrival and removal come from the backends' callbacks on this thread.
-    backends_->sessionBackend().setChangeCallback([this](DeviceChange c, const std::string&) {
-        session_->DeviceChangeHook(kWmDeviceChange, c == DeviceChange::Arrival ? kDbtDeviceArrival : kDbtDeviceRemoveComplete);
-    });
-    startMs_ = steadyMs();
+    SessionCore::Options options;
+    options.threading = simulated ? HIDTalk::Threading::Manual : HIDTalk::Threading::Thread;
+    options.logDirectory = logDirectory;
+    core_ = std::make_unique<SessionCore>(backends_->sessionBackend(), std::move(options));
+    view_ = std::make_unique<StatusView>(lastStatus_, core_->device());
+    core_->setView(view_.get());
 }
 
 int64_t CliSession::nowMs() const { return simulated_ ? simulatedMs_->load() : steadyMs(); }
 
-void CliSession::pumpWorker()
-{
-    for (int i = 0; i < 10000 && session_->talk().workerPass(); ++i) {
-    }
-}
-
 CliSession::~CliSession() { close(); }
-
-void CliSession::tick(int64_t now)
-{
-    for (HidBackend* b : backends_->composite.backends())
-        if (b->changeNotifierFd() >= 0)
-            b->processChangeEvents();
-    if (now - lastDrain_ >= DeviceSession::kDrainIntervalMs) {
-        lastDrain_ = now;
-        session_->drainTick();
-    }
-    if (now - lastProbe_ >= DeviceSession::kProbeIntervalMs) {
-        lastProbe_ = now;
-        if (session_->probeTimerEnabled())
-            session_->probeTick();
-    }
-    if (now - lastInfo_ >= DeviceSession::kInfoIntervalMs) {
-        lastInfo_ = now;
-        if (session_->infoTimerEnabled())
-            session_->infoTick();
-    }
-    if (now - lastRescan_ >= DeviceSession::kRescanIntervalMs) {
-        lastRescan_ = now;
-        if (session_->rescanTimerEnabled())
-            session_->rescanTick();
-    }
-}
 
 bool CliSession::runFor(int ms, const std::function<bool()>& done)
 {
     const int64_t end = nowMs() + ms;
     for (;;) {
-        if (simulated_)
-            pumpWorker();
         const int64_t now = nowMs();
-        tick(now);
+        core_->tick(now);
         if (done && done())
             return true;
         if (now >= end || interrupted.load())
@@ -170,13 +128,11 @@ bool CliSession::runFor(int ms, const std::function<bool()>& done)
 
 bool CliSession::connect(int timeoutMs, std::string& error)
 {
-    session_->RescanDevices();
-    const bool connected = runFor(timeoutMs, [&] {
-        return session_->connected() && !session_->probeTimerEnabled();
-    });
+    core_->start(nowMs());
+    const bool connected = runFor(timeoutMs, [&] { return session().connected() && !core_->probeRunning(); });
     if (!connected) {
         error = interrupted.load() ? "interrupted" : "no touch frame connected";
-        for (const EnumerationProblem& p : session_->talk().enumerationProblems()) {
+        for (const EnumerationProblem& p : session().talk().enumerationProblems()) {
             error += "\n" + enumerationProblemText(p);
             if (const auto fix = enumerationProblemFix(p))
                 error += "\n  " + *fix;
@@ -184,7 +140,7 @@ bool CliSession::connect(int timeoutMs, std::string& error)
         return false;
     }
     if (!wantedDevice_.empty()) {
-        const auto& list = session_->talk().devices();
+        const auto& list = session().talk().devices();
         int index = -1;
         for (size_t i = 0; i < list.size(); ++i)
             if (list[i].path == wantedDevice_)
@@ -193,15 +149,15 @@ bool CliSession::connect(int timeoutMs, std::string& error)
             error = wantedDevice_ + " is not a connected touch frame";
             return false;
         }
-        const std::string message = session_->ComboBox1Change(index, list[size_t(index)].path);
+        const std::string message = session().ComboBox1Change(index, list[size_t(index)].path);
         if (!message.empty()) {
             error = message;
             return false;
         }
     }
     // Let the information sequence that connecting started finish.
-    runFor(2000, [&] { return !session_->infoTimerEnabled(); });
-    return session_->connected();
+    runFor(2000, [&] { return !session().infoTimerEnabled(); });
+    return session().connected();
 }
 
 void CliSession::close()
@@ -209,9 +165,9 @@ void CliSession::close()
     if (closed_)
         return;
     closed_ = true;
-    const QuillonDevice* current = session_->talk().currentDevice();
+    const QuillonDevice* current = session().talk().currentDevice();
     const std::string device = current ? current->path : wantedDevice_;
-    session_->close();  // a manual worker writes what is queued inside close
+    core_->stop();  // a manual worker writes what is queued inside the stop
     if (backends_->recorder)
         writeCapture(device);
 }

@@ -1,6 +1,6 @@
 #pragma once
-// A connected frame for a CLI command: the backends, the device session with its worker thread,
-// the signal store and frame processor, and the main window's timers run on the steady clock.
+// A connected frame for a CLI command: the backends and the session core over them, ticked on
+// the steady clock, or on a simulated one that moves only as fast as the commands run.
 
 #include <atomic>
 #include <functional>
@@ -11,6 +11,7 @@
 #include "cli/Cli.h"
 #include "session/BackendSet.h"
 #include "link/DeviceSession.h"
+#include "session/SessionCore.h"
 #include "signal/FrameProcessor.h"
 
 namespace oculant::cli {
@@ -44,37 +45,32 @@ public:
     // A replayed capture still has input reports to give: its frame is not done talking.
     bool replaying() const { return backends_->replay && !backends_->replay->finished(); }
 
-    DeviceSession& session() { return *session_; }
-    SignalStore& store() { return store_; }
-    FrameProcessor& processor() { return processor_; }
+    SessionCore& core() { return *core_; }
+    DeviceSession& session() { return core_->device(); }
+    SignalStore& store() { return core_->store(); }
+    FrameProcessor& processor() { return core_->processor(); }
     BackendSet& backends() { return *backends_; }
-    // The virtual frame, when the command runs on one; null otherwise.
-    std::shared_ptr<VirtualFrame> virtualFrame() const { return backends_->virtualFrame; }
+    // The virtual frame's test bench, when the command runs on one; null otherwise.
+    FrameTestBench* testBench() const { return backends_->virtualBench(); }
     // Text the status bar would have shown (information answers, log errors).
     const std::string& lastStatus() const { return lastStatus_; }
     // The first log error of the frame processor (cannot create or write), empty while none.
-    const std::string& logError() const { return logError_; }
+    const std::string& logError() const { return core_->firstLogError(); }
 
 private:
     CliSession(std::unique_ptr<BackendSet> backends, const std::string& logDirectory, bool simulated);
-    void tick(int64_t nowMs);
-    void pumpWorker();
     void writeCapture(const std::string& path);
 
     std::unique_ptr<BackendSet> backends_;
-    std::unique_ptr<DeviceSession> session_;
-    SignalStore store_;
-    FrameProcessor processor_;
+    std::unique_ptr<SessionCore> core_;
     std::unique_ptr<SessionView> view_;
     std::string lastStatus_;
-    std::string logError_;
     std::string wantedDevice_;
     std::string captureFile_;
     std::shared_ptr<CaptureOutcome> captureOutcome_;
-    int64_t startMs_ = 0;
-    int64_t lastDrain_ = 0, lastProbe_ = 0, lastInfo_ = 0, lastRescan_ = 0;
     bool closed_ = false;
-    // Simulated time: the worker is stepped here and the clock only moves when runFor moves it.
+    // Simulated time: the worker is stepped by the core and the clock only moves when runFor
+    // moves it.
     bool simulated_ = false;
     std::shared_ptr<std::atomic<int64_t>> simulatedMs_;
 };

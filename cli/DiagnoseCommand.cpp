@@ -117,7 +117,7 @@ int runDiagnose(CommandContext& ctx)
             diag.TimerTimer(true);
         }
         if (sweep && !sweepStarted && diag.testState() == TestState::Testing) {
-            cs->virtualFrame()->startSweep();
+            cs->testBench()->startSweep();
             sweepStarted = true;
         }
         const OverallVerdict v = diag.verdict();
@@ -125,7 +125,7 @@ int runDiagnose(CommandContext& ctx)
             return true;
         // A fault is final; with a sweep running or a capture replaying, let it finish so every
         // board is judged.
-        return v == OverallVerdict::Fail && !(sweepStarted && cs->virtualFrame()->sweepRunning()) && !cs->replaying();
+        return v == OverallVerdict::Fail && !(sweepStarted && cs->testBench()->sweepRunning()) && !cs->replaying();
     };
     cs->runFor(int(timeout * 1000), finished);
     send(session, diag.FormClose());

@@ -6,13 +6,13 @@
 
 #include <utility>
 
-#include "backends/virtual/VirtualBeams.h"
 #include "diagnostics/DiagnosticGeometry.h"
+#include "link/FrameTestBench.h"
 
 namespace oculant {
 
 // Frame millimetres for a point of the width × height picture of `model`, laid out for that size.
 std::pair<double, double> pictureFingerMm(const BoardModel& model, double px, double py, int width, int height,
-                                          const VirtualBeams& beams);
+                                          const BenchGeometry& frame);
 
 }  // namespace oculant

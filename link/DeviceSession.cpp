@@ -40,7 +40,7 @@ void DeviceSession::followDevice()
     // information sequence) to reach the frame: a rescan that starts the probe would drop them.
     if (changeHeld_ && !downloadInProgress() && talk_.queuedCommands() == 0) {
         changeHeld_ = false;
-        DeviceChangeHook(kWmDeviceChange, kDbtDeviceArrival);
+        DeviceChangeHook(DeviceChange::Arrival);
     }
 }
 
@@ -218,15 +218,13 @@ bool DeviceSession::RescanDevices()
     return !talk_.devices().empty();
 }
 
-bool DeviceSession::DeviceChangeHook(uint32_t message, uint32_t code)
+void DeviceSession::DeviceChangeHook(DeviceChange)
 {
-    if (message != kWmDeviceChange || (code != kDbtDeviceArrival && code != kDbtDeviceRemoveComplete))
-        return false;
     // During a download only the removal of its own frame is handled at once (the rescan closes
     // it, which ends the transfer); anything else waits for the end (followDevice).
     if (downloadInProgress() && talk_.currentDevice() && !talk_.currentDeviceGone() && talk_.currentDeviceListed()) {
         changeHeld_ = true;
-        return true;
+        return;
     }
     changeHeld_ = false;
     const size_t before = talk_.devices().size();
@@ -239,7 +237,6 @@ bool DeviceSession::DeviceChangeHook(uint32_t message, uint32_t code)
     }
     if (connected() && view_)
         view_->enableDeviceButtons();
-    return true;
 }
 
 std::string DeviceSession::ComboBox1Change(int index, const std::string& text)

@@ -1,8 +1,8 @@
 #pragma once
 // The device side of the main window without the window: connection probe, information
-// sequence, device choice and change handling, and the 20 ms drain of the receive ring. Every
-// timer of the main window is a tick method here; the window's QTimers call them, the CLI and
-// the tests call them directly.
+// sequence, device choice and change handling, and the drain of the receive ring. Each timer of
+// the main window is a tick method here; the session core (session/SessionCore.h) holds the
+// schedule that calls them, and tests of this class call them directly.
 
 #include <cstdint>
 #include <functional>
@@ -35,17 +35,8 @@ public:
     virtual void showAccessProblems(const std::vector<std::string>& lines) {}
 };
 
-// Device-change message and codes, as the platform layer reports arrival and removal.
-constexpr uint32_t kWmDeviceChange = 0x219;
-constexpr uint32_t kDbtDeviceArrival = 0x8000;
-constexpr uint32_t kDbtDeviceRemoveComplete = 0x8004;
-
 class DeviceSession {
 public:
-    static constexpr int kDrainIntervalMs = 20;
-    static constexpr int kProbeIntervalMs = 50;
-    static constexpr int kInfoIntervalMs = 100;
-    static constexpr int kRescanIntervalMs = 1000;
     static constexpr const char* kCannotOpenText = "Can not open this device!";
 
     explicit DeviceSession(HidBackend& backend, HIDTalk::Threading threading = HIDTalk::Threading::Thread);
@@ -58,13 +49,13 @@ public:
     ActiveWindow activeWindow() const { return active_; }
 
     // ---- Ticks ----
-    // Every 20 ms: dispatch received reports, hand over signal frames, then follow the device:
+    // Drain (every 20 ms): dispatch received reports, hand over signal frames, then follow the device:
     // a frame the worker found gone is shown unconnected and the devices are scanned again; a
     // change held back during a download is handled once the download has ended.
     void drainTick();
-    void probeTick();   // every 50 ms while probeTimerEnabled()
-    void infoTick();    // every 100 ms while infoTimerEnabled()
-    // Every second while rescanTimerEnabled(): a scan of its own, for what no change report
+    void probeTick();   // the connection probe, while probeTimerEnabled()
+    void infoTick();    // the information sequence, while infoTimerEnabled()
+    // While rescanTimerEnabled(): a scan of its own, for what no change report
     // tells. It runs while unconnected, where arrival and removal are not reported (hidraw
     // without udev) or a frame that may not be opened is listed (access may be given without a
     // replug).
@@ -76,7 +67,9 @@ public:
 
     // ---- Operations of the main window ----
     bool RescanDevices();
-    bool DeviceChangeHook(uint32_t message, uint32_t code);
+    // A device interface arrived or was removed: the list is scanned again (or, during a
+    // download, the scan waits for its end).
+    void DeviceChangeHook(DeviceChange change);
     // Device chosen in the device list; returns the message box text, empty when none.
     std::string ComboBox1Change(int index, const std::string& text);
     void startInformationSequence();

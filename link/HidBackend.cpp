@@ -43,6 +43,20 @@ bool CompositeBackend::followsChanges() const
     return true;
 }
 
+FrameTestBench* CompositeBackend::testBench(const std::string& path)
+{
+    for (HidBackend* b : backends_)
+        if (b->handles(path))
+            return b->testBench(path);
+    return nullptr;
+}
+
+void CompositeBackend::processChangeEvents()
+{
+    for (HidBackend* b : backends_)
+        b->processChangeEvents();
+}
+
 std::unique_ptr<HidHandle> CompositeBackend::open(const std::string& path, OpenFailure* failure,
                                                   std::string* detail)
 {

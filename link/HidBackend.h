@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "link/FrameTestBench.h"
+
 namespace oculant {
 
 enum class IoStatus {
@@ -69,6 +71,8 @@ public:
     // Whether arrival and removal are reported at all. Without (hidraw built or run without a
     // udev monitor) the host has to rescan on its own to see frames come and go.
     virtual bool followsChanges() const { return true; }
+    // The test bench of the frame at `path` (see FrameTestBench.h); null for a real frame.
+    virtual FrameTestBench* testBench(const std::string& path) { return nullptr; }
 
 protected:
     void notifyChange(DeviceChange change, const std::string& path)
@@ -92,6 +96,8 @@ public:
     std::unique_ptr<HidHandle> open(const std::string& path, OpenFailure* failure,
                                     std::string* detail) override;
     bool followsChanges() const override;
+    void processChangeEvents() override;
+    FrameTestBench* testBench(const std::string& path) override;
     const std::vector<HidBackend*>& backends() const { return backends_; }
 
 private:

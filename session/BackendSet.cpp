@@ -35,7 +35,7 @@ std::unique_ptr<BackendSet> makeBackends(const BackendOptions& options, std::str
         }
         b->virtualBackend = std::make_unique<VirtualBackend>(options.virtualReads);
         b->virtualFrame = std::make_shared<VirtualFrame>(profile, options.virtualClock);
-        b->virtualBackend->attach(b->virtualFrame);
+        b->virtualFramePath = b->virtualBackend->attach(b->virtualFrame);
         b->composite.add(b->virtualBackend.get());
     }
     if (options.record)

@@ -33,10 +33,13 @@ struct BackendSet {
     std::unique_ptr<HidBackend> hidraw;  // null where real frames are not available
     std::unique_ptr<VirtualBackend> virtualBackend;
     std::shared_ptr<VirtualFrame> virtualFrame;  // null without a virtual frame
+    std::string virtualFramePath;                // its path ("virtual:0")
     std::unique_ptr<ReplayBackend> replay;       // null without a capture to replay
     std::unique_ptr<RecordingBackend> recorder;  // null unless recording; wraps `composite`
     // What a device session talks through: the recorder when recording, else the composite.
     HidBackend& sessionBackend() { return recorder ? static_cast<HidBackend&>(*recorder) : composite; }
+    // The virtual frame's test bench: what programs may ask of it. Null without one.
+    FrameTestBench* virtualBench() { return virtualBackend ? virtualBackend->testBench(virtualFramePath) : nullptr; }
 };
 
 // Builds the backends. On a bad profile or capture file returns null with the error (a capture

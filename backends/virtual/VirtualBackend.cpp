@@ -97,7 +97,8 @@ std::string VirtualBackend::attach(std::shared_ptr<VirtualFrame> frame)
         path = "virtual:" + std::to_string(slots_.size());
         auto plug = std::make_shared<Plug>();
         plug->frame = frame;
-        slots_.push_back({path, std::move(frame), std::move(plug)});
+        auto bench = std::make_unique<VirtualTestBench>(*this, path, frame);
+        slots_.push_back({path, std::move(frame), std::move(plug), OpenFailure::None, std::move(bench)});
     }
     report(DeviceChange::Arrival, path);
     return path;
@@ -130,6 +131,20 @@ void VirtualBackend::reattach(const std::string& path)
         s->plug->frame = s->frame;
     }
     report(DeviceChange::Arrival, path);
+}
+
+bool VirtualBackend::attached(const std::string& path) const
+{
+    std::lock_guard lock(mutex_);
+    const Slot* s = find(path);
+    return s && s->plug;
+}
+
+FrameTestBench* VirtualBackend::testBench(const std::string& path)
+{
+    std::lock_guard lock(mutex_);
+    Slot* s = find(path);
+    return s ? s->bench.get() : nullptr;
 }
 
 std::shared_ptr<VirtualFrame> VirtualBackend::frame(const std::string& path) const

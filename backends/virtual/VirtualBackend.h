@@ -10,6 +10,7 @@
 
 #include "link/HidBackend.h"
 #include "backends/virtual/VirtualFrame.h"
+#include "backends/virtual/VirtualTestBench.h"
 
 namespace oculant {
 
@@ -29,6 +30,9 @@ public:
     // Plugs a detached frame back in at the same path.
     void reattach(const std::string& path);
     std::shared_ptr<VirtualFrame> frame(const std::string& path) const;
+    bool attached(const std::string& path) const;
+    // Every virtual frame is a test bench; it lives as long as the backend.
+    FrameTestBench* testBench(const std::string& path) override;
     // Makes opening the frame fail as a node without access does (None: opens again); it is
     // still described, so a scan recognises it and reports why it cannot be used.
     void setOpenRefusal(const std::string& path, OpenFailure failure);
@@ -53,6 +57,7 @@ private:
         std::shared_ptr<VirtualFrame> frame;
         std::shared_ptr<Plug> plug;  // null while detached
         OpenFailure refusal = OpenFailure::None;
+        std::unique_ptr<VirtualTestBench> bench;
     };
     void report(DeviceChange change, const std::string& path);
     Slot* find(const std::string& path);

@@ -17,7 +17,7 @@ TEST_F(FormDiagCalibration, start_opens_the_capture_and_a_cancelled_capture_ends
     ASSERT_EQ(form->opened.size(), 1u);
     EXPECT_EQ(form->opened[0], &calibrate);
     EXPECT_TRUE(form->messages.empty());
-    EXPECT_FALSE(form->TimerDownTab->isActive());
+    EXPECT_FALSE(form->core().followingDownload());
     EXPECT_TRUE(form->Button11->isEnabled());
 }
 

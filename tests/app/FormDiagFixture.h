@@ -1,7 +1,7 @@
 #pragma once
 // The main window on the offscreen platform with a virtual frame, for the window tests: the
-// session's ticks are driven by hand through the window's timer handlers, the worker is stepped
-// without a thread, message boxes and modal windows are recorded instead of shown.
+// session core is ticked through the window's timer handler on a simulated clock, the worker is
+// stepped without a thread, message boxes and modal windows are recorded instead of shown.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -29,6 +29,7 @@
 #include "diagnostics/FormImgDiag.h"
 #include "drawtest/FormPoints.h"
 #include "base/IniFile.h"
+#include "session/SessionCore.h"
 #include "signal/FormSignal.h"
 
 namespace oculant {
@@ -84,6 +85,7 @@ protected:
     void TearDown() override
     {
         form.reset();
+        core.reset();
         fs::remove_all(dir_);
     }
 
@@ -93,13 +95,17 @@ protected:
         FormDiagOptions options;
         options.languagePath = (dir_ / "lan.ini").string();
         options.logoPath = logo.empty() ? (dir_ / "logo.jpg").string() : logo;
-        options.threading = HIDTalk::Threading::Manual;
         options.localTime = utc;
+        options.clockMs = [this] { return int64_t(nowMs_); };
         if (withVirtualFrameMenu) {
-            options.virtualBackend = &backend;
+            options.virtualBench = backend.testBench(path);
             options.virtualFramePath = path;
         }
-        form = std::make_unique<RecordingFormDiag>(backend, options);
+        SessionCore::Options coreOptions;
+        coreOptions.threading = HIDTalk::Threading::Manual;
+        coreOptions.store = &processSignalStore();  // the one the windows read
+        core = std::make_unique<SessionCore>(backend, coreOptions);
+        form = std::make_unique<RecordingFormDiag>(*core, options);
         form->attachWindows({&signal, &points, &imgDiag, &calibrate, &multiCalib});
         form->show();
     }
@@ -116,35 +122,29 @@ protected:
         }
     }
 
-    // Simulated time in 10 ms steps; each timer fires on its interval while it is running. A
-    // timer started during a step first fires on a later one, as a QTimer would.
+    // Simulated time in steps of the window's timer, each step one tick of the session core.
     void advance(int ms)
     {
         for (int end = nowMs_ + ms; nowMs_ < end;) {
-            nowMs_ += 10;
-            pumpWorker();
-            const bool drain = form->Timer2->isActive(), probe = form->TimerCheckDevice->isActive(),
-                       info = form->Timer1->isActive(), rescan = form->TimerRescan->isActive();
-            if (nowMs_ % 20 == 0 && drain)
-                form->Timer2Timer();
-            if (nowMs_ % 50 == 0 && probe)
-                form->TimerCheckDeviceTimer();
-            if (nowMs_ % 100 == 0 && info && form->Timer1->isActive())
-                form->Timer1Timer();
-            if (nowMs_ % 1000 == 0 && rescan && form->TimerRescan->isActive())
-                form->TimerRescanTimer();
+            nowMs_ += SessionCore::kTickMs;
+            if (form->TimerSession->isActive())
+                form->TimerSessionTimer();
         }
     }
 
-    // Device changes arrive through the event loop; deliver them without running timers.
-    void deliverDeviceChanges() { QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall); }
+    // Device changes are handled at the core's next tick; deliver them without running timers.
+    void deliverDeviceChanges()
+    {
+        if (!form->core().stopped())
+            form->core().handleDeviceChanges();
+    }
 
     void connectAndRead()
     {
         advance(400);
         ASSERT_TRUE(form->session().connected());
         advance(1000);
-        ASSERT_FALSE(form->Timer1->isActive());
+        ASSERT_FALSE(form->core().informationRunning());
     }
 
     std::vector<QPushButton*> deviceButtons() const
@@ -168,6 +168,7 @@ protected:
     TFormImgDiag imgDiag;
     TFormCalibrate calibrate;
     TFormMultiCalib multiCalib;
+    std::unique_ptr<SessionCore> core;  // made by start(), as main() makes it before the window
     std::unique_ptr<RecordingFormDiag> form;
     int nowMs_ = 0;
 };

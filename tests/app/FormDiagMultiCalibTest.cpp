@@ -78,7 +78,7 @@ TEST_F(FormDiagMultiCalib, start_runs_a_capture_per_area_and_a_cancelled_one_end
     EXPECT_EQ(capturesOpened, 1);
     // A cancelled capture ends the whole run silently: no report, nothing downloaded.
     EXPECT_TRUE(form->messages.empty());
-    EXPECT_FALSE(form->TimerDownTab->isActive());
+    EXPECT_FALSE(form->core().followingDownload());
     EXPECT_TRUE(form->Button11->isEnabled());
 }
 
@@ -100,13 +100,11 @@ TEST_F(FormDiagMultiCalib, start_is_disabled_without_a_frame_and_while_a_downloa
     connectAndRead();
     form->Button12->click();
     form->Button10->click();  // Reset, confirmed: the identity is downloaded
-    ASSERT_TRUE(form->TimerDownTab->isActive());
+    ASSERT_TRUE(form->core().followingDownload());
     form->Button12->click();
-    for (int i = 0; i < 20 && form->TimerDownTab->isActive(); ++i) {
+    for (int i = 0; i < 20 && form->core().followingDownload(); ++i)
         advance(200);
-        form->TimerDownTabTimer();
-    }
-    ASSERT_FALSE(form->TimerDownTab->isActive());
+    ASSERT_FALSE(form->core().followingDownload());
     form->Button12->click();
     EXPECT_EQ(startEnabled, (std::vector<bool>{false, true, false, true}))
         << "unconnected, connected, downloading, download ended";

@@ -22,10 +22,9 @@ TEST_F(FormDiagTest, first_show_is_unconnected_with_every_device_button_disabled
     for (QLineEdit* f : statusFields())
         EXPECT_EQ(f->text(), "N/A") << f->objectName().toStdString();
     // The probe runs; the other windows' timers are idle.
-    EXPECT_TRUE(form->TimerCheckDevice->isActive());
-    EXPECT_FALSE(form->Timer1->isActive());
-    EXPECT_TRUE(form->Timer2->isActive());
-    EXPECT_EQ(form->Timer2->interval(), 20);
+    EXPECT_TRUE(form->core().probeRunning());
+    EXPECT_FALSE(form->core().informationRunning());
+    EXPECT_TRUE(form->TimerSession->isActive());
     // The language list comes from the file, with the saved choice applied.
     ASSERT_GE(form->ComboBoxLan->count(), 2);
     EXPECT_EQ(form->ComboBoxLan->currentText(), "English");
@@ -38,9 +37,9 @@ TEST_F(FormDiagTest, connected_captions_after_six_probe_ticks)
     attach();
     start();
     advance(250);
-    EXPECT_FALSE(form->session().connected() && !form->TimerCheckDevice->isActive());
+    EXPECT_FALSE(form->session().connected() && !form->core().probeRunning());
     advance(50);  // the sixth tick, 300 ms after the first show
-    EXPECT_FALSE(form->TimerCheckDevice->isActive());
+    EXPECT_FALSE(form->core().probeRunning());
     EXPECT_EQ(form->windowTitle(), shipped("English", "FormDiagCaption") + " - " + shipped("English", "PanelConnect"));
     EXPECT_EQ(form->StatusBar1->currentMessage(), shipped("English", "PanelConnect"));
     EXPECT_EQ(imgDiag.windowTitle(), shipped("English", "FormImgDiag") + " - " + shipped("English", "PanelConnect"));
@@ -48,7 +47,7 @@ TEST_F(FormDiagTest, connected_captions_after_six_probe_ticks)
         EXPECT_TRUE(b->isEnabled()) << b->objectName().toStdString();
     EXPECT_FALSE(form->Button5->isEnabled());
     EXPECT_EQ(form->ComboBox1->currentText(), QString::fromStdString(path));
-    EXPECT_TRUE(form->Timer1->isActive());  // the information sequence follows
+    EXPECT_TRUE(form->core().informationRunning());  // the information sequence follows
 }
 
 TEST_F(FormDiagTest, information_sequence_fills_every_field_and_disables_refresh_meanwhile)
@@ -56,12 +55,12 @@ TEST_F(FormDiagTest, information_sequence_fills_every_field_and_disables_refresh
     attach();
     start();
     advance(300);
-    ASSERT_TRUE(form->Timer1->isActive());
+    ASSERT_TRUE(form->core().informationRunning());
     int ticks = 0;
-    while (form->Timer1->isActive() && ticks < 20) {
+    while (form->core().informationRunning() && ticks < 20) {
         advance(100);
         ++ticks;
-        if (form->Timer1->isActive()) {
+        if (form->core().informationRunning()) {
             EXPECT_FALSE(form->Button4->isEnabled()) << "tick " << ticks;
         }
     }
@@ -98,7 +97,7 @@ TEST_F(FormDiagTest, refresh_clears_the_fields_and_reads_again)
     form->Button4Click();
     for (QLineEdit* f : statusFields())
         EXPECT_TRUE(f->text().isEmpty()) << f->objectName().toStdString();
-    EXPECT_TRUE(form->Timer1->isActive());
+    EXPECT_TRUE(form->core().informationRunning());
     advance(100);
     EXPECT_FALSE(form->Button4->isEnabled());
     advance(700);
@@ -213,7 +212,7 @@ TEST_F(FormDiagTest, unplug_and_plug_back_in_from_the_virtual_frame_menu)
 
     plugged->setChecked(true);
     deliverDeviceChanges();
-    EXPECT_TRUE(form->TimerCheckDevice->isActive());
+    EXPECT_TRUE(form->core().probeRunning());
     advance(400);
     EXPECT_EQ(form->windowTitle(), shipped("English", "FormDiagCaption") + " - " + shipped("English", "PanelConnect"));
 }
@@ -266,7 +265,7 @@ TEST_F(FormDiagTest, a_frame_that_comes_back_during_the_draw_test_gets_mode_3_an
         deliverDeviceChanges();
         advance(500);
         EXPECT_EQ(frame->mode(), 3);
-        EXPECT_FALSE(form->Timer1->isActive());
+        EXPECT_FALSE(form->core().informationRunning());
     };
     form->Button2Click();
     EXPECT_EQ(frame->commandsReceived(0x17), infoCommands);
@@ -286,7 +285,7 @@ TEST_F(FormDiagTest, closing_sends_mode_0_then_ends_the_worker_and_the_timers)
     EXPECT_EQ(frame->commandsReceived(0x21), modeCommands + 1);
     EXPECT_EQ(frame->mode(), 0);
     EXPECT_EQ(form->session().talk().currentDevice(), nullptr);
-    EXPECT_FALSE(form->Timer2->isActive());
+    EXPECT_FALSE(form->TimerSession->isActive());
     // A device change after the close reaches nothing.
     backend.detach(path);
     deliverDeviceChanges();

@@ -3,6 +3,8 @@
 // session replayed from the capture of a live one giving the same records.
 #include <gtest/gtest.h>
 
+#include "tests/support/SessionHarness.h"
+
 #include <thread>
 
 #include "link/DeviceSession.h"
@@ -202,24 +204,18 @@ TEST(RecordingBackend, passes_arrival_and_removal_on)
     EXPECT_EQ(seen[1], std::make_pair(DeviceChange::Arrival, r.path));
 }
 
-// Steps a session on a backend as the main window's timers would, on a simulated clock.
+// A session core on a backend, ticked on a simulated clock that the backend's frame shares.
 struct SteppedSession {
     int64_t& nowUs;
-    DeviceSession session;
-    SteppedSession(HidBackend& backend, int64_t& clock) : nowUs(clock), session(backend, HIDTalk::Threading::Manual) {}
+    SessionCore core;
+    DeviceSession& session = core.device();
+    SteppedSession(HidBackend& backend, int64_t& clock) : nowUs(clock), core(backend, test::manualCore()) {}
     void connectAndReadInfo()
     {
-        session.RescanDevices();
-        for (int ms = 0; ms < 3000; ms += 10) {
-            nowUs += 10000;
-            for (int i = 0; i < 1000 && session.talk().workerPass(); ++i) {
-            }
-            if (ms % 20 == 0)
-                session.drainTick();
-            if (ms % 50 == 0 && session.probeTimerEnabled())
-                session.probeTick();
-            if (ms % 100 == 0 && session.infoTimerEnabled())
-                session.infoTick();
+        core.start(0);
+        for (int ms = SessionCore::kTickMs; ms <= 3000; ms += SessionCore::kTickMs) {
+            nowUs += SessionCore::kTickMs * 1000;
+            core.tick(ms);
         }
     }
 };

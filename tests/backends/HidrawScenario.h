@@ -1,9 +1,9 @@
 #pragma once
 // The scenario a real frame must pass through the hidraw backend: the session finds it, probes
 // and connects, reads the information records and downloads a calibration block into its
-// flash. Shared by the socket stand-in (test_device) and the kernel uhid device
-// (test_device_uhid); `step` lets 10 ms pass, in real time or by stepping the worker and the
-// device side, so the timers run as the main window's would.
+// flash. Shared by the socket stand-in (test_backends) and the kernel uhid device
+// (test_backends_uhid); `step` lets 10 ms pass, in real time or by stepping the worker and the
+// device side, and the session core's schedule runs the timers.
 
 #include <gtest/gtest.h>
 
@@ -12,22 +12,17 @@
 #include <vector>
 
 #include "protocol/Crc32.h"
-#include "link/DeviceSession.h"
+#include "session/SessionCore.h"
 #include "backends/virtual/VirtualFrame.h"
 
 namespace oculant::test {
 
-// Runs the main window's timers, one 10 ms step at a time, until `done` or 10 s.
-inline bool runTimers(DeviceSession& session, const std::function<void()>& step, const std::function<bool()>& done)
+// Ticks the session core, one 10 ms step at a time, until `done` or 10 s.
+inline bool runTimers(SessionCore& core, const std::function<void()>& step, const std::function<bool()>& done)
 {
-    for (int ms = 10; ms <= 10000; ms += 10) {
+    for (int ms = SessionCore::kTickMs; ms <= 10000; ms += SessionCore::kTickMs) {
         step();
-        if (ms % DeviceSession::kDrainIntervalMs == 0)
-            session.drainTick();
-        if (ms % DeviceSession::kProbeIntervalMs == 0 && session.probeTimerEnabled())
-            session.probeTick();
-        if (ms % DeviceSession::kInfoIntervalMs == 0 && session.infoTimerEnabled())
-            session.infoTick();
+        core.tick(ms);
         if (done())
             return true;
     }
@@ -47,11 +42,12 @@ inline std::vector<uint8_t> calibrationImage(size_t size)
     return bytes;
 }
 
-inline void connectReadAndDownload(DeviceSession& session, VirtualFrame& frame, const std::string& path,
+inline void connectReadAndDownload(SessionCore& core, VirtualFrame& frame, const std::string& path,
                                    const std::function<void()>& step)
 {
-    session.RescanDevices();
-    ASSERT_TRUE(runTimers(session, step, [&] {
+    DeviceSession& session = core.device();
+    core.start(0);
+    ASSERT_TRUE(runTimers(core, step, [&] {
         return session.connected() && !session.probeTimerEnabled() && !session.infoTimerEnabled();
     })) << "not connected with the information read; problems: " << session.talk().enumerationProblems().size();
     ASSERT_NE(session.talk().currentDevice(), nullptr);
@@ -69,10 +65,10 @@ inline void connectReadAndDownload(DeviceSession& session, VirtualFrame& frame, 
     uint8_t header[6] = {0x07, 0x10};
     protocol::writeLe32(&header[2], area.address);
     ASSERT_TRUE(session.talk().StartBlockWrite(1, uint32_t(image.size()), header, image.data()));
-    ASSERT_TRUE(runTimers(session, step, [&] { return session.talk().idle(); }));
+    ASSERT_TRUE(runTimers(core, step, [&] { return session.talk().idle(); }));
     EXPECT_EQ(session.talk().blockOutcome(), BlockOutcome::Completed);
     // The frame takes the chunks as the transport delivers them: wait for the last to land.
-    ASSERT_TRUE(runTimers(session, step, [&] { return frame.completedCalibrationWrites() == 1; }));
+    ASSERT_TRUE(runTimers(core, step, [&] { return frame.completedCalibrationWrites() == 1; }));
     EXPECT_EQ(frame.flash(area.address, area.size), image);
     EXPECT_EQ(frame.calibrationCrcOk(), std::optional<bool>(true));
 }

@@ -75,14 +75,16 @@ TEST(HidrawSession, ConnectsReadsTheRecordsAndDownloadsABlockOverHidrawHandles)
 {
     VirtualFrame frame(VirtualFrameProfile{});
     SocketFrame backend(frame);
-    DeviceSession session(backend, HIDTalk::Threading::Manual);
-    test::connectReadAndDownload(session, frame, SocketFrame::kPath, [&] {
+    SessionCore::Options options;
+    options.threading = HIDTalk::Threading::Manual;
+    SessionCore core(backend, options);
+    test::connectReadAndDownload(core, frame, SocketFrame::kPath, [&] {
         backend.step();
-        for (int i = 0; i < 1000 && session.talk().workerPass(); ++i)
+        for (int i = 0; i < 1000 && core.talk().workerPass(); ++i)
             backend.step();
         backend.step();
     });
-    session.close();
+    core.stop();
 }
 
 }  // namespace

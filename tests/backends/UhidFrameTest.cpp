@@ -21,7 +21,7 @@
 #include <thread>
 
 #include "tests/backends/HidrawScenario.h"
-#include "link/DeviceSession.h"
+#include "session/SessionCore.h"
 #include "backends/hidraw/HidrawBackend.h"
 #include "backends/hidraw/HidrawSysfs.h"
 #include "backends/virtual/VirtualFrame.h"
@@ -203,10 +203,10 @@ TEST(UhidFrame, ConnectsReadsTheRecordsAndDownloadsABlockThroughHidraw)
 
     HidrawBackend hidraw;
     OneNodeBackend backend(hidraw, node);
-    DeviceSession session(backend, HIDTalk::Threading::Thread);
-    test::connectReadAndDownload(session, *frame, node,
+    SessionCore core(backend);
+    test::connectReadAndDownload(core, *frame, node,
                                  [] { std::this_thread::sleep_for(std::chrono::milliseconds(10)); });
-    session.close();
+    core.stop();
 }
 
 }  // namespace

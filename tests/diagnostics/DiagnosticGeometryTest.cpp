@@ -4,6 +4,7 @@
 #include "diagnostics/DiagnosticGeometry.h"
 #include "diagnostics/DiagnosticPicture.h"
 #include "diagnostics/PictureFinger.h"
+#include "backends/virtual/VirtualBackend.h"
 
 namespace oculant {
 namespace {
@@ -192,6 +193,8 @@ TEST(PictureFinger, pressing_an_element_of_a_bar_blocks_the_beams_of_that_elemen
 {
     const VirtualFrameProfile profile;  // 5 X boards of 32, 3 Y boards of 30; offsets 0, 4, -4
     const VirtualBeams beams(profile);
+    VirtualBackend backend;
+    const BenchGeometry frame = backend.testBench(backend.attach(std::make_shared<VirtualFrame>(profile)))->geometry();
     BoardModel model;
     model.BuildModel(testing::boardTable({32, 32, 32, 32, 32}, {30, 30, 30}));
     DiagnosticPicture picture;
@@ -219,7 +222,7 @@ TEST(PictureFinger, pressing_an_element_of_a_bar_blocks_the_beams_of_that_elemen
                 const double x = b.onX() ? l + (r - l) * (j + 0.5) / b.count : (l + r) / 2;
                 const double y = b.onX() ? (t + bottom) / 2 : bottom - (bottom - t) * (j + 0.5) / b.count;
                 VirtualFinger f;
-                std::tie(f.xMm, f.yMm) = pictureFingerMm(model, x, y, W, H, beams);
+                std::tie(f.xMm, f.yMm) = pictureFingerMm(model, x, y, W, H, frame);
                 SCOPED_TRACE(FaultLine(b, testing::keyEcho()) + " element " + std::to_string(j));
                 EXPECT_TRUE(allBlocked(f, b.axis, b.isEmitter(), b.first + j));
                 EXPECT_FALSE(allBlocked(f, b.axis, !b.isEmitter(), b.first + j));

@@ -57,8 +57,8 @@ TEST(FaultDeviceChange, a_replugged_frame_at_the_same_node_is_shown_lost_then_co
     const int asked = frame->commandsReceived(0x22);
     s.h.backend.detach(path);
     s.h.backend.reattach(path);
-    EXPECT_TRUE(s.h.session.DeviceChangeHook(kWmDeviceChange, kDbtDeviceRemoveComplete));
-    EXPECT_TRUE(s.h.session.DeviceChangeHook(kWmDeviceChange, kDbtDeviceArrival));
+    s.h.session.DeviceChangeHook(DeviceChange::Removal);
+    s.h.session.DeviceChangeHook(DeviceChange::Arrival);
 
     s.h.advance(20);  // the worker reads the old handle and finds its device gone
     EXPECT_FALSE(s.h.session.connected());

@@ -63,22 +63,11 @@ inline void writeWholeFile(const std::filesystem::path& path, const std::string&
 }
 
 struct FaultScenario {
-    SessionHarness h;
-    ViewCounts view;
-    SignalStore store;
-    FrameProcessor processor;
-    std::vector<std::vector<uint8_t>> frames;  // every frame handed to the processor, in order
-    uint64_t accepted = 0;
-    std::vector<std::string> logErrors;
-    size_t firstLogErrorFrame = SIZE_MAX;  // index in `frames` of the frame whose log step failed
-
-    explicit FaultScenario(const std::string& logDirectory = ".")
-        : processor(store, logDirectory, [] { return kLogSecond; })
+    explicit FaultScenario(const std::string& logDirectory = ".") : h(manualCore(logDirectory, [] { return kLogSecond; }))
     {
         h.session.setView(&view);
-        h.session.setFrameSink([this](const uint8_t* data, uint32_t length) {
+        h.core.addFrameObserver([this](const uint8_t* data, uint32_t length, const FrameResult& r) {
             frames.emplace_back(data, data + length);
-            const FrameResult r = processor.ProcessFrame(data, length);
             accepted += r.status == FrameStatus::Accepted;
             if (!r.logError.empty()) {
                 if (logErrors.empty())
@@ -87,6 +76,15 @@ struct FaultScenario {
             }
         });
     }
+
+    SessionHarness h;
+    ViewCounts view;
+    SignalStore& store = h.core.store();
+    FrameProcessor& processor = h.core.processor();
+    std::vector<std::vector<uint8_t>> frames;  // every frame handed to the processor, in order
+    uint64_t accepted = 0;
+    std::vector<std::string> logErrors;
+    size_t firstLogErrorFrame = SIZE_MAX;  // index in `frames` of the frame whose log step failed
 
     // Simulated time until the session is connected with its information read, or `limitMs`.
     bool settle(int limitMs = 5000)

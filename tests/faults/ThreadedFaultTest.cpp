@@ -18,44 +18,28 @@ using Clock = std::chrono::steady_clock;
 
 struct ThreadedSession {
     VirtualBackend backend{VirtualBackend::Reads::Blocking};
-    DeviceSession session{backend, HIDTalk::Threading::Thread};
+    SessionCore core{backend};
+    DeviceSession& session = core.device();
     test::ViewCounts view;
-    SignalStore store;
-    FrameProcessor processor{store};
     uint64_t frames = 0, accepted = 0;
-    Clock::time_point lastDrain = Clock::now(), lastProbe = lastDrain, lastInfo = lastDrain;
+    const Clock::time_point start = Clock::now();
 
     ThreadedSession()
     {
         session.setView(&view);
-        session.setFrameSink([this](const uint8_t* data, uint32_t length) {
+        core.addFrameObserver([this](const uint8_t*, uint32_t, const FrameResult& r) {
             ++frames;
-            accepted += processor.ProcessFrame(data, length).status == FrameStatus::Accepted;
-        });
-        backend.setChangeCallback([this](DeviceChange c, const std::string&) {
-            session.DeviceChangeHook(kWmDeviceChange, c == DeviceChange::Arrival ? kDbtDeviceArrival : kDbtDeviceRemoveComplete);
+            accepted += r.status == FrameStatus::Accepted;
         });
     }
 
-    // The main window's timers until `done` or the wall-clock guard (a failure, not a pace).
+    // The core ticked on the steady clock until `done` or the wall-clock guard (a failure, not
+    // a pace).
     bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds guard = std::chrono::seconds(20))
     {
-        using std::chrono::milliseconds;
         const auto end = Clock::now() + guard;
         while (Clock::now() < end) {
-            const auto now = Clock::now();
-            if (now - lastDrain >= milliseconds(DeviceSession::kDrainIntervalMs))
-                session.drainTick(), lastDrain = now;
-            if (now - lastProbe >= milliseconds(DeviceSession::kProbeIntervalMs)) {
-                if (session.probeTimerEnabled())
-                    session.probeTick();
-                lastProbe = now;
-            }
-            if (now - lastInfo >= milliseconds(DeviceSession::kInfoIntervalMs)) {
-                if (session.infoTimerEnabled())
-                    session.infoTick();
-                lastInfo = now;
-            }
+            core.tick(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
             if (done())
                 return true;
             std::this_thread::yield();
@@ -97,7 +81,7 @@ TEST(FaultThreaded, garbage_and_replugs_while_the_worker_streams)
     t.session.refresh();
     ASSERT_TRUE(t.runUntil([&] { return t.settled() && t.view.parameterBlocks > 0; }));
     EXPECT_TRUE(test::recordsMatch(t.session.records(), profile));
-    EXPECT_EQ(t.accepted + t.processor.drops().total(), t.frames);
+    EXPECT_EQ(t.accepted + t.core.processor().drops().total(), t.frames);
     t.session.close();
     EXPECT_EQ(t.session.talk().currentDevice(), nullptr);
 }
