@@ -9,8 +9,8 @@ include(GNUInstallDirs)
 
 set(OCULANT_INSTALL_PKGDIR "lib/oculant" CACHE STRING
   "Program folder, relative to the prefix: the executables and lan.ini")
-# udev reads /usr/lib/udev/rules.d and /etc/udev/rules.d only: right for the prefix /usr (the
-# package). With another prefix, copy the rule into /etc/udev/rules.d by hand.
+# udev reads /etc, /run, /usr/local/lib and /usr/lib/udev/rules.d: right for the prefixes /usr
+# (the package) and /usr/local. With another prefix, copy the rule into /etc/udev/rules.d.
 set(OCULANT_INSTALL_UDEVRULESDIR "lib/udev/rules.d" CACHE STRING
   "udev rules folder, relative to the prefix")
 
@@ -31,7 +31,7 @@ endforeach()
 
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/data/profiles/ DESTINATION ${CMAKE_INSTALL_DATADIR}/oculant/profiles
   FILES_MATCHING PATTERN "*.ini")
-install(FILES ${CMAKE_SOURCE_DIR}/data/70-oculant.rules DESTINATION ${OCULANT_INSTALL_UDEVRULESDIR})
+include(${CMAKE_CURRENT_LIST_DIR}/UdevRule.cmake)
 
 # Manual pages, with the project's version in the title line, gzipped without a time stamp (-n)
 # so that two builds give the same bytes.

@@ -35,6 +35,11 @@ set(CPACK_PACKAGE_DESCRIPTION
   "and a udev rule that gives the logged-in user access to the frames.")
 string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 set(CPACK_STRIP_FILES TRUE)
+# Install into the package's tree with DESTDIR and the prefix /usr itself, so that what is made
+# at install time from the prefix (the udev rule's path to the probe) names /usr.
+set(CPACK_SET_DESTDIR ON)
+set(CPACK_INSTALL_PREFIX /usr)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # oculant_<version>_<arch>.deb
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${OCULANT_PACKAGE_MAINTAINER}")
