@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "cli/Cli.h"
+#include "device/EnumerationProblemText.h"
 #include "device/HidDescriptorText.h"
 
 namespace oculant::cli {
@@ -135,9 +136,8 @@ std::string describeOpenFailure(const std::string& path, int error, bool isDevic
 {
     std::string text = "cannot open " + path + ": " + std::strerror(error);
     if (isDevice && (error == EACCES || error == EPERM))
-        text += "\nThe hidraw node is not readable by this user. Install the udev rule "
-                "data/70-oculant.rules into /etc/udev/rules.d/, then run "
-                "'udevadm control --reload' and 'udevadm trigger' (or plug the frame in again).";
+        if (const auto fix = enumerationProblemFix({path, OpenFailure::PermissionDenied, {}}))
+            text += "\nThe hidraw node is not readable by this user. " + *fix;
     return text;
 }
 

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "device/AccessRule.h"
 #include "device/HIDTalk.h"
 
 namespace oculant {
@@ -13,7 +14,9 @@ namespace oculant {
 // "/dev/hidraw3: looks like a touch frame but permission denied (open /dev/hidraw3: ...)".
 std::string enumerationProblemText(const EnumerationProblem& problem);
 
-// "Fix: ..." for a node the user may not open; nothing for the other failures.
-std::optional<std::string> enumerationProblemFix(const EnumerationProblem& problem);
+// "Fix: ..." for a node the user may not open: whether the access rule is installed and covers
+// this frame, and the command that gives access. Nothing for the other failures.
+std::optional<std::string> enumerationProblemFix(const EnumerationProblem& problem,
+                                                 const AccessRuleLocations& where = {});
 
 }  // namespace oculant
