@@ -4,7 +4,8 @@
 #   <prefix>/lib/oculant/{oculant,oculant-cli,lan.ini}    <prefix>/bin/{oculant,oculant-cli} -> ../lib/oculant/...
 #   <prefix>/share/oculant/profiles/*.ini                 virtual frame profiles
 #   <prefix>/lib/udev/rules.d/70-oculant.rules            frame access for the seat's user
-#   <prefix>/share/{applications,icons/hicolor/scalable/apps,man/man1}
+#   <prefix>/share/{applications,icons/hicolor/scalable/apps,metainfo,man/man1}
+#   <prefix>/share/doc/oculant/{copyright,changelog.Debian.gz}, share/lintian/overrides/oculant
 include(GNUInstallDirs)
 
 set(OCULANT_INSTALL_PKGDIR "lib/oculant" CACHE STRING
@@ -61,6 +62,22 @@ if(TARGET oculant)
   install(FILES ${CMAKE_SOURCE_DIR}/data/oculant.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${CMAKE_SOURCE_DIR}/data/icons/oculant.svg
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+  install(FILES ${CMAKE_SOURCE_DIR}/data/org.example.oculant.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 endif()
+
+# The copyright file and the changelog, where Debian keeps them (share/doc/<package>; the
+# changelog of a Debian revision is changelog.Debian, compressed without a time stamp).
+set(docdir ${CMAKE_INSTALL_DATADIR}/doc/oculant)
+install(FILES ${CMAKE_SOURCE_DIR}/cmake/debian/copyright DESTINATION ${docdir})
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/doc/changelog.Debian.gz
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/doc
+  COMMAND ${GZIP_PROGRAM} -9 -n -c ${CMAKE_SOURCE_DIR}/cmake/debian/changelog > ${CMAKE_BINARY_DIR}/doc/changelog.Debian.gz
+  DEPENDS ${CMAKE_SOURCE_DIR}/cmake/debian/changelog
+  COMMENT "Compressing the Debian changelog")
+add_custom_target(oculant_changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/doc/changelog.Debian.gz)
+install(FILES ${CMAKE_BINARY_DIR}/doc/changelog.Debian.gz DESTINATION ${docdir})
+# lintian's overrides, each with the reason it is overridden.
+install(FILES ${CMAKE_SOURCE_DIR}/cmake/debian/lintian-overrides
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME oculant)
 
 include(${CMAKE_CURRENT_LIST_DIR}/Package.cmake)
