@@ -107,6 +107,8 @@ TEST_F(UdevProbe, answers_for_frames_and_not_frames_and_refuses_what_it_cannot_r
                                                        "09 02 81 00 85 04 95 3E 09 03 91 02 C0\n"),
          kExitOk, true, ""},
         {"frame without report ids", write("noids.bin", frameWithoutIds), kExitOk, true, ""},
+        {"frame as the second collection, after a mouse's", write("composite.bin", bytes(mouse) + frame), kExitOk,
+         true, ""},
         {"hidraw sysfs folder of a frame", sysfsNode(3, VirtualFrame::reportDescriptor()), kExitOk, true, ""},
         {"HID device folder of a frame", tree_.hidDeviceFolder(3).string(), kExitOk, true, ""},
         {"hidraw sysfs folder of a mouse", sysfsNode(4, mouse), kExitOk, false, ""},
@@ -126,7 +128,7 @@ TEST_F(UdevProbe, answers_for_frames_and_not_frames_and_refuses_what_it_cannot_r
         caps.replace_extension(".caps.json");
         cases.push_back({entry.path().filename().string(), entry.path().string(), kExitOk, referenceIsFrame(caps), ""});
     }
-    ASSERT_EQ(cases.size(), 13u + 15u);
+    ASSERT_EQ(cases.size(), 14u + 15u);
 
     for (const Case& c : cases) {
         const CliRun r = runCli({"udev-probe", c.path});
