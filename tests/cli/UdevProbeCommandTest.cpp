@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "../device/HidrawFakeTree.h"
+#include "CliRun.h"
 #include "cli/Cli.h"
 #include "device/AccessRule.h"
 #include "device/VirtualFrame.h"
@@ -22,26 +23,9 @@ namespace fs = std::filesystem;
 
 const fs::path kCorpus = fs::path(OCULANT_SOURCE_DIR) / "tests/data/hid-corpus";
 
-struct CliRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-CliRun runCli(const std::vector<std::string>& args)
-{
-    std::ostringstream out, err;
-    const int status = run(args, out, err);
-    return {status, out.str(), err.str()};
-}
-
-std::string readText(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using test::CliRun;
+using test::readText;
+using test::runCli;
 
 // What the frame rule says of the caps Windows reported for a corpus descriptor: the oracle
 // the probe is held to, independent of our parser.
