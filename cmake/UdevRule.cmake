@@ -20,10 +20,19 @@ endif()
 set(OCULANT_UDEV_PROBE_PROGRAM "${udev_probe_configured}")
 configure_file(${udev_rule_template} ${CMAKE_BINARY_DIR}/udev/70-oculant.rules @ONLY)
 
+# Made in a scratch folder, not the build tree: `sudo cmake --install` would leave a file there
+# that a later install as the user could not replace.
 install(CODE "
   set(OCULANT_UDEV_PROBE_PROGRAM \"${udev_probe}\")
-  configure_file(\"${udev_rule_template}\" \"${CMAKE_BINARY_DIR}/udev/install/70-oculant.rules\" @ONLY)
+  set(scratch \"\$ENV{TMPDIR}\")
+  if(NOT scratch)
+    set(scratch /tmp)
+  endif()
+  string(RANDOM LENGTH 12 suffix)
+  set(scratch \"\${scratch}/oculant-udev-\${suffix}\")
+  configure_file(\"${udev_rule_template}\" \"\${scratch}/70-oculant.rules\" @ONLY)
   file(INSTALL DESTINATION \"${udev_rules_dir}\" TYPE FILE
     PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ
-    FILES \"${CMAKE_BINARY_DIR}/udev/install/70-oculant.rules\")
+    FILES \"\${scratch}/70-oculant.rules\")
+  file(REMOVE_RECURSE \"\${scratch}\")
 ")

@@ -242,6 +242,9 @@ else
 fi
 
 if [ "$gui" = ON ]; then
+  metainfo="$root/usr/share/metainfo/org.example.oculant.metainfo.xml"
+  grep -q "<release version=\"$upstream\"" "$metainfo" && ok "the AppStream metadata names the release $upstream" ||
+    fail "the AppStream metadata has no <release version=\"$upstream\"> (add one to data/org.example.oculant.metainfo.xml)"
   if appstreamcli validate-tree --no-net --strict --pedantic "$root" >"$scratch/appstream.log" 2>&1; then
     ok "appstreamcli validate-tree --no-net --strict: $(tail -n 1 "$scratch/appstream.log")"
   else
