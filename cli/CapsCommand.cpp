@@ -14,8 +14,10 @@
 #include <sstream>
 
 #include "cli/Cli.h"
+#include "backends/hidraw/AccessRule.h"
 #include "hid/CapsText.h"
 #include "hid/HidDescriptorText.h"
+#include "link/EnumerationProblemText.h"
 
 namespace oculant::cli {
 namespace {
@@ -100,9 +102,8 @@ std::string describeOpenFailure(const std::string& path, int error, bool isDevic
 {
     std::string text = "cannot open " + path + ": " + std::strerror(error);
     if (isDevice && (error == EACCES || error == EPERM))
-        text += "\nThe hidraw node is not readable by this user. Install the udev rule "
-                "data/70-oculant.rules into /etc/udev/rules.d/, then run "
-                "'udevadm control --reload' and 'udevadm trigger' (or plug the frame in again).";
+        if (const auto fix = enumerationProblemFix({path, OpenFailure::PermissionDenied, {}, accessRuleFix(path)}))
+            text += "\nThe hidraw node is not readable by this user. " + *fix;
     return text;
 }
 

@@ -10,7 +10,7 @@
 namespace oculant::cli {
 
 // The message for a descriptor source that could not be opened; a hidraw node the user may
-// not read gets the hint about the udev rule.
+// not read gets the state of the access rule and the fix, as `list` gives them.
 std::string describeOpenFailure(const std::string& path, int error, bool isDevice);
 
 }  // namespace oculant::cli

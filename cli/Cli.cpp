@@ -25,6 +25,7 @@ const Command kCommands[] = {
     {"calibrate", "calibrate [--layout FILE] [--grid CxR] [--aux|--no-aux] [--screen WxH] [--margins L,R,U,D] [--window X,Y,W,H] [--mask] [--direction 0..3] [--extension L,R,D,U] [--export FILE] [--json]  single-area calibration, or one per area of a layout file, a virtual finger on each target", runCalibrate},
     {"reset-calibration", "reset-calibration --yes        put the frame's calibration back to the identity", runResetCalibration},
     {"capture", "capture --out FILE [--seconds S] [--mode 0|1|3|4]  record the frame's HID traffic into a capture file", runCapture},
+    {"udev-probe", "udev-probe PATH               ID_OCULANT_FRAME=1 when a report descriptor (file or hidraw sysfs folder) is a frame's (for the udev rule)", runUdevProbe},
 };
 
 void printUsage(std::ostream& out)
@@ -117,6 +118,12 @@ std::optional<std::string> takeOption(std::vector<std::string>& args, const std:
 
 int run(const std::vector<std::string>& argv, std::ostream& out, std::ostream& err)
 {
+    // The udev rule's call, "udev-probe PATH", goes straight to its command: whatever the global
+    // options come to do at start, none of it may run inside udev's event handling.
+    if (!argv.empty() && argv[0] == "udev-probe") {
+        CommandContext ctx{GlobalOptions{}, {argv.begin() + 1, argv.end()}, out, err};
+        return runUdevProbe(ctx);
+    }
     GlobalOptions global;
     size_t i = 0;
     for (; i < argv.size(); ++i) {

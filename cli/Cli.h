@@ -63,6 +63,7 @@ int runDiagnose(CommandContext& ctx);
 int runCalibrate(CommandContext& ctx);
 int runResetCalibration(CommandContext& ctx);
 int runCapture(CommandContext& ctx);
+int runUdevProbe(CommandContext& ctx);
 
 oculant::BackendOptions backendOptions(const GlobalOptions& global);
 

@@ -4,13 +4,14 @@
 #   <prefix>/lib/oculant/{oculant,oculant-cli,lan.ini}    <prefix>/bin/{oculant,oculant-cli} -> ../lib/oculant/...
 #   <prefix>/share/oculant/profiles/*.ini                 virtual frame profiles
 #   <prefix>/lib/udev/rules.d/70-oculant.rules            frame access for the seat's user
-#   <prefix>/share/{applications,icons/hicolor/scalable/apps,man/man1}
+#   <prefix>/share/{applications,icons/hicolor/scalable/apps,metainfo,man/man1}
+#   <prefix>/share/doc/oculant/{copyright,changelog.Debian.gz}, share/lintian/overrides/oculant
 include(GNUInstallDirs)
 
 set(OCULANT_INSTALL_PKGDIR "lib/oculant" CACHE STRING
   "Program folder, relative to the prefix: the executables and lan.ini")
-# udev reads /usr/lib/udev/rules.d and /etc/udev/rules.d only: right for the prefix /usr (the
-# package). With another prefix, copy the rule into /etc/udev/rules.d by hand.
+# udev reads /etc, /run, /usr/local/lib and /usr/lib/udev/rules.d: right for the prefixes /usr
+# (the package) and /usr/local. With another prefix, copy the rule into /etc/udev/rules.d.
 set(OCULANT_INSTALL_UDEVRULESDIR "lib/udev/rules.d" CACHE STRING
   "udev rules folder, relative to the prefix")
 
@@ -31,7 +32,7 @@ endforeach()
 
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/data/profiles/ DESTINATION ${CMAKE_INSTALL_DATADIR}/oculant/profiles
   FILES_MATCHING PATTERN "*.ini")
-install(FILES ${CMAKE_SOURCE_DIR}/data/70-oculant.rules DESTINATION ${OCULANT_INSTALL_UDEVRULESDIR})
+include(${CMAKE_CURRENT_LIST_DIR}/UdevRule.cmake)
 
 # Manual pages, with the project's version in the title line, gzipped without a time stamp (-n)
 # so that two builds give the same bytes.
@@ -61,6 +62,22 @@ if(TARGET oculant)
   install(FILES ${CMAKE_SOURCE_DIR}/data/oculant.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${CMAKE_SOURCE_DIR}/data/icons/oculant.svg
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+  install(FILES ${CMAKE_SOURCE_DIR}/data/org.example.oculant.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 endif()
+
+# The copyright file and the changelog, where Debian keeps them (share/doc/<package>; the
+# changelog of a Debian revision is changelog.Debian, compressed without a time stamp).
+set(docdir ${CMAKE_INSTALL_DATADIR}/doc/oculant)
+install(FILES ${CMAKE_SOURCE_DIR}/cmake/debian/copyright DESTINATION ${docdir})
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/doc/changelog.Debian.gz
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/doc
+  COMMAND ${GZIP_PROGRAM} -9 -n -c ${CMAKE_SOURCE_DIR}/cmake/debian/changelog > ${CMAKE_BINARY_DIR}/doc/changelog.Debian.gz
+  DEPENDS ${CMAKE_SOURCE_DIR}/cmake/debian/changelog
+  COMMENT "Compressing the Debian changelog")
+add_custom_target(oculant_changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/doc/changelog.Debian.gz)
+install(FILES ${CMAKE_BINARY_DIR}/doc/changelog.Debian.gz DESTINATION ${docdir})
+# lintian's overrides, each with the reason it is overridden.
+install(FILES ${CMAKE_SOURCE_DIR}/cmake/debian/lintian-overrides
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME oculant)
 
 include(${CMAKE_CURRENT_LIST_DIR}/Package.cmake)

@@ -26,17 +26,27 @@ set(CPACK_PACKAGE_VENDOR "Oculant developers")
 set(CPACK_PACKAGE_CONTACT "${OCULANT_PACKAGE_MAINTAINER}")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "service tool for infrared multi-touch frames")
+# Lines of at most 80 characters, for Debian's tools on a terminal.
 set(CPACK_PACKAGE_DESCRIPTION
-  "Oculant finds infrared touch frames (USB HID, vendor usage page 0xFF00), shows what a frame\n"
-  "reports about itself, calibrates touch coordinates against the display (the whole screen or\n"
-  "several areas), tests every emitter and receiver with a PASS or FAIL verdict, records the raw\n"
-  "receiver signal and draws the reported touches. The package holds the Qt application\n"
-  "oculant, the command-line tool oculant-cli, a built-in virtual frame with example profiles,\n"
-  "and a udev rule that gives the logged-in user access to the frames.")
+  "Oculant finds infrared touch frames (USB HID, vendor usage page 0xFF00),\n"
+  "shows what a frame reports about itself, calibrates touch coordinates against\n"
+  "the display (the whole screen or several areas), tests every emitter and\n"
+  "receiver with a PASS or FAIL verdict, records the raw receiver signal and\n"
+  "draws the reported touches. The package holds the Qt application oculant, the\n"
+  "command-line tool oculant-cli, a built-in virtual frame with example profiles,\n"
+  "and a udev rule that gives the logged-in user access to every frame.")
 string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 set(CPACK_STRIP_FILES TRUE)
+# Install into the package's tree with DESTDIR and the prefix /usr itself, so that what is made
+# at install time from the prefix (the udev rule's path to the probe) names /usr.
+set(CPACK_SET_DESTDIR ON)
+set(CPACK_INSTALL_PREFIX /usr)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # oculant_<version>_<arch>.deb
+# Debian revision 1 of the upstream version: the package is not Debian's own software, so it
+# carries changelog.Debian (cmake/debian/changelog, whose first entry must name this version).
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # oculant_<version>-<release>_<arch>.deb
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${OCULANT_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

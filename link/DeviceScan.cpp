@@ -67,7 +67,8 @@ void HIDTalk::EnumerateDevices()
         std::string detail;
         std::unique_ptr<HidHandle> probe = backend_.open(path, &failure, &detail);
         if (!probe) {
-            problems_.push_back({path, failure, detail});
+            problems_.push_back({path, failure, detail,
+                                 failure == OpenFailure::PermissionDenied ? backend_.accessFix(path) : std::string()});
             continue;
         }
         probe.reset();

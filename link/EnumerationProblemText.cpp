@@ -32,9 +32,9 @@ std::optional<std::string> enumerationProblemFix(const EnumerationProblem& probl
 {
     if (problem.failure != OpenFailure::PermissionDenied)
         return std::nullopt;
-    return "Fix: list the frame's vendor and product ids in data/70-oculant.rules, install it into "
-           "/etc/udev/rules.d/, run 'sudo udevadm control --reload && sudo udevadm trigger', then "
-           "unplug and re-plug the frame. Do not run Oculant as root.";
+    if (!problem.fix.empty())
+        return problem.fix;
+    return std::string("Fix: give this user read and write access to ") + problem.path + "." + kNotAsRootAdvice;
 }
 
 }  // namespace oculant

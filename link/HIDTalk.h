@@ -27,6 +27,9 @@ struct EnumerationProblem {
     std::string path;
     OpenFailure failure = OpenFailure::Other;
     std::string detail;
+    // What gives access, from the backend that knows how its devices are granted (the udev
+    // rule for hidraw); empty when it has no advice.
+    std::string fix = {};
 };
 
 enum class BlockOutcome { None, Running, Completed, Aborted };

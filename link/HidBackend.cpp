@@ -43,6 +43,14 @@ bool CompositeBackend::followsChanges() const
     return true;
 }
 
+std::string CompositeBackend::accessFix(const std::string& path)
+{
+    for (HidBackend* b : backends_)
+        if (b->handles(path))
+            return b->accessFix(path);
+    return {};
+}
+
 FrameTestBench* CompositeBackend::testBench(const std::string& path)
 {
     for (HidBackend* b : backends_)

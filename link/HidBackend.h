@@ -71,6 +71,9 @@ public:
     // Whether arrival and removal are reported at all. Without (hidraw built or run without a
     // udev monitor) the host has to rescan on its own to see frames come and go.
     virtual bool followsChanges() const { return true; }
+    // For a device this user may not open: what gives access ("Fix: ..."), empty when the
+    // backend has no advice of its own.
+    virtual std::string accessFix(const std::string& path) { return {}; }
     // The test bench of the frame at `path` (see FrameTestBench.h); null for a real frame.
     virtual FrameTestBench* testBench(const std::string& path) { return nullptr; }
 
@@ -98,6 +101,7 @@ public:
     bool followsChanges() const override;
     void processChangeEvents() override;
     FrameTestBench* testBench(const std::string& path) override;
+    std::string accessFix(const std::string& path) override;
     const std::vector<HidBackend*>& backends() const { return backends_; }
 
 private:

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package and checks it as a user would meet it: the files it holds, its
-# control data and scripts, and the unpacked programs run from their installed place (the CLI
-# against the built-in virtual frame, reading the installed lan.ini).
+# control data and scripts, the unpacked programs run from their installed place (the CLI
+# against the built-in virtual frame, reading the installed lan.ini), the udev rule and its probe,
+# then lintian (no error, no warning) and appstreamcli on the AppStream metadata.
 #   usage: scripts/check-package.sh [BUILD_DIR]     (default build/default, configured already)
 # Exits 0 when every check passed, 1 when one failed, 2 when the package could not be built.
 set -uo pipefail
@@ -14,8 +15,9 @@ ok() { echo "ok:   $*"; }
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 die() { echo "check-package: $*" >&2; exit 2; }
 
-for tool in dpkg-deb dpkg cmake; do
-  command -v "$tool" >/dev/null || die "$tool is missing (a Debian system with dpkg-dev is needed)"
+for tool in dpkg-deb dpkg dpkg-parsechangelog cmake lintian appstreamcli; do
+  command -v "$tool" >/dev/null ||
+    die "$tool is missing (a Debian system with dpkg-dev, lintian and appstream: scripts/install-deps.sh)"
 done
 [ -f "$build_dir/CMakeCache.txt" ] || die "$build_dir is not a configured build folder (run 'make build' first)"
 
@@ -28,9 +30,11 @@ if ! cmake --build "$build_dir" --target package >"$scratch/build.log" 2>&1; the
   tail -n 30 "$scratch/build.log"
   die "the package did not build (log above)"
 fi
-version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$build_dir/CPackConfig.cmake")
+upstream=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$build_dir/CPackConfig.cmake")
+release=$(sed -n 's/^set(CPACK_DEBIAN_PACKAGE_RELEASE "\(.*\)")$/\1/p' "$build_dir/CPackConfig.cmake")
+version=$upstream${release:+-$release}
 deb="$build_dir/oculant_${version}_$(dpkg --print-architecture).deb"
-[ -n "$version" ] && [ -f "$deb" ] || die "no package $deb after the build"
+[ -n "$upstream" ] && [ -f "$deb" ] || die "no package $deb after the build"
 ok "built $deb"
 gui=OFF
 grep -q '^OCULANT_BUILD_GUI:BOOL=ON' "$build_dir/CMakeCache.txt" && gui=ON
@@ -46,6 +50,9 @@ expected=(
   "./usr/bin/oculant-cli -> ../lib/oculant/oculant-cli"
   "./usr/lib/udev/rules.d/70-oculant.rules"
   "./usr/share/man/man1/oculant-cli.1.gz"
+  "./usr/share/doc/oculant/copyright"
+  "./usr/share/doc/oculant/changelog.Debian.gz"
+  "./usr/share/lintian/overrides/oculant"
 )
 for profile in "$source_dir"/data/profiles/*.ini; do
   expected+=("./usr/share/oculant/profiles/$(basename "$profile")")
@@ -57,6 +64,7 @@ if [ "$gui" = ON ]; then
     "./usr/share/applications/oculant.desktop"
     "./usr/share/icons/hicolor/scalable/apps/oculant.svg"
     "./usr/share/man/man1/oculant.1.gz"
+    "./usr/share/metainfo/org.example.oculant.metainfo.xml"
   )
 fi
 for entry in "${expected[@]}"; do
@@ -186,6 +194,63 @@ check_man() {  # program, manual page, help text
 }
 check_man oculant-cli "$root/usr/share/man/man1/oculant-cli.1.gz" "$("$cli" --help 2>&1)"
 [ "$gui" = ON ] && check_man oculant "$root/usr/share/man/man1/oculant.1.gz" "$("$root/usr/bin/oculant" --help 2>&1)"
+
+# ---- The udev rule runs the installed probe, and the probe answers ----------------------------
+rule="$root/usr/lib/udev/rules.d/70-oculant.rules"
+if grep -qxF 'IMPORT{program}="/usr/lib/oculant/oculant-cli udev-probe %S%p"' "$rule" &&
+  grep -qxF 'ENV{ID_OCULANT_FRAME}=="1", TAG+="uaccess"' "$rule"; then
+  ok "the udev rule runs /usr/lib/oculant/oculant-cli udev-probe and tags its frames with uaccess"
+else
+  fail "the udev rule does not run the installed probe: $(grep -v '^#' "$rule" | grep .)"
+fi
+# A hidraw node's sysfs folder as the kernel lays it out, for the virtual frame's descriptor and
+# a mouse's: hidrawN/device leads to the HID device and its report_descriptor.
+probe_node() {  # name, hex text of the descriptor
+  local hid="$scratch/sys/devices/hid/$1"
+  mkdir -p "$hid/hidraw/hidraw0"
+  printf "$(tr -d ' \n' <<<"$2" | sed 's/../\\x&/g')" >"$hid/report_descriptor"  # raw bytes, as in sysfs
+  ln -s ../.. "$hid/hidraw/hidraw0/device"
+  echo "$hid/hidraw/hidraw0"
+}
+frame_node=$(probe_node frame "06 00 FF 09 01 A1 01 15 00 26 FF 00 75 08 85 03 95 3F 09 02 81 00 85 04 95 3E 09 03 91 02 C0")
+mouse_node=$(probe_node mouse "$(cat "$source_dir/tests/data/hid-corpus/046D_C077_0002_0001.hex")")
+probe="$root/usr/lib/oculant/oculant-cli"
+if out=$("$probe" udev-probe "$frame_node" 2>&1) && [ "$out" = "ID_OCULANT_FRAME=1" ] &&
+  out=$("$probe" udev-probe "$mouse_node" 2>&1) && [ -z "$out" ]; then
+  ok "the unpacked oculant-cli udev-probe answers ID_OCULANT_FRAME=1 for a frame's sysfs folder, nothing for a mouse's"
+else
+  fail "udev-probe on the frame and the mouse: '$out'"
+fi
+"$probe" udev-probe "$scratch/no-such-node" >/dev/null 2>&1
+status=$?
+[ "$status" -eq 1 ] && ok "udev-probe exits 1 where no descriptor can be read" || fail "udev-probe on nothing: status $status"
+
+# ---- What Debian checks: the changelog, lintian, AppStream -------------------------------------
+gzip -dc "$root/usr/share/doc/oculant/changelog.Debian.gz" >"$scratch/changelog"
+changelog_version=$(dpkg-parsechangelog -l "$scratch/changelog" -S Version 2>/dev/null)
+[ "$changelog_version" = "$version" ] && ok "changelog.Debian starts with $version" ||
+  fail "changelog.Debian starts with '$changelog_version', the package is $version (add an entry to cmake/debian/changelog)"
+
+# Everything lintian has to say goes to the log; an error or a warning fails the check.
+lintian -i -EvIL +pedantic "$deb" >"$scratch/lintian.log" 2>&1
+tags=$(grep -E '^[EWIPX]: ' "$scratch/lintian.log" | cut -c1 | sort | uniq -c | awk '{ printf "%s%s %s", sep, $1, $2; sep = ", " }')
+echo "lintian -i -EvIL +pedantic: ${tags:-no tags}"
+if lintian --fail-on error,warning "$deb" >"$scratch/lintian.short" 2>&1; then
+  ok "lintian: no error, no warning"
+else
+  fail "lintian: $(grep -E '^[EW]: ' "$scratch/lintian.short" | tr '\n' ';')"
+fi
+
+if [ "$gui" = ON ]; then
+  metainfo="$root/usr/share/metainfo/org.example.oculant.metainfo.xml"
+  grep -q "<release version=\"$upstream\"" "$metainfo" && ok "the AppStream metadata names the release $upstream" ||
+    fail "the AppStream metadata has no <release version=\"$upstream\"> (add one to data/org.example.oculant.metainfo.xml)"
+  if appstreamcli validate-tree --no-net --strict --pedantic "$root" >"$scratch/appstream.log" 2>&1; then
+    ok "appstreamcli validate-tree --no-net --strict: $(tail -n 1 "$scratch/appstream.log")"
+  else
+    fail "appstreamcli validate-tree: $(cat "$scratch/appstream.log")"
+  fi
+fi
 
 echo
 if [ "$failures" -ne 0 ]; then

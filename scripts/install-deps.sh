@@ -11,6 +11,7 @@ packages=(
   fonts-wqy-microhei
   xvfb xauth imagemagick
   desktop-file-utils
+  lintian appstream
   clang libclang-rt-14-dev
 )
 

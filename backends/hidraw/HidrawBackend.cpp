@@ -1,5 +1,7 @@
 #include "backends/hidraw/HidrawBackend.h"
 
+#include "backends/hidraw/AccessRule.h"
+
 #include <fcntl.h>
 #include <linux/hidraw.h>
 #include <sys/ioctl.h>
@@ -150,6 +152,13 @@ std::unique_ptr<HidBackend> makeHidrawBackend()
 {
     // Without a monitor frames are still found by each scan; only hotplug is not followed.
     return std::make_unique<HidrawBackend>("/sys", "/dev", makeUdevHidrawMonitor());
+}
+
+std::string HidrawBackend::accessFix(const std::string& path)
+{
+    AccessRuleLocations where;
+    where.sysfsRoot = sysfsRoot_;
+    return accessRuleFix(path, where);
 }
 
 }  // namespace oculant

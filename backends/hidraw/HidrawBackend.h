@@ -33,6 +33,10 @@ public:
     // Reads the pending udev events and reports each arrival and removal of a node.
     void processChangeEvents() override;
 
+    // The access rule's state for the node and what gives access (AccessRule.h), checked
+    // against this backend's sysfs.
+    std::string accessFix(const std::string& path) override;
+
     const std::string& devDir() const { return devDir_; }
 
 private:

@@ -1,0 +1,28 @@
+#pragma once
+// The question udev asks of every hidraw node: is this a touch frame? It is answered from the
+// report descriptor in sysfs with the same frame rule the scan applies, so the access rule
+// covers every frame Oculant recognises, whatever its vendor and product ids. Only the
+// descriptor file is opened, never a device node, and nothing is written.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace oculant {
+
+struct FrameProbe {
+    bool readable = false;  // a descriptor was read from the path
+    std::string error;      // why not, when !readable
+    bool frame = false;     // one of its top-level collections matches the frame rule
+};
+
+// The path is a report descriptor file (raw bytes or hex text), a HID device's sysfs folder
+// (holding report_descriptor) or a hidraw node's sysfs folder such as /sys/class/hidraw/hidraw3
+// (its device/report_descriptor). A device node, FIFO or socket is refused without opening it.
+FrameProbe probeFrameDescriptor(const std::string& path);
+
+// The descriptor parses and one of its top-level collections matches the frame rule. A
+// descriptor the parser refuses holds no frame: the scan would not recognise one there either.
+bool descriptorHoldsFrame(const std::vector<uint8_t>& descriptor);
+
+}  // namespace oculant
