@@ -66,12 +66,15 @@ CalibrationHistory::Kept CalibrationHistory::keepBeforeDownload(const std::strin
     }
     const std::string current = folder + "/" + kCurrentFile;
     const std::optional<std::string> bytes = readFileLimited(current, 4096);
+    std::error_code ec;
     if (!bytes) {
-        kept.note = "No earlier calibration of frame " + serial + " by this tool is known: nothing to keep.";
+        kept.note = fs::exists(folder + "/" + kMultiAreaMark, ec)
+                        ? "Frame " + serial + " holds a multi-area calibration by this tool, which no calibration "
+                                              "file can keep: nothing kept."
+                        : "No earlier calibration of frame " + serial + " by this tool is known: nothing to keep.";
         return kept;
     }
     std::string path = folder + "/replaced-" + timeStamp(now) + ".cfg";
-    std::error_code ec;
     for (int n = 2; fs::exists(path, ec); ++n)
         path = folder + "/replaced-" + timeStamp(now) + "-" + std::to_string(n) + ".cfg";
     std::string error;
@@ -91,14 +94,18 @@ std::string CalibrationHistory::recordWritten(const std::string& serial,
     if (folder.empty())
         return {};
     const std::string current = folder + "/" + kCurrentFile;
+    const std::string mark = folder + "/" + kMultiAreaMark;
     std::error_code ec;
-    if (!set) {
-        fs::remove(current, ec);
-        return ec ? "Could not update " + current + ": " + ec.message() : std::string();
-    }
     fs::create_directories(folder, ec);
     if (ec)
         return "Could not create " + folder + ": " + ec.message();
+    if (!set) {
+        fs::remove(current, ec);
+        if (ec || !writeFileAtomically(mark, ""))
+            return "Could not update " + current;
+        return {};
+    }
+    fs::remove(mark, ec);
     if (writeCalibrationExport(current, *set))
         return "Could not write " + current;
     return {};

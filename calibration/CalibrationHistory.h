@@ -37,6 +37,8 @@ public:
     // The folder of one frame; empty for a serial that names none (no serial, "N/A").
     std::string frameFolder(const std::string& serial) const;
     static constexpr const char* kCurrentFile = "current.cfg";
+    // Stands for current.cfg after a multi-area download: the frame's sets are known, not kept.
+    static constexpr const char* kMultiAreaMark = "current-is-multi-area";
 
 private:
     std::string folder_;

@@ -102,8 +102,8 @@ std::string orientationAdvice(const Orientation& o, DisplayDirection chosen, boo
         return "方向检查: 触摸框相对显示方向 " + against + " 旋转了 " + turn + "°。请选择显示方向 " + fix +
                ", 或修改触摸框的旋转设置, 或将触摸框转回 " + turn + "° 安装 (线缆换到对应一侧)。\n";
     return "Orientation: the frame is turned by " + turn + "° against display direction " + against +
-           ". Choose display direction " + fix + ", or set the frame's rotation to turn its touches back by " + turn +
-           "°, or mount the frame turned back by " + turn + "° (its cable on the side it moves to).\n";
+           ". Choose display direction " + fix + ", or set the frame's rotation (Screen rotation) to turn its touches "
+           "back by " + turn + "°, or mount the frame turned back by " + turn + "° (its cable on the side it moves to).\n";
 }
 
 }  // namespace oculant

@@ -9,7 +9,6 @@
 
 #include "calibration/BlockDownload.h"
 #include "calibration/CalibrationFlow.h"
-#include "calibration/CalibrationFlowDevice.h"
 #include "calibration/CalibrationReport.h"
 #include "calibration/LayoutFile.h"
 #include "cli/CalibrationJson.h"
@@ -311,7 +310,7 @@ void addFit(Json& object, const FitResiduals& residuals, const Orientation& orie
 }
 
 // calibrate --layout: the multi-area window's Start, one capture per area, one download.
-int runLayoutCalibrate(CommandContext& ctx, CalibrateOptions& o, const Language& language, const TextLookup& lookup)
+int runLayoutCalibrate(CommandContext& ctx, CalibrateOptions& o)
 {
     std::optional<LayoutTexts> texts = readLayoutFile(*o.layoutFile, ctx.err);
     if (!texts)
@@ -330,13 +329,12 @@ int runLayoutCalibrate(CommandContext& ctx, CalibrateOptions& o, const Language&
         return kExitUsage;
 
     int exitCode = kExitOk;
-    std::unique_ptr<CliSession> cs = CliSession::openConnected(ctx, "calibrate", exitCode);
-    if (!cs)
+    const std::unique_ptr<CalibrationFrame> calibration = CalibrationFrame::open(ctx, "calibrate", exitCode);
+    if (!calibration)
         return exitCode;
-    DeviceSessionLink link(cs->session());
-    CalibrationFlow flow(link, lookup);
-    flow.keepReplacedSetsIn(CalibrationHistory::userFolder());
-    const bool chinese = language.usesChineseReport();
+    CliSession* cs = &calibration->session();
+    CalibrationFlow& flow = calibration->flow();
+    const bool chinese = calibration->chineseReport();
 
     const FlowStart start = flow.startMultiArea(o.texts, o.screen, *layout);
     printMessages(start.messages, notes);
@@ -419,20 +417,17 @@ int runCalibrate(CommandContext& ctx)
         ctx.err << "oculant-cli calibrate: the targets are touched by a virtual finger: use --virtual-frame\n";
         return kExitUsage;
     }
-    const std::unique_ptr<Language> language = calibrationLanguage(ctx.global);
-    const TextLookup lookup = [&](std::string_view key) { return language->LookupText(key); };
     if (o.layoutFile)
-        return runLayoutCalibrate(ctx, o, *language, lookup);
+        return runLayoutCalibrate(ctx, o);
     std::ostream& notes = o.json ? ctx.err : ctx.out;
-    const bool chinese = language->usesChineseReport();
 
     int exitCode = kExitOk;
-    std::unique_ptr<CliSession> cs = CliSession::openConnected(ctx, "calibrate", exitCode);
-    if (!cs)
+    const std::unique_ptr<CalibrationFrame> calibration = CalibrationFrame::open(ctx, "calibrate", exitCode);
+    if (!calibration)
         return exitCode;
-    DeviceSessionLink link(cs->session());
-    CalibrationFlow flow(link, lookup);
-    flow.keepReplacedSetsIn(CalibrationHistory::userFolder());
+    CliSession* cs = &calibration->session();
+    CalibrationFlow& flow = calibration->flow();
+    const bool chinese = calibration->chineseReport();
 
     const FlowStart start = flow.start(o.texts, o.screen);
     printMessages(start.messages, notes);
@@ -491,16 +486,12 @@ int runResetCalibration(CommandContext& ctx)
         ctx.err << "usage: oculant-cli reset-calibration --yes   (puts the frame's calibration back to the identity)\n";
         return kExitUsage;
     }
-    const std::unique_ptr<Language> language = calibrationLanguage(ctx.global);
-    const TextLookup lookup = [&](std::string_view key) { return language->LookupText(key); };
-
     int exitCode = kExitOk;
-    std::unique_ptr<CliSession> cs = CliSession::openConnected(ctx, "reset-calibration", exitCode);
-    if (!cs)
+    const std::unique_ptr<CalibrationFrame> calibration = CalibrationFrame::open(ctx, "reset-calibration", exitCode);
+    if (!calibration)
         return exitCode;
-    DeviceSessionLink link(cs->session());
-    CalibrationFlow flow(link, lookup);
-    flow.keepReplacedSetsIn(CalibrationHistory::userFolder());
+    CliSession* cs = &calibration->session();
+    CalibrationFlow& flow = calibration->flow();
     const FlowDownloadStart download = flow.reset();
     printMessages(download.messages, ctx.out);
     printKeptNote(download.keptNote, ctx.out);

@@ -1,6 +1,7 @@
 #include "cli/CalibrationCommands.h"
 
 #include "calibration/BlockDownload.h"
+#include "calibration/CalibrationFlowDevice.h"
 #include "cli/Cli.h"
 #include "cli/CliSession.h"
 #include "cli/InfoCommand.h"
@@ -12,11 +13,27 @@ constexpr int kDownloadTimeoutMs = 30000;
 
 }  // namespace
 
-std::unique_ptr<Language> calibrationLanguage(const GlobalOptions& global)
+std::unique_ptr<CalibrationFrame> CalibrationFrame::open(CommandContext& ctx, const char* command, int& exitCode)
 {
-    auto language = std::make_unique<Language>(languageFileBesideProgram());
-    language->select(global.language.empty() ? "English" : global.language);
-    return language;
+    std::unique_ptr<CalibrationFrame> frame(new CalibrationFrame);
+    frame->language_ = std::make_unique<Language>(languageFileBesideProgram());
+    frame->language_->select(ctx.global.language.empty() ? "English" : ctx.global.language);
+    frame->session_ = CliSession::openConnected(ctx, command, exitCode);
+    if (!frame->session_)
+        return nullptr;
+    frame->link_ = std::make_unique<DeviceSessionLink>(frame->session_->session());
+    const Language* language = frame->language_.get();
+    frame->flow_ = std::make_unique<CalibrationFlow>(
+        *frame->link_, [language](std::string_view key) { return language->LookupText(key); });
+    frame->flow_->keepReplacedSetsIn(CalibrationHistory::userFolder());
+    return frame;
+}
+
+// The flow and its link go before the session they talk through.
+CalibrationFrame::~CalibrationFrame()
+{
+    flow_.reset();
+    link_.reset();
 }
 
 DownloadEnd waitForDownload(CliSession& cs, CalibrationFlow& flow)

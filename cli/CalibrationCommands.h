@@ -17,8 +17,28 @@ namespace oculant::cli {
 class CliSession;
 struct GlobalOptions;
 
-// lan.ini beside the program, with --language (English when not given).
-std::unique_ptr<Language> calibrationLanguage(const GlobalOptions& global);
+struct CommandContext;
+
+// A calibration command's connected frame: the session, the flow over it (which keeps the set
+// each download replaces in the user's data folder), and lan.ini beside the program with
+// --language (English when not given) for the texts.
+class CalibrationFrame {
+public:
+    // Null, with the reason printed and the exit code set, when no frame could be connected.
+    static std::unique_ptr<CalibrationFrame> open(CommandContext& ctx, const char* command, int& exitCode);
+    ~CalibrationFrame();
+
+    CliSession& session() { return *session_; }
+    CalibrationFlow& flow() { return *flow_; }
+    bool chineseReport() const { return language_->usesChineseReport(); }
+
+private:
+    CalibrationFrame() = default;
+    std::unique_ptr<Language> language_;
+    std::unique_ptr<CliSession> session_;
+    std::unique_ptr<CalibrationDeviceLink> link_;
+    std::unique_ptr<CalibrationFlow> flow_;
+};
 
 // How a download ended, as the 200 ms timer and the frame saw it.
 struct DownloadEnd {

@@ -7,7 +7,6 @@
 
 #include "calibration/CalibrationExport.h"
 #include "calibration/CalibrationFlow.h"
-#include "calibration/CalibrationFlowDevice.h"
 #include "calibration/ParameterBlock.h"
 #include "calibration/TextFormat.h"
 #include "cli/CalibrationCommands.h"
@@ -64,15 +63,12 @@ int runRestoreCalibration(CommandContext& ctx)
     std::ostream& notes = json ? ctx.err : ctx.out;
     notes << "Calibration in " << path << ":\n" << coefficientLines(*file.coefficients);
 
-    const std::unique_ptr<Language> language = calibrationLanguage(ctx.global);
-    const TextLookup lookup = [&](std::string_view key) { return language->LookupText(key); };
     int exitCode = kExitOk;
-    std::unique_ptr<CliSession> cs = CliSession::openConnected(ctx, "restore-calibration", exitCode);
-    if (!cs)
+    const std::unique_ptr<CalibrationFrame> calibration = CalibrationFrame::open(ctx, "restore-calibration", exitCode);
+    if (!calibration)
         return exitCode;
-    DeviceSessionLink link(cs->session());
-    CalibrationFlow flow(link, lookup);
-    flow.keepReplacedSetsIn(CalibrationHistory::userFolder());
+    CliSession* cs = &calibration->session();
+    CalibrationFlow& flow = calibration->flow();
     const FlowDownloadStart download = flow.restore(*file.coefficients);
     printMessages(download.messages, notes);
     printKeptNote(download.keptNote, notes);

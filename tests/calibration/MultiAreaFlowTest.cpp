@@ -175,8 +175,9 @@ TEST_F(MultiAreaFlow, a_cancelled_capture_or_failed_fit_ends_the_run_without_dow
         ASSERT_EQ(step.messages.size(), expected.size());
         for (size_t i = 0; i < expected.size(); ++i)
             EXPECT_EQ(step.messages[i].rfind(expected[i], 0), 0u) << step.messages[i];
-        if (c.failingArea == 1)
+        if (c.failingArea == 1) {
             EXPECT_NE(step.messages.back().find("最大误差: "), std::string::npos);
+        }
 
         // The run is over: a further capture is not taken for it.
         const FlowAreaStep after = fresh.finishAreaCapture(captureFor(s.settings, 0), kPositions, false);

@@ -138,10 +138,11 @@ TEST_F(CalibrationTrustCli, mirrored_and_turned_frames_are_flagged_with_what_to_
         const std::string advice = o["advice"];
         o.erase("advice");
         EXPECT_EQ(o, c.orientation);
-        if (*c.advice)
+        if (*c.advice) {
             EXPECT_NE(advice.find(c.advice), std::string::npos) << advice;
-        else
+        } else {
             EXPECT_EQ(advice, "");
+        }
         EXPECT_NE(r.err.find(advice), std::string::npos) << "the report says it too: " << r.err;
         EXPECT_LT(json::parse(r.out)["maxErrorMm"].get<double>(), 1.0) << "the fit absorbs the orientation";
     }
