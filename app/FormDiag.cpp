@@ -502,17 +502,19 @@ QGroupBox* TFormDiag::buildCalibrationGroup()
     settings->addStretch(1);
     column->addLayout(settings);
 
-    // The run buttons. Start, Reset and Export need a frame; Result opens the multi-area window.
+    // The run buttons. Start, Reset, Export and Import need a frame; Result opens the multi-area
+    // window.
     auto* buttons = new QHBoxLayout;
     Button11 = makeButton(GroupBox3, "Button11");
     Button10 = makeButton(GroupBox3, "Button10");
     Button13 = makeButton(GroupBox3, "Button13");
+    Button16 = makeButton(GroupBox3, "Button16", "Import");
     Button12 = makeButton(GroupBox3, "Button12");
     Button14 = makeButton(GroupBox3, "Button14", "Windows");
-    for (QPushButton* b : {Button11, Button10, Button13})
+    for (QPushButton* b : {Button11, Button10, Button13, Button16})
         b->setEnabled(false);
     connect(Button14, &QPushButton::clicked, this, &TFormDiag::Button14Click);
-    for (QPushButton* b : {Button11, Button10, Button13, Button12})
+    for (QPushButton* b : {Button11, Button10, Button13, Button16, Button12})
         buttons->addWidget(b);
     buttons->addStretch(1);
     buttons->addWidget(Button14);
@@ -686,7 +688,7 @@ void TFormDiag::setDeviceButtonsEnabled(bool enabled)
 {
     deviceButtonsEnabled_ = enabled;
     for (QPushButton* b : {Button1, Button2, Button3, Button4, Button6, Button7, Button8, Button9, Button10, Button11,
-                           Button13, Button15})
+                           Button13, Button15, Button16})
         b->setEnabled(enabled);
     if (!enabled)
         Button5->setEnabled(false);  // never enabled: it has no action
@@ -732,7 +734,7 @@ void TFormDiag::onVersionStatus(const DeviceRecords& records)
     EditRunSta->setText(qs(t.runStatus));
     calibrationArea_ = t.calibrationArea;
     if (t.restrictButtons)
-        for (QPushButton* b : {Button2, Button1, Button10, Button11, Button13})
+        for (QPushButton* b : {Button2, Button1, Button10, Button11, Button13, Button16})
             b->setEnabled(false);
 }
 

@@ -38,6 +38,7 @@ class TFormImgDiag;
 class TFormCalibrate;
 class TFormMultiCalib;
 struct MultiAreaLayout;
+struct CaptureResultView;
 class FrameTestBench;
 class SessionCore;
 
@@ -125,6 +126,7 @@ public:
     QLabel* Label31;
     QComboBox* ComboBoxDisplayDir;
     QPushButton *Button10, *Button11, *Button12, *Button13, *Button14;
+    QPushButton* Button16;  // Import, beside Export
 
     QGroupBox* GroupBox4;  // Diagnostic tools
     QPushButton *Button1, *Button2, *Button3, *Button5, *Button15;
@@ -150,6 +152,7 @@ public:
     void Button11Click();  // calibration: Start, Reset, Export and the download timer
     void Button10Click();
     void Button13Click();
+    void Button16Click();  // Import: a calibration file downloaded into the frame
     void Button12Click();  // step B, then the multi-area window
     // Every 200 ms of a download: progress, then its end; false once it has ended.
     bool TimerDownTabTimer();
@@ -205,7 +208,9 @@ private:
     void attachCalibration();
     void applyCalibrationEnables();
     void showCalibrationMessages(const std::vector<std::string>& messages);
-    void startCalibrationDownload(bool started);
+    void startCalibrationDownload(bool started, const std::string& keptNote = {});
+    // The capture screen again, showing the result of the fit it captured (and its Verify).
+    void showFitResult(const CaptureResultView& view);
     std::optional<std::pair<int, int>> multiAreaWindowSize();
     void runMultiArea(const MultiAreaLayout& layout);
 
@@ -224,6 +229,8 @@ private:
     // The calibration flow and its device link; made by attachCalibration, lives until exit.
     struct Calibration;
     std::shared_ptr<Calibration> calibration_;
+    // Where the calibration a running download replaces was kept: said when it ends.
+    std::string keptNote_;
     int screenWidth_ = 0;
     int screenHeight_ = 0;
     bool deviceButtonsEnabled_ = false;

@@ -1,6 +1,7 @@
 // The calibration group's buttons of the main window: Start (Button11), Reset (Button10),
-// Export (Button13) and the download timer TimerDownTab (run by the session core), over CalibrationFlow. A unit of its own
-// because the calibration core's headers must not meet the diagnostic window's.
+// Export (Button13), Import (Button16) and the download timer TimerDownTab (run by the session
+// core), over CalibrationFlow; after each fit the capture screen shows its result. A unit of its
+// own because the calibration core's headers must not meet the diagnostic window's.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
@@ -17,7 +18,11 @@
 #include <QStatusBar>
 
 #include "calibration/CalibrationControls.h"
+#include "calibration/CalibrationExport.h"
 #include "calibration/CalibrationFlow.h"
+#include "calibration/CalibrationReport.h"
+#include "calibration/CaptureResult.h"
+#include "calibration/TextFormat.h"
 #include "session/SessionCore.h"
 #include "calibration/CalibrationFlowDevice.h"
 #include "calibration/CaptureSession.h"
@@ -53,7 +58,10 @@ struct TFormDiag::Calibration final : MultiCalibHost {
     DeviceSessionLink link;
     CalibrationFlow flow;
     Calibration(TFormDiag& w, DeviceSession& session, TextLookup lookup)
-        : window(w), link(session), flow(link, std::move(lookup)) {}
+        : window(w), link(session), flow(link, std::move(lookup))
+    {
+        flow.keepReplacedSetsIn(CalibrationHistory::userFolder());
+    }
     std::optional<std::pair<int, int>> stepB() override { return window.multiAreaWindowSize(); }
     void runAreas(const MultiAreaLayout& layout) override { window.runMultiArea(layout); }
 };
@@ -65,6 +73,7 @@ void TFormDiag::attachCalibration()
     connect(Button11, &QPushButton::clicked, this, &TFormDiag::Button11Click);
     connect(Button10, &QPushButton::clicked, this, &TFormDiag::Button10Click);
     connect(Button13, &QPushButton::clicked, this, &TFormDiag::Button13Click);
+    connect(Button16, &QPushButton::clicked, this, &TFormDiag::Button16Click);
     connect(Button12, &QPushButton::clicked, this, &TFormDiag::Button12Click);
     connect(CheckBoxWindowCalib, &QCheckBox::clicked, this, &TFormDiag::CheckBoxWindowCalibClick);
     connect(CheckBoxEx, &QCheckBox::clicked, this, &TFormDiag::CheckBoxExClick);
@@ -89,10 +98,11 @@ void TFormDiag::showCalibrationMessages(const std::vector<std::string>& messages
         showMessage(QString::fromStdString(m));
 }
 
-void TFormDiag::startCalibrationDownload(bool started)
+void TFormDiag::startCalibrationDownload(bool started, const std::string& keptNote)
 {
     if (!started)
         return;
+    keptNote_ = keptNote;
     disableDeviceButtons();
     downloadProgress_->setValue(0);
     downloadProgress_->show();
@@ -159,10 +169,26 @@ void TFormDiag::Button11Click()
     windows_.calibrate->setSettings(start.settings, screen);
     session_.sendModeTouch();
     execModal(*windows_.calibrate);
-    const FlowDownloadStart download =
-        flow.finishCapture(windows_.calibrate->data(), positionCountsOf(frameProcessor_.store(), session_.records().boards), language_.usesChineseReport());
-    startCalibrationDownload(download.started);
+    const bool chinese = language_.usesChineseReport();
+    FlowFit fit;
+    const FlowDownloadStart download = flow.finishCapture(
+        windows_.calibrate->data(), positionCountsOf(frameProcessor_.store(), session_.records().boards), chinese, &fit);
+    startCalibrationDownload(download.started, download.keptNote);
+    if (fit.ok)
+        showFitResult({fit.residuals,
+                       fitSummary(fit.errorPixels, fit.errorMm, fit.residuals, fit.orientation, fit.verify.direction,
+                                  chinese),
+                       fit.verify, VerifyOptions{}, chinese});
     showCalibrationMessages(download.messages);
+}
+
+// The technician is still at the screen: the result comes there first, the report after it.
+void TFormDiag::showFitResult(const CaptureResultView& view)
+{
+    if (!windows_.calibrate)
+        return;
+    windows_.calibrate->showResult(view);
+    execModal(*windows_.calibrate);
 }
 
 // Step B of the calibration group: the capture window's size, or nullopt once its message
@@ -206,14 +232,20 @@ void TFormDiag::runMultiArea(const MultiAreaLayout& layout)
         windows_.calibrate->setSettings(settings, screen);
         session_.sendModeTouch();
         execModal(*windows_.calibrate);
+        const bool chinese = language_.usesChineseReport();
         const FlowAreaStep step = flow.finishAreaCapture(
-            windows_.calibrate->data(), positionCountsOf(frameProcessor_.store(), session_.records().boards),
-            language_.usesChineseReport());
+            windows_.calibrate->data(), positionCountsOf(frameProcessor_.store(), session_.records().boards), chinese);
+        if (const std::optional<FlowAreaResult>& a = step.fitted)
+            showFitResult({a->residuals,
+                           "A" + formatInt(a->index + 1) + "\n" +
+                               fitSummary(a->errorPixels, a->errorMm, a->residuals, a->orientation, a->verify.direction,
+                                          chinese),
+                           a->verify, VerifyOptions{}, chinese});
         if (step.openCapture) {
             settings = step.settings;
             continue;
         }
-        startCalibrationDownload(step.started);
+        startCalibrationDownload(step.started, step.keptNote);
         showCalibrationMessages(step.messages);
         return;
     }
@@ -233,6 +265,12 @@ bool TFormDiag::TimerDownTabTimer()
         return true;
     downloadProgress_->hide();
     enableDeviceButtons();
+    std::string status = tick.statusText;
+    for (const std::string& note : {keptNote_, tick.historyError})
+        if (!note.empty())
+            status += (status.empty() ? "" : " — ") + note;
+    setStatusText(QString::fromStdString(status));
+    keptNote_.clear();
     if (tick.messageBox)
         showMessage(QString::fromStdString(*tick.messageBox));
     return false;
@@ -267,6 +305,33 @@ void TFormDiag::Button13Click()
     }
     if (const auto failure = flow.exportTo(path))
         showMessage(QString::fromStdString(*failure));
+}
+
+}  // namespace oculant
+
+namespace oculant {
+
+// Import: a calibration file (an export, or a set kept before a download) is checked, its
+// coefficients shown for confirmation, then downloaded as a single-area calibration.
+void TFormDiag::Button16Click()
+{
+    CalibrationFlow& flow = calibration_->flow;
+    const QString chosen = QFileDialog::getOpenFileName(this, QString(), QString(), text("CalibExportFile"));
+    if (chosen.isEmpty())
+        return;
+    const CalibrationImport file = readCalibrationExport(chosen.toStdString());
+    if (!file.coefficients) {
+        showMessage("The calibration file " + chosen + " is refused: " + QString::fromStdString(file.refusal));
+        return;
+    }
+    std::string shown = "Download this calibration into the frame?\n";
+    for (size_t i = 0; i < file.coefficients->k.size(); ++i)
+        shown += "K" + formatInt(long(i)) + ": " + formatFixed(file.coefficients->k[i], 6) + "\n";
+    if (!confirm("Import", QString::fromStdString(shown)))
+        return;
+    const FlowDownloadStart download = flow.restore(*file.coefficients);
+    startCalibrationDownload(download.started, download.keptNote);
+    showCalibrationMessages(download.messages);
 }
 
 }  // namespace oculant

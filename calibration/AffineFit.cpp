@@ -108,8 +108,12 @@ float PixelsToMillimetres(float error, int positionsX, int screenWidth)
 {
     if (screenWidth <= 0)
         return 0.0f;
-    const auto frameWidthMm = static_cast<int32_t>(positionsX * 5.969);
-    return static_cast<float>(frameWidthMm) * error / static_cast<float>(screenWidth);
+    return static_cast<float>(frameSpanMm(positionsX)) * error / static_cast<float>(screenWidth);
+}
+
+int32_t frameSpanMm(int positions)
+{
+    return static_cast<int32_t>(positions * 5.969);
 }
 
 }  // namespace oculant

@@ -21,4 +21,8 @@ float PixelError(const CalibrationData& data, const CalibrationCoefficients& k, 
 // used here) and the screen width; both axes use the X figures. 0 for a screen without width.
 float PixelsToMillimetres(float error, int positionsX, int screenWidth);
 
+// The frame's length along one axis in whole millimetres, as the millimetre error takes it:
+// positions 5.969 mm apart, truncated.
+int32_t frameSpanMm(int positions);
+
 }  // namespace oculant

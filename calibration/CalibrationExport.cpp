@@ -1,11 +1,23 @@
 #include "calibration/CalibrationExport.h"
 
 #include <bit>
+#include <cstdio>
+#include <tuple>
 
 #include "protocol/Crc32.h"
 #include "base/FileIo.h"
 
 namespace oculant {
+namespace {
+
+std::string hex32(uint32_t v)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", v);
+    return text;
+}
+
+}  // namespace
 
 std::array<uint8_t, 28> calibrationExportBytes(const CalibrationCoefficients& k)
 {
@@ -23,6 +35,48 @@ std::array<uint8_t, 28> calibrationExportBytes(const CalibrationCoefficients& k)
         put(4 * i, words[i]);
     put(24, crc);
     return bytes;
+}
+
+CalibrationImport parseCalibrationExport(std::string_view bytes)
+{
+    CalibrationImport result;
+    constexpr size_t kSize = std::tuple_size_v<decltype(calibrationExportBytes({}))>;
+    if (bytes.size() != kSize) {
+        result.refusal = "it is " + std::to_string(bytes.size()) + " bytes long, not the 28 of a calibration file";
+        return result;
+    }
+    std::array<uint32_t, 7> words{};
+    for (size_t i = 0; i < words.size(); ++i)
+        for (size_t b = 0; b < 4; ++b)
+            words[i] |= uint32_t(uint8_t(bytes[4 * i + b])) << (8 * b);
+    const uint32_t crc = Crc32Words(words.data(), 6);
+    if (crc != words[6]) {
+        result.refusal = "its CRC " + hex32(words[6]) + " does not match its coefficients (" + hex32(crc) +
+                         "): the file is damaged";
+        return result;
+    }
+    CalibrationCoefficients k;
+    for (size_t i = 0; i < 6; ++i)
+        k.k[i] = std::bit_cast<float>(words[i]);
+    if (!k.allFinite()) {
+        result.refusal = "it holds a coefficient that is not a finite number";
+        return result;
+    }
+    result.coefficients = k;
+    return result;
+}
+
+CalibrationImport readCalibrationExport(const std::string& path)
+{
+    std::string error;
+    // A little more than a calibration file, so that a longer one is refused for its size.
+    const std::optional<std::string> bytes = readFileLimited(path, 4096, &error);
+    if (!bytes) {
+        CalibrationImport result;
+        result.refusal = error;
+        return result;
+    }
+    return parseCalibrationExport(*bytes);
 }
 
 std::optional<std::string_view> exportRefusalKey(const CalibrationData& lastCapture)

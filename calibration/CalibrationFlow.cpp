@@ -49,30 +49,10 @@ FlowStart CalibrationFlow::start(const CalibrationGroupTexts& texts, ScreenSize 
         result.messages.push_back(room.message);
         return result;
     }
+    lastSettings_ = result.settings;
     result.openCapture = true;
     return result;
 }
-
-namespace {
-
-// The figures the report gives, for callers that show them apart (the CLI's JSON): the error
-// is measured with the fit before any extension, as the report does.
-FlowFit measuredFit(const SingleAreaRequest& request, const CalibrationCoefficients& stored)
-{
-    FlowFit fit;
-    CalibrationData data = request.data;
-    TransformTargets(data, request.direction);
-    CalibrationCoefficients k;
-    if (!FitAffine(data, k))
-        return fit;
-    fit.ok = true;
-    fit.coefficients = stored;
-    fit.errorPixels = PixelError(data, k, request.screen);
-    fit.errorMm = PixelsToMillimetres(fit.errorPixels, request.positions.x, request.screen.width);
-    return fit;
-}
-
-}  // namespace
 
 FlowDownloadStart CalibrationFlow::finishCapture(const CalibrationData& capture, PositionCounts positions,
                                                  bool chineseReport, FlowFit* fit)
@@ -97,8 +77,16 @@ FlowDownloadStart CalibrationFlow::finishCapture(const CalibrationData& capture,
             result.messages.push_back(run.failure);
         return result;
     }
-    if (fit)
-        *fit = measuredFit(request, block_.coefficients(0));
+    if (fit) {
+        const FitMeasures& m = run.measures;
+        fit->ok = true;
+        fit->coefficients = block_.coefficients(0);
+        fit->errorPixels = m.errorPixels;
+        fit->errorMm = m.errorMm;
+        fit->residuals = m.residuals;
+        fit->orientation = m.orientation;
+        fit->verify = verifySetup(0, capture, m.fitted, request.direction, positions);
+    }
     if (!run.maskMessage.empty())
         result.messages.push_back(run.maskMessage);
 
@@ -106,6 +94,8 @@ FlowDownloadStart CalibrationFlow::finishCapture(const CalibrationData& capture,
     result.started = download.started;
     reportShown_ = download.started;
     result.messages.insert(result.messages.end(), download.messages.begin(), download.messages.end());
+    result.keptNote = download.keptNote;
+    result.keptPath = download.keptPath;
     // The report says "CalibrationFinished": only for a calibration on its way into the frame.
     // Without a frame only "PanelUnconnect" is shown, with a busy worker only why nothing was written.
     if (download.started)
@@ -127,11 +117,26 @@ FlowDownloadStart CalibrationFlow::DownloadParameterBlock()
         result.messages.push_back(lookup_("FunctionNotValid"));
         return result;
     }
-    if (!link_.startBlockWrite(image->length, image->header.data(), image->buffer.data())) {
+    if (!link_.workerIdle()) {
         result.messages.push_back(kDownloadBusyText);  // the worker is still busy with an earlier transfer
         return result;
     }
+    // The frame's flash cannot be read back: what it holds is what this tool last wrote there.
+    const std::string serial = link_.serial();
+    if (history_) {
+        const CalibrationHistory::Kept kept = history_->keepBeforeDownload(serial, clock_());
+        result.keptNote = kept.note;
+        result.keptPath = kept.path;
+    }
+    if (!link_.startBlockWrite(image->length, image->header.data(), image->buffer.data())) {
+        result.messages.push_back(kDownloadBusyText);
+        return result;
+    }
     lastDownload_.assign(image->buffer.begin(), image->buffer.begin() + image->length);
+    downloadSerial_ = serial;
+    downloadSet_.reset();
+    if (!(block_.flags() & ParameterBlock::kFlagMultiArea))
+        downloadSet_ = block_.coefficients(0);
     downloading_ = true;
     result.started = true;
     return result;
@@ -150,6 +155,8 @@ FlowTick CalibrationFlow::downloadTick()
         result.finished = true;
         result.aborted = tick.aborted;
         result.messageBox = tick.messageBox;
+        if (history_ && !tick.aborted)
+            result.historyError = history_->recordWritten(downloadSerial_, downloadSet_);
         link_.requestRunAndRefresh();
     }
     return result;
@@ -175,6 +182,47 @@ FlowDownloadStart CalibrationFlow::reset()
     if (download.started)
         reportShown_ = false;  // the end of the download shows "DownloadFinish"
     return download;
+}
+
+FlowDownloadStart CalibrationFlow::restore(const CalibrationCoefficients& k)
+{
+    FlowDownloadStart result;
+    if (const auto refusal = deviceRefusal()) {
+        result.messages.push_back(*refusal);
+        return result;
+    }
+    multiArea_.reset();
+    block_.setCoefficients(0, k);
+    block_.writeFixedHeader();
+    block_.setFlags((block_.flags() | ParameterBlock::kFlagCalibrated) &
+                    ~(ParameterBlock::kFlagMaskOutside | ParameterBlock::kFlagMultiArea));
+    FlowDownloadStart download = DownloadParameterBlock();
+    if (download.started)
+        reportShown_ = false;  // the end of the download shows "DownloadFinish"
+    return download;
+}
+
+void CalibrationFlow::keepReplacedSetsIn(std::string folder, std::function<std::time_t()> now)
+{
+    if (folder.empty())
+        history_.reset();
+    else
+        history_.emplace(std::move(folder));
+    clock_ = std::move(now);
+}
+
+VerifySetup CalibrationFlow::verifySetup(int area, const CalibrationData& capture, const CalibrationCoefficients& fitted,
+                                         DisplayDirection direction, PositionCounts positions) const
+{
+    VerifySetup v;
+    v.area = area;
+    v.settings = lastSettings_;
+    v.calibration = capture;
+    v.coefficients = fitted;
+    v.direction = direction;
+    v.screen = screen_;
+    v.positions = positions;
+    return v;
 }
 
 std::optional<std::string> CalibrationFlow::exportRefusal() const

@@ -6,16 +6,20 @@
 // shows them in message boxes and the status bar, the CLI prints them.
 
 #include <cstdint>
+#include <ctime>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "calibration/CalibrationData.h"
+#include "calibration/CalibrationHistory.h"
 #include "calibration/CalibrationRun.h"
 #include "calibration/CalibrationSettings.h"
 #include "calibration/ParameterBlock.h"
 #include "calibration/TextLookup.h"
+#include "calibration/VerifyPass.h"
 
 namespace oculant {
 
@@ -35,6 +39,9 @@ public:
     virtual uint32_t blockSent() const = 0;
     virtual uint32_t blockTotal() const = 0;
     virtual void requestRunAndRefresh() = 0;
+    // The serial the frame reported, under which the replaced calibrations are kept; empty
+    // when unknown (nothing is kept).
+    virtual std::string serial() const { return {}; }
 };
 
 // Texts to show one after the other in message boxes.
@@ -49,6 +56,9 @@ struct FlowStart {
 struct FlowDownloadStart {
     bool started = false;  // disable the device buttons and run the 200 ms timer
     FlowMessages messages;
+    // Where the calibration about to be replaced was kept (or why not): for the status bar.
+    std::string keptNote;
+    std::string keptPath;  // the file, when one was written
 };
 
 struct FlowTick {
@@ -56,6 +66,7 @@ struct FlowTick {
     bool aborted = false;    // finished before the last byte: the frame was not written
     std::string statusText;  // the status bar's simple text
     std::optional<std::string> messageBox;
+    std::string historyError;  // the set now in the frame could not be recorded
 };
 
 // A layout without areas would download a block that maps no touch at all.
@@ -68,6 +79,9 @@ struct FlowAreaResult {
     CalibrationCoefficients coefficients;
     float errorPixels = 0;
     float errorMm = 0;
+    FitResiduals residuals;
+    Orientation orientation;
+    VerifySetup verify;  // what a verify pass of this area needs
 };
 
 // What follows one area's capture: the next capture, or the end of the run.
@@ -81,13 +95,19 @@ struct FlowAreaStep {
     FlowMessages messages;
     bool started = false;
     std::vector<FlowAreaResult> areas;
+    std::string keptNote, keptPath;  // as FlowDownloadStart's
+    // The area this capture fitted, when it did (for a result screen between the captures).
+    std::optional<FlowAreaResult> fitted;
 };
 
 struct FlowFit {
     bool ok = false;  // the block holds the new set 0 and the download was attempted
-    CalibrationCoefficients coefficients;
+    CalibrationCoefficients coefficients;  // as stored: after any extension
     float errorPixels = 0;
     float errorMm = 0;
+    FitResiduals residuals;
+    Orientation orientation;
+    VerifySetup verify;  // what a verify pass of this calibration needs
 };
 
 class CalibrationFlow {
@@ -142,6 +162,14 @@ public:
 
     // Button10Click after the user confirmed: the reset image, then the download.
     FlowDownloadStart reset();
+    // Import (restore-calibration) after the user confirmed: the set read from an export file
+    // into set 0, flags as a single-area run without mask sets them, then the download.
+    // Refused as a calibration run is; the end of the download shows "DownloadFinish".
+    FlowDownloadStart restore(const CalibrationCoefficients& k);
+
+    // Before every download the set it replaces is kept under this folder, per frame serial
+    // (CalibrationHistory); without a folder nothing is kept. `now` names the kept files.
+    void keepReplacedSetsIn(std::string folder, std::function<std::time_t()> now = [] { return std::time(nullptr); });
     // The warning before a reset: caption and text.
     std::pair<std::string, std::string> resetConfirmation() const;
 
@@ -165,6 +193,8 @@ private:
     bool prepareAreaCapture(int area, CalibrationSettings& settings, FlowMessages& messages);
     FlowAreaStep endMultiArea(FlowMessages messages);
     FlowAreaStep finishMultiArea();
+    VerifySetup verifySetup(int area, const CalibrationData& capture, const CalibrationCoefficients& fitted,
+                            DisplayDirection direction, PositionCounts positions) const;
 
     // A multi-area run between its start and its end.
     struct MultiAreaRun {
@@ -182,8 +212,15 @@ private:
     MaskRectangle mask_;
     CalibrationGroupTexts texts_;
     ScreenSize screen_;
+    CalibrationSettings lastSettings_;  // of the capture last opened
     CalibrationData lastCapture_;
     std::vector<uint8_t> lastDownload_;
+    std::optional<CalibrationHistory> history_;
+    std::function<std::time_t()> clock_;
+    // The download running: the frame's serial and the single-area set it will hold
+    // (nullopt for a multi-area block).
+    std::string downloadSerial_;
+    std::optional<CalibrationCoefficients> downloadSet_;
     bool downloading_ = false;
     bool reportShown_ = false;
     std::optional<MultiAreaRun> multiArea_;

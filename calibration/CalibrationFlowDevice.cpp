@@ -30,4 +30,13 @@ uint32_t DeviceSessionLink::blockSent() const { return session_.talk().blockSent
 uint32_t DeviceSessionLink::blockTotal() const { return session_.talk().blockTotal(); }
 void DeviceSessionLink::requestRunAndRefresh() { session_.RequestRunAndRefresh(); }
 
+// The identity record as the Status group reads it; "N/A" (no serial) names no frame.
+std::string DeviceSessionLink::serial() const
+{
+    if (!session_.connected())
+        return {};
+    const auto noTime = [](int64_t) { return std::optional<std::tm>(); };
+    return describeIdentity(session_.records().identity, noTime).serial;
+}
+
 }  // namespace oculant

@@ -21,6 +21,7 @@ public:
     uint32_t blockSent() const override;
     uint32_t blockTotal() const override;
     void requestRunAndRefresh() override;
+    std::string serial() const override;
 
 private:
     DeviceSession& session_;

@@ -92,6 +92,7 @@ bool CalibrationFlow::prepareAreaCapture(int area, CalibrationSettings& settings
     }
     settings.window = *areaWindow;
     run.area = area;
+    lastSettings_ = settings;
     return true;
 }
 
@@ -117,15 +118,26 @@ FlowAreaStep CalibrationFlow::finishAreaCapture(const CalibrationData& capture, 
         return endMultiArea({fit.failure});
 
     run.report += fit.reportLine;
-    run.results.push_back({run.area,
-                           storedAreaRectangle(run.layout.areas[static_cast<size_t>(run.area)].frameLogical,
-                                               request.direction),
-                           block_.coefficients(run.area), fit.errorPixels, fit.errorMm});
+    FlowAreaResult area;
+    area.index = run.area;
+    area.frameLogical =
+        storedAreaRectangle(run.layout.areas[static_cast<size_t>(run.area)].frameLogical, request.direction);
+    area.coefficients = block_.coefficients(run.area);
+    area.errorPixels = fit.measures.errorPixels;
+    area.errorMm = fit.measures.errorMm;
+    area.residuals = fit.measures.residuals;
+    area.orientation = fit.measures.orientation;
+    area.verify = verifySetup(run.area, capture, fit.measures.fitted, request.direction, positions);
+    run.results.push_back(area);
     const int next = run.area + 1;
-    if (next >= run.layout.areaCount)
-        return finishMultiArea();
+    if (next >= run.layout.areaCount) {
+        FlowAreaStep last = finishMultiArea();
+        last.fitted = area;
+        return last;
+    }
 
     FlowAreaStep step;
+    step.fitted = area;
     if (!prepareAreaCapture(next, step.settings, step.messages)) {
         // Step B has shown its own message; the report is not shown after it.
         step.areas = std::move(run.results);
@@ -162,6 +174,8 @@ FlowAreaStep CalibrationFlow::finishMultiArea()
     step.started = download.started;
     reportShown_ = download.started;
     step.messages.insert(step.messages.end(), download.messages.begin(), download.messages.end());
+    step.keptNote = download.keptNote;
+    step.keptPath = download.keptPath;
     // Without a frame only "PanelUnconnect" follows the message; with a busy worker the report
     // follows why nothing was written (its lines are the fit's errors, they claim no download).
     if (link_.connected() && !run.report.empty())

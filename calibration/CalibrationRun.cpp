@@ -16,6 +16,20 @@ FrameRect storedAreaRectangle(const FrameRect& rect, DisplayDirection direction)
     return {std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)};
 }
 
+FitMeasures measureFit(const CalibrationData& capture, const CalibrationCoefficients& k, DisplayDirection direction,
+                       ScreenSize screen, PositionCounts positions)
+{
+    CalibrationData turned = capture;
+    TransformTargets(turned, direction);
+    FitMeasures m;
+    m.fitted = k;
+    m.errorPixels = PixelError(turned, k, screen);
+    m.errorMm = PixelsToMillimetres(m.errorPixels, positions.x, screen.width);
+    m.residuals = computeResiduals(capture, k, direction, screen, positions);
+    m.orientation = checkOrientation(k);
+    return m;
+}
+
 RunResult runSingleAreaCalibration(const SingleAreaRequest& request, ParameterBlock& block,
                                    const TextLookup& lookup)
 {
@@ -30,8 +44,9 @@ RunResult runSingleAreaCalibration(const SingleAreaRequest& request, ParameterBl
         result.failure = lookup("CalibrationFalied");
         return result;
     }
-    const float errorPixels = PixelError(data, k, request.screen);
-    const float errorMm = PixelsToMillimetres(errorPixels, request.positions.x, request.screen.width);
+    const FitMeasures measures = measureFit(request.data, k, request.direction, request.screen, request.positions);
+    const float errorPixels = measures.errorPixels;
+    const float errorMm = measures.errorMm;
     if (request.extension && !ApplyExtension(k, *request.extension, request.positions.x, request.positions.y)) {
         result.failure = lookup("CalibrationFalied");
         return result;
@@ -52,6 +67,9 @@ RunResult runSingleAreaCalibration(const SingleAreaRequest& request, ParameterBl
     result.ok = true;
     result.report = singleAreaReport(lookup("CalibrationFinished"), k, errorPixels, errorMm,
                                      request.chineseReport);
+    result.report += fitDetailLines(result.report, measures.residuals, measures.orientation, request.direction,
+                                    request.chineseReport);
+    result.measures = measures;
     return result;
 }
 
@@ -84,12 +102,12 @@ AreaFitResult fitAreaCalibration(const AreaFitRequest& request, ParameterBlock& 
         return result;
     }
     block.setCoefficients(request.area, k);
-    const float errorPixels = PixelError(data, k, request.screen);
-    const float errorMm = PixelsToMillimetres(errorPixels, request.positions.x, request.screen.width);
+    result.measures = measureFit(request.data, k, request.direction, request.screen, request.positions);
     result.ok = true;
-    result.errorPixels = errorPixels;
-    result.errorMm = errorMm;
-    result.reportLine = areaReportLine(request.area, errorPixels, errorMm, request.chineseReport);
+    result.reportLine = areaReportLine(request.area, result.measures.errorPixels, result.measures.errorMm,
+                                       request.chineseReport);
+    result.reportLine += fitDetailLines(result.reportLine, result.measures.residuals, result.measures.orientation,
+                                        request.direction, request.chineseReport);
     return result;
 }
 

@@ -7,20 +7,16 @@
 #include <string>
 
 #include "calibration/CalibrationData.h"
+#include "calibration/CalibrationResiduals.h"
 #include "calibration/Coordinates.h"
 #include "calibration/DisplayDirection.h"
 #include "calibration/MultiAreaLayout.h"
+#include "calibration/OrientationCheck.h"
 #include "calibration/ParameterBlock.h"
 #include "calibration/TextLookup.h"
 #include "calibration/TouchAreaExtension.h"
 
 namespace oculant {
-
-// The frame's receiver positions per side (from the signal store).
-struct PositionCounts {
-    int x = 0;
-    int y = 0;
-};
 
 struct SingleAreaRequest {
     CalibrationData data;                   // the capture, targets as generated
@@ -33,15 +29,30 @@ struct SingleAreaRequest {
     bool chineseReport = false;
 };
 
+// How well a fit matches its capture: the fit before any extension, its mean error, each
+// target's residual and the orientation it shows.
+struct FitMeasures {
+    CalibrationCoefficients fitted;
+    float errorPixels = 0;
+    float errorMm = 0;
+    FitResiduals residuals;
+    Orientation orientation;
+};
+
+// capture with its targets as generated; k fitted to them turned by direction.
+FitMeasures measureFit(const CalibrationData& capture, const CalibrationCoefficients& k, DisplayDirection direction,
+                       ScreenSize screen, PositionCounts positions);
+
 struct RunResult {
     bool ok = false;
     std::string failure;      // to show when !ok; empty for a cancelled capture
     std::string maskMessage;  // to show at once, before the download, when not empty
     std::string report;       // to show after the download was attempted
+    FitMeasures measures;
 };
 
 // The single-area run after its capture: fit set 0 (error measured before any extension),
-// extension, report, flags and mask. On failure the block is not changed. An extension that
+// extension, report (the mean, then the largest error and the orientation), flags and mask. On failure the block is not changed. An extension that
 // cannot be computed (no position counts yet) fails like a fit.
 RunResult runSingleAreaCalibration(const SingleAreaRequest& request, ParameterBlock& block,
                                    const TextLookup& lookup);
@@ -63,8 +74,7 @@ struct AreaFitResult {
     bool ok = false;
     std::string failure;     // "CalibrationFalied" text when the fit fails
     std::string reportLine;  // to append to the run's report on success
-    float errorPixels = 0;   // the figures of the report line
-    float errorMm = 0;
+    FitMeasures measures;    // the figures of the report line
 };
 
 // One area of a multi-area run: fit into the area's set; no extension.

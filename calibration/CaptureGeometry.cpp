@@ -1,5 +1,6 @@
 #include "calibration/CaptureGeometry.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace oculant {
@@ -15,6 +16,27 @@ ScreenPixel infoTextOrigin(const CalibrationWindow& window, size_t characters)
 {
     return {static_cast<int32_t>(window.x + window.width / 2 - 3 * static_cast<int64_t>(characters)),
             window.y + 10};
+}
+
+ResidualPicture residualArrows(const FitResiduals& residuals, ScreenSize screen, ScreenSize picture, int longest)
+{
+    ResidualPicture out;
+    if (screen.width <= 0 || screen.height <= 0)
+        return out;
+    // Residuals under a pixel are magnified no more than one of a pixel would be: blown up to
+    // full length, the frame's half-unit rounding would look like an error.
+    out.scale = longest / std::max(1.0, residuals.maxErrorPixels);
+    const double sx = double(picture.width) / screen.width, sy = double(picture.height) / screen.height;
+    for (size_t i = 0; i < residuals.points.size(); ++i) {
+        const PointResidual& p = residuals.points[i];
+        ResidualArrow a;
+        a.from = toPixels(p.target, picture);
+        a.to = {int32_t(std::lround(a.from.x + p.offsetPx.x * sx * out.scale)),
+                int32_t(std::lround(a.from.y + p.offsetPx.y * sy * out.scale))};
+        a.largest = int(i) == residuals.worst;
+        out.arrows.push_back(a);
+    }
+    return out;
 }
 
 }  // namespace oculant

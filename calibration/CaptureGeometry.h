@@ -2,7 +2,9 @@
 // Where the capture screen draws: targets on the picture and the tip of the progress sector.
 
 #include <cstddef>
+#include <vector>
 
+#include "calibration/CalibrationResiduals.h"
 #include "calibration/Coordinates.h"
 
 namespace oculant {
@@ -19,5 +21,19 @@ ScreenPixel progressRadialEnd(ScreenPixel centre, int progress);
 
 // Where the instruction text starts: centred roughly by 3 pixels per character.
 ScreenPixel infoTextOrigin(const CalibrationWindow& window, size_t characters);
+
+// The result of a fit (or a verify pass) on the picture: an arrow per target from where it was
+// shown towards where its touch landed, all scaled alike so that the longest is `longest`
+// pixels (a residual of a pixel or two would not be seen unscaled), the largest error marked.
+struct ResidualArrow {
+    ScreenPixel from;
+    ScreenPixel to;
+    bool largest = false;
+};
+struct ResidualPicture {
+    std::vector<ResidualArrow> arrows;
+    double scale = 1;  // picture pixels per screen pixel of residual
+};
+ResidualPicture residualArrows(const FitResiduals& residuals, ScreenSize screen, ScreenSize picture, int longest);
 
 }  // namespace oculant

@@ -20,6 +20,26 @@ bool CaptureSession::open(const CalibrationSettings& settings, ScreenSize screen
     next.status = 0;
     if (!generateTargets(next, settings, screen))
         return false;
+    start(next);
+    return true;
+}
+
+bool CaptureSession::open(const CalibrationData& targets)
+{
+    if (targets.usedCount() == 0)
+        return false;
+    CalibrationData next;
+    next.gridX = targets.gridX;
+    next.gridY = targets.gridY;
+    next.count = uint8_t(targets.usedCount());
+    for (size_t i = 0; i < targets.usedCount(); ++i)
+        next.points[i].target = targets.points[i].target;
+    start(next);
+    return true;
+}
+
+void CaptureSession::start(const CalibrationData& next)
+{
     data_ = next;
     current_ = 0;
     progress_ = 0;
@@ -27,7 +47,6 @@ bool CaptureSession::open(const CalibrationSettings& settings, ScreenSize screen
     ring_.clear();
     lastTick_.reset();
     open_ = true;
-    return true;
 }
 
 void CaptureSession::AddTouchReport(uint8_t count, std::span<const ReportedContact> contacts)

@@ -54,6 +54,9 @@ public:
     // generates the targets. Phase and the idle, stable and two-touch counters carry over from
     // the previous run. Refused (false, stays closed) when the window or screen has no area.
     bool open(const CalibrationSettings& settings, ScreenSize screen);
+    // The same with targets given (a verify pass): their positions and count are taken, the
+    // touches cleared. Refused without targets.
+    bool open(const CalibrationData& targets);
 
     // Every touch report goes here, whether or not the screen is open.
     void AddTouchReport(uint8_t count, std::span<const ReportedContact> contacts);
@@ -77,6 +80,7 @@ public:
     int twoTouchCount() const { return twoTouchCount_; }
 
 private:
+    void start(const CalibrationData& next);
     void handleContact(const StoredContact& c);
     CaptureStepResult finish(CaptureEnd end);
 

@@ -61,6 +61,13 @@ struct CalibrationWindow {
     bool operator==(const CalibrationWindow&) const = default;
 };
 
+// The frame's receiver positions per side (from the signal store or the board table): with the
+// pitch they give the frame's size in millimetres.
+struct PositionCounts {
+    int x = 0;
+    int y = 0;
+};
+
 // coordinate × size / 32768, truncated (64-bit so that large screens cannot overflow).
 inline ScreenPixel toPixels(ScreenLogical p, ScreenSize size)
 {

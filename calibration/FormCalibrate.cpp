@@ -3,12 +3,17 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QPushButton>
 #include <QScreen>
 #include <QTimer>
 #include <cmath>
+#include <optional>
 
+#include "calibration/CaptureGeometry.h"
 #include "calibration/CaptureListener.h"
+#include "calibration/CaptureResult.h"
 #include "calibration/CaptureSession.h"
+#include "calibration/VerifyPass.h"
 #include "signal/SignalFrameListener.h"
 
 namespace oculant {
@@ -20,6 +25,8 @@ const QColor kSilver(192, 192, 192);
 const QColor kInfoBlue(0, 0, 255);
 const QColor kPieGreen(0, 255, 0);
 const QColor kTargetRed(255, 0, 0);
+// The longest residual arrow of a result, in picture pixels.
+constexpr int kLongestArrowPx = 60;
 
 QPoint toImage(ScreenLogical t, const QImage& image)
 {
@@ -64,8 +71,17 @@ struct TFormCalibrate::Capture {
     ScreenSize screen;
 };
 
+struct TFormCalibrate::Result {
+    CaptureResultView view;
+    bool pending = false;  // shown at the next opening
+    std::optional<VerifyResult> verify;
+    std::string verifyText;
+};
+
 TFormCalibrate::TFormCalibrate(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), capture_(std::make_unique<Capture>())
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint),
+      capture_(std::make_unique<Capture>()),
+      result_(std::make_unique<Result>())
 {
     setObjectName("TFormCalibrate");
     setWindowTitle("Calibrate");
@@ -79,9 +95,39 @@ TFormCalibrate::TFormCalibrate(QWidget* parent)
     Timer1->setInterval(kTimerIntervalMs);
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
     Timer1->start();
+
+    ButtonVerify = new QPushButton("Verify", this);
+    ButtonVerify->setObjectName("ButtonVerify");
+    ButtonClose = new QPushButton("Close", this);
+    ButtonClose->setObjectName("ButtonClose");
+    for (QPushButton* b : {ButtonVerify, ButtonClose}) {
+        b->setFocusPolicy(Qt::NoFocus);  // Enter must not press them
+        b->hide();
+    }
+    connect(ButtonVerify, &QPushButton::clicked, this, [this] { ButtonVerifyClick(); });
+    connect(ButtonClose, &QPushButton::clicked, this, [this] { reject(); });
 }
 
 TFormCalibrate::~TFormCalibrate() = default;
+
+void TFormCalibrate::showResult(const CaptureResultView& result)
+{
+    result_->view = result;
+    result_->pending = true;
+}
+
+const VerifyResult* TFormCalibrate::verifyResult() const
+{
+    return result_->verify ? &*result_->verify : nullptr;
+}
+
+QString TFormCalibrate::resultText() const
+{
+    std::string text = result_->view.summary;
+    if (!result_->verifyText.empty())
+        text += "\n" + result_->verifyText;
+    return QString::fromStdString(text);
+}
 
 SignalFrameListener* TFormCalibrate::touchListener() { return &capture_->feed; }
 const CalibrationData& TFormCalibrate::data() const { return capture_->session.data(); }
@@ -107,6 +153,23 @@ void TFormCalibrate::FormShow()
     if (const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen())
         setGeometry(s->geometry());
     setWindowState(windowState() | Qt::WindowFullScreen);
+    if (result_->pending) {
+        result_->pending = false;
+        result_->verify.reset();
+        result_->verifyText.clear();
+        if (capture_->session.isOpen())
+            capture_->session.close();  // the result takes no touches until Verify
+        mode_ = Mode::Result;
+        placeButtons();
+        ButtonVerify->show();
+        ButtonClose->show();
+        activateWindow();
+        redraw(true);
+        return;
+    }
+    mode_ = Mode::Capture;
+    ButtonVerify->hide();
+    ButtonClose->hide();
     // A window or screen without area is refused by step B before the screen opens; should
     // one get here all the same, the screen closes at once as a cancelled capture.
     if (!capture_->session.open(capture_->settings, capture_->screen)) {
@@ -120,7 +183,49 @@ void TFormCalibrate::FormShow()
 void TFormCalibrate::resizeEvent(QResizeEvent* event)
 {
     QDialog::resizeEvent(event);
+    placeButtons();
     redraw(isActiveWindow());
+}
+
+// Below the middle of the calibration window, clear of the summary at its top.
+void TFormCalibrate::placeButtons()
+{
+    const CalibrationWindow& w = capture_->settings.window;
+    const int cx = w.x + w.width / 2, y = w.y + w.height / 2 + 40;
+    ButtonVerify->setGeometry(cx - 110, y, 100, 32);
+    ButtonClose->setGeometry(cx + 10, y, 100, 32);
+}
+
+void TFormCalibrate::ButtonVerifyClick()
+{
+    if (mode_ != Mode::Result)
+        return;
+    const std::optional<CalibrationData> targets = verifyTargets(result_->view.verify, result_->view.options.count);
+    if (!targets || !capture_->session.open(*targets)) {
+        result_->verifyText = "Verify: no room for the verify targets in this calibration window.";
+        redraw(true);
+        return;
+    }
+    mode_ = Mode::Verify;
+    ButtonVerify->hide();
+    ButtonClose->hide();
+    send(&kStartTouchReports);
+    redraw(true);
+}
+
+// A verify capture ended: its verdict and arrows, or that it was abandoned; the result again.
+void TFormCalibrate::endVerify(bool completed)
+{
+    const CaptureResultView& view = result_->view;
+    result_->verify = completed ? evaluateVerify(view.verify, capture_->session.data(), view.options.limitMm)
+                                : VerifyResult{};
+    result_->verify->limitMm = view.options.limitMm;
+    const std::string report = verifyReport(*result_->verify, "", view.chinese);
+    result_->verifyText = report.substr(0, report.find('\n'));
+    mode_ = Mode::Result;
+    ButtonVerify->show();
+    ButtonClose->show();
+    redraw(true);
 }
 
 void TFormCalibrate::Timer1Timer()
@@ -132,6 +237,10 @@ void TFormCalibrate::Timer1Timer()
 
 void TFormCalibrate::keyPressEvent(QKeyEvent* event)
 {
+    if (event->key() == Qt::Key_Escape && mode_ == Mode::Result) {
+        reject();
+        return;
+    }
     if (event->key() == Qt::Key_Escape) {
         apply(capture_->session.keyPress(CaptureSession::kEscapeKey));
         return;
@@ -145,6 +254,10 @@ void TFormCalibrate::apply(const CaptureStepResult& result)
     if (result.refused != StepRefusal::None)
         return;
     send(result.command ? &*result.command : nullptr);
+    if (result.end != CaptureEnd::None && mode_ == Mode::Verify) {
+        endVerify(result.end == CaptureEnd::Completed);
+        return;
+    }
     if (result.end != CaptureEnd::None) {
         closing_ = true;
         QDialog::done(result.end == CaptureEnd::Completed ? Accepted : Rejected);
@@ -185,6 +298,12 @@ void TFormCalibrate::redraw(bool active)
     QPainter p(&picture_);
     const CalibrationWindow& w = capture_->settings.window;
     p.fillRect(QRect(w.x, w.y, w.width, w.height), Qt::white);
+    if (mode_ == Mode::Result) {
+        drawResult(p);
+        p.end();
+        update();
+        return;
+    }
 
     const CalibrationData& d = capture_->session.data();
     const int current = capture_->session.current();
@@ -204,6 +323,37 @@ void TFormCalibrate::redraw(bool active)
         drawCurrentTarget(p, toImage(d.points[size_t(current)].target, picture_), capture_->session.progress());
     p.end();
     update();
+}
+
+// A dot on every target and an arrow towards where its touch landed, the largest in red and
+// ringed; the verify pass's points once it ended, the fit's before. The summary at the top.
+void TFormCalibrate::drawResult(QPainter& p)
+{
+    const CaptureResultView& view = result_->view;
+    const bool verified = result_->verify && result_->verify->completed;
+    const FitResiduals& shown = verified ? result_->verify->residuals : view.residuals;
+    const ResidualPicture arrows =
+        residualArrows(shown, view.verify.screen, {picture_.width(), picture_.height()}, kLongestArrowPx);
+    p.setRenderHint(QPainter::Antialiasing);
+    for (const ResidualArrow& a : arrows.arrows) {
+        const QPoint from(a.from.x, a.from.y), to(a.to.x, a.to.y);
+        const QColor colour = a.largest ? kTargetRed : kInfoBlue;
+        p.setPen(QPen(colour, a.largest ? 3 : 2));
+        p.drawLine(from, to);
+        p.setBrush(Qt::black);
+        p.setPen(Qt::NoPen);
+        p.drawEllipse(from, 3, 3);
+        p.setBrush(Qt::NoBrush);
+        if (a.largest) {
+            p.setPen(QPen(kTargetRed, 2));
+            p.drawEllipse(from, 12, 12);
+        }
+    }
+    const CalibrationWindow& w = capture_->settings.window;
+    const QString scale = QString("Arrows drawn %1 times their length").arg(arrows.scale, 0, 'f', 0);
+    p.setPen(kInfoBlue);
+    p.drawText(QRect(w.x + 20, w.y + 10, w.width - 40, w.height / 2), Qt::AlignTop | Qt::AlignHCenter | Qt::TextWordWrap,
+               resultText() + "\n" + scale);
 }
 
 void TFormCalibrate::paintEvent(QPaintEvent*)

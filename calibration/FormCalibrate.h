@@ -4,12 +4,17 @@
 // green pie that fills while the finger is held. The capture logic is CaptureSession's; this
 // window runs its step from a 100 ms timer while it is active and paints what it says.
 //
+// After a fit the window shows its result when opened with showResult(): an arrow per target
+// towards where its touch landed (scaled, the largest in red), the summary, and the buttons
+// Verify (a verify pass of fresh targets, then its own arrows and verdict) and Close.
+//
 // Wiring (by whoever creates the windows): register touchListener() with the frame processor,
 // give the window a command sender and the language look-up; before each exec() hand it the
 // settings of steps A and B with setSettings(), and read data() after it closed.
 
 #include "base/TextLookup.h"
 #include <QDialog>
+#include <QString>
 #include <QImage>
 #include <cstdint>
 #include <functional>
@@ -17,6 +22,8 @@
 #include <string>
 #include <string_view>
 
+class QPainter;
+class QPushButton;
 class QTimer;
 
 // Only forward declarations of the core here: moc compiles every window header into one unit,
@@ -30,6 +37,8 @@ struct CalibrationSettings;
 struct ScreenSize;
 struct CaptureStepResult;
 struct ModeCommand;
+struct CaptureResultView;
+struct VerifyResult;
 
 class TFormCalibrate : public QDialog {
     Q_OBJECT
@@ -52,11 +61,21 @@ public:
     // The picture as last painted.
     const QImage& picture() const { return picture_; }
 
+    // The next exec() shows this result of a fit instead of capturing (once).
+    void showResult(const CaptureResultView& result);
+    // The last verify pass of the result shown; null before one ended.
+    const VerifyResult* verifyResult() const;
+    // The text under the title of the result (summary, then the verify's verdict).
+    QString resultText() const;
+
     QTimer* Timer1 = nullptr;  // 100 ms, always running; steps the capture while active
+    QPushButton* ButtonVerify = nullptr;
+    QPushButton* ButtonClose = nullptr;
 
     // ---- Handlers ----
     void FormShow();
     void Timer1Timer();
+    void ButtonVerifyClick();
     // Every way of closing (success, Escape, two fingers, close()) ends here: mode 0 is sent.
     void done(int result) override;
 
@@ -68,12 +87,20 @@ protected:
 
 private:
     struct Capture;  // the capture session and what feeds it
+    struct Result;   // the fit shown and its verify pass
+    // Capturing a calibration, showing its result, capturing a verify pass.
+    enum class Mode { Capture, Result, Verify };
 
     void redraw(bool active);
+    void drawResult(QPainter& p);
+    void placeButtons();
+    void endVerify(bool completed);
     void send(const ModeCommand* command);
     void apply(const CaptureStepResult& result);
 
     std::unique_ptr<Capture> capture_;
+    std::unique_ptr<Result> result_;
+    Mode mode_ = Mode::Capture;
     CommandSender send_;
     TextLookup lookup_;
     QImage picture_;

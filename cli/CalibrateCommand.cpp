@@ -1,43 +1,34 @@
 // oculant-cli calibrate and reset-calibration: the Start and Reset buttons of the calibration
 // group (and, with --layout, the multi-area window's Start), with a virtual finger held on each
-// target of the capture screen.
+// target of the capture screen, and with --verify the verify pass of the capture screen's result.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <nlohmann/json.hpp>
 #include <ostream>
 #include <sstream>
 
 #include "calibration/BlockDownload.h"
 #include "calibration/CalibrationFlow.h"
-#include "calibration/CalibrationFlowDevice.h"
-#include "calibration/CaptureListener.h"
-#include "calibration/CaptureSession.h"
+#include "calibration/CalibrationReport.h"
 #include "calibration/LayoutFile.h"
+#include "cli/CalibrationJson.h"
 #include "cli/Cli.h"
 #include "cli/CliSession.h"
+#include "cli/CalibrationCommands.h"
 #include "cli/InfoCommand.h"
-#include "i18n/Language.h"
+#include "cli/VirtualCapture.h"
 
 namespace oculant::cli {
 
 namespace {
 
-constexpr int kCaptureTickMs = 100;   // the capture screen's Timer1
-// A technician's pace: the finger rests this long off the glass between two targets. It must
-// exceed the capture's idle reset (four silent 100 ms ticks): the frame may give the next touch
-// the id of the last one, which the capture only accepts again after that reset.
-constexpr int kLiftPauseMs = 1000;
-// Time allowed per target (a held point takes about a second) and for the download.
-constexpr int kPerTargetMs = 10000;
-constexpr int kDownloadTimeoutMs = 30000;
-
 const char* const kCalibrateUsage =
     "usage: oculant-cli --virtual-frame[=PROFILE] calibrate [--grid CxR] [--aux|--no-aux] [--screen WxH] "
     "[--margins L,R,U,D] [--window X,Y,W,H] [--mask] [--direction 0..3] [--extension L,R,D,U] "
-    "[--export FILE] [--json]\n"
+    "[--verify N [--verify-limit-mm X]] [--export FILE] [--json]\n"
     "       oculant-cli --virtual-frame[=PROFILE] calibrate --layout FILE [--screen WxH] [--direction 0..3] "
-    "[--grid CxR] [--aux|--no-aux] [--margins L,R,U,D] [--window X,Y,W,H] [--mask] [--export FILE] [--json]\n";
+    "[--grid CxR] [--aux|--no-aux] [--margins L,R,U,D] [--window X,Y,W,H] [--mask] "
+    "[--verify N [--verify-limit-mm X]] [--export FILE] [--json]\n";
 
 // "A,B,C,D" (or "AxB") into n texts; false when the count differs or a part is empty.
 bool splitList(const std::string& text, char separator, size_t n, std::vector<std::string>& parts)
@@ -68,8 +59,38 @@ struct CalibrateOptions {
     CalibrationGroupTexts texts;
     std::optional<std::string> exportFile;
     std::optional<std::string> layoutFile;  // a multi-area run over this layout
+    std::optional<VerifyOptions> verify;    // a verify pass after the download
     bool json = false;
 };
+
+// --verify N (5..61 fresh targets) and --verify-limit-mm X (a positive number of millimetres).
+bool parseVerifyOptions(std::vector<std::string>& args, CalibrateOptions& o, std::ostream& err)
+{
+    const auto count = takeOption(args, "--verify");
+    const auto limit = takeOption(args, "--verify-limit-mm");
+    if (!count) {
+        if (limit)
+            err << "oculant-cli calibrate: --verify-limit-mm goes with --verify N\n";
+        return !limit;
+    }
+    VerifyOptions v;
+    if (!positiveInt(*count, v.count) || v.count < kMinVerifyPoints || v.count > kMaxVerifyPoints) {
+        err << "oculant-cli calibrate: --verify wants " << kMinVerifyPoints << " to " << kMaxVerifyPoints
+            << " targets (the centre and near each corner at least), not '" << *count << "'\n";
+        return false;
+    }
+    if (limit) {
+        char* end = nullptr;
+        v.limitMm = std::strtod(limit->c_str(), &end);
+        if (limit->empty() || *end != '\0' || !(v.limitMm > 0) || !std::isfinite(v.limitMm)) {
+            err << "oculant-cli calibrate: --verify-limit-mm wants a positive number of millimetres, not '" << *limit
+                << "'\n";
+            return false;
+        }
+    }
+    o.verify = v;
+    return true;
+}
 
 // Fills the group's texts as a technician would type them; the flow validates them.
 bool parseCalibrateOptions(std::vector<std::string>& args, CalibrateOptions& o, std::ostream& err)
@@ -133,6 +154,8 @@ bool parseCalibrateOptions(std::vector<std::string>& args, CalibrateOptions& o, 
     }
     o.exportFile = takeOption(args, "--export");
     o.layoutFile = takeOption(args, "--layout");
+    if (!parseVerifyOptions(args, o, err))
+        return false;
     if (o.layoutFile && t.extension) {
         err << "oculant-cli calibrate: --extension does not apply to a multi-area run (--layout)\n";
         return false;
@@ -153,133 +176,6 @@ PositionCounts positionCounts(CliSession& cs)
     for (int i = 0; i < b.yBoards; ++i)
         p.y += b.yElements[size_t(i)];
     return p;
-}
-
-// The technician: finger down on the current target (where the display shows it lands on the
-// frame), held until the capture moves on, lifted, a pause, the next target.
-class VirtualTechnician {
-public:
-    VirtualTechnician(FrameTestBench& frame, const CaptureSession& capture) : frame_(frame), capture_(capture) {}
-
-    void step(int64_t nowMs)
-    {
-        const int current = capture_.current();
-        if (finger_ != 0 && current != target_) {
-            frame_.fingerUp(finger_);
-            finger_ = 0;
-            liftedAt_ = nowMs;
-        }
-        if (finger_ == 0 && capture_.isOpen() && current < capture_.data().count && nowMs - liftedAt_ >= kLiftPauseMs) {
-            const ScreenLogical t = capture_.data().points[size_t(current)].target;
-            const auto [xMm, yMm] = frame_.screenToFrameMm(t.x, t.y);
-            finger_ = frame_.fingerDown(xMm, yMm);
-            target_ = current;
-        }
-    }
-    void lift()
-    {
-        if (finger_ != 0)
-            frame_.fingerUp(finger_);
-        finger_ = 0;
-    }
-
-private:
-    FrameTestBench& frame_;
-    const CaptureSession& capture_;
-    int finger_ = 0;
-    int target_ = -1;
-    int64_t liftedAt_ = -kLiftPauseMs;
-};
-
-void sendCommand(DeviceSession& session, const std::optional<ModeCommand>& command)
-{
-    if (command)
-        session.talk().SendCommand(command->code, command->payload.data(), command->payload.size());
-}
-
-// The capture screen opened modally: returns the capture as the screen leaves it.
-CalibrationData runCapture(CliSession& cs, const CalibrationSettings& settings, ScreenSize screen)
-{
-    CaptureSession capture;
-    CaptureListener listener(capture);
-    if (!capture.open(settings, screen))
-        return capture.data();
-    DeviceSession& session = cs.session();
-    cs.processor().addListener(&listener);
-    session.sendModeTouch();
-    VirtualTechnician technician(*cs.testBench(), capture);
-    uint64_t tick = 0;
-    int64_t lastTickMs = cs.nowMs();
-    cs.runFor(kPerTargetMs * (capture.data().count + 1), [&] {
-        technician.step(cs.nowMs());
-        if (cs.nowMs() - lastTickMs >= kCaptureTickMs) {
-            lastTickMs = cs.nowMs();
-            const CaptureStepResult r = capture.captureStep(++tick);
-            sendCommand(session, r.command);
-        }
-        return !capture.isOpen();
-    });
-    if (capture.isOpen())
-        sendCommand(session, capture.close().command);  // timed out or interrupted
-    technician.lift();
-    cs.processor().removeListener(&listener);
-    return capture.data();
-}
-
-// How a download ended, as the 200 ms timer and the frame saw it.
-struct DownloadEnd {
-    bool finished = false;  // the transfer ended (written or aborted) within the time-out
-    bool written = false;   // every byte was taken and, on the virtual frame, its CRC check passed
-    std::string status;     // the timer's last status text
-    std::optional<std::string> message;
-};
-
-// Runs the 200 ms timer until the transfer ends.
-DownloadEnd waitForDownload(CliSession& cs, CalibrationFlow& flow)
-{
-    FrameTestBench* frame = cs.testBench();
-    const int writesBefore = frame ? frame->completedCalibrationWrites() : 0;
-    DownloadEnd end;
-    bool aborted = false;
-    cs.core().followDownload([&] {
-        const FlowTick t = flow.downloadTick();
-        end.status = t.statusText;
-        end.message = t.messageBox;
-        end.finished = t.finished;
-        aborted = t.aborted;
-        return !end.finished;
-    });
-    cs.runFor(kDownloadTimeoutMs, [&] { return !cs.core().followingDownload(); });
-    cs.core().followDownload({});  // a download that did not end in time is no longer followed
-    // The frame is read again after the download, as the main window does.
-    cs.runFor(3000, [&] { return !cs.session().infoTimerEnabled(); });
-    end.written = end.finished && !aborted;
-    // The virtual frame checks the area's CRC word once the last chunk is in: a block it took
-    // but holds as damaged is not a calibration.
-    if (end.written && frame)
-        end.written = frame->completedCalibrationWrites() > writesBefore && frame->calibrationCrcOk() == true;
-    return end;
-}
-
-// The line that ends the text output of a download.
-std::string downloadEndText(const DownloadEnd& end, bool useMessage)
-{
-    if (!end.finished)
-        return "the download did not end";
-    if (end.status.rfind(kDownloadAbortedText, 0) != 0 && !end.written)
-        return "the frame's check of the calibration area failed: the calibration is not in force";
-    return useMessage ? end.message.value_or(end.status) : end.status;
-}
-
-void printMessages(const FlowMessages& messages, std::ostream& out)
-{
-    for (const std::string& m : messages)
-        out << m << (m.empty() || m.back() != '\n' ? "\n" : "");
-}
-
-nlohmann::ordered_json optionalBool(std::optional<bool> v)
-{
-    return v ? nlohmann::ordered_json(*v) : nlohmann::ordered_json(nullptr);
 }
 
 // --export: set 0 into the file; on failure says why and sets the exit code.
@@ -303,17 +199,9 @@ std::optional<std::string> exportSetZero(const CalibrationFlow& flow, const std:
     return path;
 }
 
-nlohmann::ordered_json coefficientsJson(const CalibrationCoefficients& coefficients)
+Json rectJson(const FrameRect& r)
 {
-    nlohmann::ordered_json k = nlohmann::json::array();
-    for (float v : coefficients.k)
-        k.push_back(v);
-    return k;
-}
-
-nlohmann::ordered_json rectJson(const FrameRect& r)
-{
-    return nlohmann::ordered_json::array({r.x0, r.y0, r.x1, r.y1});
+    return Json::array({r.x0, r.y0, r.x1, r.y1});
 }
 
 // The layout file read as the multi-area window's Import reads it, but with no window texts to
@@ -370,7 +258,7 @@ std::optional<MultiAreaLayout> refreshedLayout(LayoutTexts& texts, const Calibra
 }
 
 // The frame's own copy of the multi-area fields, read back from its flash after the download.
-nlohmann::ordered_json flashAreasJson(const FrameTestBench& frame)
+Json flashAreasJson(const FrameTestBench& frame)
 {
     const std::vector<uint8_t> bytes = frame.calibrationAreaBytes();
     if (bytes.size() < ParameterBlock::kSize)
@@ -380,16 +268,49 @@ nlohmann::ordered_json flashAreasJson(const FrameTestBench& frame)
                uint32_t{bytes[at + 3]} << 24;
     };
     const auto count = static_cast<int32_t>(u32(ParameterBlock::kAreaCountAt));
-    nlohmann::ordered_json rects = nlohmann::json::array();
+    Json rects = Json::array();
     for (int k = 0; k < std::clamp(count, 0, ParameterBlock::kMaxAreas); ++k) {
         const size_t at = ParameterBlock::kAreasAt + ParameterBlock::kAreaStride * size_t(k);
         rects.push_back(rectJson({int32_t(u32(at)), int32_t(u32(at + 4)), int32_t(u32(at + 8)), int32_t(u32(at + 12))}));
     }
-    return nlohmann::ordered_json{{"flags", u32(ParameterBlock::kFlagsAt)}, {"areaCount", count}, {"areas", rects}};
+    return Json{{"flags", u32(ParameterBlock::kFlagsAt)}, {"areaCount", count}, {"areas", rects}};
+}
+
+// The pass after a download that completed: fresh targets through the fit of one area (set 0
+// for a single area). The text goes with the notes; a failed pass fails the command.
+std::optional<VerifyResult> verifyAfterDownload(CliSession& cs, const CalibrateOptions& o, const VerifySetup& setup,
+                                                bool downloaded, const std::string& areaLabel, bool chinese,
+                                                std::ostream& notes, int& exitCode)
+{
+    if (!o.verify || !downloaded)
+        return std::nullopt;
+    VirtualTargetCapture capture(cs);
+    const VerifyResult result = runVerifyPass(setup, *o.verify, capture);
+    notes << verifyReport(result, areaLabel, chinese);
+    if (!result.passed)
+        exitCode = kExitFailed;
+    return result;
+}
+
+Json verifyOrNull(const std::optional<VerifyResult>& result)
+{
+    return result ? verifyJson(*result) : Json(nullptr);
+}
+
+Json textOrNull(const std::string& text)
+{
+    return text.empty() ? Json(nullptr) : Json(text);
+}
+
+// The calibration's figures in the JSON of a single area and of every area of a layout.
+void addFit(Json& object, const FitResiduals& residuals, const Orientation& orientation, DisplayDirection direction)
+{
+    addResiduals(object, residuals);
+    object["orientation"] = orientationJson(orientation, direction);
 }
 
 // calibrate --layout: the multi-area window's Start, one capture per area, one download.
-int runLayoutCalibrate(CommandContext& ctx, CalibrateOptions& o, const Language& language, const TextLookup& lookup)
+int runLayoutCalibrate(CommandContext& ctx, CalibrateOptions& o)
 {
     std::optional<LayoutTexts> texts = readLayoutFile(*o.layoutFile, ctx.err);
     if (!texts)
@@ -408,11 +329,12 @@ int runLayoutCalibrate(CommandContext& ctx, CalibrateOptions& o, const Language&
         return kExitUsage;
 
     int exitCode = kExitOk;
-    std::unique_ptr<CliSession> cs = CliSession::openConnected(ctx, "calibrate", exitCode);
-    if (!cs)
+    const std::unique_ptr<CalibrationFrame> calibration = CalibrationFrame::open(ctx, "calibrate", exitCode);
+    if (!calibration)
         return exitCode;
-    DeviceSessionLink link(cs->session());
-    CalibrationFlow flow(link, lookup);
+    CliSession* cs = &calibration->session();
+    CalibrationFlow& flow = calibration->flow();
+    const bool chinese = calibration->chineseReport();
 
     const FlowStart start = flow.startMultiArea(o.texts, o.screen, *layout);
     printMessages(start.messages, notes);
@@ -425,42 +347,55 @@ int runLayoutCalibrate(CommandContext& ctx, CalibrateOptions& o, const Language&
         const CalibrationData capture = runCapture(*cs, settings, o.screen);
         if (!capture.complete())
             ctx.err << "oculant-cli calibrate: the capture of area A" << area + 1 << " did not complete\n";
-        step = flow.finishAreaCapture(capture, positionCounts(*cs), language.usesChineseReport());
+        step = flow.finishAreaCapture(capture, positionCounts(*cs), chinese);
         if (!step.openCapture)
             break;
         settings = step.settings;
         area = step.area;
     }
     printMessages(step.messages, notes);
+    printKeptNote(step.keptNote, notes);
     const bool allAreas = step.areas.size() == size_t(layout->areaCount);
 
     bool downloaded = false;
     if (step.started) {
         const DownloadEnd end = waitForDownload(*cs, flow);
         notes << downloadEndText(end, false) << "\n";
+        printKeptNote(end.historyError, notes);
         downloaded = end.written;
     }
+    std::vector<std::optional<VerifyResult>> verified;
+    for (const FlowAreaResult& r : step.areas)
+        verified.push_back(verifyAfterDownload(*cs, o, r.verify, downloaded, "A" + std::to_string(r.index + 1),
+                                               chinese, notes, exitCode));
     // A run that ended early leaves set 0 of no finished calibration: nothing to export.
     const std::optional<std::string> exported =
         allAreas ? exportSetZero(flow, o.exportFile, ctx.err, exitCode) : std::nullopt;
     FrameTestBench& frame = *cs->testBench();
     const std::optional<bool> crcOk = frame.calibrationCrcOk();
-    const nlohmann::ordered_json flash = downloaded ? flashAreasJson(frame) : nullptr;
+    const Json flash = downloaded ? flashAreasJson(frame) : nullptr;
     cs->close();
 
     if (o.json) {
-        nlohmann::ordered_json areas = nlohmann::json::array();
-        for (const FlowAreaResult& r : step.areas)
-            areas.push_back(nlohmann::ordered_json{{"index", r.index},
-                                                   {"frameLogical", rectJson(r.frameLogical)},
-                                                   {"coefficients", coefficientsJson(r.coefficients)},
-                                                   {"errorPixels", r.errorPixels},
-                                                   {"errorMm", r.errorMm}});
-        ctx.out << nlohmann::ordered_json{{"areas", areas},
-                                          {"downloaded", downloaded},
-                                          {"flashCrcOk", optionalBool(crcOk)},
-                                          {"flash", flash},
-                                          {"export", exported ? nlohmann::ordered_json(*exported) : nullptr}}
+        const DisplayDirection direction = displayDirectionFromIndex(o.texts.direction);
+        Json areas = Json::array();
+        for (size_t i = 0; i < step.areas.size(); ++i) {
+            const FlowAreaResult& r = step.areas[i];
+            Json a{{"index", r.index},
+                   {"frameLogical", rectJson(r.frameLogical)},
+                   {"coefficients", coefficientsJson(r.coefficients)},
+                   {"errorPixels", r.errorPixels},
+                   {"errorMm", r.errorMm}};
+            addFit(a, r.residuals, r.orientation, direction);
+            a["verify"] = verifyOrNull(verified[i]);
+            areas.push_back(a);
+        }
+        ctx.out << Json{{"areas", areas},
+                        {"downloaded", downloaded},
+                        {"flashCrcOk", optionalBool(crcOk)},
+                        {"flash", flash},
+                        {"kept", textOrNull(step.keptPath)},
+                        {"export", exported ? Json(*exported) : nullptr}}
                        .dump(2)
                 << "\n";
     } else if (exported) {
@@ -482,19 +417,17 @@ int runCalibrate(CommandContext& ctx)
         ctx.err << "oculant-cli calibrate: the targets are touched by a virtual finger: use --virtual-frame\n";
         return kExitUsage;
     }
-    Language language(languageFileBesideProgram());
-    language.select(ctx.global.language.empty() ? "English" : ctx.global.language);
-    const TextLookup lookup = [&](std::string_view key) { return language.LookupText(key); };
     if (o.layoutFile)
-        return runLayoutCalibrate(ctx, o, language, lookup);
+        return runLayoutCalibrate(ctx, o);
     std::ostream& notes = o.json ? ctx.err : ctx.out;
 
     int exitCode = kExitOk;
-    std::unique_ptr<CliSession> cs = CliSession::openConnected(ctx, "calibrate", exitCode);
-    if (!cs)
+    const std::unique_ptr<CalibrationFrame> calibration = CalibrationFrame::open(ctx, "calibrate", exitCode);
+    if (!calibration)
         return exitCode;
-    DeviceSessionLink link(cs->session());
-    CalibrationFlow flow(link, lookup);
+    CliSession* cs = &calibration->session();
+    CalibrationFlow& flow = calibration->flow();
+    const bool chinese = calibration->chineseReport();
 
     const FlowStart start = flow.start(o.texts, o.screen);
     printMessages(start.messages, notes);
@@ -506,33 +439,38 @@ int runCalibrate(CommandContext& ctx)
         return kExitFailed;
     }
     FlowFit fit;
-    const FlowDownloadStart download =
-        flow.finishCapture(capture, positionCounts(*cs), language.usesChineseReport(), &fit);
+    const FlowDownloadStart download = flow.finishCapture(capture, positionCounts(*cs), chinese, &fit);
     printMessages(download.messages, notes);
     if (!fit.ok)
         return kExitFailed;
+    notes << residualTable(fit.residuals, chinese);
+    printKeptNote(download.keptNote, notes);
 
     bool downloaded = false;
     if (download.started) {
         const DownloadEnd end = waitForDownload(*cs, flow);
         notes << downloadEndText(end, false) << "\n";
+        printKeptNote(end.historyError, notes);
         downloaded = end.written;
     }
+    const std::optional<VerifyResult> verified =
+        verifyAfterDownload(*cs, o, fit.verify, downloaded, "", chinese, notes, exitCode);
 
     const std::optional<std::string> exported = exportSetZero(flow, o.exportFile, ctx.err, exitCode);
     const std::optional<bool> crcOk = cs->testBench()->calibrationCrcOk();
     cs->close();
 
     if (o.json) {
-        const nlohmann::ordered_json k = coefficientsJson(fit.coefficients);
-        ctx.out << nlohmann::ordered_json{{"coefficients", k},
-                                          {"errorPixels", fit.errorPixels},
-                                          {"errorMm", fit.errorMm},
-                                          {"downloaded", downloaded},
-                                          {"flashCrcOk", optionalBool(crcOk)},
-                                          {"export", exported ? nlohmann::ordered_json(*exported) : nullptr}}
-                       .dump(2)
-                << "\n";
+        Json j{{"coefficients", coefficientsJson(fit.coefficients)},
+               {"errorPixels", fit.errorPixels},
+               {"errorMm", fit.errorMm}};
+        addFit(j, fit.residuals, fit.orientation, displayDirectionFromIndex(o.texts.direction));
+        j["verify"] = verifyOrNull(verified);
+        j["downloaded"] = downloaded;
+        j["flashCrcOk"] = optionalBool(crcOk);
+        j["kept"] = textOrNull(download.keptPath);
+        j["export"] = exported ? Json(*exported) : nullptr;
+        ctx.out << j.dump(2) << "\n";
     } else if (exported) {
         ctx.out << "exported to " << *exported << "\n";
     }
@@ -548,22 +486,20 @@ int runResetCalibration(CommandContext& ctx)
         ctx.err << "usage: oculant-cli reset-calibration --yes   (puts the frame's calibration back to the identity)\n";
         return kExitUsage;
     }
-    Language language(languageFileBesideProgram());
-    language.select(ctx.global.language.empty() ? "English" : ctx.global.language);
-    const TextLookup lookup = [&](std::string_view key) { return language.LookupText(key); };
-
     int exitCode = kExitOk;
-    std::unique_ptr<CliSession> cs = CliSession::openConnected(ctx, "reset-calibration", exitCode);
-    if (!cs)
+    const std::unique_ptr<CalibrationFrame> calibration = CalibrationFrame::open(ctx, "reset-calibration", exitCode);
+    if (!calibration)
         return exitCode;
-    DeviceSessionLink link(cs->session());
-    CalibrationFlow flow(link, lookup);
+    CliSession* cs = &calibration->session();
+    CalibrationFlow& flow = calibration->flow();
     const FlowDownloadStart download = flow.reset();
     printMessages(download.messages, ctx.out);
+    printKeptNote(download.keptNote, ctx.out);
     if (!download.started)
         return kExitFailed;
     const DownloadEnd end = waitForDownload(*cs, flow);
     ctx.out << downloadEndText(end, true) << "\n";
+    printKeptNote(end.historyError, ctx.out);
     cs->close();
     return end.written ? exitCode : kExitFailed;
 }

@@ -62,6 +62,7 @@ int runRecord(CommandContext& ctx);
 int runDiagnose(CommandContext& ctx);
 int runCalibrate(CommandContext& ctx);
 int runResetCalibration(CommandContext& ctx);
+int runRestoreCalibration(CommandContext& ctx);
 int runCapture(CommandContext& ctx);
 int runUdevProbe(CommandContext& ctx);
 

@@ -30,6 +30,7 @@
 #include "drawtest/FormPoints.h"
 #include "base/IniFile.h"
 #include "session/SessionCore.h"
+#include "tests/support/ScopedDataHome.h"
 #include "signal/FormSignal.h"
 
 namespace oculant {
@@ -81,11 +82,14 @@ protected:
                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(dir_);
         fs::copy_file(kSource / "data/lan.ini", dir_ / "lan.ini");
+        // The calibrations a download replaces are kept there, not in the user's folder.
+        dataHome_.emplace((dir_ / "data").string());
     }
     void TearDown() override
     {
         form.reset();
         core.reset();
+        dataHome_.reset();
         fs::remove_all(dir_);
     }
 
@@ -161,6 +165,7 @@ protected:
 
     bool withVirtualFrameMenu = false;
     fs::path dir_;
+    std::optional<test::ScopedDataHome> dataHome_;
     VirtualBackend backend{VirtualBackend::Reads::NonBlocking};
     std::string path;
     TFormSignal signal;

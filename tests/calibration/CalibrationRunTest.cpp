@@ -164,7 +164,9 @@ TEST(MultiAreaRun, each_area_fits_its_own_set)
     ASSERT_TRUE(r.ok);
     EXPECT_NEAR(block.coefficients(3).k[2], 500.0f, 0.01f);
     EXPECT_EQ(block.coefficients(0).k[0], 0.0f) << "other sets untouched";
-    EXPECT_EQ(r.reportLine, "\nArea3 Average calibration error: 0.0 Pxis / 0.0 mm\n");
+    // The area's line as before, then its largest error (the fit is exact up to the half unit).
+    EXPECT_EQ(r.reportLine, "\nArea3 Average calibration error: 0.0 Pxis / 0.0 mm\n"
+                            "Largest error: 0.0 pixels / 0.0 mm at target 1/4 (88, 49 px)\n");
 
     for (auto& p : req.data.used())
         p.touch.x = 7;

@@ -5,8 +5,13 @@
 #include <QApplication>
 #include <QKeyEvent>
 
+#include <QPushButton>
+
+#include "calibration/CalibrationResiduals.h"
+#include "calibration/CaptureResult.h"
 #include "calibration/CaptureSession.h"
 #include "calibration/FormCalibrate.h"
+#include "calibration/VerifyPass.h"
 #include "signal/FrameProcessor.h"
 #include "protocol/SignalFrameBuilder.h"
 
@@ -34,6 +39,7 @@ protected:
         s.marginUp = s.marginDown = uint16_t(screen.height / 20);
         s.window = {0, 0, screen.width, screen.height};
         window.hide();
+        settings = s;
         window.setSettings(s, screen);
         window.show();
         // The offscreen platform hands out no focus by itself; the capture steps only while active.
@@ -41,9 +47,9 @@ protected:
         QApplication::processEvents();
     }
     // One report of one finger, then one timer tick.
-    void holdTick(uint8_t id)
+    void holdTick(uint8_t id, ScreenLogical at = {2000, 3000})
     {
-        const std::vector<TouchRecord> records{{2000, 3000, 200, 200, id, 9}};
+        const std::vector<TouchRecord> records{{int16_t(at.x), int16_t(at.y), 200, 200, id, 9}};
         const auto frame = builder.touchReport(1, records);
         processor.ProcessFrame(frame.data(), frame.size());
         window.Timer1Timer();
@@ -66,6 +72,7 @@ protected:
     TFormCalibrate window;
     std::vector<std::vector<uint8_t>> sent;
     ScreenSize screen;
+    CalibrationSettings settings;
 };
 
 TEST_F(CaptureWindow, shows_the_targets_and_fills_the_pie_while_a_finger_is_held)
@@ -101,6 +108,64 @@ TEST_F(CaptureWindow, escape_closes_without_success_and_sends_mode_zero)
     EXPECT_EQ(window.result(), QDialog::Rejected);
     EXPECT_FALSE(window.data().complete());
     ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent.back(), (std::vector<uint8_t>{0x21, 0x00, 0x00}));
+}
+
+// After a fit: an arrow per target, the largest ringed in red, then Verify runs fresh targets
+// through the same capture and shows its verdict without closing; Close ends it with mode 0.
+TEST_F(CaptureWindow, the_result_marks_the_largest_residual_and_verify_captures_fresh_targets)
+{
+    // A frame that reports every touch where it was shown, but one touch of the calibration 600
+    // logical units to the right of its target.
+    CalibrationData calibration = window.data();
+    for (CalibrationPoint& p : calibration.used())
+        p.touch = {p.target.x, p.target.y};
+    calibration.points[2].touch.x += 600;
+    calibration.status = CalibrationData::kStatusComplete;
+    CaptureResultView view;
+    view.verify = {0, settings, calibration, CalibrationCoefficients::identity(), DisplayDirection::Landscape, screen,
+                   {100, 60}};
+    view.residuals = computeResiduals(calibration, view.verify.coefficients, view.verify.direction, screen, {100, 60});
+    view.summary = "Mean error: 1.0 pixels / 0.5 mm";
+    ASSERT_EQ(view.residuals.worst, 2);
+
+    window.hide();
+    window.showResult(view);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QApplication::processEvents();
+    ASSERT_TRUE(window.ButtonVerify->isVisible());
+    EXPECT_FALSE(window.capture().isOpen()) << "the result takes no touches";
+    const auto reddish = [&](QPoint p) {
+        const QColor c = at(p);
+        return c.red() > 200 && c.green() < 100 && c.blue() < 100;
+    };
+    EXPECT_TRUE(reddish(targetPixel(2) + QPoint(0, -12))) << "the ring around the largest";
+    EXPECT_FALSE(reddish(targetPixel(0) + QPoint(0, -12)));
+    EXPECT_TRUE(reddish(targetPixel(2) + QPoint(30, 0))) << "its arrow points right, 60 pixels long";
+    EXPECT_FALSE(reddish(targetPixel(2) + QPoint(-30, 0)));
+
+    window.ButtonVerify->click();
+    ASSERT_TRUE(window.capture().isOpen());
+    ASSERT_EQ(window.data().count, kMinVerifyPoints);
+    EXPECT_EQ(sent.back(), (std::vector<uint8_t>{0x21, 0x03, 0xAA})) << "touch reports for the verify";
+    for (int k = 0; k < kMinVerifyPoints; ++k)
+        for (const CalibrationPoint& c : calibration.used())
+            EXPECT_NE(window.data().points[size_t(k)].target, c.target);
+    for (int k = 0; k < kMinVerifyPoints; ++k) {
+        const ScreenLogical target = window.data().points[size_t(k)].target;
+        for (int i = 0; i < 15; ++i)
+            holdTick(uint8_t(10 + k), target);
+    }
+    ASSERT_NE(window.verifyResult(), nullptr);
+    EXPECT_TRUE(window.verifyResult()->passed);
+    EXPECT_TRUE(window.isVisible()) << "the verdict is shown on the result";
+    EXPECT_TRUE(window.ButtonVerify->isVisible());
+    EXPECT_NE(window.resultText().indexOf("Verify 5 points: largest error 0.0 mm"), -1) << window.resultText().toStdString();
+    EXPECT_NE(window.resultText().indexOf("passed"), -1);
+
+    window.ButtonClose->click();
+    EXPECT_FALSE(window.isVisible());
     EXPECT_EQ(sent.back(), (std::vector<uint8_t>{0x21, 0x00, 0x00}));
 }
 

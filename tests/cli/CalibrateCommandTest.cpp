@@ -11,6 +11,7 @@
 
 #include "calibration/LayoutFile.h"
 #include "cli/Cli.h"
+#include "tests/support/ScopedDataHome.h"
 #include "tests/cli/MisalignedDisplay.h"
 #include "protocol/Crc32.h"
 
@@ -25,6 +26,7 @@ struct CalibrateCli : ::testing::Test {
     fs::path dir = fs::temp_directory_path() / ("oculant-calcli-" + std::to_string(::getpid()) + "-" +
                                                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::string out, err;
+    test::ScopedDataHome dataHome{(dir / "data").string()};  // the calibrations kept before a download
 
     void SetUp() override { fs::create_directories(dir); }
     void TearDown() override { fs::remove_all(dir); }

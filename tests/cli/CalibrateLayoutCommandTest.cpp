@@ -11,6 +11,7 @@
 
 #include "calibration/LayoutFile.h"
 #include "cli/Cli.h"
+#include "tests/support/ScopedDataHome.h"
 #include "tests/cli/MisalignedDisplay.h"
 
 namespace oculant {
@@ -46,6 +47,7 @@ struct CalibrateLayoutCli : ::testing::Test {
     fs::path dir = fs::temp_directory_path() / ("oculant-laycli-" + std::to_string(::getpid()) + "-" +
                                                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::string out, err;
+    test::ScopedDataHome dataHome{(dir / "data").string()};  // the calibrations kept before a download
 
     void SetUp() override { fs::create_directories(dir); }
     void TearDown() override { fs::remove_all(dir); }

@@ -1,0 +1,47 @@
+#pragma once
+// The way back to an earlier calibration. The frame's flash cannot be read back over this
+// protocol, so the tool keeps, per frame serial, the single-area set it last wrote into that
+// frame ("current.cfg"); before every download it copies that set, the one about to be
+// replaced, to a file of its own named by the time ("replaced-YYYYMMDD-HHMMSS.cfg"). Both are
+// calibration export files, so Import and restore-calibration take them back. A frame this
+// tool has not yet written, or last wrote with a multi-area block (its sets are per area, which
+// no export file holds), has nothing to keep.
+
+#include <ctime>
+#include <optional>
+#include <string>
+
+#include "calibration/CalibrationCoefficients.h"
+
+namespace oculant {
+
+class CalibrationHistory {
+public:
+    // folder holds one sub-folder per serial.
+    explicit CalibrationHistory(std::string folder) : folder_(std::move(folder)) {}
+
+    // $XDG_DATA_HOME/oculant/calibrations, or ~/.local/share/oculant/calibrations when
+    // XDG_DATA_HOME is unset or not absolute; empty when neither gives a place.
+    static std::string userFolder();
+
+    struct Kept {
+        std::string path;  // the file written; empty when nothing was kept
+        std::string note;  // what was done, for the status bar or the CLI
+    };
+    // Before a download into the frame with this serial.
+    Kept keepBeforeDownload(const std::string& serial, std::time_t now) const;
+    // After a download into that frame completed: the single-area set it now holds, or nullopt
+    // for a multi-area block. Returns the note to show on failure, empty on success.
+    std::string recordWritten(const std::string& serial, const std::optional<CalibrationCoefficients>& set) const;
+
+    // The folder of one frame; empty for a serial that names none (no serial, "N/A").
+    std::string frameFolder(const std::string& serial) const;
+    static constexpr const char* kCurrentFile = "current.cfg";
+    // Stands for current.cfg after a multi-area download: the frame's sets are known, not kept.
+    static constexpr const char* kMultiAreaMark = "current-is-multi-area";
+
+private:
+    std::string folder_;
+};
+
+}  // namespace oculant
