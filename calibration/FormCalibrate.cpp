@@ -350,7 +350,9 @@ void TFormCalibrate::drawResult(QPainter& p)
         }
     }
     const CalibrationWindow& w = capture_->settings.window;
-    const QString scale = QString("Arrows drawn %1 times their length").arg(arrows.scale, 0, 'f', 0);
+    // Errors larger than the arrows' room are drawn shrunk: "0.042 times", not "0 times".
+    const QString factor = arrows.scale >= 10 ? QString::number(arrows.scale, 'f', 0) : QString::number(arrows.scale, 'g', 2);
+    const QString scale = QString("Arrows drawn %1 times their length").arg(factor);
     p.setPen(kInfoBlue);
     p.drawText(QRect(w.x + 20, w.y + 10, w.width - 40, w.height / 2), Qt::AlignTop | Qt::AlignHCenter | Qt::TextWordWrap,
                resultText() + "\n" + scale);
