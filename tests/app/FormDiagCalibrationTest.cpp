@@ -1,6 +1,6 @@
 // The calibration group of the main window on the offscreen platform with a virtual frame:
 // Start, Export and the capture window it opens, with the timers driven by hand.
-#include "tests/app/FormDiagFixture.h"
+#include "tests/support/FormDiagFixture.h"
 
 namespace oculant {
 namespace {

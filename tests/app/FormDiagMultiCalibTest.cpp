@@ -2,7 +2,7 @@
 // window opens, and its window size reaches that window's refresh.
 #include <QTableWidget>
 
-#include "tests/app/FormDiagFixture.h"
+#include "tests/support/FormDiagFixture.h"
 #include "calibration/MultiAreaLayout.h"
 
 namespace oculant {

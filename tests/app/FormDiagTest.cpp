@@ -1,6 +1,6 @@
 // The main window on the offscreen platform with a virtual frame: the session's ticks are
 // driven by hand through the window's timer handlers, the worker is stepped without a thread.
-#include "tests/app/FormDiagFixture.h"
+#include "tests/support/FormDiagFixture.h"
 
 namespace oculant {
 namespace {

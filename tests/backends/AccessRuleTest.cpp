@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "tests/backends/HidrawFakeTree.h"
+#include "tests/support/HidrawFakeTree.h"
 #include "backends/hidraw/AccessRule.h"
 #include "link/EnumerationProblemText.h"
 #include "backends/virtual/VirtualFrame.h"

@@ -10,7 +10,7 @@
 #include <functional>
 #include <sstream>
 
-#include "tests/backends/HidrawFakeTree.h"
+#include "tests/support/HidrawFakeTree.h"
 #include "link/HIDTalk.h"
 #include "hid/HidDescriptor.h"
 #include "backends/hidraw/HidrawBackend.h"

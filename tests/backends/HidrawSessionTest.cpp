@@ -10,7 +10,7 @@
 #include <csignal>
 #include <deque>
 
-#include "tests/backends/HidrawScenario.h"
+#include "tests/support/HidrawScenario.h"
 #include "backends/hidraw/HidrawHandle.h"
 
 namespace oculant {

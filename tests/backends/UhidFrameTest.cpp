@@ -20,7 +20,7 @@
 #include <sstream>
 #include <thread>
 
-#include "tests/backends/HidrawScenario.h"
+#include "tests/support/HidrawScenario.h"
 #include "session/SessionCore.h"
 #include "backends/hidraw/HidrawBackend.h"
 #include "backends/hidraw/HidrawSysfs.h"

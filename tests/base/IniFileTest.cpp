@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/i18n/TestFiles.h"
+#include "tests/support/TestFiles.h"
 
 namespace oculant {
 namespace {

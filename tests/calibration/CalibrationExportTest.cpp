@@ -7,7 +7,7 @@
 
 #include "calibration/CalibrationExport.h"
 #include "calibration/ExportFileName.h"
-#include "tests/calibration/CalibrationTestSupport.h"
+#include "tests/support/CalibrationTestSupport.h"
 
 namespace oculant {
 namespace {
@@ -60,7 +60,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(CalibrationExport, writes_the_28_bytes_to_the_extended_name)
 {
-    testing::TempDir dir;
+    test::TempDir dir;
     const std::string path = exportFileName(dir.file("frame.CFG"), kCalibrationExportExtension);
     ASSERT_EQ(std::filesystem::path(path).filename(), "frame.CFG.cfg");
     const CalibrationCoefficients k{{1.5f, -0.25f, 100.0f, 0.0f, 2.0f, -3.0f}};
@@ -72,7 +72,7 @@ TEST(CalibrationExport, writes_the_28_bytes_to_the_extended_name)
 
 TEST(CalibrationExport, replaces_an_existing_file_and_leaves_no_temporary)
 {
-    testing::TempDir dir;
+    test::TempDir dir;
     const std::string path = dir.file("old.cfg");
     {
         std::ofstream out(path, std::ios::binary);
@@ -88,7 +88,7 @@ TEST(CalibrationExport, replaces_an_existing_file_and_leaves_no_temporary)
 
 TEST(CalibrationExport, unwritable_place_reports_cannot_create)
 {
-    testing::TempDir dir;
+    test::TempDir dir;
     EXPECT_EQ(writeCalibrationExport(dir.file("missing/sub/x.cfg"), CalibrationCoefficients::identity()),
               std::optional<std::string_view>("CanNotCreateFile"));
 }

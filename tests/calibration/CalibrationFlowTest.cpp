@@ -8,7 +8,7 @@
 #include "calibration/CalibrationFlow.h"
 #include "calibration/CalibrationReport.h"
 #include "protocol/Crc32.h"
-#include "tests/calibration/CalibrationTestSupport.h"
+#include "tests/support/CalibrationTestSupport.h"
 
 namespace oculant {
 namespace {
@@ -29,8 +29,8 @@ CalibrationData shiftedCapture()
 }
 
 struct Fixture : ::testing::Test {
-    testing::FakeCalibrationLink link;
-    CalibrationFlow flow{link, testing::bracketLookup()};
+    test::FakeCalibrationLink link;
+    CalibrationFlow flow{link, test::bracketLookup()};
     CalibrationGroupTexts texts = calibrationGroupOnShow(kFullHd);
 
     FlowDownloadStart runOnce(const CalibrationData& capture = shiftedCapture(), FlowFit* fit = nullptr)
@@ -272,7 +272,7 @@ TEST_F(CalibrationFlowTest, reset_refusals_touch_the_block_only_when_the_model_a
 
 TEST_F(CalibrationFlowTest, export_writes_set_zero_with_its_crc_under_the_cfg_name)
 {
-    testing::TempDir dir;
+    test::TempDir dir;
     runOnce();
     const std::string path = CalibrationFlow::exportPath(dir.file("cal.CFG"));
     EXPECT_EQ(path.substr(path.size() - 8), ".CFG.cfg");

@@ -6,7 +6,7 @@
 
 #include "calibration/ExportFileName.h"
 #include "calibration/LayoutFile.h"
-#include "tests/calibration/CalibrationTestSupport.h"
+#include "tests/support/CalibrationTestSupport.h"
 
 namespace oculant {
 namespace {
@@ -24,7 +24,7 @@ std::string readText(const std::string& path)
 
 TEST(LayoutFile, export_then_import_round_trips_the_texts)
 {
-    testing::TempDir dir;
+    test::TempDir dir;
     const std::string path = exportFileName(dir.file("layout"), kLayoutFileExtension);
     ASSERT_EQ(std::filesystem::path(path).filename(), "layout.txt");
     LayoutTexts texts = builtInLayoutTexts();
@@ -49,7 +49,7 @@ TEST(LayoutFile, export_then_import_round_trips_the_texts)
 
 TEST(LayoutFile, export_over_an_old_file_keeps_none_of_its_keys)
 {
-    testing::TempDir dir;
+    test::TempDir dir;
     const std::string path = dir.file("a.txt");
     {
         std::ofstream out(path, std::ios::binary);
@@ -64,7 +64,7 @@ TEST(LayoutFile, export_over_an_old_file_keeps_none_of_its_keys)
 
 TEST(LayoutFile, export_failure_is_reported)
 {
-    testing::TempDir dir;
+    test::TempDir dir;
     const LayoutFileResult r = exportLayoutFile(dir.file("no/such/dir/a.txt"), builtInLayoutTexts());
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.message, "文件创建失败！");
@@ -72,7 +72,7 @@ TEST(LayoutFile, export_failure_is_reported)
 
 TEST(LayoutFile, missing_area_section_keeps_what_the_grid_held)
 {
-    testing::TempDir dir;
+    test::TempDir dir;
     const std::string path = dir.file("partial.txt");
     {
         std::ofstream out(path, std::ios::binary);
@@ -92,7 +92,7 @@ TEST(LayoutFile, missing_area_section_keeps_what_the_grid_held)
 
 TEST(LayoutFile, area_count_sets_the_rows)
 {
-    testing::TempDir dir;
+    test::TempDir dir;
     const std::string fewer = dir.file("fewer.txt");
     {
         std::ofstream out(fewer, std::ios::binary);
@@ -113,7 +113,7 @@ TEST(LayoutFile, area_count_sets_the_rows)
 
 TEST(LayoutFile, unreadable_or_oversized_files_change_nothing)
 {
-    testing::TempDir dir;
+    test::TempDir dir;
     LayoutTexts texts = builtInLayoutTexts();
     const LayoutTexts before = texts;
     LayoutFileResult r = importLayoutFile(dir.file("absent.txt"), texts);

@@ -8,7 +8,7 @@
 #include "calibration/CalibrationFlow.h"
 #include "calibration/CalibrationReport.h"
 #include "calibration/CalibrationTargets.h"
-#include "tests/calibration/CalibrationTestSupport.h"
+#include "tests/support/CalibrationTestSupport.h"
 
 namespace oculant {
 namespace {
@@ -45,8 +45,8 @@ CalibrationData degenerateCapture(const CalibrationSettings& settings)
 }
 
 struct MultiAreaFlow : ::testing::Test {
-    testing::FakeCalibrationLink link;
-    CalibrationFlow flow{link, testing::bracketLookup()};
+    test::FakeCalibrationLink link;
+    CalibrationFlow flow{link, test::bracketLookup()};
     CalibrationGroupTexts texts = calibrationGroupOnShow(kFullHd);
 
     // The built-in two-area layout refreshed against the full screen.
@@ -139,8 +139,8 @@ TEST_F(MultiAreaFlow, a_cancelled_capture_or_failed_fit_ends_the_run_without_dow
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        testing::FakeCalibrationLink freshLink;
-        CalibrationFlow fresh{freshLink, testing::bracketLookup()};
+        test::FakeCalibrationLink freshLink;
+        CalibrationFlow fresh{freshLink, test::bracketLookup()};
         const FlowStart s = fresh.startMultiArea(texts, kFullHd, builtIn());
         ASSERT_TRUE(s.openCapture);
         CalibrationSettings settings = s.settings;
@@ -254,8 +254,8 @@ TEST_F(MultiAreaFlow, the_end_without_a_frame_or_with_a_busy_worker)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        testing::FakeCalibrationLink freshLink;
-        CalibrationFlow fresh{freshLink, testing::bracketLookup()};
+        test::FakeCalibrationLink freshLink;
+        CalibrationFlow fresh{freshLink, test::bracketLookup()};
         const FlowStart s = fresh.startMultiArea(texts, kFullHd, builtIn());
         ASSERT_TRUE(s.openCapture);
         const FlowAreaStep first = fresh.finishAreaCapture(captureFor(s.settings, 0), kPositions, false);

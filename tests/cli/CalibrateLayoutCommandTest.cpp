@@ -11,7 +11,7 @@
 
 #include "calibration/LayoutFile.h"
 #include "cli/Cli.h"
-#include "tests/cli/MisalignedDisplay.h"
+#include "tests/support/MisalignedDisplay.h"
 
 namespace oculant {
 namespace {

@@ -9,7 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "tests/cli/CliRun.h"
+#include "tests/support/CliRun.h"
 #include "cli/CapsCommand.h"
 #include "cli/Cli.h"
 

@@ -10,8 +10,8 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "tests/backends/HidrawFakeTree.h"
-#include "tests/cli/CliRun.h"
+#include "tests/support/HidrawFakeTree.h"
+#include "tests/support/CliRun.h"
 #include "cli/Cli.h"
 #include "backends/hidraw/AccessRule.h"
 #include "backends/virtual/VirtualFrame.h"

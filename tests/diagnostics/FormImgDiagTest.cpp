@@ -6,7 +6,7 @@
 #include <QLabel>
 #include <QTimer>
 
-#include "tests/diagnostics/DiagnosticTestSupport.h"
+#include "tests/support/DiagnosticTestSupport.h"
 #include "diagnostics/FormImgDiag.h"
 #include "signal/FrameProcessor.h"
 #include "signal/SignalStore.h"
@@ -14,7 +14,7 @@
 namespace oculant {
 namespace {
 
-using testing::BeamScene;
+using test::BeamScene;
 
 // The window as the active one, whatever the platform says.
 class ActiveImgDiag : public TFormImgDiag {
@@ -56,10 +56,10 @@ FrameLayout frameLayout()
 // X emitter board 1 spans x 50-359 at y 430-445, the Y emitter board y 50-430 at x 750-765.
 class ImgDiagWindow : public ::testing::Test {
 protected:
-    ImgDiagWindow() : table(testing::boardTable({20, 24}, {16})), window(store), scene(frameLayout())
+    ImgDiagWindow() : table(test::boardTable({20, 24}, {16})), window(store), scene(frameLayout())
     {
         window.setBoardLayout(table);
-        window.setTextLookup(testing::keyEcho());
+        window.setTextLookup(test::keyEcho());
         window.setCommandSender([this](const DiagnosticCommand& c) { sent.push_back(c); });
         processor.addListener(window.frameListener());
     }

@@ -5,7 +5,7 @@
 
 #include <random>
 
-#include "tests/faults/FaultScenario.h"
+#include "tests/support/FaultScenario.h"
 #include "calibration/LayoutFile.h"
 #include "calibration/MultiAreaLayout.h"
 #include "base/IniFile.h"

@@ -3,7 +3,7 @@
 // together (the new frame at the same node), and a desktop where no change is reported at all.
 #include <gtest/gtest.h>
 
-#include "tests/faults/FaultScenario.h"
+#include "tests/support/FaultScenario.h"
 #include "calibration/CalibrationFlow.h"
 #include "calibration/CalibrationFlowDevice.h"
 

@@ -3,7 +3,7 @@
 // still understands the real answers, and is whole again once the noise stops.
 #include <gtest/gtest.h>
 
-#include "tests/faults/FaultScenario.h"
+#include "tests/support/FaultScenario.h"
 #include "base/IniFile.h"
 
 namespace oculant {

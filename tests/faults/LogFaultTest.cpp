@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <sys/resource.h>
 
-#include "tests/faults/FaultScenario.h"
+#include "tests/support/FaultScenario.h"
 
 namespace oculant {
 namespace {

@@ -3,7 +3,7 @@
 // told, the tool stays usable, and the frame works again once it is plugged back in.
 #include <gtest/gtest.h>
 
-#include "tests/faults/FaultScenario.h"
+#include "tests/support/FaultScenario.h"
 #include "calibration/BlockDownload.h"
 #include "calibration/CalibrationFlow.h"
 #include "calibration/CalibrationFlowDevice.h"

@@ -9,7 +9,7 @@
 
 #include "hid/HidDescriptor.h"
 #include "hid/HidItem.h"
-#include "tests/hid/HidTestBytes.h"
+#include "tests/support/HidTestBytes.h"
 
 namespace oculant {
 namespace {

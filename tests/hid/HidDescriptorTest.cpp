@@ -10,7 +10,7 @@
 
 #include "hid/HidDescriptor.h"
 #include "hid/HidDescriptorText.h"
-#include "tests/hid/HidTestBytes.h"
+#include "tests/support/HidTestBytes.h"
 
 namespace oculant {
 namespace {

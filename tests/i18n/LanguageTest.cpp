@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/i18n/TestFiles.h"
+#include "tests/support/TestFiles.h"
 #include "i18n/LanguageApply.h"
 #include "i18n/TextKeys.h"
 

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/i18n/TestFiles.h"
+#include "tests/support/TestFiles.h"
 #include "base/IniFile.h"
 #include "i18n/Language.h"
 #include "i18n/TextKeys.h"

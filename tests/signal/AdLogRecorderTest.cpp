@@ -8,17 +8,17 @@
 #include <sys/resource.h>
 #include <vector>
 
-#include "tests/signal/SignalTestSupport.h"
+#include "tests/support/SignalTestSupport.h"
 #include "signal/FrameProcessor.h"
 
 namespace oculant {
 namespace {
 
-using testing::pattern;
-using testing::readFile;
-using testing::rowCopy;
-using testing::smallLayout;
-using testing::TempDir;
+using test::pattern;
+using test::readFile;
+using test::rowCopy;
+using test::smallLayout;
+using test::TempDir;
 
 // A processor logging into a temporary directory, named by a clock the test sets.
 class Recording {

@@ -13,7 +13,7 @@
 #include <cmath>
 #include <vector>
 
-#include "tests/signal/SignalTestSupport.h"
+#include "tests/support/SignalTestSupport.h"
 #include "signal/FormSignal.h"
 #include "signal/FrameProcessor.h"
 #include "tests/support/SessionHarness.h"
@@ -137,7 +137,7 @@ TEST(FormSignal, the_wheel_zooms_the_position_axis_only)
 struct FormSignalStreaming : ::testing::Test {
     test::SessionHarness h;
     SignalStore store;
-    testing::TempDir dir;
+    test::TempDir dir;
     FrameProcessor processor{store, dir.str(), [] { return int64_t(1700000000); }};
     TFormSignal form;
     std::shared_ptr<VirtualFrame> frame;

@@ -16,7 +16,7 @@
 #include "diagnostics/DiagnosticText.h"
 #include "protocol/SignalFrameBuilder.h"
 
-namespace oculant::testing {
+namespace oculant::test {
 
 inline BoardLayoutTable boardTable(std::initializer_list<int> x, std::initializer_list<int> y)
 {
@@ -235,4 +235,4 @@ private:
     uint32_t seed_ = 12345;
 };
 
-}  // namespace oculant::testing
+}  // namespace oculant::test

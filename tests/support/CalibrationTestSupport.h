@@ -15,7 +15,7 @@
 #include "calibration/CalibrationFlow.h"
 #include "calibration/TextLookup.h"
 
-namespace oculant::testing {
+namespace oculant::test {
 
 // A worker that takes one block at a time and is stepped by the test.
 class FakeCalibrationLink : public CalibrationDeviceLink {
@@ -80,4 +80,4 @@ private:
     std::filesystem::path path_;
 };
 
-}  // namespace oculant::testing
+}  // namespace oculant::test

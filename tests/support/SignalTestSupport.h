@@ -14,7 +14,7 @@
 #include "signal/SignalFrameListener.h"
 #include "signal/SignalStore.h"
 
-namespace oculant::testing {
+namespace oculant::test {
 
 // 3 X layers of 10 positions and 2 Y layers of 6; offsets of both signs. Its boundary rows
 // (family 0x40) hold 3 X and 2 Y samples.
@@ -119,4 +119,4 @@ inline std::string readFile(const std::filesystem::path& path)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-}  // namespace oculant::testing
+}  // namespace oculant::test
