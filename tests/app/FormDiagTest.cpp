@@ -303,7 +303,7 @@ TEST_F(FormDiagTest, choosing_a_language_recaptions_and_saves_it)
     EXPECT_EQ(form->Button1->text(), shipped("中文简体", "Button1"));
     EXPECT_EQ(form->ComboBoxDisplayDir->itemText(0), shipped("中文简体", "DisplayOrientation1"));
     EXPECT_EQ(form->windowTitle(), shipped("中文简体", "FormDiagCaption") + " - " + shipped("中文简体", "PanelUnconnect"));
-    const auto saved = IniFile::load((dir_ / "lan.ini").string());
+    const auto saved = IniFile::load(dir_.file("lan.ini"));
     ASSERT_TRUE(saved);
     EXPECT_EQ(saved->valueOr("Default", "Language", ""), "中文简体");
 }
@@ -313,7 +313,7 @@ TEST_F(FormDiagTest, a_language_choice_that_cannot_be_saved_is_applied_and_repor
     start();
     // The folder vanishes under the program: the choice cannot be written (root ignores a
     // read-only folder, so this is the failure every user can produce).
-    fs::remove_all(dir_);
+    fs::remove_all(dir_.path());
     form->ComboBoxLan->setCurrentIndex(1);
     form->ComboBoxLanChange(true);
     EXPECT_TRUE(form->StatusBar1->currentMessage().startsWith("Language choice not saved"))
@@ -334,13 +334,10 @@ TEST_F(FormDiagTest, missing_language_file_shows_the_message_once_and_texts_read
 
 TEST_F(FormDiagTest, unreadable_language_file_is_reported_once_and_the_window_still_opens)
 {
-    {
-        std::ofstream bad(dir_ / "lan.ini", std::ios::binary | std::ios::trunc);
-        bad << "[English]\r\nModel=\xC0\xC1\xF5\xFF\r\n";  // bytes no UTF-8 text holds
-    }
+    test::writeFile(dir_ / "lan.ini", "[English]\r\nModel=\xC0\xC1\xF5\xFF\r\n");  // bytes no UTF-8 text holds
     start();
     ASSERT_EQ(form->messages.size(), 1u);
-    EXPECT_TRUE(form->messages[0].startsWith(QString::fromStdString((dir_ / "lan.ini").string()) + ": "))
+    EXPECT_TRUE(form->messages[0].startsWith(QString::fromStdString(dir_.file("lan.ini")) + ": "))
         << form->messages[0].toStdString();
     EXPECT_TRUE(form->isVisible());
     EXPECT_EQ(form->GroupBox1->title(), "Status");  // design captions remain
@@ -371,7 +368,7 @@ TEST_F(FormDiagTest, logo_shown_when_present_hidden_when_absent_or_damaged)
     form.reset();
 
     const fs::path damaged = dir_ / "damaged.jpg";
-    std::ofstream(damaged, std::ios::binary) << "\xFF\xD8\xFF\xE0 not a picture";
+    test::writeFile(damaged, "\xFF\xD8\xFF\xE0 not a picture");
     start(damaged.string());
     EXPECT_TRUE(form->Image1->isHidden());
     EXPECT_TRUE(form->messages.empty());

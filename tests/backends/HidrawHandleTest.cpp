@@ -18,6 +18,7 @@
 #include <iostream>
 #include <thread>
 
+#include "tests/support/HidBytes.h"
 #include "tests/support/HidrawFakeTree.h"
 #include "backends/hidraw/HidrawBackend.h"
 #include "backends/hidraw/HidrawHandle.h"

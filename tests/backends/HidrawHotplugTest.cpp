@@ -8,6 +8,7 @@
 
 #include <deque>
 
+#include "tests/support/HidBytes.h"
 #include "tests/support/HidrawFakeTree.h"
 #include "link/DeviceSession.h"
 #include "backends/hidraw/HidrawBackend.h"

@@ -1,22 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "calibration/CalibrationExport.h"
 #include "calibration/ExportFileName.h"
-#include "tests/support/CalibrationTestSupport.h"
+#include "tests/support/TempDir.h"
 
 namespace oculant {
 namespace {
 
-std::vector<uint8_t> readBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using test::readFileBytes;
+using test::writeFile;
 
 TEST(CalibrationExport, identity_bytes)
 {
@@ -66,20 +61,16 @@ TEST(CalibrationExport, writes_the_28_bytes_to_the_extended_name)
     const CalibrationCoefficients k{{1.5f, -0.25f, 100.0f, 0.0f, 2.0f, -3.0f}};
     EXPECT_EQ(writeCalibrationExport(path, k), std::nullopt);
     const auto bytes = calibrationExportBytes(k);
-    EXPECT_EQ(readBytes(path), std::vector<uint8_t>(bytes.begin(), bytes.end()));
+    EXPECT_EQ(readFileBytes(path), std::vector<uint8_t>(bytes.begin(), bytes.end()));
     EXPECT_FALSE(std::filesystem::exists(dir.file("frame.CFG")));
 }
 
 TEST(CalibrationExport, replaces_an_existing_file_and_leaves_no_temporary)
 {
     test::TempDir dir;
-    const std::string path = dir.file("old.cfg");
-    {
-        std::ofstream out(path, std::ios::binary);
-        out << std::string(100, 'x');
-    }
+    const std::string path = writeFile(dir / "old.cfg", std::string(100, 'x'));
     EXPECT_EQ(writeCalibrationExport(path, CalibrationCoefficients::identity()), std::nullopt);
-    EXPECT_EQ(readBytes(path).size(), 28u);
+    EXPECT_EQ(readFileBytes(path).size(), 28u);
     size_t files = 0;
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path()))
         ++files;

@@ -1,14 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
-
 #include "calibration/BlockDownload.h"
 #include "calibration/CalibrationExport.h"
 #include "calibration/CalibrationFlow.h"
 #include "calibration/CalibrationReport.h"
 #include "protocol/Crc32.h"
 #include "tests/support/CalibrationTestSupport.h"
+#include "tests/support/TempDir.h"
 
 namespace oculant {
 namespace {
@@ -277,10 +275,8 @@ TEST_F(CalibrationFlowTest, export_writes_set_zero_with_its_crc_under_the_cfg_na
     const std::string path = CalibrationFlow::exportPath(dir.file("cal.CFG"));
     EXPECT_EQ(path.substr(path.size() - 8), ".CFG.cfg");
     EXPECT_FALSE(flow.exportTo(path).has_value());
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     const auto expected = calibrationExportBytes(flow.block().coefficients(0));
-    EXPECT_EQ(bytes, std::vector<uint8_t>(expected.begin(), expected.end()));
+    EXPECT_EQ(test::readFileBytes(path), std::vector<uint8_t>(expected.begin(), expected.end()));
     EXPECT_EQ(flow.exportTo(dir.file("missing/x.cfg")), std::optional<std::string>("[CanNotCreateFile]"));
 }
 

@@ -10,28 +10,15 @@
 #include "cli/Cli.h"
 #include "cli/InfoCommand.h"
 #include "protocol/Crc32.h"
-#include "base/IniFile.h"
 #include "tests/support/SessionHarness.h"
+#include "tests/support/ShownTexts.h"
 
 namespace oculant::cli {
 namespace {
 
-const std::string kLanIni = std::string(OCULANT_SOURCE_DIR) + "/data/lan.ini";
-
-std::optional<std::tm> utc(int64_t seconds)
-{
-    const std::time_t t = std::time_t(seconds);
-    std::tm out{};
-    if (!gmtime_r(&t, &out))
-        return std::nullopt;
-    return out;
-}
-
-std::string shipped(std::string_view section, std::string_view key)
-{
-    const auto ini = IniFile::load(kLanIni);
-    return ini ? ini->valueOr(section, key, "?") : "?";
-}
+const std::string kLanIni = test::kShippedLanguageFile.string();
+using test::shipped;
+using test::utc;
 
 // Connects a session to one virtual frame with the given profile and runs the information
 // sequence, all on simulated time; returns the report in the given language.

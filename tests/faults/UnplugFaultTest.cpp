@@ -145,7 +145,7 @@ TEST(FaultUnplug, during_a_recording_every_frame_received_is_in_the_log_and_reco
     s.h.advance(100);  // the next frame closes the log
     EXPECT_FALSE(s.processor.recorder().recording());
 
-    const std::string live = test::readWholeFile(s.processor.recorder().path());
+    const std::string live = test::readFile(s.processor.recorder().path());
     const std::string expected = test::replayedLog(logged, dir.path() / "replay");
     ASSERT_FALSE(expected.empty());
     EXPECT_EQ(live.size(), expected.size());

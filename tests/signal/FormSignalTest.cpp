@@ -17,6 +17,7 @@
 #include "signal/FormSignal.h"
 #include "signal/FrameProcessor.h"
 #include "tests/support/SessionHarness.h"
+#include "tests/support/TempDir.h"
 
 namespace oculant {
 namespace {

@@ -7,13 +7,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "tests/support/SessionHarness.h"
+#include "tests/support/TempDir.h"
 #include "signal/FrameProcessor.h"
 #include "signal/SignalStore.h"
 
@@ -32,35 +30,6 @@ struct ViewCounts : SessionView {
     void onParameterBlock(const DeviceRecords&, uint32_t crc) override { ++parameterBlocks, parameterCrc = crc; }
     void onStatusText(const std::string& text) override { statusTexts.push_back(text); }
 };
-
-class TempDir {
-public:
-    TempDir()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "oculant-faults-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data()) ? pattern : std::string();
-    }
-    ~TempDir()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
-inline std::string readWholeFile(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void writeWholeFile(const std::filesystem::path& path, const std::string& bytes)
-{
-    std::ofstream(path, std::ios::binary) << bytes;
-}
 
 struct FaultScenario {
     explicit FaultScenario(const std::string& logDirectory = ".") : h(manualCore(logDirectory, [] { return kLogSecond; }))
@@ -120,7 +89,7 @@ inline std::string replayedLog(const std::vector<std::vector<uint8_t>>& frames, 
     replay.recorder().setLogOn(true);
     for (const auto& f : frames)
         replay.ProcessFrame(f.data(), f.size());
-    return readWholeFile(replay.recorder().path());
+    return readFile(replay.recorder().path());
 }
 
 // The records the information sequence reads agree with what the frame is.

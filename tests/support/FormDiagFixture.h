@@ -19,8 +19,6 @@
 #include <QRegularExpression>
 
 #include <filesystem>
-#include <fstream>
-#include <unistd.h>
 
 #include "app/FormDiag.h"
 #include "calibration/FormCalibrate.h"
@@ -31,6 +29,8 @@
 #include "base/IniFile.h"
 #include "session/SessionCore.h"
 #include "signal/FormSignal.h"
+#include "tests/support/ShownTexts.h"
+#include "tests/support/TempDir.h"
 
 namespace oculant {
 namespace formdiagtest {
@@ -38,20 +38,11 @@ namespace formdiagtest {
 namespace fs = std::filesystem;
 
 const fs::path kSource = OCULANT_SOURCE_DIR;
-
-inline std::optional<std::tm> utc(int64_t seconds)
-{
-    const std::time_t t = std::time_t(seconds);
-    std::tm out{};
-    if (!gmtime_r(&t, &out))
-        return std::nullopt;
-    return out;
-}
+using test::utc;
 
 inline QString shipped(std::string_view section, std::string_view key)
 {
-    const auto ini = IniFile::load((kSource / "data/lan.ini").string());
-    return QString::fromStdString(ini ? ini->valueOr(section, key, "?") : "?");
+    return QString::fromStdString(test::shipped(section, key));
 }
 
 // Message boxes and modal windows are recorded instead of shown.
@@ -75,26 +66,19 @@ protected:
 
 class FormDiagFixture : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        dir_ = fs::temp_directory_path() / ("oculant-formdiag-" + std::to_string(::getpid()) + "-" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
-        fs::copy_file(kSource / "data/lan.ini", dir_ / "lan.ini");
-    }
+    void SetUp() override { fs::copy_file(test::kShippedLanguageFile, dir_ / "lan.ini"); }
     void TearDown() override
     {
         form.reset();
         core.reset();
-        fs::remove_all(dir_);
     }
 
     // Frames attached before this are found by the first scan, as at start-up.
     void start(std::string logo = "")
     {
         FormDiagOptions options;
-        options.languagePath = (dir_ / "lan.ini").string();
-        options.logoPath = logo.empty() ? (dir_ / "logo.jpg").string() : logo;
+        options.languagePath = dir_.file("lan.ini");
+        options.logoPath = logo.empty() ? dir_.file("logo.jpg") : logo;
         options.localTime = utc;
         options.clockMs = [this] { return int64_t(nowMs_); };
         if (withVirtualFrameMenu) {
@@ -160,7 +144,7 @@ protected:
     }
 
     bool withVirtualFrameMenu = false;
-    fs::path dir_;
+    test::TempDir dir_;
     VirtualBackend backend{VirtualBackend::Reads::NonBlocking};
     std::string path;
     TFormSignal signal;
