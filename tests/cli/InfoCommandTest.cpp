@@ -32,12 +32,7 @@ struct InfoRun {
     {
         language.select(languageName);
         h.session.setView(&answers);
-        path = h.attach(std::move(profile));
-        h.session.RescanDevices();
-        for (int i = 0; i < 100 && !(h.session.connected() && !h.session.probeTimerEnabled()); ++i)
-            h.advance(10);
-        for (int i = 0; i < 200 && h.session.infoTimerEnabled(); ++i)
-            h.advance(10);
+        path = h.start(std::move(profile));
         h.advance(100);  // the parameter block answer after the last command
     }
     DeviceInfoReport report() { return buildInfoReport(h.session.records(), answers, path, language, utc); }

@@ -43,9 +43,7 @@ struct DrawOnVirtualFrame : ::testing::Test {
         draw.setClientSize(kClient);
         processor.addListener(&draw);
         h.session.setFrameSink([&](const uint8_t* d, uint32_t n) { processor.ProcessFrame(d, n); });
-        frame = h.backend.frame(h.attach());
-        h.session.RescanDevices();
-        h.advance(1500);
+        frame = h.backend.frame(h.start());
         ASSERT_TRUE(h.session.connected());
         h.session.sendModeTouch();
         h.advance(100);

@@ -173,9 +173,7 @@ TEST(PointsWindowOnVirtualFrame, a_finger_stroke_lands_where_its_millimetres_map
     TFormPoints window;
     processor.addListener(window.touchListener());
     h.session.setFrameSink([&](const uint8_t* d, uint32_t n) { processor.ProcessFrame(d, n); });
-    auto frame = h.backend.frame(h.attach());
-    h.session.RescanDevices();
-    h.advance(1500);
+    auto frame = h.backend.frame(h.start());
     ASSERT_TRUE(h.session.connected());
     window.show();
     window.DrawLine->trigger();

@@ -21,7 +21,7 @@ std::string fullDiskScenario(const std::filesystem::path& root)
     std::filesystem::create_directory(root / "live");
     std::filesystem::create_directory(root / "replay");
     FaultScenario s((root / "live").string());
-    s.startWith();
+    s.h.start();
     if (!s.h.session.connected())
         return "not connected";
     s.processor.recorder().setLogOn(true);
@@ -102,7 +102,7 @@ TEST(FaultLog, a_log_folder_deleted_or_replaced_by_a_file_mid_recording_is_repor
         const std::filesystem::path folder = dir.path() / "logs";
         std::filesystem::create_directory(folder);
         FaultScenario s(folder.string());
-        s.startWith();
+        s.h.start();
         s.processor.recorder().setLogOn(true);
         s.h.session.sendModeStream(protocol::kModeSignal);
         s.h.advance(300);
@@ -130,7 +130,7 @@ TEST(FaultLog, a_log_folder_that_cannot_take_a_file_is_reported_at_each_sample_f
     const std::filesystem::path folder = dir.path() / "logs";
     test::writeFile(folder, "not a folder");
     FaultScenario s(folder.string());
-    s.startWith();
+    s.h.start();
     s.processor.recorder().setLogOn(true);
     s.h.session.sendModeStream(protocol::kModeSignal);
     s.h.advance(500);

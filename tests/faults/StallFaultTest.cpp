@@ -27,7 +27,7 @@ TEST_P(FaultStall, the_download_ends_aborted_and_the_tool_keeps_working)
     VirtualFrameProfile profile;
     profile.stallAfterBytes = GetParam().stallAfter;
     FaultScenario s;
-    const std::string path = s.startWith(profile);
+    const std::string path = s.h.start(profile);
     ASSERT_TRUE(s.h.session.connected());
     auto frame = s.frame(path);
     DeviceSessionLink link(s.h.session);
@@ -68,7 +68,7 @@ TEST_P(FaultStall, the_download_ends_aborted_and_the_tool_keeps_working)
     s.h.backend.detach(path);
     s.h.advance(100);
     s.h.backend.reattach(path);
-    ASSERT_TRUE(s.settle());
+    ASSERT_TRUE(s.h.settle());
     EXPECT_TRUE(test::recordsMatch(s.h.session.records(), frame->profile()));
 }
 

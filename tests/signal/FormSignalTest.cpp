@@ -150,9 +150,7 @@ struct FormSignalStreaming : ::testing::Test {
         form.setProcessor(&processor);
         form.setClock([this] { return int64_t(h.nowMs); });
         h.session.setFrameSink([this](const uint8_t* d, uint32_t n) { form.onFrameProcessed(processor.ProcessFrame(d, n)); });
-        frame = h.backend.frame(h.attach(std::move(profile)));
-        h.session.RescanDevices();
-        h.advance(1500);
+        frame = h.backend.frame(h.start(std::move(profile)));
         ASSERT_TRUE(h.session.connected());
     }
     static VirtualFrameProfile quiet()

@@ -20,17 +20,6 @@ namespace oculant::test {
 // Log files are named by this second.
 inline constexpr int64_t kLogSecond = 1800000000;
 
-// What the main window shows, counted.
-struct ViewCounts : SessionView {
-    int connected = 0, unconnected = 0, parameterBlocks = 0;
-    uint32_t parameterCrc = 0;
-    std::vector<std::string> statusTexts;
-    void showConnected() override { ++connected; }
-    void showUnconnected() override { ++unconnected; }
-    void onParameterBlock(const DeviceRecords&, uint32_t crc) override { ++parameterBlocks, parameterCrc = crc; }
-    void onStatusText(const std::string& text) override { statusTexts.push_back(text); }
-};
-
 struct FaultScenario {
     explicit FaultScenario(const std::string& logDirectory = ".") : h(manualCore(logDirectory, [] { return kLogSecond; }))
     {
@@ -47,35 +36,13 @@ struct FaultScenario {
     }
 
     SessionHarness h;
-    ViewCounts view;
+    SessionViewLog view;
     SignalStore& store = h.core.store();
     FrameProcessor& processor = h.core.processor();
     std::vector<std::vector<uint8_t>> frames;  // every frame handed to the processor, in order
     uint64_t accepted = 0;
     std::vector<std::string> logErrors;
     size_t firstLogErrorFrame = SIZE_MAX;  // index in `frames` of the frame whose log step failed
-
-    // Simulated time until the session is connected with its information read, or `limitMs`.
-    bool settle(int limitMs = 5000)
-    {
-        for (int t = 0; t < limitMs; t += 50) {
-            if (h.session.connected() && !h.session.probeTimerEnabled() && !h.session.infoTimerEnabled())
-                return true;
-            h.advance(50);
-        }
-        return false;
-    }
-
-    // Start-up with one frame: the first scan lists it, the probe connects, the hook follows
-    // later changes.
-    std::string startWith(VirtualFrameProfile profile = {})
-    {
-        const std::string path = h.attach(std::move(profile));
-        h.session.RescanDevices();
-        h.hookChanges = true;
-        settle();
-        return path;
-    }
 
     std::shared_ptr<VirtualFrame> frame(const std::string& path) { return h.backend.frame(path); }
 };
