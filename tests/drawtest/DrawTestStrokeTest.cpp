@@ -11,6 +11,7 @@
 #include "backends/virtual/VirtualFrame.h"
 #include "drawtest/DrawTest.h"
 #include "signal/FrameProcessor.h"
+#include "tests/support/FrameFeed.h"
 #include "tests/support/SessionHarness.h"
 
 namespace oculant {
@@ -18,11 +19,6 @@ namespace {
 
 using Kind = DrawOp::Kind;
 using Mm = std::pair<double, double>;
-
-struct RecordingView : DrawTestView {
-    std::vector<TouchDrawing> drawings;
-    void showDrawing(const TouchDrawing& drawing) override { drawings.push_back(drawing); }
-};
 
 struct DrawOnVirtualFrame : ::testing::Test {
     static constexpr ClientSize kClient{1280, 800};
@@ -33,7 +29,7 @@ struct DrawOnVirtualFrame : ::testing::Test {
     SignalStore store;
     FrameProcessor processor{store, "/nonexistent"};
     DrawTest draw;
-    RecordingView view;
+    test::DrawingLog view;
     std::shared_ptr<VirtualFrame> frame;
 
     void SetUp() override
@@ -73,15 +69,7 @@ struct DrawOnVirtualFrame : ::testing::Test {
         h.advance(60);
         return id;
     }
-    std::vector<DrawOp> shapes(Kind kind) const
-    {
-        std::vector<DrawOp> found;
-        for (const TouchDrawing& d : view.drawings)
-            for (const DrawOp& op : d.ops)
-                if (op.kind == kind)
-                    found.push_back(op);
-        return found;
-    }
+    std::vector<DrawOp> shapes(Kind kind) const { return view.shapes(kind); }
 };
 
 // The points a run of lines passes through, repeats dropped.
