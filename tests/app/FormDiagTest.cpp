@@ -91,9 +91,7 @@ TEST_F(FormDiagTest, information_sequence_fills_every_field_and_disables_refresh
 
 TEST_F(FormDiagTest, refresh_clears_the_fields_and_reads_again)
 {
-    attach();
-    start();
-    connectAndRead();
+    startConnected();
     form->Button4Click();
     for (QLineEdit* f : statusFields())
         EXPECT_TRUE(f->text().isEmpty()) << f->objectName().toStdString();
@@ -139,9 +137,7 @@ TEST_F(FormDiagTest, model_16_restricts_the_buttons_and_activation_sends_nothing
 
 TEST_F(FormDiagTest, activation_puts_an_ordinary_model_back_in_mode_0)
 {
-    attach();
-    start();
-    connectAndRead();
+    startConnected();
     const auto frame = backend.frame(path);
     const int modeCommands = frame->commandsReceived(0x21);
     form->FormActivate();
@@ -253,9 +249,7 @@ TEST_F(FormDiagTest, a_frame_that_may_not_be_opened_is_shown_with_the_fix_until_
 
 TEST_F(FormDiagTest, a_frame_that_comes_back_during_the_draw_test_gets_mode_3_and_no_information_sequence)
 {
-    attach();
-    start();
-    connectAndRead();
+    startConnected();
     const auto frame = backend.frame(path);
     const int infoCommands = frame->commandsReceived(0x17);
     form->whileOpen = [&] {
@@ -273,9 +267,7 @@ TEST_F(FormDiagTest, a_frame_that_comes_back_during_the_draw_test_gets_mode_3_an
 
 TEST_F(FormDiagTest, closing_sends_mode_0_then_ends_the_worker_and_the_timers)
 {
-    attach();
-    start();
-    connectAndRead();
+    startConnected();
     const auto frame = backend.frame(path);
     form->Button2Click();  // the frame is in mode 3 now
     pumpWorker();

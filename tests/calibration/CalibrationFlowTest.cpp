@@ -11,20 +11,10 @@
 namespace oculant {
 namespace {
 
-constexpr ScreenSize kFullHd{1920, 1080};
-constexpr PositionCounts kPositions{160, 90};
+using test::kFullHd;
+using test::shiftedCapture;
 
-// Four touches with targets 1000 larger: the fit is the identity plus 1000.
-CalibrationData shiftedCapture()
-{
-    CalibrationData d;
-    const FrameLogical touches[4] = {{1000, 1000}, {1000, 20000}, {20000, 1000}, {20000, 20000}};
-    d.count = 4;
-    d.status = CalibrationData::kStatusComplete;
-    for (int i = 0; i < 4; ++i)
-        d.points[i] = {{touches[i].x + 1000, touches[i].y + 1000}, touches[i]};
-    return d;
-}
+constexpr PositionCounts kPositions{160, 90};
 
 struct Fixture : ::testing::Test {
     test::FakeCalibrationLink link;

@@ -7,18 +7,8 @@
 namespace oculant {
 namespace {
 
-constexpr ScreenSize kFullHd{1920, 1080};
-
-CalibrationData shiftedCapture(int32_t shift)
-{
-    CalibrationData d;
-    const FrameLogical touches[4] = {{1000, 1000}, {1000, 20000}, {20000, 1000}, {20000, 20000}};
-    d.count = 4;
-    d.status = CalibrationData::kStatusComplete;
-    for (int i = 0; i < 4; ++i)
-        d.points[i] = {{touches[i].x + shift, touches[i].y + shift}, touches[i]};
-    return d;
-}
+using test::kFullHd;
+using test::shiftedCapture;
 
 SingleAreaRequest request()
 {

@@ -7,7 +7,7 @@
 namespace oculant {
 namespace {
 
-constexpr ScreenSize kFullHd{1920, 1080};
+using test::kFullHd;
 
 struct MarginCase {
     const char* left;

@@ -4,11 +4,12 @@
 
 #include "calibration/CalibrationTargets.h"
 #include "calibration/CaptureGeometry.h"
+#include "tests/support/CalibrationTestSupport.h"
 
 namespace oculant {
 namespace {
 
-constexpr ScreenSize kFullHd{1920, 1080};
+using test::kFullHd;
 
 CalibrationSettings fullScreen(uint8_t gridX, uint8_t gridY, bool aux)
 {

@@ -3,11 +3,12 @@
 #include <vector>
 
 #include "calibration/CaptureSession.h"
+#include "tests/support/CalibrationTestSupport.h"
 
 namespace oculant {
 namespace {
 
-constexpr ScreenSize kFullHd{1920, 1080};
+using test::kFullHd;
 
 CalibrationSettings twoByTwo()
 {

@@ -13,7 +13,7 @@
 namespace oculant {
 namespace {
 
-constexpr ScreenSize kFullHd{1920, 1080};
+using test::kFullHd;
 constexpr PositionCounts kPositions{160, 90};
 
 // The frame sees area k's targets through its own affine map, so that each set differs.

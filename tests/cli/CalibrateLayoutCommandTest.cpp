@@ -11,6 +11,7 @@
 #include "calibration/LayoutFile.h"
 #include "tests/support/CliRun.h"
 #include "tests/support/MisalignedDisplay.h"
+#include "tests/support/TextFiles.h"
 
 namespace oculant {
 namespace {
@@ -33,12 +34,7 @@ std::string twoAreaLayoutText(const std::string& area2DispX0 = "3233.1")
 // UTF-16LE with its byte-order mark, as Windows' profile functions write a Unicode file.
 std::string utf16le(const std::string& ascii)
 {
-    std::string bytes = "\xFF\xFE";
-    for (char c : ascii) {
-        bytes += c;
-        bytes += '\0';
-    }
-    return bytes;
+    return "\xFF\xFE" + test::utf16Bytes(std::u16string(ascii.begin(), ascii.end()), false);
 }
 
 struct CalibrateLayoutCli : test::CliTest {

@@ -3,6 +3,7 @@
 // together (the new frame at the same node), and a desktop where no change is reported at all.
 #include <gtest/gtest.h>
 
+#include "tests/support/CalibrationTestSupport.h"
 #include "tests/support/FaultScenario.h"
 #include "calibration/CalibrationFlow.h"
 #include "calibration/CalibrationFlowDevice.h"
@@ -13,7 +14,7 @@ namespace {
 using test::FaultScenario;
 using test::recordsMatch;
 
-std::string bracketed(std::string_view key) { return "[" + std::string(key) + "]"; }
+const TextLookup bracketed = test::bracketLookup();
 
 TEST(FaultDeviceChange, a_frame_plugged_in_during_a_download_waits_until_the_frame_is_written)
 {

@@ -3,6 +3,7 @@
 // told, the tool stays usable, and the frame works again once it is plugged back in.
 #include <gtest/gtest.h>
 
+#include "tests/support/CalibrationTestSupport.h"
 #include "tests/support/FaultScenario.h"
 #include "calibration/BlockDownload.h"
 #include "calibration/CalibrationFlow.h"
@@ -13,7 +14,7 @@ namespace {
 
 using test::FaultScenario;
 
-std::string bracketed(std::string_view key) { return "[" + std::string(key) + "]"; }
+const TextLookup bracketed = test::bracketLookup();
 
 struct StallCase {
     long long stallAfter;  // bytes the frame takes before it goes silent

@@ -4,6 +4,7 @@
 
 #include <map>
 
+#include "tests/support/CalibrationTestSupport.h"
 #include "tests/support/FaultScenario.h"
 #include "calibration/BlockDownload.h"
 #include "calibration/CalibrationFlow.h"
@@ -17,7 +18,7 @@ using test::recordsMatch;
 
 constexpr uint8_t kSequence[] = {0x10, 0x17, 0x16, 0x18, 0x19, 0x22};
 
-std::string bracketed(std::string_view key) { return "[" + std::string(key) + "]"; }
+const TextLookup bracketed = test::bracketLookup();
 
 TEST(FaultUnplug, during_the_probe_the_session_ends_unconnected_and_a_replug_connects)
 {

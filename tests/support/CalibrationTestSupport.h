@@ -10,10 +10,27 @@
 #include <array>
 #include <vector>
 
+#include "calibration/CalibrationData.h"
 #include "calibration/CalibrationFlow.h"
+#include "calibration/Coordinates.h"
 #include "calibration/TextLookup.h"
 
 namespace oculant::test {
+
+inline constexpr ScreenSize kFullHd{1920, 1080};
+
+// A finished capture of four touches whose targets lie `shift` further on both axes: its fit is
+// the identity plus the shift.
+inline CalibrationData shiftedCapture(int32_t shift = 1000)
+{
+    CalibrationData d;
+    const FrameLogical touches[4] = {{1000, 1000}, {1000, 20000}, {20000, 1000}, {20000, 20000}};
+    d.count = 4;
+    d.status = CalibrationData::kStatusComplete;
+    for (int i = 0; i < 4; ++i)
+        d.points[i] = {{touches[i].x + shift, touches[i].y + shift}, touches[i]};
+    return d;
+}
 
 // A worker that takes one block at a time and is stepped by the test.
 class FakeCalibrationLink : public CalibrationDeviceLink {

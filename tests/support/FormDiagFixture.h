@@ -131,6 +131,14 @@ protected:
         ASSERT_FALSE(form->core().informationRunning());
     }
 
+    // A frame found at start-up, connected with its information read.
+    void startConnected()
+    {
+        attach();
+        start();
+        connectAndRead();
+    }
+
     std::vector<QPushButton*> deviceButtons() const
     {
         return {form->Button1, form->Button2,  form->Button3,  form->Button4,
