@@ -75,14 +75,8 @@ TEST(FitAffine, needs_three_points_and_a_positive_determinant_for_three)
 // (scale, rotation, offset); the fit must return its inverse.
 TEST(FitAffine, round_trip_recovers_a_misalignment)
 {
-    CalibrationSettings s;
-    s.gridX = s.gridY = 5;
-    s.auxPoints = true;
-    s.marginLeft = s.marginRight = 96;
-    s.marginUp = s.marginDown = 54;
-    s.window = {0, 0, 1920, 1080};
     CalibrationData d;
-    ASSERT_TRUE(generateTargets(d, s, kFullHd));
+    ASSERT_TRUE(generateTargets(d, test::fullScreen(5, 5, true), kFullHd));
 
     const double angle = 0.5 * std::numbers::pi / 180.0;
     const double a = 0.97 * std::cos(angle), b = -1.02 * std::sin(angle);

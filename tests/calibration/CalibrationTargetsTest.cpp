@@ -9,19 +9,8 @@
 namespace oculant {
 namespace {
 
+using test::fullScreen;
 using test::kFullHd;
-
-CalibrationSettings fullScreen(uint8_t gridX, uint8_t gridY, bool aux)
-{
-    CalibrationSettings s;
-    s.gridX = gridX;
-    s.gridY = gridY;
-    s.auxPoints = aux;
-    s.marginLeft = s.marginRight = 96;
-    s.marginUp = s.marginDown = 54;
-    s.window = {0, 0, 1920, 1080};
-    return s;
-}
 
 std::vector<ScreenLogical> targets(const CalibrationData& d)
 {

@@ -26,8 +26,6 @@ struct DrawOnVirtualFrame : ::testing::Test {
     static constexpr double kWidthMm = 160 * 5.96, kHeightMm = 90 * 5.96;
 
     test::SessionHarness h;
-    SignalStore store;
-    FrameProcessor processor{store, "/nonexistent"};
     DrawTest draw;
     test::DrawingLog view;
     std::shared_ptr<VirtualFrame> frame;
@@ -35,10 +33,9 @@ struct DrawOnVirtualFrame : ::testing::Test {
     void SetUp() override
     {
         draw.setView(&view);
-        draw.setLayout(&store);
+        draw.setLayout(&h.core.store());
         draw.setClientSize(kClient);
-        processor.addListener(&draw);
-        h.session.setFrameSink([&](const uint8_t* d, uint32_t n) { processor.ProcessFrame(d, n); });
+        h.core.processor().addListener(&draw);
         frame = h.backend.frame(h.start());
         ASSERT_TRUE(h.session.connected());
         h.session.sendModeTouch();
@@ -111,7 +108,7 @@ TEST_F(DrawOnVirtualFrame, a_palm_erases_instead_of_drawing_with_the_frames_own_
     // 60 mm across on 160 positions: the size test needs nX from the reports' own layout.
     draw.options().drawLine = true;
     stroke({{400, 250}, {450, 250}}, 30.0);
-    EXPECT_EQ(store.nX(), 160);
+    EXPECT_EQ(h.core.store().nX(), 160);
     EXPECT_TRUE(shapes(Kind::Line).empty());
     const std::vector<DrawOp> erased = shapes(Kind::Erase);
     ASSERT_FALSE(erased.empty());

@@ -12,12 +12,26 @@
 
 #include "calibration/CalibrationData.h"
 #include "calibration/CalibrationFlow.h"
+#include "calibration/CalibrationSettings.h"
 #include "calibration/Coordinates.h"
 #include "calibration/TextLookup.h"
 
 namespace oculant::test {
 
 inline constexpr ScreenSize kFullHd{1920, 1080};
+
+// Targets over the whole full-HD screen, inside margins of a twentieth of it.
+inline CalibrationSettings fullScreen(uint8_t gridX, uint8_t gridY, bool aux)
+{
+    CalibrationSettings s;
+    s.gridX = gridX;
+    s.gridY = gridY;
+    s.auxPoints = aux;
+    s.marginLeft = s.marginRight = 96;
+    s.marginUp = s.marginDown = 54;
+    s.window = {0, 0, 1920, 1080};
+    return s;
+}
 
 // A finished capture of four touches whose targets lie `shift` further on both axes: its fit is
 // the identity plus the shift.
