@@ -31,19 +31,6 @@ const Geometry kGeometries[] = {
 };
 const uint8_t kFamilies[] = {kFamilyFullScan, kFamilyPartialScan, kFamilyBoundary};
 
-BoardLayoutTable tableOf(const Geometry& g)
-{
-    BoardLayoutTable t;
-    t.xBoards = uint8_t(g.xBoards.size());
-    t.yBoards = uint8_t(g.yBoards.size());
-    for (size_t i = 0; i < g.xBoards.size(); ++i)
-        t.xElements[i] = uint8_t(g.xBoards[i]);
-    for (size_t i = 0; i < g.yBoards.size(); ++i)
-        t.yElements[i] = uint8_t(g.yBoards[i]);
-    t.valid = true;
-    return t;
-}
-
 FrameLayout frameOf(const Geometry& g, uint8_t family)
 {
     FrameLayout l;
@@ -61,7 +48,7 @@ class DiagnosticRun : public ::testing::TestWithParam<RunParam> {
 protected:
     DiagnosticRun()
         : geometry(std::get<0>(GetParam())),
-          table(tableOf(geometry)),
+          table(test::boardTable(geometry.xBoards, geometry.yBoards)),
           session(store, table),
           scene(frameOf(geometry, std::get<1>(GetParam())))
     {
