@@ -4,6 +4,7 @@
 // mkdtemp, so that tests run in parallel never share one.
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
