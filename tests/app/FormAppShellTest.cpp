@@ -7,13 +7,12 @@
 #include <QTimer>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 
 #include "app/Application.h"
 #include "app/CommandLine.h"
 #include "app/JpegFile.h"
+#include "tests/support/TempDir.h"
 
 namespace oculant {
 namespace {
@@ -48,12 +47,6 @@ TEST(AppCommandLine, options_and_refusals)
     EXPECT_NE(appUsage().find("--virtual-frame[=PROFILE]"), std::string::npos);
 }
 
-std::vector<uint8_t> logoBytes()
-{
-    std::ifstream in(kLogo, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 TEST(AppLogo, decodes_the_picture_into_rgb_rows)
 {
     const JpegResult r = decodeJpegFile(kLogo.string());
@@ -71,7 +64,7 @@ TEST(AppLogo, decodes_the_picture_into_rgb_rows)
 
 TEST(AppLogo, damaged_or_missing_pictures_are_reported_not_fatal)
 {
-    std::vector<uint8_t> bytes = logoBytes();
+    std::vector<uint8_t> bytes = test::readFileBytes(kLogo);
     ASSERT_GT(bytes.size(), 100u);
     const std::vector<uint8_t> header(bytes.begin(), bytes.begin() + 20);  // cut inside the headers
     JpegResult r = decodeJpeg(header.data(), header.size());

@@ -1,6 +1,6 @@
 // The calibration group of the main window on the offscreen platform with a virtual frame:
 // Start, Export and the capture window it opens, with the timers driven by hand.
-#include "tests/app/FormDiagFixture.h"
+#include "tests/support/FormDiagFixture.h"
 
 namespace oculant {
 namespace {
@@ -10,9 +10,7 @@ class FormDiagCalibration : public FormDiagFixture {};
 
 TEST_F(FormDiagCalibration, start_opens_the_capture_and_a_cancelled_capture_ends_silently)
 {
-    attach();
-    start();
-    connectAndRead();
+    startConnected();
     form->Button11->click();
     ASSERT_EQ(form->opened.size(), 1u);
     EXPECT_EQ(form->opened[0], &calibrate);
@@ -23,9 +21,7 @@ TEST_F(FormDiagCalibration, start_opens_the_capture_and_a_cancelled_capture_ends
 
 TEST_F(FormDiagCalibration, a_bad_window_is_reported_and_the_capture_stays_closed)
 {
-    attach();
-    start();
-    connectAndRead();
+    startConnected();
     form->CheckBoxWindowCalib->setChecked(true);
     form->EditOffsetX->setText(QString::number(form->screenWidth() - 20));
     form->EditWidth->setText("100");
@@ -37,9 +33,7 @@ TEST_F(FormDiagCalibration, a_bad_window_is_reported_and_the_capture_stays_close
 
 TEST_F(FormDiagCalibration, export_without_a_completed_capture_is_refused)
 {
-    attach();
-    start();
-    connectAndRead();
+    startConnected();
     form->Button13->click();
     ASSERT_EQ(form->messages.size(), 1u);
     EXPECT_EQ(form->messages[0], shipped("English", "InvalidCalibData"));
@@ -53,9 +47,7 @@ namespace {
 
 TEST_F(FormDiagCalibration, window_and_extension_fields_follow_their_check_boxes)
 {
-    attach();
-    start();
-    connectAndRead();
+    startConnected();
     EXPECT_FALSE(form->EditOffsetX->isEnabled());
     EXPECT_FALSE(form->CheckBoxArea->isEnabled());
     form->CheckBoxArea->setChecked(true);

@@ -2,7 +2,7 @@
 // window opens, and its window size reaches that window's refresh.
 #include <QTableWidget>
 
-#include "tests/app/FormDiagFixture.h"
+#include "tests/support/FormDiagFixture.h"
 #include "calibration/MultiAreaLayout.h"
 
 namespace oculant {
@@ -13,9 +13,7 @@ class FormDiagMultiCalib : public FormDiagFixture {};
 
 TEST_F(FormDiagMultiCalib, result_opens_the_multi_area_window_with_the_window_of_step_b)
 {
-    attach();
-    start();
-    connectAndRead();
+    startConnected();
     ASSERT_GE(form->screenWidth(), 800);
     form->CheckBoxWindowCalib->setChecked(true);
     form->EditOffsetX->setText("0");
@@ -57,9 +55,7 @@ TEST_F(FormDiagMultiCalib, a_bad_window_keeps_the_multi_area_window_closed)
 
 TEST_F(FormDiagMultiCalib, start_runs_a_capture_per_area_and_a_cancelled_one_ends_the_run)
 {
-    attach();
-    start();
-    connectAndRead();
+    startConnected();
     int capturesOpened = 0;
     form->whileOpen = [&] {
         if (form->opened.back() == &multiCalib) {

@@ -1,6 +1,6 @@
 // The main window on the offscreen platform with a virtual frame: the session's ticks are
 // driven by hand through the window's timer handlers, the worker is stepped without a thread.
-#include "tests/app/FormDiagFixture.h"
+#include "tests/support/FormDiagFixture.h"
 
 namespace oculant {
 namespace {
@@ -91,9 +91,7 @@ TEST_F(FormDiagTest, information_sequence_fills_every_field_and_disables_refresh
 
 TEST_F(FormDiagTest, refresh_clears_the_fields_and_reads_again)
 {
-    attach();
-    start();
-    connectAndRead();
+    startConnected();
     form->Button4Click();
     for (QLineEdit* f : statusFields())
         EXPECT_TRUE(f->text().isEmpty()) << f->objectName().toStdString();
@@ -139,9 +137,7 @@ TEST_F(FormDiagTest, model_16_restricts_the_buttons_and_activation_sends_nothing
 
 TEST_F(FormDiagTest, activation_puts_an_ordinary_model_back_in_mode_0)
 {
-    attach();
-    start();
-    connectAndRead();
+    startConnected();
     const auto frame = backend.frame(path);
     const int modeCommands = frame->commandsReceived(0x21);
     form->FormActivate();
@@ -253,9 +249,7 @@ TEST_F(FormDiagTest, a_frame_that_may_not_be_opened_is_shown_with_the_fix_until_
 
 TEST_F(FormDiagTest, a_frame_that_comes_back_during_the_draw_test_gets_mode_3_and_no_information_sequence)
 {
-    attach();
-    start();
-    connectAndRead();
+    startConnected();
     const auto frame = backend.frame(path);
     const int infoCommands = frame->commandsReceived(0x17);
     form->whileOpen = [&] {
@@ -273,9 +267,7 @@ TEST_F(FormDiagTest, a_frame_that_comes_back_during_the_draw_test_gets_mode_3_an
 
 TEST_F(FormDiagTest, closing_sends_mode_0_then_ends_the_worker_and_the_timers)
 {
-    attach();
-    start();
-    connectAndRead();
+    startConnected();
     const auto frame = backend.frame(path);
     form->Button2Click();  // the frame is in mode 3 now
     pumpWorker();
@@ -303,7 +295,7 @@ TEST_F(FormDiagTest, choosing_a_language_recaptions_and_saves_it)
     EXPECT_EQ(form->Button1->text(), shipped("中文简体", "Button1"));
     EXPECT_EQ(form->ComboBoxDisplayDir->itemText(0), shipped("中文简体", "DisplayOrientation1"));
     EXPECT_EQ(form->windowTitle(), shipped("中文简体", "FormDiagCaption") + " - " + shipped("中文简体", "PanelUnconnect"));
-    const auto saved = IniFile::load((dir_ / "lan.ini").string());
+    const auto saved = IniFile::load(dir_.file("lan.ini"));
     ASSERT_TRUE(saved);
     EXPECT_EQ(saved->valueOr("Default", "Language", ""), "中文简体");
 }
@@ -313,7 +305,7 @@ TEST_F(FormDiagTest, a_language_choice_that_cannot_be_saved_is_applied_and_repor
     start();
     // The folder vanishes under the program: the choice cannot be written (root ignores a
     // read-only folder, so this is the failure every user can produce).
-    fs::remove_all(dir_);
+    fs::remove_all(dir_.path());
     form->ComboBoxLan->setCurrentIndex(1);
     form->ComboBoxLanChange(true);
     EXPECT_TRUE(form->StatusBar1->currentMessage().startsWith("Language choice not saved"))
@@ -334,13 +326,10 @@ TEST_F(FormDiagTest, missing_language_file_shows_the_message_once_and_texts_read
 
 TEST_F(FormDiagTest, unreadable_language_file_is_reported_once_and_the_window_still_opens)
 {
-    {
-        std::ofstream bad(dir_ / "lan.ini", std::ios::binary | std::ios::trunc);
-        bad << "[English]\r\nModel=\xC0\xC1\xF5\xFF\r\n";  // bytes no UTF-8 text holds
-    }
+    test::writeFile(dir_ / "lan.ini", "[English]\r\nModel=\xC0\xC1\xF5\xFF\r\n");  // bytes no UTF-8 text holds
     start();
     ASSERT_EQ(form->messages.size(), 1u);
-    EXPECT_TRUE(form->messages[0].startsWith(QString::fromStdString((dir_ / "lan.ini").string()) + ": "))
+    EXPECT_TRUE(form->messages[0].startsWith(QString::fromStdString(dir_.file("lan.ini")) + ": "))
         << form->messages[0].toStdString();
     EXPECT_TRUE(form->isVisible());
     EXPECT_EQ(form->GroupBox1->title(), "Status");  // design captions remain
@@ -371,7 +360,7 @@ TEST_F(FormDiagTest, logo_shown_when_present_hidden_when_absent_or_damaged)
     form.reset();
 
     const fs::path damaged = dir_ / "damaged.jpg";
-    std::ofstream(damaged, std::ios::binary) << "\xFF\xD8\xFF\xE0 not a picture";
+    test::writeFile(damaged, "\xFF\xD8\xFF\xE0 not a picture");
     start(damaged.string());
     EXPECT_TRUE(form->Image1->isHidden());
     EXPECT_TRUE(form->messages.empty());

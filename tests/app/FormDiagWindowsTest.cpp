@@ -5,7 +5,7 @@
 #include <QMouseEvent>
 #include <QScreen>
 
-#include "tests/app/FormDiagFixture.h"
+#include "tests/support/FormDiagFixture.h"
 
 namespace oculant {
 namespace {

@@ -4,10 +4,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <fstream>
-#include <sstream>
-
-#include "tests/backends/HidrawFakeTree.h"
+#include "tests/support/HidBytes.h"
+#include "tests/support/HidrawFakeTree.h"
 #include "backends/hidraw/AccessRule.h"
 #include "link/EnumerationProblemText.h"
 #include "backends/virtual/VirtualFrame.h"
@@ -21,10 +19,7 @@ namespace fs = std::filesystem;
 // The rule as the build makes it from the template, for a probe program at `program`.
 std::string shippedRule(const std::string& program)
 {
-    std::ifstream in(std::string(OCULANT_SOURCE_DIR) + "/data/70-oculant.rules");
-    std::ostringstream text;
-    text << in.rdbuf();
-    std::string rule = text.str();
+    std::string rule = test::readFile(std::string(OCULANT_SOURCE_DIR) + "/data/70-oculant.rules");
     const std::string placeholder = "@OCULANT_UDEV_PROBE_PROGRAM@";
     rule.replace(rule.find(placeholder), placeholder.size(), program);
     return rule;
@@ -46,7 +41,7 @@ TEST(AccessRule, permission_problem_says_what_the_rule_does_for_this_frame_and_t
     const std::string etc = (root / "etc-rules").string(), lib = (root / "lib-rules").string();
     const std::string program = (root / "bin/oculant-cli").string();
     fs::create_directories(root / "bin");
-    HidrawFakeTree::writeFile(program, "#!/bin/sh\n");
+    test::writeFile(program, "#!/bin/sh\n");
     ::chmod(program.c_str(), 0755);
     AccessRuleLocations where;
     where.ruleDirs = {etc, lib};
@@ -97,7 +92,7 @@ TEST(AccessRule, permission_problem_says_what_the_rule_does_for_this_frame_and_t
             if (text.empty())
                 continue;
             fs::create_directories(dir);
-            HidrawFakeTree::writeFile(dir + "/70-oculant.rules", text);
+            test::writeFile(dir + "/70-oculant.rules", text);
         }
         const std::string node = "hidraw" + std::to_string(c.node);
         const AccessRuleCheck check = checkAccessRule(node, where);

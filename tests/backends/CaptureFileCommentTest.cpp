@@ -3,13 +3,13 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
-
 #include "backends/capture/CaptureFile.h"
+#include "tests/support/TempDir.h"
 
 namespace oculant {
 namespace {
+
+const std::filesystem::path kData = std::filesystem::path(OCULANT_SOURCE_DIR) / "tests/data/capture";
 
 TEST(CaptureFileComments, every_comment_reads_back_as_the_same_comment)
 {
@@ -33,10 +33,8 @@ TEST(CaptureFileComments, every_comment_reads_back_as_the_same_comment)
 
 TEST(CaptureFileComments, a_comment_without_its_blank_survives_a_rewrite)
 {
-    std::ifstream in(std::string(OCULANT_SOURCE_DIR) + "/tests/data/capture/fuzz-comment-reads-as-write.txt",
-                     std::ios::binary);
-    ASSERT_TRUE(in);
-    const std::string original{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::string original = test::readFile(kData / "fuzz-comment-reads-as-write.txt");
+    ASSERT_FALSE(original.empty());
     CaptureFile capture;
     std::string error;
     ASSERT_TRUE(parseCaptureText(original, capture, error)) << error;
@@ -58,10 +56,8 @@ TEST(CaptureFileComments, carriage_returns_before_a_line_end_are_not_text)
     EXPECT_EQ(capture.name, "frame");
 
     // The fuzzer's input: a last comment line ending in a run of carriage returns, no line feed.
-    std::ifstream in(std::string(OCULANT_SOURCE_DIR) + "/tests/data/capture/fuzz-comment-ends-in-carriage-returns.txt",
-                     std::ios::binary);
-    ASSERT_TRUE(in);
-    const std::string original{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::string original = test::readFile(kData / "fuzz-comment-ends-in-carriage-returns.txt");
+    ASSERT_FALSE(original.empty());
     ASSERT_TRUE(parseCaptureText(original, capture, error)) << error;
     CaptureFile back;
     ASSERT_TRUE(parseCaptureText(formatCaptureText(capture), back, error)) << error;

@@ -3,10 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <unistd.h>
 
 #include "backends/capture/CaptureFile.h"
+#include "tests/support/TempDir.h"
 
 namespace oculant {
 namespace {
@@ -174,19 +173,18 @@ TEST(CaptureFileWriter, round_trips_through_the_reader)
 
 TEST(CaptureFileWriter, saves_atomically_and_loads_back)
 {
-    const fs::path dir = fs::temp_directory_path() / ("oculant-capture-" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    const std::string path = (dir / "bench.txt").string();
+    const test::TempDir dir;
+    const std::string path = dir.file("bench.txt");
     std::string error;
     ASSERT_TRUE(saveCaptureFile(path, sampleCapture(), error)) << error;
     CaptureFile back;
     ASSERT_TRUE(loadCaptureFile(path, back, error)) << error;
     EXPECT_TRUE(sameCapture(sampleCapture(), back));
     // Only the file itself is left: the temporary was renamed over it.
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 
     // A damaged file names itself and the line.
-    std::ofstream(path) << kHeader << "E: 000000.000000 2 03\n";
+    test::writeFile(path, kHeader + "E: 000000.000000 2 03\n");
     EXPECT_FALSE(loadCaptureFile(path, back, error));
     EXPECT_EQ(error, path + ": line 5: E: says 2 bytes but holds 1");
     EXPECT_FALSE(loadCaptureFile((dir / "missing.txt").string(), back, error));
@@ -194,7 +192,6 @@ TEST(CaptureFileWriter, saves_atomically_and_loads_back)
     // A folder that does not exist: refused, nothing written.
     EXPECT_FALSE(saveCaptureFile((dir / "no" / "such.txt").string(), sampleCapture(), error));
     EXPECT_FALSE(error.empty());
-    fs::remove_all(dir);
 }
 
 }  // namespace

@@ -212,11 +212,9 @@ struct SteppedSession {
     SteppedSession(HidBackend& backend, int64_t& clock) : nowUs(clock), core(backend, test::manualCore()) {}
     void connectAndReadInfo()
     {
-        core.start(0);
-        for (int ms = SessionCore::kTickMs; ms <= 3000; ms += SessionCore::kTickMs) {
-            nowUs += SessionCore::kTickMs * 1000;
-            core.tick(ms);
-        }
+        int nowMs = 0;
+        core.start(nowMs);
+        test::runTimers(core, nowMs, [this] { nowUs += SessionCore::kTickMs * 1000; }, [] { return false; }, 3000);
     }
 };
 

@@ -10,7 +10,8 @@
 #include <functional>
 #include <sstream>
 
-#include "tests/backends/HidrawFakeTree.h"
+#include "tests/support/HidBytes.h"
+#include "tests/support/HidrawFakeTree.h"
 #include "link/HIDTalk.h"
 #include "hid/HidDescriptor.h"
 #include "backends/hidraw/HidrawBackend.h"
@@ -112,8 +113,8 @@ TEST(HidrawSysfs, NodeWithoutDescriptorOrIdsIsNotDescribed)
     tree.addNode(1, kFrameVendor, kFrameProduct, frameDescriptor());
     tree.addNode(2, kFrameVendor, kFrameProduct, frameDescriptor());
     std::filesystem::remove(tree.hidDeviceFolder(0) / "report_descriptor");
-    HidrawFakeTree::writeFile(tree.hidDeviceFolder(1) / "uevent", "DRIVER=hid-generic\n");
-    HidrawFakeTree::writeFile(tree.hidDeviceFolder(2) / "report_descriptor", std::string(5000, '\x05'));
+    test::writeFile(tree.hidDeviceFolder(1) / "uevent", "DRIVER=hid-generic\n");
+    test::writeFile(tree.hidDeviceFolder(2) / "report_descriptor", std::string(5000, '\x05'));
     HidrawBackend backend(tree.sysfs(), tree.dev());
     HidAttributes ids;
     std::vector<uint8_t> descriptor;

@@ -18,7 +18,8 @@
 #include <iostream>
 #include <thread>
 
-#include "tests/backends/HidrawFakeTree.h"
+#include "tests/support/HidBytes.h"
+#include "tests/support/HidrawFakeTree.h"
 #include "backends/hidraw/HidrawBackend.h"
 #include "backends/hidraw/HidrawHandle.h"
 #include "backends/virtual/VirtualFrame.h"

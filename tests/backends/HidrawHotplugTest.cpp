@@ -8,7 +8,8 @@
 
 #include <deque>
 
-#include "tests/backends/HidrawFakeTree.h"
+#include "tests/support/HidBytes.h"
+#include "tests/support/HidrawFakeTree.h"
 #include "link/DeviceSession.h"
 #include "backends/hidraw/HidrawBackend.h"
 #include "backends/virtual/VirtualFrame.h"

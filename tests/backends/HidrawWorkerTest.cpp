@@ -1,97 +1,19 @@
 // The HIDTalk worker on hidraw handles whose device vanishes: it stops using the handle at once,
 // without spinning on it, and keeps running for the next device. Socket pairs stand in for the
 // nodes.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <chrono>
-#include <csignal>
-#include <map>
 #include <thread>
 
 #include "link/HIDTalk.h"
-#include "backends/hidraw/HidrawHandle.h"
-#include "backends/virtual/VirtualFrame.h"
+#include "tests/support/SocketNodes.h"
 
 namespace oculant {
 namespace {
 
-// Counts the calls that reach a handle.
-class CountingHandle : public HidHandle {
-public:
-    CountingHandle(std::unique_ptr<HidHandle> inner, std::atomic<int>& reads) : inner_(std::move(inner)), reads_(reads) {}
-    IoResult read(uint8_t* b, size_t c, int t) override
-    {
-        ++reads_;
-        return inner_->read(b, c, t);
-    }
-    IoResult write(const uint8_t* r, size_t l, int t) override { return inner_->write(r, l, t); }
-    void cancel() override { inner_->cancel(); }
-
-private:
-    std::unique_ptr<HidHandle> inner_;
-    std::atomic<int>& reads_;
-};
-
-// Serves "sock:N" paths, each a socket pair whose node end is opened as a hidraw handle.
-class SocketBackend : public HidBackend {
-public:
-    struct Device {
-        int node = -1;
-        int peer = -1;
-        std::atomic<int> reads{0};
-    };
-
-    SocketBackend() { std::signal(SIGPIPE, SIG_IGN); }
-    ~SocketBackend() override
-    {
-        for (auto& [path, d] : devices_) {
-            ::close(d.node);
-            if (d.peer >= 0)
-                ::close(d.peer);
-        }
-    }
-
-    Device& add(const std::string& path)
-    {
-        int fds[2];
-        EXPECT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, fds), 0);
-        Device& d = devices_[path];
-        d.node = fds[0];
-        d.peer = fds[1];
-        order_.push_back(path);
-        return d;
-    }
-    void unplug(Device& d)
-    {
-        ::close(d.peer);
-        d.peer = -1;
-    }
-
-    std::vector<std::string> listInterfaces() override { return order_; }
-    bool handles(const std::string& path) const override { return devices_.count(path) != 0; }
-    bool describe(const std::string& path, HidAttributes& a, std::vector<uint8_t>& d) override
-    {
-        a = {0x1209, 0x0C1A};
-        d = VirtualFrame::reportDescriptor();
-        return handles(path);
-    }
-    std::unique_ptr<HidHandle> open(const std::string& path, OpenFailure*, std::string*) override
-    {
-        Device& d = devices_.at(path);
-        const int fd = ::fcntl(d.node, F_DUPFD_CLOEXEC, 0);
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-        auto handle = HidrawHandle::adopt(fd, HidrawHandle::ReportIds::Present);
-        return std::make_unique<CountingHandle>(std::move(handle), d.reads);
-    }
-
-private:
-    std::map<std::string, Device> devices_;
-    std::vector<std::string> order_;
-};
+using test::SocketBackend;
 
 std::vector<uint8_t> inputReport(uint8_t code)
 {

@@ -15,12 +15,11 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <sstream>
 #include <thread>
 
-#include "tests/backends/HidrawScenario.h"
+#include "tests/support/HidrawScenario.h"
+#include "tests/support/TempDir.h"
 #include "session/SessionCore.h"
 #include "backends/hidraw/HidrawBackend.h"
 #include "backends/hidraw/HidrawSysfs.h"
@@ -147,10 +146,7 @@ std::string findNode(const std::string& uniq)
     const auto deadline = Clock::now() + std::chrono::seconds(10);
     while (Clock::now() < deadline) {
         for (const std::string& name : listHidrawNodes("/sys")) {
-            std::ifstream in("/sys/class/hidraw/" + name + "/device/uevent");
-            std::stringstream text;
-            text << in.rdbuf();
-            if (text.str().find("HID_UNIQ=" + uniq + "\n") == std::string::npos)
+            if (test::readFile("/sys/class/hidraw/" + name + "/device/uevent").find("HID_UNIQ=" + uniq + "\n") == std::string::npos)
                 continue;
             seen = name;
             if (std::filesystem::exists("/dev/" + name))

@@ -79,23 +79,9 @@ struct ConnectedFrame : ::testing::Test {
 
     void SetUp() override
     {
-        path = h.attach();
+        path = h.start();
         frame = h.backend.frame(path);
-        h.session.RescanDevices();
-        h.advance(1500);
         ASSERT_TRUE(h.session.connected());
-    }
-
-    std::vector<uint8_t> calibrationImage(bool goodCrc)
-    {
-        std::vector<uint8_t> bytes(2048);
-        for (size_t i = 0; i < bytes.size(); ++i)
-            bytes[i] = uint8_t(i * 13 + 5);
-        std::vector<uint32_t> words(512);
-        for (size_t w = 0; w < 511; ++w)
-            words[w] = protocol::readLe32(&bytes[4 * w]);
-        protocol::writeLe32(&bytes[2044], Crc32Words(words.data(), 511) ^ (goodCrc ? 0u : 1u));
-        return bytes;
     }
 
     BlockOutcome download(const std::vector<uint8_t>& bytes)
@@ -116,13 +102,13 @@ TEST_F(ConnectedFrame, CalibrationBlockReachesTheFlashWithItsCrcChecked)
     ASSERT_EQ(area.size, 2048u);
     EXPECT_FALSE(frame->calibrationCrcOk().has_value());
 
-    const std::vector<uint8_t> good = calibrationImage(true);
+    const std::vector<uint8_t> good = test::calibrationImage(2048);
     EXPECT_EQ(download(good), BlockOutcome::Completed);
     EXPECT_EQ(frame->flash(area.address, area.size), good);
     EXPECT_EQ(frame->calibrationCrcOk(), std::optional<bool>(true));
     EXPECT_EQ(h.session.talk().blockAddress(), area.address + 2048);
 
-    EXPECT_EQ(download(calibrationImage(false)), BlockOutcome::Completed);
+    EXPECT_EQ(download(test::calibrationImage(2048, false)), BlockOutcome::Completed);
     EXPECT_EQ(frame->calibrationCrcOk(), std::optional<bool>(false));
     EXPECT_EQ(frame->completedCalibrationWrites(), 2);
 }

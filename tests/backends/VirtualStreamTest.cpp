@@ -18,18 +18,15 @@ struct TouchLog : SignalFrameListener {
 
 struct Streaming : ::testing::TestWithParam<uint8_t> {
     test::SessionHarness h;
-    SignalStore store;
-    FrameProcessor processor{store, "/nonexistent"};
+    SignalStore& store = h.core.store();
+    FrameProcessor& processor = h.core.processor();
     TouchLog touches;
     std::shared_ptr<VirtualFrame> frame;
 
     void start(VirtualFrameProfile p)
     {
         processor.addListener(&touches);
-        h.session.setFrameSink([&](const uint8_t* d, uint32_t n) { processor.ProcessFrame(d, n); });
-        frame = h.backend.frame(h.attach(std::move(p)));
-        h.session.RescanDevices();
-        h.advance(1500);
+        frame = h.backend.frame(h.start(std::move(p)));
         ASSERT_TRUE(h.session.connected());
     }
     static VirtualFrameProfile quiet(uint8_t family)
@@ -109,14 +106,9 @@ INSTANTIATE_TEST_SUITE_P(Families, Streaming, ::testing::Values(0x00, 0x10, 0x30
 TEST(StreamingTouches, FingerReportsIdsStateAndLiftOff)
 {
     test::SessionHarness h;
-    SignalStore store;
-    FrameProcessor processor{store, "/nonexistent"};
     TouchLog touches;
-    processor.addListener(&touches);
-    h.session.setFrameSink([&](const uint8_t* d, uint32_t n) { processor.ProcessFrame(d, n); });
-    auto frame = h.backend.frame(h.attach());
-    h.session.RescanDevices();
-    h.advance(1500);
+    h.core.processor().addListener(&touches);
+    auto frame = h.backend.frame(h.start());
     h.session.sendModeTouch();
     h.advance(100);
     EXPECT_TRUE(touches.reports.empty()) << "no touch, no reports";
@@ -155,9 +147,7 @@ TEST(StreamingPace, FramesFollowTheClockNotThePolling)
     test::SessionHarness h;
     VirtualFrameProfile p;
     p.frameRate = 120;
-    auto frame = h.backend.frame(h.attach(p));
-    h.session.RescanDevices();
-    h.advance(1500);
+    auto frame = h.backend.frame(h.start(p));
     h.session.sendModeStream(protocol::kModeSignal);
     h.advance(20);
     const uint64_t start = frame->framesStreamed();

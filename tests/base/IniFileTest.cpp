@@ -8,14 +8,14 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/i18n/TestFiles.h"
+#include "tests/support/TextFiles.h"
 
 namespace oculant {
 namespace {
 
-using test::readBytes;
+using test::readFile;
 using test::utf16Bytes;
-using test::writeBytes;
+using test::writeFile;
 
 // ---- decoding --------------------------------------------------------------------------
 
@@ -46,7 +46,7 @@ class IniFileRead : public test::ScratchFolder {};
 TEST_F(IniFileRead, everyAcceptedEncodingReadsTheChineseSection) {
     for (const auto& c : encodedCases()) {
         SCOPED_TRACE(c.name);
-        writeBytes(file("lan.ini"), c.bytes);
+        writeFile(file("lan.ini"), c.bytes);
         std::string error;
         auto ini = IniFile::load(file("lan.ini"), &error);
         ASSERT_TRUE(ini) << error;
@@ -61,11 +61,11 @@ TEST_F(IniFileRead, everyAcceptedEncodingReadsTheChineseSection) {
 TEST_F(IniFileRead, unchangedFileSavesByteForByte) {
     for (const auto& c : encodedCases()) {
         SCOPED_TRACE(c.name);
-        writeBytes(file("in.ini"), c.bytes);
+        writeFile(file("in.ini"), c.bytes);
         auto ini = IniFile::load(file("in.ini"));
         ASSERT_TRUE(ini);
         ASSERT_TRUE(ini->save(file("out.ini")));
-        EXPECT_EQ(readBytes(file("out.ini")), c.bytes);
+        EXPECT_EQ(readFile(file("out.ini")), c.bytes);
     }
 }
 
@@ -85,7 +85,7 @@ TEST_F(IniFileRead, undecodableOrOversizedFilesAreRefusedWithTheirName) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        writeBytes(file("bad.ini"), c.bytes);
+        writeFile(file("bad.ini"), c.bytes);
         std::string error;
         EXPECT_FALSE(IniFile::load(file("bad.ini"), &error));
         EXPECT_NE(error.find(file("bad.ini")), std::string::npos) << error;
@@ -159,7 +159,7 @@ TEST(IniFileLookup, chineseNamesMatchExactly) {
 
 std::string savedText(const IniFile& ini, const std::string& path) {
     EXPECT_TRUE(ini.save(path));
-    return readBytes(path);
+    return readFile(path);
 }
 
 class IniFileEdit : public test::ScratchFolder {};
@@ -213,38 +213,38 @@ TEST_F(IniFileEdit, writingTheLanguageKeepsCommentsSectionsBomAndCrlf) {
     for (bool bigEndian : {false, true}) {
         SCOPED_TRACE(bigEndian ? "UTF-16BE" : "UTF-16LE");
         const std::string bom = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
-        writeBytes(file("lan.ini"), bom + utf16Bytes(before, bigEndian));
+        writeFile(file("lan.ini"), bom + utf16Bytes(before, bigEndian));
         std::string error;
         ASSERT_TRUE(IniFile::writeValue(file("lan.ini"), "Default", "Language", "中文简体", &error))
             << error;
-        EXPECT_EQ(readBytes(file("lan.ini")), bom + utf16Bytes(after, bigEndian));
+        EXPECT_EQ(readFile(file("lan.ini")), bom + utf16Bytes(after, bigEndian));
     }
     const std::string utf8Before = "\xEF\xBB\xBF; c\r\n[Default]\r\nLanguage=English\r\n[English]\r\nA=b\r\n";
-    writeBytes(file("lan.ini"), utf8Before);
+    writeFile(file("lan.ini"), utf8Before);
     ASSERT_TRUE(IniFile::writeValue(file("lan.ini"), "Default", "Language", "中文简体"));
-    EXPECT_EQ(readBytes(file("lan.ini")),
+    EXPECT_EQ(readFile(file("lan.ini")),
               "\xEF\xBB\xBF; c\r\n[Default]\r\nLanguage=中文简体\r\n[English]\r\nA=b\r\n");
 }
 
 TEST_F(IniFileEdit, gb18030FileStaysGb18030) {
     const std::string before = "[Default]\r\nLanguage=English\r\n[\xD6\xD0\xCE\xC4\xBC\xF2\xCC\xE5]\r\n";
-    writeBytes(file("lan.ini"), before);
+    writeFile(file("lan.ini"), before);
     ASSERT_TRUE(IniFile::writeValue(file("lan.ini"), "Default", "Language", "中文简体"));
-    EXPECT_EQ(readBytes(file("lan.ini")),
+    EXPECT_EQ(readFile(file("lan.ini")),
               "[Default]\r\nLanguage=\xD6\xD0\xCE\xC4\xBC\xF2\xCC\xE5\r\n"
               "[\xD6\xD0\xCE\xC4\xBC\xF2\xCC\xE5]\r\n");
 }
 
 TEST_F(IniFileEdit, writeValueStartsAMissingFileAndRefusesAnUnreadableOne) {
     ASSERT_TRUE(IniFile::writeValue(file("new.ini"), "Default", "Language", "English"));
-    EXPECT_EQ(readBytes(file("new.ini")), "[Default]\nLanguage=English\n");
+    EXPECT_EQ(readFile(file("new.ini")), "[Default]\nLanguage=English\n");
 
     const std::string garbage = "[Default]\nLanguage=\xFF\xFF\n";
-    writeBytes(file("bad.ini"), garbage);
+    writeFile(file("bad.ini"), garbage);
     std::string error;
     EXPECT_FALSE(IniFile::writeValue(file("bad.ini"), "Default", "Language", "English", &error));
     EXPECT_NE(error.find("bad.ini"), std::string::npos);
-    EXPECT_EQ(readBytes(file("bad.ini")), garbage);
+    EXPECT_EQ(readFile(file("bad.ini")), garbage);
 }
 
 // ---- atomic replacement ----------------------------------------------------------------
@@ -267,7 +267,7 @@ protected:
 };
 
 TEST_F(IniFileSave, readOnlyFolderFailsCleanlyAndKeepsTheOldFile) {
-    writeBytes(file("lan.ini"), original_);
+    writeFile(file("lan.ini"), original_);
     ASSERT_EQ(::chmod(folder_.c_str(), 0555), 0);
     // The write runs in a child that is not root, since root may write anywhere.
     EXPECT_EXIT(
@@ -280,39 +280,39 @@ TEST_F(IniFileSave, readOnlyFolderFailsCleanlyAndKeepsTheOldFile) {
             std::exit(!ok && named && denied ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
-    EXPECT_EQ(readBytes(file("lan.ini")), original_);
+    EXPECT_EQ(readFile(file("lan.ini")), original_);
     EXPECT_EQ(test::folderEntries(folder_), std::vector<std::string>{"lan.ini"});
 }
 
 TEST_F(IniFileSave, writerKilledMidWriteLeavesTheOldFileWhole) {
-    writeBytes(file("lan.ini"), original_);
+    writeFile(file("lan.ini"), original_);
     // The file size limit kills the writer in the middle of writing the new content.
     EXPECT_EXIT(writeBeyondFileSizeLimit(file("lan.ini"), false),
                 ::testing::KilledBySignal(SIGXFSZ), "");
-    EXPECT_EQ(readBytes(file("lan.ini")), original_);
+    EXPECT_EQ(readFile(file("lan.ini")), original_);
     const auto leftovers = test::folderEntries(folder_);
     ASSERT_EQ(leftovers.size(), 2u);  // the target and the half-written temporary file
     const std::string temp = leftovers[0] == "lan.ini" ? leftovers[1] : leftovers[0];
-    const std::string tempBytes = readBytes(file(temp));
+    const std::string tempBytes = readFile(file(temp));
 
     // The leftover disturbs neither the next read nor the next write, and is not touched.
     auto ini = IniFile::load(file("lan.ini"));
     ASSERT_TRUE(ini);
     EXPECT_EQ(ini->value("Default", "Language"), "English");
     ASSERT_TRUE(IniFile::writeValue(file("lan.ini"), "Default", "Language", "中文简体"));
-    EXPECT_EQ(readBytes(file("lan.ini")), "; keep me\n[Default]\nLanguage=中文简体\n");
-    EXPECT_EQ(readBytes(file(temp)), tempBytes);
+    EXPECT_EQ(readFile(file("lan.ini")), "; keep me\n[Default]\nLanguage=中文简体\n");
+    EXPECT_EQ(readFile(file(temp)), tempBytes);
 }
 
 TEST_F(IniFileSave, failedWriteReportsAndRemovesItsTemporaryFile) {
-    writeBytes(file("lan.ini"), original_);
+    writeFile(file("lan.ini"), original_);
     EXPECT_EXIT(writeBeyondFileSizeLimit(file("lan.ini"), true), ::testing::ExitedWithCode(0), "");
-    EXPECT_EQ(readBytes(file("lan.ini")), original_);
+    EXPECT_EQ(readFile(file("lan.ini")), original_);
     EXPECT_EQ(test::folderEntries(folder_), std::vector<std::string>{"lan.ini"});
 }
 
 TEST_F(IniFileSave, targetIsReplacedByRenameOnly) {
-    writeBytes(file("lan.ini"), original_);
+    writeFile(file("lan.ini"), original_);
     ASSERT_EQ(::chmod(file("lan.ini").c_str(), 0640), 0);
     // A reader holding the old file keeps seeing all of it: the new content is a new file.
     int oldFd = ::open(file("lan.ini").c_str(), O_RDONLY);
@@ -336,11 +336,11 @@ TEST_F(IniFileSave, targetIsReplacedByRenameOnly) {
 
 TEST_F(IniFileSave, symbolicLinkIsFollowedAndKept) {
     std::filesystem::create_directory(file("real"));
-    writeBytes(file("real/lan.ini"), original_);
+    writeFile(file("real/lan.ini"), original_);
     std::filesystem::create_symlink("real/lan.ini", file("lan.ini"));
     ASSERT_TRUE(IniFile::writeValue(file("lan.ini"), "Default", "Language", "中文简体"));
     EXPECT_TRUE(std::filesystem::is_symlink(file("lan.ini")));
-    EXPECT_EQ(readBytes(file("real/lan.ini")), "; keep me\n[Default]\nLanguage=中文简体\n");
+    EXPECT_EQ(readFile(file("real/lan.ini")), "; keep me\n[Default]\nLanguage=中文简体\n");
 }
 
 }  // namespace

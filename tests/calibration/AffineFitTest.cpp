@@ -7,36 +7,27 @@
 #include "calibration/CalibrationTargets.h"
 #include "calibration/DisplayDirection.h"
 #include "calibration/TouchAreaExtension.h"
+#include "tests/support/CalibrationTestSupport.h"
 
 namespace oculant {
 namespace {
 
-constexpr ScreenSize kFullHd{1920, 1080};
-
-CalibrationData fourCorners(int32_t offset)
-{
-    CalibrationData d;
-    const FrameLogical touches[4] = {{1000, 1000}, {1000, 20000}, {20000, 1000}, {20000, 20000}};
-    d.count = 4;
-    for (int i = 0; i < 4; ++i)
-        d.points[i] = {{touches[i].x + offset, touches[i].y + offset}, touches[i]};
-    return d;
-}
+using test::kFullHd;
 
 TEST(FitAffine, four_shifted_points_give_the_shift)
 {
     CalibrationCoefficients k;
-    ASSERT_TRUE(FitAffine(fourCorners(1000), k));
+    ASSERT_TRUE(FitAffine(test::shiftedCapture(1000), k));
     const float expected[6] = {1, 0, 1000, 0, 1, 1000};
     for (int i = 0; i < 6; ++i)
         EXPECT_NEAR(k.k[i], expected[i], 1e-4) << "K" << i;
     // Only the +0.5 rounding term is left: about 0.03 pixels.
-    EXPECT_NEAR(PixelError(fourCorners(1000), k, kFullHd), 0.0336f, 0.001f);
+    EXPECT_NEAR(PixelError(test::shiftedCapture(1000), k, kFullHd), 0.0336f, 0.001f);
 }
 
 TEST(FitAffine, touches_on_one_line_fail_and_leave_the_output)
 {
-    CalibrationData d = fourCorners(0);
+    CalibrationData d = test::shiftedCapture(0);
     for (auto& p : d.used())
         p.touch.y = 5000;
     CalibrationCoefficients k{{9, 9, 9, 9, 9, 9}};
@@ -46,13 +37,13 @@ TEST(FitAffine, touches_on_one_line_fail_and_leave_the_output)
 
 TEST(FitAffine, a_zero_coordinate_sum_fails_instead_of_dividing_by_it)
 {
-    CalibrationData d = fourCorners(0);
+    CalibrationData d = test::shiftedCapture(0);
     d.points[0].touch.x = d.points[1].touch.x = -1000;
     d.points[2].touch.x = d.points[3].touch.x = 1000;
     CalibrationCoefficients k;
     EXPECT_FALSE(FitAffine(d, k));
 
-    d = fourCorners(0);
+    d = test::shiftedCapture(0);
     for (auto& p : d.used())
         p.touch = {0, 0};
     EXPECT_FALSE(FitAffine(d, k));
@@ -60,7 +51,7 @@ TEST(FitAffine, a_zero_coordinate_sum_fails_instead_of_dividing_by_it)
 
 TEST(FitAffine, needs_three_points_and_a_positive_determinant_for_three)
 {
-    CalibrationData d = fourCorners(1000);
+    CalibrationData d = test::shiftedCapture(1000);
     CalibrationCoefficients k;
     d.count = 2;
     EXPECT_FALSE(FitAffine(d, k));
@@ -84,14 +75,8 @@ TEST(FitAffine, needs_three_points_and_a_positive_determinant_for_three)
 // (scale, rotation, offset); the fit must return its inverse.
 TEST(FitAffine, round_trip_recovers_a_misalignment)
 {
-    CalibrationSettings s;
-    s.gridX = s.gridY = 5;
-    s.auxPoints = true;
-    s.marginLeft = s.marginRight = 96;
-    s.marginUp = s.marginDown = 54;
-    s.window = {0, 0, 1920, 1080};
     CalibrationData d;
-    ASSERT_TRUE(generateTargets(d, s, kFullHd));
+    ASSERT_TRUE(generateTargets(d, test::fullScreen(5, 5, true), kFullHd));
 
     const double angle = 0.5 * std::numbers::pi / 180.0;
     const double a = 0.97 * std::cos(angle), b = -1.02 * std::sin(angle);

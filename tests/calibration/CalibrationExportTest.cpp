@@ -1,22 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "calibration/CalibrationExport.h"
 #include "calibration/ExportFileName.h"
-#include "tests/calibration/CalibrationTestSupport.h"
+#include "tests/support/TempDir.h"
 
 namespace oculant {
 namespace {
 
-std::vector<uint8_t> readBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using test::readFileBytes;
+using test::writeFile;
 
 TEST(CalibrationExport, identity_bytes)
 {
@@ -60,26 +55,22 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(CalibrationExport, writes_the_28_bytes_to_the_extended_name)
 {
-    testing::TempDir dir;
+    test::TempDir dir;
     const std::string path = exportFileName(dir.file("frame.CFG"), kCalibrationExportExtension);
     ASSERT_EQ(std::filesystem::path(path).filename(), "frame.CFG.cfg");
     const CalibrationCoefficients k{{1.5f, -0.25f, 100.0f, 0.0f, 2.0f, -3.0f}};
     EXPECT_EQ(writeCalibrationExport(path, k), std::nullopt);
     const auto bytes = calibrationExportBytes(k);
-    EXPECT_EQ(readBytes(path), std::vector<uint8_t>(bytes.begin(), bytes.end()));
+    EXPECT_EQ(readFileBytes(path), std::vector<uint8_t>(bytes.begin(), bytes.end()));
     EXPECT_FALSE(std::filesystem::exists(dir.file("frame.CFG")));
 }
 
 TEST(CalibrationExport, replaces_an_existing_file_and_leaves_no_temporary)
 {
-    testing::TempDir dir;
-    const std::string path = dir.file("old.cfg");
-    {
-        std::ofstream out(path, std::ios::binary);
-        out << std::string(100, 'x');
-    }
+    test::TempDir dir;
+    const std::string path = writeFile(dir / "old.cfg", std::string(100, 'x'));
     EXPECT_EQ(writeCalibrationExport(path, CalibrationCoefficients::identity()), std::nullopt);
-    EXPECT_EQ(readBytes(path).size(), 28u);
+    EXPECT_EQ(readFileBytes(path).size(), 28u);
     size_t files = 0;
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path()))
         ++files;
@@ -88,7 +79,7 @@ TEST(CalibrationExport, replaces_an_existing_file_and_leaves_no_temporary)
 
 TEST(CalibrationExport, unwritable_place_reports_cannot_create)
 {
-    testing::TempDir dir;
+    test::TempDir dir;
     EXPECT_EQ(writeCalibrationExport(dir.file("missing/sub/x.cfg"), CalibrationCoefficients::identity()),
               std::optional<std::string_view>("CanNotCreateFile"));
 }

@@ -1,36 +1,24 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
-
 #include "calibration/BlockDownload.h"
 #include "calibration/CalibrationExport.h"
 #include "calibration/CalibrationFlow.h"
 #include "calibration/CalibrationReport.h"
 #include "protocol/Crc32.h"
-#include "tests/calibration/CalibrationTestSupport.h"
+#include "tests/support/CalibrationTestSupport.h"
+#include "tests/support/TempDir.h"
 
 namespace oculant {
 namespace {
 
-constexpr ScreenSize kFullHd{1920, 1080};
+using test::kFullHd;
+using test::shiftedCapture;
+
 constexpr PositionCounts kPositions{160, 90};
 
-// Four touches with targets 1000 larger: the fit is the identity plus 1000.
-CalibrationData shiftedCapture()
-{
-    CalibrationData d;
-    const FrameLogical touches[4] = {{1000, 1000}, {1000, 20000}, {20000, 1000}, {20000, 20000}};
-    d.count = 4;
-    d.status = CalibrationData::kStatusComplete;
-    for (int i = 0; i < 4; ++i)
-        d.points[i] = {{touches[i].x + 1000, touches[i].y + 1000}, touches[i]};
-    return d;
-}
-
 struct Fixture : ::testing::Test {
-    testing::FakeCalibrationLink link;
-    CalibrationFlow flow{link, testing::bracketLookup()};
+    test::FakeCalibrationLink link;
+    CalibrationFlow flow{link, test::bracketLookup()};
     CalibrationGroupTexts texts = calibrationGroupOnShow(kFullHd);
 
     FlowDownloadStart runOnce(const CalibrationData& capture = shiftedCapture(), FlowFit* fit = nullptr)
@@ -276,15 +264,13 @@ TEST_F(CalibrationFlowTest, reset_refusals_touch_the_block_only_when_the_model_a
 
 TEST_F(CalibrationFlowTest, export_writes_set_zero_with_its_crc_under_the_cfg_name)
 {
-    testing::TempDir dir;
+    test::TempDir dir;
     runOnce();
     const std::string path = CalibrationFlow::exportPath(dir.file("cal.CFG"));
     EXPECT_EQ(path.substr(path.size() - 8), ".CFG.cfg");
     EXPECT_FALSE(flow.exportTo(path).has_value());
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     const auto expected = calibrationExportBytes(flow.block().coefficients(0));
-    EXPECT_EQ(bytes, std::vector<uint8_t>(expected.begin(), expected.end()));
+    EXPECT_EQ(test::readFileBytes(path), std::vector<uint8_t>(expected.begin(), expected.end()));
     EXPECT_EQ(flow.exportTo(dir.file("missing/x.cfg")), std::optional<std::string>("[CanNotCreateFile]"));
 }
 

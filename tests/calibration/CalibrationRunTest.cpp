@@ -2,23 +2,13 @@
 
 #include "calibration/CalibrationReport.h"
 #include "calibration/CalibrationRun.h"
-#include "tests/calibration/CalibrationTestSupport.h"
+#include "tests/support/CalibrationTestSupport.h"
 
 namespace oculant {
 namespace {
 
-constexpr ScreenSize kFullHd{1920, 1080};
-
-CalibrationData shiftedCapture(int32_t shift)
-{
-    CalibrationData d;
-    const FrameLogical touches[4] = {{1000, 1000}, {1000, 20000}, {20000, 1000}, {20000, 20000}};
-    d.count = 4;
-    d.status = CalibrationData::kStatusComplete;
-    for (int i = 0; i < 4; ++i)
-        d.points[i] = {{touches[i].x + shift, touches[i].y + shift}, touches[i]};
-    return d;
-}
+using test::kFullHd;
+using test::shiftedCapture;
 
 SingleAreaRequest request()
 {
@@ -60,7 +50,7 @@ TEST(SingleAreaRun, writes_set_zero_flags_and_report)
     ParameterBlock block;
     block.setFlags(0x100u | ParameterBlock::kFlagMultiArea | ParameterBlock::kFlagMaskOutside);
     block.setMask({1, 1, 1, 1});
-    const RunResult r = runSingleAreaCalibration(request(), block, testing::bracketLookup());
+    const RunResult r = runSingleAreaCalibration(request(), block, test::bracketLookup());
     ASSERT_TRUE(r.ok);
     EXPECT_EQ(block.flags(), 0x100u | ParameterBlock::kFlagCalibrated);
     EXPECT_EQ(block.bytes()[4], 2);
@@ -79,7 +69,7 @@ TEST(SingleAreaRun, masking_stores_the_mask_and_reports_the_range)
     req.mask = {16384, 0, 32767, 16384};
     req.chineseReport = true;
     ParameterBlock block;
-    const RunResult r = runSingleAreaCalibration(req, block, testing::bracketLookup());
+    const RunResult r = runSingleAreaCalibration(req, block, test::bracketLookup());
     ASSERT_TRUE(r.ok);
     EXPECT_EQ(block.flags(), ParameterBlock::kFlagCalibrated | ParameterBlock::kFlagMaskOutside);
     EXPECT_EQ(block.mask(), req.mask);
@@ -93,7 +83,7 @@ TEST(SingleAreaRun, direction_and_extension_apply_before_the_block)
     req.direction = DisplayDirection::LandscapeFlipped;
     req.extension = ExtensionMm{3, 3, 0, 0};
     ParameterBlock block;
-    ASSERT_TRUE(runSingleAreaCalibration(req, block, testing::bracketLookup()).ok);
+    ASSERT_TRUE(runSingleAreaCalibration(req, block, test::bracketLookup()).ok);
     const CalibrationCoefficients k = block.coefficients(0);
     const double sx = 959.6 / 953.6;
     // Flipped: X = 32768 − (x + 1000) = −x + 31768, then stretched.
@@ -126,7 +116,7 @@ TEST(SingleAreaRun, failures_leave_the_block_unchanged)
     };
     for (const Case& c : cases) {
         ParameterBlock block = untouched;
-        const RunResult r = runSingleAreaCalibration(c.req, block, testing::bracketLookup());
+        const RunResult r = runSingleAreaCalibration(c.req, block, test::bracketLookup());
         EXPECT_FALSE(r.ok) << c.name;
         EXPECT_EQ(r.failure, c.failure) << c.name;
         EXPECT_TRUE(r.report.empty()) << c.name;
@@ -160,7 +150,7 @@ TEST(MultiAreaRun, each_area_fits_its_own_set)
     req.data = shiftedCapture(500);
     req.screen = kFullHd;
     req.positions = {160, 90};
-    const AreaFitResult r = fitAreaCalibration(req, block, testing::bracketLookup());
+    const AreaFitResult r = fitAreaCalibration(req, block, test::bracketLookup());
     ASSERT_TRUE(r.ok);
     EXPECT_NEAR(block.coefficients(3).k[2], 500.0f, 0.01f);
     EXPECT_EQ(block.coefficients(0).k[0], 0.0f) << "other sets untouched";
@@ -170,7 +160,7 @@ TEST(MultiAreaRun, each_area_fits_its_own_set)
 
     for (auto& p : req.data.used())
         p.touch.x = 7;
-    const AreaFitResult failed = fitAreaCalibration(req, block, testing::bracketLookup());
+    const AreaFitResult failed = fitAreaCalibration(req, block, test::bracketLookup());
     EXPECT_FALSE(failed.ok);
     EXPECT_EQ(failed.failure, "[CalibrationFalied]");
     EXPECT_NEAR(block.coefficients(3).k[2], 500.0f, 0.01f);

@@ -2,12 +2,12 @@
 
 #include "calibration/CalibrationControls.h"
 #include "calibration/CalibrationSettings.h"
-#include "tests/calibration/CalibrationTestSupport.h"
+#include "tests/support/CalibrationTestSupport.h"
 
 namespace oculant {
 namespace {
 
-constexpr ScreenSize kFullHd{1920, 1080};
+using test::kFullHd;
 
 struct MarginCase {
     const char* left;
@@ -26,7 +26,7 @@ TEST_P(MarginsOnFullHd, accepts_within_limits_and_replaces_outside)
     texts.marginLeft = c.left;
     texts.marginUp = c.up;
     CalibrationSettings settings;
-    const CheckResult result = readGridAndMargins(texts, kFullHd, testing::bracketLookup(), settings);
+    const CheckResult result = readGridAndMargins(texts, kFullHd, test::bracketLookup(), settings);
     EXPECT_EQ(settings.marginLeft, c.expectedLeft);
     EXPECT_EQ(settings.marginUp, c.expectedUp);
     EXPECT_EQ(settings.marginRight, 96);
@@ -54,7 +54,7 @@ TEST(CalibrationSettings, lower_margin_reports_with_the_up_key_in_order)
     texts.marginRight = "0";
     texts.marginDown = "0";
     CalibrationSettings settings;
-    const CheckResult result = readGridAndMargins(texts, kFullHd, testing::bracketLookup(), settings);
+    const CheckResult result = readGridAndMargins(texts, kFullHd, test::bracketLookup(), settings);
     EXPECT_FALSE(result.valid);
     EXPECT_EQ(result.message,
               "[InvalidParamRight](64,1920), [UseDefault] 96!\n[InvalidParamUp](36,1080), [UseDefault] 54!\n");

@@ -4,23 +4,13 @@
 
 #include "calibration/CalibrationTargets.h"
 #include "calibration/CaptureGeometry.h"
+#include "tests/support/CalibrationTestSupport.h"
 
 namespace oculant {
 namespace {
 
-constexpr ScreenSize kFullHd{1920, 1080};
-
-CalibrationSettings fullScreen(uint8_t gridX, uint8_t gridY, bool aux)
-{
-    CalibrationSettings s;
-    s.gridX = gridX;
-    s.gridY = gridY;
-    s.auxPoints = aux;
-    s.marginLeft = s.marginRight = 96;
-    s.marginUp = s.marginDown = 54;
-    s.window = {0, 0, 1920, 1080};
-    return s;
-}
+using test::fullScreen;
+using test::kFullHd;
 
 std::vector<ScreenLogical> targets(const CalibrationData& d)
 {

@@ -3,23 +3,14 @@
 #include <vector>
 
 #include "calibration/CaptureSession.h"
+#include "tests/support/CalibrationTestSupport.h"
 
 namespace oculant {
 namespace {
 
-constexpr ScreenSize kFullHd{1920, 1080};
+using test::kFullHd;
 
-CalibrationSettings twoByTwo()
-{
-    CalibrationSettings s;
-    s.gridX = 2;
-    s.gridY = 2;
-    s.auxPoints = false;
-    s.marginLeft = s.marginRight = 96;
-    s.marginUp = s.marginDown = 54;
-    s.window = {0, 0, 1920, 1080};
-    return s;
-}
+CalibrationSettings twoByTwo() { return test::fullScreen(2, 2, false); }
 
 void oneFinger(CaptureSession& s, uint8_t id, int16_t x, int16_t y)
 {

@@ -12,21 +12,16 @@
 #include "calibration/CaptureSession.h"
 #include "calibration/FormCalibrate.h"
 #include "calibration/VerifyPass.h"
-#include "signal/FrameProcessor.h"
-#include "protocol/SignalFrameBuilder.h"
+#include "tests/support/FrameFeed.h"
 
 namespace oculant {
 namespace {
 
-class CaptureWindow : public ::testing::Test {
+class CaptureWindow : public ::testing::Test, protected test::FrameFeed, protected test::SentCommands {
 protected:
     CaptureWindow()
     {
-        window.setCommandSender([this](uint8_t code, const uint8_t* p, size_t n) {
-            std::vector<uint8_t> c{code};
-            c.insert(c.end(), p, p + n);
-            sent.push_back(c);
-        });
+        window.setCommandSender(sender());
         window.setTextLookup([](std::string_view) { return std::string("Touch and hold each target"); });
         processor.addListener(window.touchListener());
         window.show();
@@ -49,9 +44,7 @@ protected:
     // One report of one finger, then one timer tick.
     void holdTick(uint8_t id, ScreenLogical at = {2000, 3000})
     {
-        const std::vector<TouchRecord> records{{int16_t(at.x), int16_t(at.y), 200, 200, id, 9}};
-        const auto frame = builder.touchReport(1, records);
-        processor.ProcessFrame(frame.data(), frame.size());
+        touches({test::touch(at.x, at.y, 200, id)});
         window.Timer1Timer();
     }
     QColor at(QPoint p) const { return window.picture().pixelColor(p); }
@@ -61,16 +54,7 @@ protected:
         return {int(int64_t{t.x} * window.picture().width() / 32768), int(int64_t{t.y} * window.picture().height() / 32768)};
     }
 
-    SignalStore store;
-    FrameProcessor processor{store, "/nonexistent"};
-    SignalFrameBuilder builder{[] {
-        FrameLayout l;
-        l.nX = 100;
-        l.nY = 60;
-        return l;
-    }()};
     TFormCalibrate window;
-    std::vector<std::vector<uint8_t>> sent;
     ScreenSize screen;
     CalibrationSettings settings;
 };

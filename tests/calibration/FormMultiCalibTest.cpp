@@ -5,16 +5,16 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
-#include <QTemporaryDir>
-#include <fstream>
 
 #include "calibration/FormMultiCalib.h"
 #include "calibration/MultiAreaLayout.h"
+#include "tests/support/TempDir.h"
 
 namespace oculant {
 namespace {
@@ -263,10 +263,9 @@ TEST_F(MultiCalibWindow, start_runs_step_b_refreshes_with_its_window_and_hands_o
 
 TEST_F(MultiCalibWindow, export_and_import_through_the_file_buttons)
 {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString written = dir.filePath("layout.txt");
-    window.exportChoice = dir.filePath("layout");
+    const test::TempDir dir;
+    const QString written = QString::fromStdString(dir.file("layout.txt"));
+    window.exportChoice = QString::fromStdString(dir.file("layout"));
     window.Button3->click();
     ASSERT_TRUE(QFile::exists(written));
     ASSERT_EQ(window.messages.size(), 1u);
@@ -298,10 +297,9 @@ TEST_F(MultiCalibWindow, export_and_import_through_the_file_buttons)
 
 TEST_F(MultiCalibWindow, import_names_added_rows_and_keeps_cells_of_missing_sections)
 {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const std::string path = dir.filePath("three.ini").toStdString();
-    std::ofstream(path) << "[Layout]\r\nareas=3\r\n[Area1]\r\nframex1=100\r\n[Area3]\r\nframex0=9\r\n";
+    const test::TempDir dir;
+    const std::string path =
+        test::writeFile(dir / "three.ini", "[Layout]\r\nareas=3\r\n[Area1]\r\nframex1=100\r\n[Area3]\r\nframex0=9\r\n");
     window.importChoice = QString::fromStdString(path);
     window.Button4->click();
     ASSERT_EQ(grid().rowCount(), 3);
@@ -313,7 +311,7 @@ TEST_F(MultiCalibWindow, import_names_added_rows_and_keeps_cells_of_missing_sect
     EXPECT_EQ(window.layout().areaCount, 3);
 
     // An unreadable file changes nothing and says so.
-    window.importChoice = dir.filePath("missing.txt");
+    window.importChoice = QString::fromStdString(dir.file("missing.txt"));
     window.Button4->click();
     EXPECT_EQ(window.messages.back(), "文件打开失败！");
     EXPECT_EQ(grid().rowCount(), 3);

@@ -1,12 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "calibration/ExportFileName.h"
 #include "calibration/LayoutFile.h"
-#include "tests/calibration/CalibrationTestSupport.h"
+#include "tests/support/TempDir.h"
 
 namespace oculant {
 namespace {
@@ -16,15 +14,12 @@ std::string dataFile(const char* name)
     return std::string(OCULANT_SOURCE_DIR) + "/tests/data/calibration/" + name;
 }
 
-std::string readText(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using test::readFile;
+using test::writeFile;
 
 TEST(LayoutFile, export_then_import_round_trips_the_texts)
 {
-    testing::TempDir dir;
+    test::TempDir dir;
     const std::string path = exportFileName(dir.file("layout"), kLayoutFileExtension);
     ASSERT_EQ(std::filesystem::path(path).filename(), "layout.txt");
     LayoutTexts texts = builtInLayoutTexts();
@@ -33,7 +28,7 @@ TEST(LayoutFile, export_then_import_round_trips_the_texts)
     ASSERT_TRUE(written.ok);
     EXPECT_EQ(written.message, "配置及参数导出至：\n" + path);
 
-    const std::string raw = readText(path);
+    const std::string raw = readFile(path);
     EXPECT_EQ(raw.rfind("[Layout]\r\ntouchx=9200\r\ntouchy=2819\r\ndispx=8621.6\r\n", 0), 0u) << raw;
     EXPECT_NE(raw.find("areas=3\r\n"), std::string::npos);
     EXPECT_NE(raw.find("[Area3]\r\nframex0=1\r\n"), std::string::npos);
@@ -49,14 +44,10 @@ TEST(LayoutFile, export_then_import_round_trips_the_texts)
 
 TEST(LayoutFile, export_over_an_old_file_keeps_none_of_its_keys)
 {
-    testing::TempDir dir;
-    const std::string path = dir.file("a.txt");
-    {
-        std::ofstream out(path, std::ios::binary);
-        out << "[Layout]\nstale=1\nareas=9\n[Area9]\nframex0=99\n";
-    }
+    test::TempDir dir;
+    const std::string path = writeFile(dir / "a.txt", "[Layout]\nstale=1\nareas=9\n[Area9]\nframex0=99\n");
     ASSERT_TRUE(exportLayoutFile(path, builtInLayoutTexts()).ok);
-    const std::string raw = readText(path);
+    const std::string raw = readFile(path);
     EXPECT_EQ(raw.find("stale"), std::string::npos);
     EXPECT_EQ(raw.find("Area9"), std::string::npos);
     EXPECT_NE(raw.find("areas=2"), std::string::npos);
@@ -64,7 +55,7 @@ TEST(LayoutFile, export_over_an_old_file_keeps_none_of_its_keys)
 
 TEST(LayoutFile, export_failure_is_reported)
 {
-    testing::TempDir dir;
+    test::TempDir dir;
     const LayoutFileResult r = exportLayoutFile(dir.file("no/such/dir/a.txt"), builtInLayoutTexts());
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.message, "文件创建失败！");
@@ -72,12 +63,9 @@ TEST(LayoutFile, export_failure_is_reported)
 
 TEST(LayoutFile, missing_area_section_keeps_what_the_grid_held)
 {
-    testing::TempDir dir;
-    const std::string path = dir.file("partial.txt");
-    {
-        std::ofstream out(path, std::ios::binary);
-        out << "[Layout]\ntouchx=5000\nareas=3\n[Area1]\nframex0=11\n[Area2]\nframex1=22\n";
-    }
+    test::TempDir dir;
+    const std::string path =
+        writeFile(dir / "partial.txt", "[Layout]\ntouchx=5000\nareas=3\n[Area1]\nframex0=11\n[Area2]\nframex1=22\n");
     LayoutTexts texts = builtInLayoutTexts();
     texts.rows.push_back({"r3", "r3", "r3", "r3", "r3", "r3", "r3", "r3"});
     const LayoutTexts before = texts;
@@ -92,28 +80,20 @@ TEST(LayoutFile, missing_area_section_keeps_what_the_grid_held)
 
 TEST(LayoutFile, area_count_sets_the_rows)
 {
-    testing::TempDir dir;
-    const std::string fewer = dir.file("fewer.txt");
-    {
-        std::ofstream out(fewer, std::ios::binary);
-        out << "[Layout]\nareas=1\n";
-    }
+    test::TempDir dir;
+    const std::string fewer = writeFile(dir / "fewer.txt", "[Layout]\nareas=1\n");
     LayoutTexts texts = builtInLayoutTexts();
     ASSERT_TRUE(importLayoutFile(fewer, texts).ok);
     EXPECT_EQ(texts.rows.size(), 1u);
 
-    const std::string none = dir.file("none.txt");
-    {
-        std::ofstream out(none, std::ios::binary);
-        out << "[Layout]\nareas=-4\n";
-    }
+    const std::string none = writeFile(dir / "none.txt", "[Layout]\nareas=-4\n");
     ASSERT_TRUE(importLayoutFile(none, texts).ok);
     EXPECT_TRUE(texts.rows.empty());
 }
 
 TEST(LayoutFile, unreadable_or_oversized_files_change_nothing)
 {
-    testing::TempDir dir;
+    test::TempDir dir;
     LayoutTexts texts = builtInLayoutTexts();
     const LayoutTexts before = texts;
     LayoutFileResult r = importLayoutFile(dir.file("absent.txt"), texts);
@@ -121,11 +101,7 @@ TEST(LayoutFile, unreadable_or_oversized_files_change_nothing)
     EXPECT_EQ(r.message, "文件打开失败！");
     EXPECT_EQ(texts.rows, before.rows);
 
-    const std::string huge = dir.file("huge.txt");
-    {
-        std::ofstream out(huge, std::ios::binary);
-        out << "[Layout]\ntouchx=1\nareas=100000000\n";
-    }
+    const std::string huge = writeFile(dir / "huge.txt", "[Layout]\ntouchx=1\nareas=100000000\n");
     r = importLayoutFile(huge, texts);
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.message, "too many areas!\n");

@@ -8,12 +8,12 @@
 #include "calibration/CalibrationFlow.h"
 #include "calibration/CalibrationReport.h"
 #include "calibration/CalibrationTargets.h"
-#include "tests/calibration/CalibrationTestSupport.h"
+#include "tests/support/CalibrationTestSupport.h"
 
 namespace oculant {
 namespace {
 
-constexpr ScreenSize kFullHd{1920, 1080};
+using test::kFullHd;
 constexpr PositionCounts kPositions{160, 90};
 
 // The frame sees area k's targets through its own affine map, so that each set differs.
@@ -45,8 +45,8 @@ CalibrationData degenerateCapture(const CalibrationSettings& settings)
 }
 
 struct MultiAreaFlow : ::testing::Test {
-    testing::FakeCalibrationLink link;
-    CalibrationFlow flow{link, testing::bracketLookup()};
+    test::FakeCalibrationLink link;
+    CalibrationFlow flow{link, test::bracketLookup()};
     CalibrationGroupTexts texts = calibrationGroupOnShow(kFullHd);
 
     // The built-in two-area layout refreshed against the full screen.
@@ -142,8 +142,8 @@ TEST_F(MultiAreaFlow, a_cancelled_capture_or_failed_fit_ends_the_run_without_dow
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        testing::FakeCalibrationLink freshLink;
-        CalibrationFlow fresh{freshLink, testing::bracketLookup()};
+        test::FakeCalibrationLink freshLink;
+        CalibrationFlow fresh{freshLink, test::bracketLookup()};
         const FlowStart s = fresh.startMultiArea(texts, kFullHd, builtIn());
         ASSERT_TRUE(s.openCapture);
         CalibrationSettings settings = s.settings;
@@ -263,8 +263,8 @@ TEST_F(MultiAreaFlow, the_end_without_a_frame_or_with_a_busy_worker)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        testing::FakeCalibrationLink freshLink;
-        CalibrationFlow fresh{freshLink, testing::bracketLookup()};
+        test::FakeCalibrationLink freshLink;
+        CalibrationFlow fresh{freshLink, test::bracketLookup()};
         const FlowStart s = fresh.startMultiArea(texts, kFullHd, builtIn());
         ASSERT_TRUE(s.openCapture);
         const FlowAreaStep first = fresh.finishAreaCapture(captureFor(s.settings, 0), kPositions, false);

@@ -5,7 +5,7 @@
 #include "calibration/BlockDownload.h"
 #include "calibration/ParameterBlock.h"
 #include "protocol/Crc32.h"
-#include "tests/calibration/CalibrationTestSupport.h"
+#include "tests/support/CalibrationTestSupport.h"
 
 namespace oculant {
 namespace {
@@ -112,7 +112,7 @@ TEST(BlockDownload, run_refusals_in_order)
 
 TEST(BlockDownload, progress_text_is_the_whole_percentage)
 {
-    const TextLookup lookup = testing::bracketLookup();
+    const TextLookup lookup = test::bracketLookup();
     EXPECT_EQ(downloadProgressText(0, 2048, lookup), "[DownloadWait]0%");
     EXPECT_EQ(downloadProgressText(1020, 2048, lookup), "[DownloadWait]49%");
     EXPECT_EQ(downloadProgressText(2048, 2048, lookup), "[DownloadWait]100%");
@@ -122,7 +122,7 @@ TEST(BlockDownload, progress_text_is_the_whole_percentage)
 
 TEST(BlockDownload, progress_tick_ends_once_the_worker_is_idle)
 {
-    const TextLookup lookup = testing::bracketLookup();
+    const TextLookup lookup = test::bracketLookup();
     bool reportShown = true;
     DownloadTick t = downloadProgressTick(false, 520, 2048, reportShown, lookup);
     EXPECT_FALSE(t.finished);

@@ -3,57 +3,28 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <cstring>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
 #include "calibration/LayoutFile.h"
-#include "cli/Cli.h"
-#include "tests/support/ScopedDataHome.h"
-#include "tests/cli/MisalignedDisplay.h"
 #include "protocol/Crc32.h"
+#include "tests/support/CliRun.h"
+#include "tests/support/MisalignedDisplay.h"
 
 namespace oculant {
 namespace {
 
-namespace fs = std::filesystem;
-
 using namespace misaligned;
 
-struct CalibrateCli : ::testing::Test {
-    fs::path dir = fs::temp_directory_path() / ("oculant-calcli-" + std::to_string(::getpid()) + "-" +
-                                                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::string out, err;
-    test::ScopedDataHome dataHome{(dir / "data").string()};  // the calibrations kept before a download
-
-    void SetUp() override { fs::create_directories(dir); }
-    void TearDown() override { fs::remove_all(dir); }
-
-    std::string profile(const std::string& text)
-    {
-        const fs::path p = dir / "profile.ini";
-        std::ofstream(p) << text;
-        return p.string();
-    }
+struct CalibrateCli : test::CliTest {
+    std::string profile(const std::string& text) { return write("profile.ini", text); }
     std::string misalignedProfile() { return profile(misaligned::profileText()); }
-    int run(const std::string& profilePath, std::vector<std::string> command)
-    {
-        std::vector<std::string> args{"--virtual-frame=" + profilePath, "--simulated-time"};
-        args.insert(args.end(), command.begin(), command.end());
-        std::ostringstream o, e;
-        const int rc = cli::run(args, o, e);
-        out = o.str();
-        err = e.str();
-        return rc;
-    }
 };
 
 TEST_F(CalibrateCli, misaligned_display_is_fitted_downloaded_and_exported)
 {
-    const std::string exportName = (dir / "cal").string();
-    ASSERT_EQ(run(misalignedProfile(), {"calibrate", "--grid", "3x3", "--export", exportName, "--json"}), 0)
+    const std::string exportName = dir.file("cal");
+    ASSERT_EQ(runOnFrame(misalignedProfile(), {"calibrate", "--grid", "3x3", "--export", exportName, "--json"}), 0)
         << out << err;
     const nlohmann::json j = nlohmann::json::parse(out);
     ASSERT_EQ(j["coefficients"].size(), 6u);
@@ -80,8 +51,7 @@ TEST_F(CalibrateCli, misaligned_display_is_fitted_downloaded_and_exported)
 
     // The export: set 0 as written, then the CRC of its six words.
     ASSERT_EQ(j["export"], exportName + ".cfg");
-    std::ifstream in(exportName + ".cfg", std::ios::binary);
-    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::vector<uint8_t> bytes = test::readFileBytes(exportName + ".cfg");
     ASSERT_EQ(bytes.size(), 28u);
     std::array<uint32_t, 7> words{};
     for (size_t i = 0; i < 7; ++i)
@@ -95,7 +65,7 @@ TEST_F(CalibrateCli, misaligned_display_is_fitted_downloaded_and_exported)
 
 TEST_F(CalibrateCli, text_output_is_the_report_then_the_end_of_the_download)
 {
-    ASSERT_EQ(run(misalignedProfile(), {"calibrate", "--no-aux", "--direction", "2"}), 0) << out << err;
+    ASSERT_EQ(runOnFrame(misalignedProfile(), {"calibrate", "--no-aux", "--direction", "2"}), 0) << out << err;
     EXPECT_NE(out.find("K0: "), std::string::npos) << out;
     EXPECT_NE(out.find("K5: "), std::string::npos) << out;
     EXPECT_NE(out.find("Average calibration error: "), std::string::npos) << out;
@@ -120,7 +90,7 @@ TEST_F(CalibrateCli, refusals_end_with_status_one_and_a_missing_frame_with_two)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.profile + std::string(" ") + c.args.back());
-        EXPECT_EQ(run(profile(c.profile), c.args), c.exit) << out << err;
+        EXPECT_EQ(runOnFrame(profile(c.profile), c.args), c.exit) << out << err;
         EXPECT_NE((out + err).find(c.text), std::string::npos) << out << err;
     }
 }
@@ -132,18 +102,18 @@ TEST_F(CalibrateCli, a_stalled_download_fails_reset_calibrate_and_the_multi_area
     const std::string stall = profile(misaligned::profileText() + "\n[Faults]\nStallAfterBytes=300\n");
     const std::string aborted = "Download aborted: the frame did not take the whole calibration block. Written: 15%";
 
-    EXPECT_EQ(run(stall, {"reset-calibration", "--yes"}), cli::kExitFailed) << out << err;
+    EXPECT_EQ(runOnFrame(stall, {"reset-calibration", "--yes"}), cli::kExitFailed) << out << err;
     EXPECT_NE(out.find(aborted), std::string::npos) << out;
 
-    EXPECT_EQ(run(stall, {"calibrate", "--json"}), cli::kExitFailed) << out << err;
+    EXPECT_EQ(runOnFrame(stall, {"calibrate", "--json"}), cli::kExitFailed) << out << err;
     nlohmann::json j = nlohmann::json::parse(out);
     EXPECT_FALSE(j["downloaded"].get<bool>());
     EXPECT_TRUE(j["flashCrcOk"].is_null()) << "the frame never completed a calibration write";
     EXPECT_NE(err.find(aborted), std::string::npos) << err;
 
-    const std::string layout = (dir / "layout.txt").string();
+    const std::string layout = dir.file("layout.txt");
     ASSERT_TRUE(exportLayoutFile(layout, builtInLayoutTexts()).ok);
-    EXPECT_EQ(run(stall, {"calibrate", "--layout", layout, "--json"}), cli::kExitFailed) << out << err;
+    EXPECT_EQ(runOnFrame(stall, {"calibrate", "--layout", layout, "--json"}), cli::kExitFailed) << out << err;
     j = nlohmann::json::parse(out);
     EXPECT_EQ(j["areas"].size(), 2u);
     EXPECT_FALSE(j["downloaded"].get<bool>());
@@ -152,7 +122,7 @@ TEST_F(CalibrateCli, a_stalled_download_fails_reset_calibrate_and_the_multi_area
 
 TEST_F(CalibrateCli, reset_downloads_the_identity_with_a_good_crc)
 {
-    ASSERT_EQ(run(profile(""), {"reset-calibration", "--yes"}), 0) << out << err;
+    ASSERT_EQ(runOnFrame(profile(""), {"reset-calibration", "--yes"}), 0) << out << err;
     EXPECT_FALSE(out.empty());
 }
 

@@ -7,12 +7,11 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
 #include "calibration/LayoutFile.h"
-#include "cli/Cli.h"
-#include "tests/support/ScopedDataHome.h"
-#include "tests/cli/MisalignedDisplay.h"
+#include "tests/support/CliRun.h"
+#include "tests/support/MisalignedDisplay.h"
+#include "tests/support/TextFiles.h"
 
 namespace oculant {
 namespace {
@@ -35,47 +34,22 @@ std::string twoAreaLayoutText(const std::string& area2DispX0 = "3233.1")
 // UTF-16LE with its byte-order mark, as Windows' profile functions write a Unicode file.
 std::string utf16le(const std::string& ascii)
 {
-    std::string bytes = "\xFF\xFE";
-    for (char c : ascii) {
-        bytes += c;
-        bytes += '\0';
-    }
-    return bytes;
+    return "\xFF\xFE" + test::utf16Bytes(std::u16string(ascii.begin(), ascii.end()), false);
 }
 
-struct CalibrateLayoutCli : ::testing::Test {
-    fs::path dir = fs::temp_directory_path() / ("oculant-laycli-" + std::to_string(::getpid()) + "-" +
-                                                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::string out, err;
-    test::ScopedDataHome dataHome{(dir / "data").string()};  // the calibrations kept before a download
-
-    void SetUp() override { fs::create_directories(dir); }
-    void TearDown() override { fs::remove_all(dir); }
-
-    std::string file(const std::string& name, const std::string& bytes)
+struct CalibrateLayoutCli : test::CliTest {
+    // On the misaligned display.
+    int run(const std::vector<std::string>& command)
     {
-        const fs::path p = dir / name;
-        std::ofstream(p, std::ios::binary) << bytes;
-        return p.string();
-    }
-    std::string misalignedProfile() { return file("profile.ini", misaligned::profileText()); }
-    int run(std::vector<std::string> command)
-    {
-        std::vector<std::string> args{"--virtual-frame=" + misalignedProfile(), "--simulated-time"};
-        args.insert(args.end(), command.begin(), command.end());
-        std::ostringstream o, e;
-        const int rc = cli::run(args, o, e);
-        out = o.str();
-        err = e.str();
-        return rc;
+        return runOnFrame(write("profile.ini", misaligned::profileText()), command);
     }
 };
 
 TEST_F(CalibrateLayoutCli, exported_built_in_layout_is_calibrated_per_area_and_lands_in_flash)
 {
-    const std::string layout = (dir / "layout.txt").string();
+    const std::string layout = dir.file("layout.txt");
     ASSERT_TRUE(exportLayoutFile(layout, builtInLayoutTexts()).ok);
-    const std::string exportName = (dir / "cal").string();
+    const std::string exportName = dir.file("cal");
     ASSERT_EQ(run({"calibrate", "--layout", layout, "--export", exportName, "--json"}), 0) << out << err;
     const nlohmann::json j = nlohmann::json::parse(out);
 
@@ -123,7 +97,7 @@ TEST_F(CalibrateLayoutCli, exported_built_in_layout_is_calibrated_per_area_and_l
 
 TEST_F(CalibrateLayoutCli, utf16_crlf_layout_runs_and_the_text_output_lists_the_turned_rectangles)
 {
-    const std::string layout = file("unicode.txt", utf16le(twoAreaLayoutText()));
+    const std::string layout = write("unicode.txt", utf16le(twoAreaLayoutText()));
     ASSERT_EQ(run({"calibrate", "--layout", layout, "--direction", "1"}), 0) << out << err;
     EXPECT_NE(out.find("0: x0=0, y0=0, x1=32768, y1=12288\n"), std::string::npos) << out;
     EXPECT_NE(out.find("1: x0=0, y0=12288, "), std::string::npos) << out;
@@ -137,8 +111,8 @@ TEST_F(CalibrateLayoutCli, an_area_off_the_screen_fails_its_fit_and_nothing_is_d
     // edge, and those touches cannot be fitted.
     std::string text = twoAreaLayoutText("9000");
     text.replace(text.rfind("dispx1=8621.6"), 13, "dispx1=9900");
-    const std::string exportName = (dir / "cal").string();
-    EXPECT_EQ(run({"calibrate", "--layout", file("off.txt", text), "--export", exportName, "--json"}), cli::kExitFailed)
+    const std::string exportName = dir.file("cal");
+    EXPECT_EQ(run({"calibrate", "--layout", write("off.txt", text), "--export", exportName, "--json"}), cli::kExitFailed)
         << out << err;
     const nlohmann::json j = nlohmann::json::parse(out);
     ASSERT_EQ(j["areas"].size(), 1u) << "area 1 was fitted before the run ended";
@@ -178,7 +152,7 @@ TEST_F(CalibrateLayoutCli, bad_layouts_are_refused_with_their_reason)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string path = c.bytes.empty() ? (dir / "absent.txt").string() : file("bad.txt", c.bytes);
+        const std::string path = c.bytes.empty() ? dir.file("absent.txt") : write("bad.txt", c.bytes);
         std::vector<std::string> args{"calibrate", "--layout", path};
         args.insert(args.end(), c.extra.begin(), c.extra.end());
         EXPECT_EQ(run(args), c.exit) << out << err;

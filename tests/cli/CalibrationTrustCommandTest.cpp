@@ -11,8 +11,7 @@
 
 #include "calibration/CalibrationExport.h"
 #include "calibration/LayoutFile.h"
-#include "tests/cli/CliRun.h"
-#include "tests/support/ScopedDataHome.h"
+#include "tests/support/CliRun.h"
 
 namespace oculant {
 namespace {
@@ -22,14 +21,7 @@ using nlohmann::json;
 
 const fs::path kProfiles = fs::path(OCULANT_SOURCE_DIR) / "data/profiles";
 
-struct CalibrationTrustCli : ::testing::Test {
-    fs::path dir = fs::temp_directory_path() / ("oculant-trustcli-" + std::to_string(::getpid()) + "-" +
-                                                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    test::ScopedDataHome dataHome{(dir / "data").string()};
-
-    void SetUp() override { fs::create_directories(dir); }
-    void TearDown() override { fs::remove_all(dir); }
-
+struct CalibrationTrustCli : test::CliTest {
     static test::CliRun cli(const std::string& profile, std::vector<std::string> command)
     {
         std::vector<std::string> args{"--virtual-frame=" + (kProfiles / profile).string(), "--simulated-time"};
@@ -178,9 +170,9 @@ TEST_F(CalibrationTrustCli, export_then_restore_round_trips_and_a_damaged_file_i
     ASSERT_TRUE(j["kept"].is_string()) << j;
     const std::string kept = j["kept"];
     EXPECT_EQ(fs::path(kept).parent_path(), frameFolder());
-    EXPECT_EQ(test::readText(kept), test::readText(cfg + ".cfg"));
+    EXPECT_EQ(test::readFile(kept), test::readFile(cfg + ".cfg"));
 
-    std::string bytes = test::readText(cfg + ".cfg");
+    std::string bytes = test::readFile(cfg + ".cfg");
     bytes[5] ^= 0x01;
     std::ofstream(dir / "damaged.cfg", std::ios::binary) << bytes;
     std::ofstream(dir / "short.cfg", std::ios::binary) << bytes.substr(0, 27);

@@ -1,15 +1,12 @@
 // oculant-cli caps: the corpus through the command line, the text report and every error path.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "tests/cli/CliRun.h"
+#include "tests/support/CliRun.h"
+#include "tests/support/HidBytes.h"
 #include "cli/CapsCommand.h"
 #include "cli/Cli.h"
 
@@ -18,8 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kCorpus = fs::path(OCULANT_SOURCE_DIR) / "tests/data/hid-corpus";
-
 // The frame: vendor page, input report 2 with 63 bytes as an array, output report 3 with 62
 // bytes as values.
 const char* const kFrameHex =
@@ -27,7 +22,7 @@ const char* const kFrameHex =
     "85 03 09 03 95 3E 91 02 C0\n";
 
 using test::CliRun;
-using test::readText;
+using test::readFile;
 
 CliRun caps(std::vector<std::string> args)
 {
@@ -35,49 +30,30 @@ CliRun caps(std::vector<std::string> args)
     return test::runCli(args);
 }
 
-class CapsCommand : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        dir_ = fs::temp_directory_path() / ("oculant-caps-" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    std::string write(const std::string& name, const std::string& content)
-    {
-        const fs::path path = dir_ / name;
-        std::ofstream(path, std::ios::binary) << content;
-        return path.string();
-    }
-
-    fs::path dir_;
-};
+using CapsCommand = test::CliTest;
 
 TEST_F(CapsCommand, json_of_every_corpus_file_equals_the_reference)
 {
     size_t files = 0;
-    for (const auto& entry : fs::directory_iterator(kCorpus)) {
-        if (entry.path().extension() != ".hex")
-            continue;
+    for (const fs::path& hex : test::corpusHexFiles()) {
         ++files;
-        const CliRun r = caps({entry.path().string(), "--json"});
-        ASSERT_EQ(r.status, kExitOk) << entry.path() << ": " << r.err;
+        const CliRun r = caps({hex.string(), "--json"});
+        ASSERT_EQ(r.status, kExitOk) << hex << ": " << r.err;
         const nlohmann::json got = nlohmann::json::parse(r.out);
-        fs::path want = entry.path();
+        fs::path want = hex;
         want.replace_extension(".caps.json");
         ASSERT_TRUE(got.is_array());
         ASSERT_EQ(got.size(), 1u);
-        EXPECT_EQ(got[0], nlohmann::json::parse(readText(want))) << entry.path();
+        EXPECT_EQ(got[0], nlohmann::json::parse(readFile(want))) << hex;
     }
     EXPECT_EQ(files, 15u);
 }
 
 TEST_F(CapsCommand, raw_binary_file_reads_like_its_hex_text)
 {
-    const std::string hexPath = (kCorpus / "047F_C056_0003_FFA0.hex").string();
+    const std::string hexPath = (test::kHidCorpus / "047F_C056_0003_FFA0.hex").string();
     std::string binary;
-    std::istringstream text(readText(hexPath));
+    std::istringstream text(readFile(hexPath));
     for (std::string token; text >> token;)
         binary.push_back(char(std::stoi(token, nullptr, 16)));
     const CliRun fromHex = caps({hexPath, "--json"});
@@ -101,7 +77,7 @@ TEST_F(CapsCommand, text_report_shows_lengths_caps_and_frame_match)
 
 TEST_F(CapsCommand, text_report_folds_repeated_ids_and_says_why_no_match)
 {
-    const CliRun r = caps({(kCorpus / "047F_C056_0003_FFA0.hex").string()});
+    const CliRun r = caps({(test::kHidCorpus / "047F_C056_0003_FFA0.hex").string()});
     ASSERT_EQ(r.status, kExitOk) << r.err;
     EXPECT_NE(r.out.find("  input report 33 bytes: 6 button caps [0x14 x5, 0x1F], 2 value caps [0x03, 0x15]\n"),
               std::string::npos)
@@ -117,14 +93,14 @@ TEST_F(CapsCommand, errors_exit_1_with_the_reason)
         const char* message;
     };
     const Case cases[] = {
-        {"missing file", (dir_ / "absent.hex").string(), "No such file or directory"},
+        {"missing file", dir.file("absent.hex"), "No such file or directory"},
         {"bad hex", write("odd.hex", "05 01 0"), "odd number of digits"},
         {"text that is not hex", write("typo.hex", "05 01 09 0Z"), "not hex text"},
         {"empty file", write("empty.hex", ""), "no descriptor bytes"},
         {"truncated descriptor", write("cut.hex", "05 01 09 02 A1 01 26 FF"),
          "report descriptor refused: truncated item at offset 6"},
         {"unbalanced", write("open.hex", "05 01 09 02 A1 01"), "report descriptor refused: collection opened"},
-        {"directory", dir_.string(), "is a directory"},
+        {"directory", dir.str(), "is a directory"},
     };
     for (const Case& c : cases) {
         const CliRun r = caps({c.path});

@@ -4,13 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
-#include <unistd.h>
 
-#include "cli/Cli.h"
 #include "backends/capture/CaptureFile.h"
+#include "tests/support/CliRun.h"
 
 namespace oculant {
 namespace {
@@ -19,23 +17,7 @@ namespace fs = std::filesystem;
 
 const std::string kDeadEmitter = std::string(OCULANT_SOURCE_DIR) + "/data/profiles/dead-emitter.ini";
 
-struct CaptureReplayCli : ::testing::Test {
-    fs::path dir = fs::temp_directory_path() / ("oculant-replay-" + std::to_string(::getpid()) + "-" +
-                                                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::string out, err;
-
-    void SetUp() override { fs::create_directories(dir); }
-    void TearDown() override { fs::remove_all(dir); }
-
-    int cli(const std::vector<std::string>& args)
-    {
-        std::ostringstream o, e;
-        const int rc = cli::run(args, o, e);
-        out = o.str();
-        err = e.str();
-        return rc;
-    }
-    std::string file(const char* name) const { return (dir / name).string(); }
+struct CaptureReplayCli : test::CliTest {
     CaptureFile load(const std::string& path)
     {
         CaptureFile c;
@@ -55,8 +37,8 @@ size_t inputsWithCode(const CaptureFile& c, uint8_t low, uint8_t high)
 
 TEST_F(CaptureReplayCli, info_from_a_replayed_capture_equals_the_live_info)
 {
-    const std::string capture = file("info.txt");
-    ASSERT_EQ(cli({"--virtual-frame=" + kDeadEmitter, "--simulated-time", "--capture", capture, "info", "--json"}), 0)
+    const std::string capture = dir.file("info.txt");
+    ASSERT_EQ(run({"--virtual-frame=" + kDeadEmitter, "--simulated-time", "--capture", capture, "info", "--json"}), 0)
         << err;
     const nlohmann::json live = nlohmann::json::parse(out);
 
@@ -69,20 +51,20 @@ TEST_F(CaptureReplayCli, info_from_a_replayed_capture_equals_the_live_info)
     EXPECT_EQ(inputsWithCode(c, 0x10, 0x10), 2u);  // the probe's and the sequence's
     EXPECT_GT(inputsWithCode(c, 0x22, 0x22), 0u);  // the parameter block chunks
 
-    ASSERT_EQ(cli({"--replay", capture, "--simulated-time", "info", "--json"}), 0) << err;
+    ASSERT_EQ(run({"--replay", capture, "--simulated-time", "info", "--json"}), 0) << err;
     const nlohmann::json replayed = nlohmann::json::parse(out);
     EXPECT_EQ(replayed, live) << replayed.dump(1) << "\n" << live.dump(1);
     EXPECT_NE(live["serial"], "");
     EXPECT_FALSE(live["xBoards"].empty());
 
-    ASSERT_EQ(cli({"--replay=" + capture, "--simulated-time", "info"}), 0) << err;
+    ASSERT_EQ(run({"--replay=" + capture, "--simulated-time", "info"}), 0) << err;
     EXPECT_NE(out.find("replay:" + capture), std::string::npos) << out;
 }
 
 TEST_F(CaptureReplayCli, diagnose_of_a_replayed_capture_finds_the_same_faults)
 {
-    const std::string capture = file("diagnose.txt");
-    EXPECT_EQ(cli({"--virtual-frame=" + kDeadEmitter, "--simulated-time", "--capture", capture, "diagnose", "--sweep",
+    const std::string capture = dir.file("diagnose.txt");
+    EXPECT_EQ(run({"--virtual-frame=" + kDeadEmitter, "--simulated-time", "--capture", capture, "diagnose", "--sweep",
                    "--json"}),
               cli::kExitFailed)
         << err;
@@ -96,15 +78,15 @@ TEST_F(CaptureReplayCli, diagnose_of_a_replayed_capture_finds_the_same_faults)
     // The signal frames of the test are in the capture.
     EXPECT_GT(inputsWithCode(load(capture), 0x30, 0x3F), 100u);
 
-    EXPECT_EQ(cli({"--replay", capture, "--simulated-time", "diagnose", "--json"}), cli::kExitFailed) << err;
+    EXPECT_EQ(run({"--replay", capture, "--simulated-time", "diagnose", "--json"}), cli::kExitFailed) << err;
     const nlohmann::json replayed = nlohmann::json::parse(out);
     EXPECT_EQ(replayed, live) << replayed.dump(1);
 }
 
 TEST_F(CaptureReplayCli, capture_command_records_the_stream_and_record_logs_it_from_the_replay)
 {
-    const std::string capture = file("signal.txt");
-    ASSERT_EQ(cli({"--virtual-frame", "--simulated-time", "capture", "--out", capture, "--seconds", "2", "--mode", "1"}),
+    const std::string capture = dir.file("signal.txt");
+    ASSERT_EQ(run({"--virtual-frame", "--simulated-time", "capture", "--out", capture, "--seconds", "2", "--mode", "1"}),
               0)
         << err;
     EXPECT_EQ(out.rfind(capture + "\n", 0), 0u) << out;
@@ -123,7 +105,7 @@ TEST_F(CaptureReplayCli, capture_command_records_the_stream_and_record_logs_it_f
 
     const fs::path logs = dir / "logs";
     fs::create_directories(logs);
-    ASSERT_EQ(cli({"--replay", capture, "--simulated-time", "record", "--seconds", "1", "--dir", logs.string()}), 0)
+    ASSERT_EQ(run({"--replay", capture, "--simulated-time", "record", "--seconds", "1", "--dir", logs.string()}), 0)
         << err;
     std::istringstream lines(out);
     std::string logPath, frames;
@@ -135,11 +117,10 @@ TEST_F(CaptureReplayCli, capture_command_records_the_stream_and_record_logs_it_f
 
 TEST_F(CaptureReplayCli, a_damaged_capture_is_refused_with_its_line)
 {
-    const std::string capture = file("damaged.txt");
-    std::ofstream(capture) << "N: x\nI: 3 1209 0001\nR: 2 06\nE: 000000.000000 1 03\n";
-    EXPECT_EQ(cli({"--replay", capture, "--simulated-time", "info"}), cli::kExitFailed);
+    const std::string capture = write("damaged.txt", "N: x\nI: 3 1209 0001\nR: 2 06\nE: 000000.000000 1 03\n");
+    EXPECT_EQ(run({"--replay", capture, "--simulated-time", "info"}), cli::kExitFailed);
     EXPECT_EQ(err, "oculant-cli: " + capture + ": line 3: R: says 2 bytes but holds 1\n");
-    EXPECT_EQ(cli({"--replay", file("missing.txt"), "diagnose"}), cli::kExitFailed);
+    EXPECT_EQ(run({"--replay", dir.file("missing.txt"), "diagnose"}), cli::kExitFailed);
     EXPECT_NE(err.find("missing.txt"), std::string::npos) << err;
 }
 
@@ -159,7 +140,7 @@ TEST_F(CaptureReplayCli, refuses_bad_options)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.back());
-        EXPECT_EQ(cli(c.args), c.status) << err;
+        EXPECT_EQ(run(c.args), c.status) << err;
     }
     EXPECT_FALSE(fs::exists("x"));
 }
@@ -167,10 +148,9 @@ TEST_F(CaptureReplayCli, refuses_bad_options)
 TEST_F(CaptureReplayCli, capture_of_a_command_that_opens_no_frame_fails)
 {
     // caps reads a descriptor file and opens no device: nothing to capture, and it says so.
-    const std::string descriptor = file("descriptor.txt");
-    std::ofstream(descriptor) << "06 00 ff 09 01 a1 01 c0\n";
-    const std::string capture = file("none.txt");
-    EXPECT_NE(cli({"--capture", capture, "caps", descriptor}), 0);
+    const std::string descriptor = write("descriptor.txt", "06 00 ff 09 01 a1 01 c0\n");
+    const std::string capture = dir.file("none.txt");
+    EXPECT_NE(run({"--capture", capture, "caps", descriptor}), 0);
     EXPECT_NE(err.find("no capture written to " + capture), std::string::npos) << err;
     EXPECT_FALSE(fs::exists(capture));
 }

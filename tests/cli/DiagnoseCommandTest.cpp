@@ -2,21 +2,14 @@
 // window runs it, with the scripted sweep standing in for the technician's finger.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
-#include "cli/Cli.h"
+#include "tests/support/CliRun.h"
 
 namespace oculant {
 namespace {
 
-namespace fs = std::filesystem;
-
-struct DiagnoseCli : ::testing::Test {
-    std::string out, err;
-
+struct DiagnoseCli : test::CliTest {
     int diagnose(const std::string& faults, std::vector<std::string> extra)
     {
         return diagnoseOn(faults.empty() ? "" : "[Faults]\n" + faults + "\n", std::move(extra));
@@ -24,18 +17,8 @@ struct DiagnoseCli : ::testing::Test {
     // On a profile of the given text (the default profile when empty).
     int diagnoseOn(const std::string& profileText, std::vector<std::string> extra)
     {
-        std::vector<std::string> args{"--virtual-frame", "--simulated-time", "diagnose"};
-        if (!profileText.empty()) {
-            const fs::path profile = fs::temp_directory_path() / ("oculant-diag-" + std::to_string(::getpid()) + ".ini");
-            std::ofstream(profile) << profileText;
-            args[0] = "--virtual-frame=" + profile.string();
-        }
-        args.insert(args.end(), extra.begin(), extra.end());
-        std::ostringstream o, e;
-        const int rc = cli::run(args, o, e);
-        out = o.str();
-        err = e.str();
-        return rc;
+        extra.insert(extra.begin(), "diagnose");
+        return runOnFrame(profileText.empty() ? "" : write("profile.ini", profileText), extra);
     }
     nlohmann::json boardsWithFaults() const
     {
@@ -123,8 +106,7 @@ TEST_F(DiagnoseCli, FramesThatCannotBeTestedGetNoVerdictAndTheReason)
 
 TEST_F(DiagnoseCli, SweepNeedsTheVirtualFrame)
 {
-    std::ostringstream o, e;
-    EXPECT_EQ(cli::run({"diagnose", "--sweep"}, o, e), cli::kExitUsage);
+    EXPECT_EQ(run({"diagnose", "--sweep"}), cli::kExitUsage);
 }
 
 }  // namespace

@@ -10,28 +10,15 @@
 #include "cli/Cli.h"
 #include "cli/InfoCommand.h"
 #include "protocol/Crc32.h"
-#include "base/IniFile.h"
 #include "tests/support/SessionHarness.h"
+#include "tests/support/ShownTexts.h"
 
 namespace oculant::cli {
 namespace {
 
-const std::string kLanIni = std::string(OCULANT_SOURCE_DIR) + "/data/lan.ini";
-
-std::optional<std::tm> utc(int64_t seconds)
-{
-    const std::time_t t = std::time_t(seconds);
-    std::tm out{};
-    if (!gmtime_r(&t, &out))
-        return std::nullopt;
-    return out;
-}
-
-std::string shipped(std::string_view section, std::string_view key)
-{
-    const auto ini = IniFile::load(kLanIni);
-    return ini ? ini->valueOr(section, key, "?") : "?";
-}
+const std::string kLanIni = test::kShippedLanguageFile.string();
+using test::shipped;
+using test::utc;
 
 // Connects a session to one virtual frame with the given profile and runs the information
 // sequence, all on simulated time; returns the report in the given language.
@@ -45,12 +32,7 @@ struct InfoRun {
     {
         language.select(languageName);
         h.session.setView(&answers);
-        path = h.attach(std::move(profile));
-        h.session.RescanDevices();
-        for (int i = 0; i < 100 && !(h.session.connected() && !h.session.probeTimerEnabled()); ++i)
-            h.advance(10);
-        for (int i = 0; i < 200 && h.session.infoTimerEnabled(); ++i)
-            h.advance(10);
+        path = h.start(std::move(profile));
         h.advance(100);  // the parameter block answer after the last command
     }
     DeviceInfoReport report() { return buildInfoReport(h.session.records(), answers, path, language, utc); }

@@ -3,46 +3,21 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
-#include "cli/Cli.h"
+#include "tests/support/CliRun.h"
 
 namespace oculant {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct RecordCli : ::testing::Test {
-    fs::path dir;
-    void SetUp() override
-    {
-        dir = fs::temp_directory_path() / ("oculant-record-" + std::to_string(::getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
+struct RecordCli : test::CliTest {
     // A profile of the given text, and an empty folder for the logs.
-    std::string profile(const std::string& text) const
-    {
-        const fs::path path = dir / "profile.ini";
-        std::ofstream(path) << text;
-        return path.string();
-    }
+    std::string profile(const std::string& text) { return write("profile.ini", text); }
     fs::path logsFolder() const
     {
         fs::create_directories(dir / "logs");
         return dir / "logs";
-    }
-
-    int run(std::vector<std::string> args, std::string& out, std::string& err)
-    {
-        std::ostringstream o, e;
-        const int rc = cli::run(args, o, e);
-        out = o.str();
-        err = e.str();
-        return rc;
     }
 };
 
@@ -50,9 +25,7 @@ TEST_F(RecordCli, WritesOneLogOfTheProfileFamilyWithAboutRateTimesSecondsFrames)
 {
     const std::string p = profile("[Geometry]\nFamily=0x40\nXOffsets=0,-3,2\nYOffsets=0,-2,1\nFrameRate=40\n");
     const fs::path logs = logsFolder();
-    std::string out, err;
-    ASSERT_EQ(run({"--virtual-frame=" + p, "record", "--seconds", "1.5", "--dir", logs.string()}, out, err), 0)
-        << err;
+    ASSERT_EQ(run({"--virtual-frame=" + p, "record", "--seconds", "1.5", "--dir", logs.string()}), 0) << err;
     std::vector<fs::path> files;
     for (const auto& e : fs::directory_iterator(logs))
         files.push_back(e.path());
@@ -74,10 +47,7 @@ TEST_F(RecordCli, WritesOneLogOfTheProfileFamilyWithAboutRateTimesSecondsFrames)
 TEST_F(RecordCli, APartialScanFrameIsRefusedAndNoFileIsLeft)
 {
     const fs::path logs = logsFolder();
-    std::string out, err;
-    EXPECT_EQ(run({"--virtual-frame=" + profile("[Geometry]\nFamily=0x30\n"), "--simulated-time", "record",
-                   "--seconds", "2", "--dir", logs.string()},
-                  out, err),
+    EXPECT_EQ(runOnFrame(profile("[Geometry]\nFamily=0x30\n"), {"record", "--seconds", "2", "--dir", logs.string()}),
               cli::kExitFailed);
     EXPECT_TRUE(fs::is_empty(logs)) << fs::directory_iterator(logs)->path();
     EXPECT_EQ(out.find("frames"), std::string::npos) << out;
@@ -86,11 +56,9 @@ TEST_F(RecordCli, APartialScanFrameIsRefusedAndNoFileIsLeft)
 
 TEST_F(RecordCli, RefusesBadArgumentsAndMissingFolders)
 {
-    std::string out, err;
-    EXPECT_EQ(run({"--virtual-frame", "record"}, out, err), cli::kExitUsage);
-    EXPECT_EQ(run({"--virtual-frame", "record", "--seconds", "abc"}, out, err), cli::kExitUsage);
-    EXPECT_EQ(run({"--virtual-frame", "record", "--seconds", "1", "--dir", (dir / "missing").string()}, out, err),
-              cli::kExitFailed);
+    EXPECT_EQ(run({"--virtual-frame", "record"}), cli::kExitUsage);
+    EXPECT_EQ(run({"--virtual-frame", "record", "--seconds", "abc"}), cli::kExitUsage);
+    EXPECT_EQ(run({"--virtual-frame", "record", "--seconds", "1", "--dir", dir.file("missing")}), cli::kExitFailed);
     EXPECT_NE(err.find("not a folder"), std::string::npos);
 }
 

@@ -3,15 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "tests/backends/HidrawFakeTree.h"
-#include "tests/cli/CliRun.h"
+#include "tests/support/HidBytes.h"
+#include "tests/support/HidrawFakeTree.h"
+#include "tests/support/CliRun.h"
 #include "cli/Cli.h"
 #include "backends/hidraw/AccessRule.h"
 #include "backends/virtual/VirtualFrame.h"
@@ -21,39 +20,21 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kCorpus = fs::path(OCULANT_SOURCE_DIR) / "tests/data/hid-corpus";
-
 using test::CliRun;
-using test::readText;
+using test::readFile;
 using test::runCli;
 
 // What the frame rule says of the caps Windows reported for a corpus descriptor: the oracle
 // the probe is held to, independent of our parser.
 bool referenceIsFrame(const fs::path& capsJson)
 {
-    const nlohmann::json caps = nlohmann::json::parse(readText(capsJson));
+    const nlohmann::json caps = nlohmann::json::parse(readFile(capsJson));
     return caps["outputReportByteLength"] == 63 && caps["usagePage"] == 0xFF00 &&
            caps["numberOutputValueCaps"] > 0 && caps["numberInputButtonCaps"] > 0;
 }
 
-class UdevProbe : public ::testing::Test {
+class UdevProbe : public test::CliTest {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = (fs::temp_directory_path() / "oculant-probe-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    std::string write(const fs::path& relative, const std::string& content)
-    {
-        const fs::path path = dir_ / relative;
-        fs::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary) << content;
-        return path.string();
-    }
-
     // The sysfs folder of node N of a fake sysfs (the shape the kernel gives it).
     std::string sysfsNode(int n, const std::vector<uint8_t>& descriptor)
     {
@@ -61,7 +42,6 @@ protected:
         return tree_.sysfs() + "/class/hidraw/hidraw" + std::to_string(n);
     }
 
-    fs::path dir_;
     test::HidrawFakeTree tree_;
 };
 
@@ -75,9 +55,9 @@ TEST_F(UdevProbe, answers_for_frames_and_not_frames_and_refuses_what_it_cannot_r
                                                0x00, 0x75, 0x08, 0x95, 0x3F, 0x09, 0x02, 0x81, 0x00, 0x95, 0x3E,
                                                0x09, 0x03, 0x91, 0x02, 0xC0});
     const std::vector<uint8_t> mouse = test::corpusDescriptor("046D_C077_0002_0001.hex");
-    const std::string fifo = (dir_ / "fifo").string();
+    const std::string fifo = dir.file("fifo");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    fs::create_directories(dir_ / "empty-folder");
+    fs::create_directories(dir / "empty-folder");
 
     struct Case {
         std::string name, path;
@@ -97,20 +77,18 @@ TEST_F(UdevProbe, answers_for_frames_and_not_frames_and_refuses_what_it_cannot_r
         {"HID device folder of a frame", tree_.hidDeviceFolder(3).string(), kExitOk, true, ""},
         {"hidraw sysfs folder of a mouse", sysfsNode(4, mouse), kExitOk, false, ""},
         {"descriptor the parser refuses", write("cut.hex", "06 00 FF 09 01 A1 01 26 FF"), kExitOk, false, ""},
-        {"missing file", (dir_ / "absent").string(), kExitFailed, false, "No such file or directory"},
+        {"missing file", dir.file("absent"), kExitFailed, false, "No such file or directory"},
         {"empty file", write("empty", ""), kExitFailed, false, "no descriptor bytes"},
         {"text that is not hex", write("typo.hex", "05 01 09 0Z"), kExitFailed, false, "not hex text"},
-        {"folder without a descriptor", (dir_ / "empty-folder").string(), kExitFailed, false,
+        {"folder without a descriptor", dir.file("empty-folder"), kExitFailed, false,
          "holds no report_descriptor"},
         {"FIFO, never opened", fifo, kExitFailed, false, "is not a descriptor file or a sysfs folder"},
         {"device node, never opened", "/dev/null", kExitFailed, false, "is not a descriptor file or a sysfs folder"},
     };
-    for (const auto& entry : fs::directory_iterator(kCorpus)) {
-        if (entry.path().extension() != ".hex")
-            continue;
-        fs::path caps = entry.path();
+    for (const fs::path& hex : test::corpusHexFiles()) {
+        fs::path caps = hex;
         caps.replace_extension(".caps.json");
-        cases.push_back({entry.path().filename().string(), entry.path().string(), kExitOk, referenceIsFrame(caps), ""});
+        cases.push_back({hex.filename().string(), hex.string(), kExitOk, referenceIsFrame(caps), ""});
     }
     ASSERT_EQ(cases.size(), 14u + 15u);
 
@@ -133,7 +111,7 @@ TEST_F(UdevProbe, answers_for_frames_and_not_frames_and_refuses_what_it_cannot_r
 // path on each hidraw node's sysfs folder and tags a node the probe answers for with uaccess.
 TEST_F(UdevProbe, rule_runs_the_installed_probe_and_tags_its_frames)
 {
-    const std::string rule = readText(fs::path(OCULANT_BUILD_DIR) / "udev/70-oculant.rules");
+    const std::string rule = readFile(fs::path(OCULANT_BUILD_DIR) / "udev/70-oculant.rules");
     const std::string program = std::string(OCULANT_INSTALL_PREFIX) + "/lib/oculant/oculant-cli";
     std::vector<std::string> active;
     std::istringstream lines(rule);

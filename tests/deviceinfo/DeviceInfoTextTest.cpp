@@ -6,6 +6,7 @@
 
 #include "deviceinfo/DeviceInfoText.h"
 #include "protocol/Protocol.h"
+#include "tests/support/ShownTexts.h"
 
 namespace oculant {
 namespace {
@@ -13,15 +14,7 @@ namespace {
 // Shows which key was looked up.
 std::string keyLookup(std::string_view key) { return "<" + std::string(key) + ">"; }
 
-// Broken-down UTC, so the expected texts hold on any machine.
-std::optional<std::tm> utc(int64_t seconds)
-{
-    const std::time_t t = std::time_t(seconds);
-    std::tm out{};
-    if (!gmtime_r(&t, &out))
-        return std::nullopt;
-    return out;
-}
+using test::utc;
 
 std::array<uint8_t, 16> versionRecord(uint8_t model, uint16_t hw, uint16_t sw, uint8_t status, uint8_t flashCode,
                                       uint8_t runFlags)

@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
-#include "tests/diagnostics/DiagnosticTestSupport.h"
+#include "tests/support/DiagnosticTestSupport.h"
 #include "diagnostics/BoardModel.h"
 
 namespace oculant {
 namespace {
 
-using testing::AxisRows;
-using testing::boardTable;
+using test::AxisRows;
+using test::boardTable;
 
 struct Expected {
     uint8_t axis;

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "tests/diagnostics/DiagnosticTestSupport.h"
+#include "tests/support/DiagnosticTestSupport.h"
 #include "diagnostics/DiagnosticGeometry.h"
 #include "diagnostics/DiagnosticPicture.h"
 #include "diagnostics/PictureFinger.h"
@@ -164,7 +164,7 @@ TEST(FaultLine, reads_axis_side_number_and_faults)
         {kAxisX, kReceiverBoard, 4, kNotTested, 0, "XRecv5: NA"},
         {kAxisY, kReceiverBoard, 29, kPending, 0, "YRecv30: NA"},
     };
-    const TextLookup lookup = testing::keyEcho();
+    const TextLookup lookup = test::keyEcho();
     for (const Case& c : cases) {
         PCB_INFO b;
         b.axis = c.axis, b.kind = c.kind, b.index = c.index, b.status = c.status, b.faults = c.faults;
@@ -181,7 +181,7 @@ TEST(FaultLine, an_empty_word_leaves_only_axis_and_number)
 
 TEST(DiagnosticCaption, joins_the_window_caption_and_the_connection_text)
 {
-    const TextLookup lookup = testing::keyEcho();
+    const TextLookup lookup = test::keyEcho();
     EXPECT_EQ(diagnosticCaption(lookup, true), "<FormImgDiag> - <PanelConnect>");
     EXPECT_EQ(diagnosticCaption(lookup, false), "<FormImgDiag> - <PanelUnconnect>");
 }
@@ -196,11 +196,11 @@ TEST(PictureFinger, pressing_an_element_of_a_bar_blocks_the_beams_of_that_elemen
     VirtualBackend backend;
     const BenchGeometry frame = backend.testBench(backend.attach(std::make_shared<VirtualFrame>(profile)))->geometry();
     BoardModel model;
-    model.BuildModel(testing::boardTable({32, 32, 32, 32, 32}, {30, 30, 30}));
+    model.BuildModel(test::boardTable({32, 32, 32, 32, 32}, {30, 30, 30}));
     DiagnosticPicture picture;
-    testing::RecordingCanvas canvas;
+    test::RecordingCanvas canvas;
     const int W = 1920, H = 1080;
-    ASSERT_EQ(picture.Redraw(canvas, model, W, H, testing::keyEcho()), RedrawOutcome::LaidOut);
+    ASSERT_EQ(picture.Redraw(canvas, model, W, H, test::keyEcho()), RedrawOutcome::LaidOut);
 
     // Every beam of element p of the given side blocked by the finger.
     const auto allBlocked = [&](const VirtualFinger& f, uint8_t axis, bool emitter, int p) {
@@ -223,7 +223,7 @@ TEST(PictureFinger, pressing_an_element_of_a_bar_blocks_the_beams_of_that_elemen
                 const double y = b.onX() ? (t + bottom) / 2 : bottom - (bottom - t) * (j + 0.5) / b.count;
                 VirtualFinger f;
                 std::tie(f.xMm, f.yMm) = pictureFingerMm(model, x, y, W, H, frame);
-                SCOPED_TRACE(FaultLine(b, testing::keyEcho()) + " element " + std::to_string(j));
+                SCOPED_TRACE(FaultLine(b, test::keyEcho()) + " element " + std::to_string(j));
                 EXPECT_TRUE(allBlocked(f, b.axis, b.isEmitter(), b.first + j));
                 EXPECT_FALSE(allBlocked(f, b.axis, !b.isEmitter(), b.first + j));
             }

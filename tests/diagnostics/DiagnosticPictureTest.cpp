@@ -1,14 +1,14 @@
 #include <gtest/gtest.h>
 
-#include "tests/diagnostics/DiagnosticTestSupport.h"
+#include "tests/support/DiagnosticTestSupport.h"
 #include "diagnostics/DiagnosticPicture.h"
 
 namespace oculant {
 namespace {
 
-using testing::boardTable;
-using testing::CanvasCall;
-using testing::RecordingCanvas;
+using test::boardTable;
+using test::CanvasCall;
+using test::RecordingCanvas;
 
 class Picture : public ::testing::Test {
 protected:
@@ -33,7 +33,7 @@ protected:
     BoardModel model;
     DiagnosticPicture picture;
     RecordingCanvas canvas;
-    TextLookup lookup = testing::keyEcho();
+    TextLookup lookup = test::keyEcho();
 };
 
 TEST_F(Picture, is_left_alone_below_800_by_480_or_with_an_empty_axis)

@@ -5,7 +5,7 @@
 
 #include <numeric>
 
-#include "tests/diagnostics/DiagnosticTestSupport.h"
+#include "tests/support/DiagnosticTestSupport.h"
 #include "diagnostics/DiagnosticSession.h"
 #include "signal/FrameProcessor.h"
 #include "signal/SignalStore.h"
@@ -13,7 +13,7 @@
 namespace oculant {
 namespace {
 
-using testing::BeamScene;
+using test::BeamScene;
 
 struct Geometry {
     const char* name;
@@ -30,19 +30,6 @@ const Geometry kGeometries[] = {
     {"EmptyBoard", {20, 0, 24}, {16}, {0, -1, 1}, {0}},
 };
 const uint8_t kFamilies[] = {kFamilyFullScan, kFamilyPartialScan, kFamilyBoundary};
-
-BoardLayoutTable tableOf(const Geometry& g)
-{
-    BoardLayoutTable t;
-    t.xBoards = uint8_t(g.xBoards.size());
-    t.yBoards = uint8_t(g.yBoards.size());
-    for (size_t i = 0; i < g.xBoards.size(); ++i)
-        t.xElements[i] = uint8_t(g.xBoards[i]);
-    for (size_t i = 0; i < g.yBoards.size(); ++i)
-        t.yElements[i] = uint8_t(g.yBoards[i]);
-    t.valid = true;
-    return t;
-}
 
 FrameLayout frameOf(const Geometry& g, uint8_t family)
 {
@@ -61,7 +48,7 @@ class DiagnosticRun : public ::testing::TestWithParam<RunParam> {
 protected:
     DiagnosticRun()
         : geometry(std::get<0>(GetParam())),
-          table(tableOf(geometry)),
+          table(test::boardTable(geometry.xBoards, geometry.yBoards)),
           session(store, table),
           scene(frameOf(geometry, std::get<1>(GetParam())))
     {
@@ -112,7 +99,7 @@ protected:
         for (const auto* list : {&session.model().emitters, &session.model().receivers})
             for (const PCB_INFO& b : *list)
                 if (b.axis == axis) {
-                    EXPECT_EQ(b.status, kOk) << FaultLine(b, testing::keyEcho());
+                    EXPECT_EQ(b.status, kOk) << FaultLine(b, test::keyEcho());
                 }
     }
 
@@ -142,7 +129,7 @@ TEST_P(DiagnosticRun, a_healthy_frame_swept_along_every_edge_passes)
     sweep();
     EXPECT_EQ(session.testState(), TestState::Finished);
     EXPECT_EQ(session.verdict(), OverallVerdict::Pass);
-    for (const std::string& line : session.faultLines(testing::keyEcho()))
+    for (const std::string& line : session.faultLines(test::keyEcho()))
         EXPECT_EQ(line.substr(line.size() - 4), ": OK") << line;
 }
 
@@ -204,7 +191,7 @@ TEST_P(DiagnosticRun, a_dead_emitter_fails_its_board)
     const PCB_INFO& b = boardAt(session.model().emitters, kAxisX, 17);
     EXPECT_EQ(b.status, kFault);
     EXPECT_EQ(b.leds[size_t(17 - b.first)].status, kFault);
-    EXPECT_EQ(FaultLine(b, testing::keyEcho()), "XEmit" + std::to_string(b.index + 1) + ": 2");
+    EXPECT_EQ(FaultLine(b, test::keyEcho()), "XEmit" + std::to_string(b.index + 1) + ": 2");
     expectAxisOk(kAxisY);
 }
 
@@ -215,7 +202,7 @@ TEST_P(DiagnosticRun, a_dead_receiver_fails_its_board)
     const PCB_INFO& b = boardAt(session.model().receivers, kAxisX, 30);
     EXPECT_EQ(b.status, kFault);
     EXPECT_EQ(b.leds[size_t(30 - b.first)].status, kFault);
-    EXPECT_EQ(FaultLine(b, testing::keyEcho()), "XRecv" + std::to_string(b.index + 1) + ": 2");
+    EXPECT_EQ(FaultLine(b, test::keyEcho()), "XRecv" + std::to_string(b.index + 1) + ": 2");
     expectAxisOk(kAxisY);
 }
 
@@ -226,7 +213,7 @@ TEST_P(DiagnosticRun, a_weak_emitter_fails_its_board)
     const PCB_INFO& b = boardAt(session.model().emitters, kAxisY, 5);
     EXPECT_EQ(b.status, kFault);
     EXPECT_EQ(b.leds[size_t(5 - b.first)].status, kFault);
-    EXPECT_EQ(FaultLine(b, testing::keyEcho()), "YEmit1: 2");
+    EXPECT_EQ(FaultLine(b, test::keyEcho()), "YEmit1: 2");
     expectAxisOk(kAxisX);
 }
 

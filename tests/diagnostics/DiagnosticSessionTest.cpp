@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "tests/diagnostics/DiagnosticTestSupport.h"
+#include "tests/support/DiagnosticTestSupport.h"
 #include "diagnostics/DiagnosticSession.h"
 #include "signal/FrameProcessor.h"
 #include "signal/SignalStore.h"
@@ -8,8 +8,8 @@
 namespace oculant {
 namespace {
 
-using testing::BeamScene;
-using testing::boardTable;
+using test::BeamScene;
+using test::boardTable;
 
 FrameLayout frameOf(uint16_t nX, uint16_t nY)
 {
@@ -296,8 +296,8 @@ TEST_F(Session, a_fault_stays_until_the_model_is_rebuilt)
 
 TEST_F(Session, the_picture_is_laid_out_again_after_every_rebuild)
 {
-    testing::RecordingCanvas canvas;
-    const TextLookup lookup = testing::keyEcho();
+    test::RecordingCanvas canvas;
+    const TextLookup lookup = test::keyEcho();
     session.FormShow();
     EXPECT_EQ(session.Redraw(canvas, 1000, 600, lookup), RedrawOutcome::LaidOut);
     EXPECT_EQ(session.Redraw(canvas, 1000, 600, lookup), RedrawOutcome::Painted);
@@ -344,7 +344,7 @@ TEST_F(Session, fault_lines_list_emitters_then_receivers)
 {
     scene.killReceiver('Y', 2);
     runToTesting();
-    const std::vector<std::string> lines = session.faultLines(testing::keyEcho());
+    const std::vector<std::string> lines = session.faultLines(test::keyEcho());
     EXPECT_EQ(lines, (std::vector<std::string>{"XEmit1: 4", "XEmit2: 4", "YEmit1: 2", "XRecv1: 4", "XRecv2: 4",
                                                "YRecv1: 2"}));
 }

@@ -2,15 +2,15 @@
 
 #include <numeric>
 
-#include "tests/diagnostics/DiagnosticTestSupport.h"
+#include "tests/support/DiagnosticTestSupport.h"
 #include "diagnostics/FaultAnalysis.h"
 
 namespace oculant {
 namespace {
 
-using testing::AxisRows;
-using testing::beamView;
-using testing::boardTable;
+using test::AxisRows;
+using test::beamView;
+using test::boardTable;
 
 std::vector<int32_t> statuses(const PCB_INFO& b)
 {

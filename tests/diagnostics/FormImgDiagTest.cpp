@@ -6,15 +6,15 @@
 #include <QLabel>
 #include <QTimer>
 
-#include "tests/diagnostics/DiagnosticTestSupport.h"
 #include "diagnostics/FormImgDiag.h"
-#include "signal/FrameProcessor.h"
-#include "signal/SignalStore.h"
+#include "tests/support/DiagnosticTestSupport.h"
+#include "tests/support/FrameFeed.h"
+#include "tests/support/WindowPixels.h"
 
 namespace oculant {
 namespace {
 
-using testing::BeamScene;
+using test::BeamScene;
 
 // The window as the active one, whatever the platform says.
 class ActiveImgDiag : public TFormImgDiag {
@@ -26,20 +26,9 @@ protected:
     bool isActiveForm() const override { return active; }
 };
 
-Rgb pixel(const QImage& image, int x, int y)
-{
-    const QColor c = image.pixelColor(x, y);
-    return {uint8_t(c.red()), uint8_t(c.green()), uint8_t(c.blue())};
-}
+using test::countColour;
 
-int countColour(const QImage& image, QRect area, Rgb colour)
-{
-    int n = 0;
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x)
-            n += pixel(image, x, y) == colour;
-    return n;
-}
+Rgb pixel(const QImage& image, int x, int y) { return test::pixelAs<Rgb>(image, x, y); }
 
 FrameLayout frameLayout()
 {
@@ -54,26 +43,22 @@ FrameLayout frameLayout()
 
 // X boards of 20 and 24 elements, one Y board of 16, on the window's design size of 800 × 480:
 // X emitter board 1 spans x 50-359 at y 430-445, the Y emitter board y 50-430 at x 750-765.
-class ImgDiagWindow : public ::testing::Test {
+class ImgDiagWindow : public ::testing::Test, protected test::FrameFeed {
 protected:
-    ImgDiagWindow() : table(testing::boardTable({20, 24}, {16})), window(store), scene(frameLayout())
+    ImgDiagWindow() : table(test::boardTable({20, 24}, {16})), window(store), scene(frameLayout())
     {
         window.setBoardLayout(table);
-        window.setTextLookup(testing::keyEcho());
+        window.setTextLookup(test::keyEcho());
         window.setCommandSender([this](const DiagnosticCommand& c) { sent.push_back(c); });
         processor.addListener(window.frameListener());
     }
 
     void feed(int frames)
     {
-        for (int i = 0; i < frames; ++i) {
-            const auto bytes = scene.liveScan();
-            processor.ProcessFrame(bytes.data(), bytes.size());
-        }
+        for (int i = 0; i < frames; ++i)
+            frame(scene.liveScan());
     }
 
-    SignalStore store;
-    FrameProcessor processor{store};
     BoardLayoutTable table;
     ActiveImgDiag window;
     BeamScene scene;

@@ -11,6 +11,7 @@
 #include "backends/virtual/VirtualFrame.h"
 #include "drawtest/DrawTest.h"
 #include "signal/FrameProcessor.h"
+#include "tests/support/FrameFeed.h"
 #include "tests/support/SessionHarness.h"
 
 namespace oculant {
@@ -19,33 +20,23 @@ namespace {
 using Kind = DrawOp::Kind;
 using Mm = std::pair<double, double>;
 
-struct RecordingView : DrawTestView {
-    std::vector<TouchDrawing> drawings;
-    void showDrawing(const TouchDrawing& drawing) override { drawings.push_back(drawing); }
-};
-
 struct DrawOnVirtualFrame : ::testing::Test {
     static constexpr ClientSize kClient{1280, 800};
     // The default profile: 160 × 90 positions, 5.96 mm apart.
     static constexpr double kWidthMm = 160 * 5.96, kHeightMm = 90 * 5.96;
 
     test::SessionHarness h;
-    SignalStore store;
-    FrameProcessor processor{store, "/nonexistent"};
     DrawTest draw;
-    RecordingView view;
+    test::DrawingLog view;
     std::shared_ptr<VirtualFrame> frame;
 
     void SetUp() override
     {
         draw.setView(&view);
-        draw.setLayout(&store);
+        draw.setLayout(&h.core.store());
         draw.setClientSize(kClient);
-        processor.addListener(&draw);
-        h.session.setFrameSink([&](const uint8_t* d, uint32_t n) { processor.ProcessFrame(d, n); });
-        frame = h.backend.frame(h.attach());
-        h.session.RescanDevices();
-        h.advance(1500);
+        h.core.processor().addListener(&draw);
+        frame = h.backend.frame(h.start());
         ASSERT_TRUE(h.session.connected());
         h.session.sendModeTouch();
         h.advance(100);
@@ -75,15 +66,7 @@ struct DrawOnVirtualFrame : ::testing::Test {
         h.advance(60);
         return id;
     }
-    std::vector<DrawOp> shapes(Kind kind) const
-    {
-        std::vector<DrawOp> found;
-        for (const TouchDrawing& d : view.drawings)
-            for (const DrawOp& op : d.ops)
-                if (op.kind == kind)
-                    found.push_back(op);
-        return found;
-    }
+    std::vector<DrawOp> shapes(Kind kind) const { return view.shapes(kind); }
 };
 
 // The points a run of lines passes through, repeats dropped.
@@ -125,7 +108,7 @@ TEST_F(DrawOnVirtualFrame, a_palm_erases_instead_of_drawing_with_the_frames_own_
     // 60 mm across on 160 positions: the size test needs nX from the reports' own layout.
     draw.options().drawLine = true;
     stroke({{400, 250}, {450, 250}}, 30.0);
-    EXPECT_EQ(store.nX(), 160);
+    EXPECT_EQ(h.core.store().nX(), 160);
     EXPECT_TRUE(shapes(Kind::Line).empty());
     const std::vector<DrawOp> erased = shapes(Kind::Erase);
     ASSERT_FALSE(erased.empty());

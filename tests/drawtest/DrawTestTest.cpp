@@ -4,38 +4,20 @@
 
 #include <vector>
 
-#include "protocol/Protocol.h"
 #include "drawtest/DrawTest.h"
-#include "signal/FrameProcessor.h"
-#include "protocol/SignalFrameBuilder.h"
+#include "protocol/Protocol.h"
+#include "tests/support/FrameFeed.h"
 
 namespace oculant {
 namespace {
 
 using Kind = DrawOp::Kind;
-
-struct RecordingView : DrawTestView {
-    std::vector<TouchDrawing> drawings;
-    void showDrawing(const TouchDrawing& drawing) override { drawings.push_back(drawing); }
-};
-
-TouchRecord touch(int x, int y, int size, uint8_t id, uint8_t state = kStateContact)
-{
-    return {int16_t(x), int16_t(y), int16_t(size), int16_t(size), id, state};
-}
+using test::touch;
 
 // A frame of 100 × 60 positions (596 × 357.6 mm) under a 1920 × 1080 client area.
-struct DrawTestFixture : ::testing::Test {
-    SignalStore store;
-    FrameProcessor processor{store, "/nonexistent"};
-    SignalFrameBuilder builder{[] {
-        FrameLayout l;
-        l.nX = 100;
-        l.nY = 60;
-        return l;
-    }()};
+struct DrawTestFixture : ::testing::Test, test::FrameFeed {
     DrawTest draw;
-    RecordingView view;
+    test::DrawingLog view;
 
     DrawTestFixture()
     {
@@ -48,21 +30,12 @@ struct DrawTestFixture : ::testing::Test {
     // One report through the processor; the drawing it produced.
     const TouchDrawing& report(std::vector<TouchRecord> records, int countByte = -1)
     {
-        const uint8_t count = countByte < 0 ? uint8_t(records.size()) : uint8_t(countByte);
-        const std::vector<uint8_t> frame = builder.touchReport(count, records);
         const size_t before = view.drawings.size();
-        EXPECT_EQ(processor.ProcessFrame(frame.data(), frame.size()).status, FrameStatus::Accepted);
+        EXPECT_EQ(touches(records, countByte).status, FrameStatus::Accepted);
         EXPECT_EQ(view.drawings.size(), before + 1) << "one drawing per report";
         return view.drawings.back();
     }
-    static std::vector<DrawOp> shapes(const TouchDrawing& d, Kind kind)
-    {
-        std::vector<DrawOp> found;
-        for (const DrawOp& op : d.ops)
-            if (op.kind == kind)
-                found.push_back(op);
-        return found;
-    }
+    static std::vector<DrawOp> shapes(const TouchDrawing& d, Kind kind) { return test::DrawingLog::shapes(d, kind); }
 };
 
 TEST_F(DrawTestFixture, every_report_starts_with_the_red_border_of_the_client_area)

@@ -11,68 +11,35 @@
 
 #include "backends/virtual/VirtualFrame.h"
 #include "drawtest/FormPoints.h"
-#include "signal/FrameProcessor.h"
-#include "protocol/SignalFrameBuilder.h"
+#include "tests/support/FrameFeed.h"
 #include "tests/support/SessionHarness.h"
+#include "tests/support/WindowPixels.h"
 
 namespace oculant {
 namespace {
 
-InkColour pixel(const QImage& image, int x, int y)
-{
-    const QColor c = image.pixelColor(x, y);
-    return {uint8_t(c.red()), uint8_t(c.green()), uint8_t(c.blue())};
-}
+using test::countColour;
+using test::touch;
 
-int countColour(const QImage& image, QRect area, InkColour colour)
-{
-    int n = 0;
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x)
-            n += pixel(image, x, y) == colour;
-    return n;
-}
-
+InkColour pixel(const QImage& image, int x, int y) { return test::pixelAs<InkColour>(image, x, y); }
 bool allWhite(const QImage& image) { return countColour(image, image.rect(), kInkWhite) == image.width() * image.height(); }
 
-TouchRecord touch(int x, int y, int size, uint8_t id, uint8_t state = kStateContact)
-{
-    return {int16_t(x), int16_t(y), int16_t(size), int16_t(size), id, state};
-}
-
-class PointsWindow : public ::testing::Test {
+class PointsWindow : public ::testing::Test, protected test::FrameFeed, protected test::SentCommands {
 protected:
     PointsWindow()
     {
-        window.setCommandSender([this](uint8_t code, const uint8_t* p, size_t n) {
-            std::vector<uint8_t> c{code};
-            c.insert(c.end(), p, p + n);
-            sent.push_back(c);
-        });
+        window.setCommandSender(sender());
         window.setTextLookup([](std::string_view) { return std::string("Draw test"); });
         processor.addListener(window.touchListener());
         window.show();
         W = window.width();
         H = window.height();
     }
-    void report(std::vector<TouchRecord> records)
-    {
-        const auto frame = builder.touchReport(uint8_t(records.size()), records);
-        processor.ProcessFrame(frame.data(), frame.size());
-    }
+    void report(std::vector<TouchRecord> records) { touches(records); }
     const QImage& canvas() const { return window.canvas(); }
-    int stops() const { return int(std::count(sent.begin(), sent.end(), std::vector<uint8_t>{0x21, 0x00, 0x00})); }
+    int stops() const { return count({0x21, 0x00, 0x00}); }
 
-    SignalStore store;
-    FrameProcessor processor{store, "/nonexistent"};
-    SignalFrameBuilder builder{[] {
-        FrameLayout l;
-        l.nX = 100;
-        l.nY = 60;
-        return l;
-    }()};
     TFormPoints window{store};
-    std::vector<std::vector<uint8_t>> sent;
     int W = 0, H = 0;
 };
 
@@ -173,9 +140,7 @@ TEST(PointsWindowOnVirtualFrame, a_finger_stroke_lands_where_its_millimetres_map
     TFormPoints window;
     processor.addListener(window.touchListener());
     h.session.setFrameSink([&](const uint8_t* d, uint32_t n) { processor.ProcessFrame(d, n); });
-    auto frame = h.backend.frame(h.attach());
-    h.session.RescanDevices();
-    h.advance(1500);
+    auto frame = h.backend.frame(h.start());
     ASSERT_TRUE(h.session.connected());
     window.show();
     window.DrawLine->trigger();

@@ -5,7 +5,7 @@
 
 #include <random>
 
-#include "tests/faults/FaultScenario.h"
+#include "tests/support/FaultScenario.h"
 #include "calibration/LayoutFile.h"
 #include "calibration/MultiAreaLayout.h"
 #include "base/IniFile.h"
@@ -14,11 +14,11 @@
 namespace oculant {
 namespace {
 
-using test::readWholeFile;
+using test::readFile;
 using test::TempDir;
-using test::writeWholeFile;
+using test::writeFile;
 
-std::string shippedLanguageFile() { return readWholeFile(std::filesystem::path(OCULANT_SOURCE_DIR) / "data" / "lan.ini"); }
+std::string shippedLanguageFile() { return readFile(std::filesystem::path(OCULANT_SOURCE_DIR) / "data" / "lan.ini"); }
 
 std::string randomBytes(size_t n, uint32_t seed)
 {
@@ -73,7 +73,7 @@ TEST(FaultDamagedFiles, language_file_damage_gives_fallbacks_and_a_reason)
         TempDir dir;
         const std::filesystem::path path = dir.path() / "lan.ini";
         if (c.bytes)
-            writeWholeFile(path, *c.bytes);
+            writeFile(path, *c.bytes);
         Language language(path.string());
         EXPECT_EQ(language.startupMessage().has_value(), c.message);
         EXPECT_EQ(!language.loadError().empty(), c.loadError) << language.loadError();
@@ -88,7 +88,7 @@ TEST(FaultDamagedFiles, language_file_damage_gives_fallbacks_and_a_reason)
         const Language::SaveResult saved = language.saveSelection();
         EXPECT_EQ(saved.saved, saved.statusText.empty());
         if (!saved.saved && c.bytes) {
-            EXPECT_EQ(readWholeFile(path), *c.bytes);
+            EXPECT_EQ(readFile(path), *c.bytes);
         }
     }
 }
@@ -97,7 +97,7 @@ TEST(FaultDamagedFiles, a_language_file_spoiled_while_running_reads_as_missing_u
 {
     TempDir dir;
     const std::filesystem::path path = dir.path() / "lan.ini";
-    writeWholeFile(path, shippedLanguageFile());
+    writeFile(path, shippedLanguageFile());
     Language language(path.string());
     language.startupSelection();
     ASSERT_EQ(language.LookupText("PanelConnect"), "Connected");
@@ -106,7 +106,7 @@ TEST(FaultDamagedFiles, a_language_file_spoiled_while_running_reads_as_missing_u
         std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) + std::chrono::seconds(++tick));
     };
     for (const std::string& spoiled : {randomBytes(2048, 9), utf16leWithoutBom("[English]\nPanelConnect=X\n")}) {
-        writeWholeFile(path, spoiled);
+        writeFile(path, spoiled);
         touch();
         // An unreadable file gives the texts of a missing one, with the reason; the selection
         // (the selector's text) stays.
@@ -115,7 +115,7 @@ TEST(FaultDamagedFiles, a_language_file_spoiled_while_running_reads_as_missing_u
         EXPECT_FALSE(language.loadError().empty());
         EXPECT_EQ(language.selected(), "English");
     }
-    writeWholeFile(path, "[English]\nPanelConnect=Linked\n");
+    writeFile(path, "[English]\nPanelConnect=Linked\n");
     touch();
     EXPECT_EQ(language.LookupText("PanelConnect"), "Linked");
     EXPECT_TRUE(language.loadError().empty());
@@ -156,7 +156,7 @@ TEST(FaultDamagedFiles, layout_file_damage_changes_nothing_or_only_what_the_file
         TempDir dir;
         const std::filesystem::path path = dir.path() / "layout.txt";
         if (c.bytes)
-            writeWholeFile(path, *c.bytes);
+            writeFile(path, *c.bytes);
         LayoutTexts texts = builtInLayoutTexts();
         LayoutTexts expected = texts;
         c.change(expected);
@@ -182,7 +182,7 @@ TEST(FaultDamagedFiles, a_damaged_frame_profile_is_refused_naming_the_file)
     for (const auto& [name, bytes] : cases) {
         SCOPED_TRACE(name);
         const std::filesystem::path path = dir.path() / "profile.ini";
-        writeWholeFile(path, bytes);
+        writeFile(path, bytes);
         const ProfileResult r = loadVirtualFrameProfile(path.string());
         EXPECT_FALSE(r.ok);
         EXPECT_NE(r.error.find("profile.ini"), std::string::npos) << r.error;

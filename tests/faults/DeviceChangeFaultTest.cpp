@@ -3,7 +3,8 @@
 // together (the new frame at the same node), and a desktop where no change is reported at all.
 #include <gtest/gtest.h>
 
-#include "tests/faults/FaultScenario.h"
+#include "tests/support/CalibrationTestSupport.h"
+#include "tests/support/FaultScenario.h"
 #include "calibration/CalibrationFlow.h"
 #include "calibration/CalibrationFlowDevice.h"
 
@@ -13,12 +14,12 @@ namespace {
 using test::FaultScenario;
 using test::recordsMatch;
 
-std::string bracketed(std::string_view key) { return "[" + std::string(key) + "]"; }
+const TextLookup bracketed = test::bracketLookup();
 
 TEST(FaultDeviceChange, a_frame_plugged_in_during_a_download_waits_until_the_frame_is_written)
 {
     FaultScenario s;
-    const std::string first = s.startWith();
+    const std::string first = s.h.start();
     DeviceSessionLink link(s.h.session);
     CalibrationFlow flow(link, bracketed);
     ASSERT_TRUE(flow.reset().started);
@@ -39,7 +40,7 @@ TEST(FaultDeviceChange, a_frame_plugged_in_during_a_download_waits_until_the_fra
 
     // Then the change is handled: the new frame is probed, the written one is current again and
     // was told to run.
-    ASSERT_TRUE(s.settle());
+    ASSERT_TRUE(s.h.settle());
     EXPECT_GE(s.frame(second)->commandsReceived(0x10), 1) << "the new frame was never probed";
     EXPECT_EQ(s.h.session.talk().devices().size(), 2u);
     ASSERT_NE(s.h.session.talk().currentDevice(), nullptr);
@@ -50,7 +51,7 @@ TEST(FaultDeviceChange, a_frame_plugged_in_during_a_download_waits_until_the_fra
 TEST(FaultDeviceChange, a_replugged_frame_at_the_same_node_is_shown_lost_then_connected_again)
 {
     FaultScenario s;
-    const std::string path = s.startWith();
+    const std::string path = s.h.start();
     s.h.hookChanges = false;  // the two udev events are delivered together, after both happened
     const auto frame = s.frame(path);
     const int shown = s.view.connected, lost = s.view.unconnected;
@@ -64,7 +65,7 @@ TEST(FaultDeviceChange, a_replugged_frame_at_the_same_node_is_shown_lost_then_co
     EXPECT_FALSE(s.h.session.connected());
     EXPECT_EQ(s.view.unconnected, lost + 1);
     EXPECT_TRUE(s.h.session.probeTimerEnabled()) << "what stands at the node now is a new frame";
-    ASSERT_TRUE(s.settle());
+    ASSERT_TRUE(s.h.settle());
     EXPECT_EQ(s.view.connected, shown + 1);
     EXPECT_GT(frame->commandsReceived(0x22), asked) << "the frame was not read again";
     EXPECT_TRUE(recordsMatch(s.h.session.records(), frame->profile()));
@@ -77,7 +78,7 @@ TEST(FaultDeviceChange, without_change_reports_the_session_finds_frames_on_its_o
     s.h.session.RescanDevices();
     EXPECT_TRUE(s.h.session.rescanTimerEnabled());
     const std::string path = s.h.attach();
-    ASSERT_TRUE(s.settle(2500)) << "a frame plugged in later is found within a second";
+    ASSERT_TRUE(s.h.settle(2500)) << "a frame plugged in later is found within a second";
     EXPECT_FALSE(s.h.session.rescanTimerEnabled()) << "no scanning while connected";
 
     s.h.backend.detach(path);
@@ -85,7 +86,7 @@ TEST(FaultDeviceChange, without_change_reports_the_session_finds_frames_on_its_o
     EXPECT_FALSE(s.h.session.connected());
     EXPECT_GE(s.view.unconnected, 1);
     s.h.backend.reattach(path);
-    ASSERT_TRUE(s.settle(2500));
+    ASSERT_TRUE(s.h.settle(2500));
     EXPECT_TRUE(recordsMatch(s.h.session.records(), s.frame(path)->profile()));
 }
 

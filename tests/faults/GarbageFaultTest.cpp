@@ -3,7 +3,7 @@
 // still understands the real answers, and is whole again once the noise stops.
 #include <gtest/gtest.h>
 
-#include "tests/faults/FaultScenario.h"
+#include "tests/support/FaultScenario.h"
 #include "base/IniFile.h"
 
 namespace oculant {
@@ -72,7 +72,7 @@ TEST_P(FaultGarbageFamilies, the_session_connects_streams_and_recovers_when_the_
     test::TempDir dir;
     FaultScenario s(dir.path().string());
     const VirtualFrameProfile profile = garbageProfile(GetParam(), 11);
-    const std::string path = s.startWith(profile);
+    const std::string path = s.h.start(profile);
     ASSERT_TRUE(s.h.session.connected()) << "the probe's 0x10 answer gets through the noise";
     auto frame = s.frame(path);
     // The real answers are understood. The parameter block may be spoiled by garbage chunks
@@ -129,7 +129,7 @@ TEST(FaultGarbage, many_seeds_of_noise_in_every_mode_never_break_the_host)
         SCOPED_TRACE("seed " + std::to_string(seed));
         FaultScenario s;
         const VirtualFrameProfile profile = garbageProfile(uint8_t(0x10 * (seed % 5 == 4 ? 4 : seed % 2)), seed);
-        s.startWith(profile);
+        s.h.start(profile);
         ASSERT_TRUE(s.h.session.connected());
         for (uint8_t mode : {protocol::kModeSignal, uint8_t(3), protocol::kModeDiagnostic, uint8_t(0)}) {
             if (mode == 3)

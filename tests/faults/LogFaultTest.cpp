@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <sys/resource.h>
 
-#include "tests/faults/FaultScenario.h"
+#include "tests/support/FaultScenario.h"
 
 namespace oculant {
 namespace {
@@ -21,7 +21,7 @@ std::string fullDiskScenario(const std::filesystem::path& root)
     std::filesystem::create_directory(root / "live");
     std::filesystem::create_directory(root / "replay");
     FaultScenario s((root / "live").string());
-    s.startWith();
+    s.h.start();
     if (!s.h.session.connected())
         return "not connected";
     s.processor.recorder().setLogOn(true);
@@ -55,7 +55,7 @@ std::string fullDiskScenario(const std::filesystem::path& root)
 
     // Byte for byte what the whole recording would have been, up to the limit; every frame
     // before the failing one is complete in it.
-    const std::string kept = test::readWholeFile(logPath);
+    const std::string kept = test::readFile(logPath);
     const std::vector<std::vector<uint8_t>> before(s.frames.begin(), s.frames.begin() + ptrdiff_t(s.firstLogErrorFrame));
     const std::string beforeText = test::replayedLog(before, root / "replay");
     std::filesystem::remove_all(root / "replay");
@@ -77,7 +77,7 @@ std::string fullDiskScenario(const std::filesystem::path& root)
     s.h.advance(300);
     if (s.logErrors.size() != 1 || !s.processor.recorder().recording())
         return "no new recording after the disk has room again";
-    if (s.processor.recorder().path() == logPath || test::readWholeFile(logPath) != kept)
+    if (s.processor.recorder().path() == logPath || test::readFile(logPath) != kept)
         return "the new recording touched the old log";
     return "";
 }
@@ -102,7 +102,7 @@ TEST(FaultLog, a_log_folder_deleted_or_replaced_by_a_file_mid_recording_is_repor
         const std::filesystem::path folder = dir.path() / "logs";
         std::filesystem::create_directory(folder);
         FaultScenario s(folder.string());
-        s.startWith();
+        s.h.start();
         s.processor.recorder().setLogOn(true);
         s.h.session.sendModeStream(protocol::kModeSignal);
         s.h.advance(300);
@@ -111,7 +111,7 @@ TEST(FaultLog, a_log_folder_deleted_or_replaced_by_a_file_mid_recording_is_repor
 
         std::filesystem::remove_all(folder);
         if (replaced)
-            test::writeWholeFile(folder, "a file now");
+            test::writeFile(folder, "a file now");
         const uint64_t accepted = s.accepted;
         s.h.advance(500);
         ASSERT_EQ(s.logErrors.size(), 1u) << "the lost log is reported once";
@@ -128,9 +128,9 @@ TEST(FaultLog, a_log_folder_that_cannot_take_a_file_is_reported_at_each_sample_f
     test::TempDir dir;
     // The folder was replaced by a plain file before the recording started.
     const std::filesystem::path folder = dir.path() / "logs";
-    test::writeWholeFile(folder, "not a folder");
+    test::writeFile(folder, "not a folder");
     FaultScenario s(folder.string());
-    s.startWith();
+    s.h.start();
     s.processor.recorder().setLogOn(true);
     s.h.session.sendModeStream(protocol::kModeSignal);
     s.h.advance(500);
@@ -138,7 +138,7 @@ TEST(FaultLog, a_log_folder_that_cannot_take_a_file_is_reported_at_each_sample_f
     EXPECT_EQ(s.logErrors.size(), s.frames.size()) << "every sample frame tries again and says so";
     EXPECT_EQ(s.logErrors.front(), kLogCreateFailedText);
     EXPECT_EQ(s.accepted, s.frames.size()) << "the signal is processed all the same";
-    EXPECT_EQ(test::readWholeFile(folder), "not a folder");
+    EXPECT_EQ(test::readFile(folder), "not a folder");
 
     // The folder is back: the next sample frame starts the log.
     std::filesystem::remove(folder);

@@ -3,7 +3,8 @@
 // told, the tool stays usable, and the frame works again once it is plugged back in.
 #include <gtest/gtest.h>
 
-#include "tests/faults/FaultScenario.h"
+#include "tests/support/CalibrationTestSupport.h"
+#include "tests/support/FaultScenario.h"
 #include "calibration/BlockDownload.h"
 #include "calibration/CalibrationFlow.h"
 #include "calibration/CalibrationFlowDevice.h"
@@ -13,7 +14,7 @@ namespace {
 
 using test::FaultScenario;
 
-std::string bracketed(std::string_view key) { return "[" + std::string(key) + "]"; }
+const TextLookup bracketed = test::bracketLookup();
 
 struct StallCase {
     long long stallAfter;  // bytes the frame takes before it goes silent
@@ -27,7 +28,7 @@ TEST_P(FaultStall, the_download_ends_aborted_and_the_tool_keeps_working)
     VirtualFrameProfile profile;
     profile.stallAfterBytes = GetParam().stallAfter;
     FaultScenario s;
-    const std::string path = s.startWith(profile);
+    const std::string path = s.h.start(profile);
     ASSERT_TRUE(s.h.session.connected());
     auto frame = s.frame(path);
     DeviceSessionLink link(s.h.session);
@@ -68,7 +69,7 @@ TEST_P(FaultStall, the_download_ends_aborted_and_the_tool_keeps_working)
     s.h.backend.detach(path);
     s.h.advance(100);
     s.h.backend.reattach(path);
-    ASSERT_TRUE(s.settle());
+    ASSERT_TRUE(s.h.settle());
     EXPECT_TRUE(test::recordsMatch(s.h.session.records(), frame->profile()));
 }
 

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <thread>
 
-#include "tests/faults/FaultScenario.h"
+#include "tests/support/FaultScenario.h"
 #include "calibration/BlockDownload.h"
 #include "calibration/CalibrationFlow.h"
 #include "calibration/CalibrationFlowDevice.h"
@@ -20,7 +20,7 @@ struct ThreadedSession {
     VirtualBackend backend{VirtualBackend::Reads::Blocking};
     SessionCore core{backend};
     DeviceSession& session = core.device();
-    test::ViewCounts view;
+    test::SessionViewLog view;
     uint64_t frames = 0, accepted = 0;
     const Clock::time_point start = Clock::now();
 

@@ -4,7 +4,8 @@
 
 #include <map>
 
-#include "tests/faults/FaultScenario.h"
+#include "tests/support/CalibrationTestSupport.h"
+#include "tests/support/FaultScenario.h"
 #include "calibration/BlockDownload.h"
 #include "calibration/CalibrationFlow.h"
 #include "calibration/CalibrationFlowDevice.h"
@@ -17,7 +18,7 @@ using test::recordsMatch;
 
 constexpr uint8_t kSequence[] = {0x10, 0x17, 0x16, 0x18, 0x19, 0x22};
 
-std::string bracketed(std::string_view key) { return "[" + std::string(key) + "]"; }
+const TextLookup bracketed = test::bracketLookup();
 
 TEST(FaultUnplug, during_the_probe_the_session_ends_unconnected_and_a_replug_connects)
 {
@@ -36,7 +37,7 @@ TEST(FaultUnplug, during_the_probe_the_session_ends_unconnected_and_a_replug_con
     EXPECT_EQ(s.h.session.talk().currentDevice(), nullptr);
 
     s.h.backend.reattach(path);
-    ASSERT_TRUE(s.settle());
+    ASSERT_TRUE(s.h.settle());
     EXPECT_TRUE(recordsMatch(s.h.session.records(), s.frame(path)->profile()));
 }
 
@@ -66,7 +67,7 @@ TEST(FaultUnplug, during_the_information_sequence_a_replug_reads_everything_agai
         std::map<uint8_t, int> atReconnect;
         for (uint8_t code : kSequence)
             atReconnect[code] = frame->commandsReceived(code);
-        ASSERT_TRUE(s.settle());
+        ASSERT_TRUE(s.h.settle());
         for (uint8_t code : kSequence)
             EXPECT_GT(frame->commandsReceived(code), atReconnect[code]) << "command " << int(code) << " not sent again";
         EXPECT_TRUE(recordsMatch(s.h.session.records(), frame->profile()));
@@ -79,7 +80,7 @@ TEST(FaultUnplug, during_a_download_the_transfer_is_aborted_and_not_reported_as_
     VirtualFrameProfile profile;
     profile.stallAfterBytes = 520;  // an unplug starts as writes that no longer complete
     FaultScenario s;
-    const std::string path = s.startWith(profile);
+    const std::string path = s.h.start(profile);
     ASSERT_TRUE(s.h.session.connected());
     auto frame = s.frame(path);
 
@@ -107,7 +108,7 @@ TEST(FaultUnplug, during_a_download_the_transfer_is_aborted_and_not_reported_as_
 
     // Plugged back: the frame starts afresh, the session reconnects and reads it again.
     s.h.backend.reattach(path);
-    ASSERT_TRUE(s.settle());
+    ASSERT_TRUE(s.h.settle());
     EXPECT_TRUE(recordsMatch(s.h.session.records(), frame->profile()));
     EXPECT_TRUE(s.h.session.talk().idle());
 }
@@ -118,7 +119,7 @@ TEST(FaultUnplug, during_a_recording_every_frame_received_is_in_the_log_and_reco
     std::filesystem::create_directory(dir.path() / "live");
     std::filesystem::create_directory(dir.path() / "replay");
     FaultScenario s((dir.path() / "live").string());
-    const std::string path = s.startWith();
+    const std::string path = s.h.start();
     s.processor.recorder().setLogOn(true);
     s.h.session.setActiveWindow(ActiveWindow::Signal);
     s.h.session.sendModeStream(protocol::kModeSignal);
@@ -133,7 +134,7 @@ TEST(FaultUnplug, during_a_recording_every_frame_received_is_in_the_log_and_reco
     EXPECT_EQ(s.processor.recorder().framesWritten(), s.accepted);
 
     s.h.backend.reattach(path);
-    ASSERT_TRUE(s.settle());
+    ASSERT_TRUE(s.h.settle());
     s.h.advance(10);  // the worker writes what the reconnection queued
     EXPECT_EQ(s.frame(path)->mode(), protocol::kModeDiagnostic) << "the signal window asks for its stream again";
     s.h.advance(1000);
@@ -145,7 +146,7 @@ TEST(FaultUnplug, during_a_recording_every_frame_received_is_in_the_log_and_reco
     s.h.advance(100);  // the next frame closes the log
     EXPECT_FALSE(s.processor.recorder().recording());
 
-    const std::string live = test::readWholeFile(s.processor.recorder().path());
+    const std::string live = test::readFile(s.processor.recorder().path());
     const std::string expected = test::replayedLog(logged, dir.path() / "replay");
     ASSERT_FALSE(expected.empty());
     EXPECT_EQ(live.size(), expected.size());

@@ -3,13 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 
 #include "hid/HidDescriptor.h"
 #include "hid/HidItem.h"
-#include "tests/hid/HidTestBytes.h"
+#include "tests/support/HidBytes.h"
 
 namespace oculant {
 namespace {
@@ -159,15 +157,8 @@ std::vector<bool> itemStarts(const std::vector<uint8_t>& bytes)
 std::vector<std::vector<uint8_t>> descriptorsToCut()
 {
     std::vector<std::vector<uint8_t>> all;
-    const std::filesystem::path corpus = std::filesystem::path(OCULANT_SOURCE_DIR) / "tests/data/hid-corpus";
-    for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
-        if (entry.path().extension() != ".hex")
-            continue;
-        std::ifstream in(entry.path());
-        std::stringstream text;
-        text << in.rdbuf();
-        all.push_back(hexBytes(text.str()));
-    }
+    for (const std::filesystem::path& file : test::corpusHexFiles())
+        all.push_back(hexBytes(test::readFile(file)));
     // Two collections, extended usages, push and pop, a delimiter set.
     all.push_back(hexBytes("05 01 09 06 A1 01 85 01 A4 75 01 95 08 05 07 19 E0 29 E7 81 02 B4 C0"
                            "0B 02 00 00 FF A1 01 85 02 A9 01 09 30 09 31 A9 00 75 10 95 01 B1 02 C0"));

@@ -5,12 +5,10 @@
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "hid/HidDescriptor.h"
 #include "hid/HidDescriptorText.h"
-#include "tests/hid/HidTestBytes.h"
+#include "tests/support/HidBytes.h"
 
 namespace oculant {
 namespace {
@@ -19,23 +17,14 @@ using test::hexBytes;
 using Ids = std::vector<uint8_t>;
 namespace fs = std::filesystem;
 
-const fs::path kCorpus = fs::path(OCULANT_SOURCE_DIR) / "tests/data/hid-corpus";
-
-std::string readText(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using test::kHidCorpus;
+using test::readFile;
 
 std::vector<std::string> corpusNames()
 {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(kCorpus))
-        if (entry.path().extension() == ".hex")
-            names.push_back(entry.path().stem().string());
-    std::sort(names.begin(), names.end());
+    for (const fs::path& file : test::corpusHexFiles())
+        names.push_back(file.stem().string());
     return names;
 }
 
@@ -64,9 +53,9 @@ class HidCorpus : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(HidCorpus, caps_agree_with_what_windows_reported)
 {
-    const DescriptorBytes bytes = decodeDescriptorFile(readText(kCorpus / (GetParam() + ".hex")));
+    const DescriptorBytes bytes = decodeDescriptorFile(readFile(kHidCorpus / (GetParam() + ".hex")));
     ASSERT_TRUE(bytes.ok) << bytes.error;
-    const nlohmann::json want = nlohmann::json::parse(readText(kCorpus / (GetParam() + ".caps.json")));
+    const nlohmann::json want = nlohmann::json::parse(readFile(kHidCorpus / (GetParam() + ".caps.json")));
     const HidDescriptorResult parsed = parseReportDescriptor(bytes.bytes);
     ASSERT_TRUE(parsed.ok) << parsed.error;
     ASSERT_EQ(parsed.collections.size(), 1u);
@@ -81,7 +70,7 @@ TEST(HidCorpusFolder, holds_every_pair)
     const std::vector<std::string> names = corpusNames();
     EXPECT_EQ(names.size(), 15u);
     for (const std::string& name : names)
-        EXPECT_TRUE(fs::exists(kCorpus / (name + ".caps.json"))) << name;
+        EXPECT_TRUE(fs::exists(kHidCorpus / (name + ".caps.json"))) << name;
 }
 
 HidCollectionCaps parseOne(const std::string& hex)

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/i18n/TestFiles.h"
+#include "tests/support/TextFiles.h"
 #include "base/IniFile.h"
 #include "i18n/Language.h"
 
@@ -13,7 +13,7 @@ namespace oculant {
 namespace {
 
 using test::utf16Bytes;
-using test::writeBytes;
+using test::writeFile;
 
 struct BytesCase {
     const char* name;
@@ -32,13 +32,14 @@ std::vector<BytesCase> bytesCases() {
 }
 
 TEST(IniFromBytes, decodes_every_encoding_as_loading_the_file_does) {
-    const std::string path = ::testing::TempDir() + "/in-memory.ini";
+    const test::TempDir dir;
+    const std::string path = dir.file("in-memory.ini");
     for (const BytesCase& c : bytesCases()) {
         SCOPED_TRACE(c.name);
         std::string error = "untouched";
         const std::optional<IniFile> fromBytes = IniFile::fromBytes(c.bytes, &error);
         ASSERT_TRUE(fromBytes.has_value()) << error;
-        writeBytes(path, c.bytes);
+        writeFile(path, c.bytes);
         const std::optional<IniFile> loaded = IniFile::load(path);
         ASSERT_TRUE(loaded.has_value());
 

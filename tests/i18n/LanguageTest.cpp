@@ -7,15 +7,15 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/i18n/TestFiles.h"
+#include "tests/support/TextFiles.h"
 #include "i18n/LanguageApply.h"
 #include "i18n/TextKeys.h"
 
 namespace oculant {
 namespace {
 
-using test::readBytes;
-using test::writeBytes;
+using test::readFile;
+using test::writeFile;
 
 const std::string kSample =
     "; sample\n"
@@ -31,7 +31,7 @@ const std::string kSample =
 class LanguageFile : public test::ScratchFolder {
 protected:
     Language languageWith(const std::string& text) {
-        writeBytes(file("lan.ini"), text);
+        writeFile(file("lan.ini"), text);
         return Language(file("lan.ini"));
     }
 };
@@ -140,7 +140,7 @@ TEST_F(LanguageFile, lookupsFollowTheFileAsItChanges) {
     Language language = languageWith(kSample);
     EXPECT_EQ(language.LookupText("PanelUnconnect"), "Not connected");
     // Rewritten in place by an editor (new size).
-    writeBytes(file("lan.ini"), "[English]\nPanelUnconnect=Offline\n");
+    writeFile(file("lan.ini"), "[English]\nPanelUnconnect=Offline\n");
     EXPECT_EQ(language.LookupText("PanelUnconnect"), "Offline");
     // Replaced by rename (a new file), same size as before.
     ASSERT_TRUE(IniFile::writeValue(file("lan.ini"), "English", "PanelUnconnect", "Offlin2"));
@@ -269,7 +269,7 @@ TEST_F(LanguageFile, onlyTheUsersChoiceIsWritten) {
     struct stat after {};
     ASSERT_EQ(::stat(file("lan.ini").c_str(), &after), 0);
     EXPECT_EQ(before.st_ino, after.st_ino);
-    EXPECT_EQ(readBytes(file("lan.ini")), kFull);
+    EXPECT_EQ(readFile(file("lan.ini")), kFull);
 
     language.select("Sparse");
     auto applied = ComboBoxLanChange(language, true, windows.state(false, false));
@@ -299,10 +299,10 @@ TEST_F(LanguageFile, onlyTheUsersChoiceIsWritten) {
 }
 
 TEST_F(LanguageFile, failedWriteStillAppliesAndReportsInTheStatusBar) {
-    writeBytes(file("lan.ini"), kFull);
+    writeFile(file("lan.ini"), kFull);
     ASSERT_EQ(::chmod(folder_.c_str(), 0555), 0);
     EXPECT_EXIT(chooseInReadOnlyFolder(file("lan.ini")), ::testing::ExitedWithCode(0), "");
-    EXPECT_EQ(readBytes(file("lan.ini")), kFull);
+    EXPECT_EQ(readFile(file("lan.ini")), kFull);
 }
 
 }  // namespace

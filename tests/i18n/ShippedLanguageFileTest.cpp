@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/i18n/TestFiles.h"
+#include "tests/support/TextFiles.h"
 #include "base/IniFile.h"
 #include "i18n/Language.h"
 #include "i18n/TextKeys.h"
@@ -46,7 +46,7 @@ TEST(ShippedLanguageFile, bothLanguagesHoldExactlyTheProgramsKeys) {
 
 // A repeated key would be shadowed by its first occurrence without notice.
 TEST(ShippedLanguageFile, noKeyIsRepeatedWithinASection) {
-    std::istringstream text(test::readBytes(kShipped));
+    std::istringstream text(test::readFile(kShipped));
     std::map<std::string, std::set<std::string>> seen;
     std::string section, line;
     while (std::getline(text, line)) {

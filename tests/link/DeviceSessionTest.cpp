@@ -8,23 +8,9 @@ namespace {
 
 using test::SessionHarness;
 
-struct ViewLog : SessionView {
-    int connected = 0, unconnected = 0, restarts = 0;
-    std::vector<std::string> paths;
-    int currentIndex = -2;
-    std::vector<bool> refreshEnabled;
-    uint32_t crc = 0;
-    void showConnected() override { ++connected; }
-    void showUnconnected() override { ++unconnected; }
-    void refillDeviceList(const std::vector<std::string>& p, int i) override { paths = p, currentIndex = i; }
-    void setRefreshEnabled(bool on) override { refreshEnabled.push_back(on); }
-    void restartDiagnostic() override { ++restarts; }
-    void onParameterBlock(const DeviceRecords&, uint32_t c) override { crc = c; }
-};
-
 struct SessionFixture : ::testing::Test {
     SessionHarness h;
-    ViewLog view;
+    test::SessionViewLog view;
     SessionFixture() { h.session.setView(&view); }
 
     // Runs probe ticks one at a time until connected; returns how many it took.
@@ -75,7 +61,7 @@ TEST_F(SessionFixture, InformationSequenceSendsSixCommandsOverSevenTicks)
     EXPECT_EQ(r.boards.xBoards, 5);
     EXPECT_EQ(r.boards.xElements[4], 32);
     EXPECT_EQ(r.boards.yBoards, 3);
-    EXPECT_NE(view.crc, 0u);
+    EXPECT_NE(view.parameterCrc, 0u);
 }
 
 TEST_F(SessionFixture, SilentFrameIsRemovedOnTheSecondTickAfterOpeningAndTheEarlierOneReopened)
@@ -185,9 +171,7 @@ TEST_F(SessionFixture, ActivationReturnsToModeZeroExceptForModelsWithoutModes)
         SessionHarness local;
         VirtualFrameProfile p;
         p.modelCode = model;
-        const std::string path = local.attach(p);
-        local.session.RescanDevices();
-        local.advance(1500);
+        const std::string path = local.start(p);
         ASSERT_TRUE(local.session.connected());
         const int before = local.backend.frame(path)->commandsReceived(0x21);
         local.session.mainWindowActivated();
@@ -198,9 +182,7 @@ TEST_F(SessionFixture, ActivationReturnsToModeZeroExceptForModelsWithoutModes)
 
 TEST_F(SessionFixture, RunAndRefreshSendsRunTwiceThenReadsEverythingAgain)
 {
-    const std::string path = h.attach();
-    h.session.RescanDevices();
-    h.advance(1500);
+    const std::string path = h.start();
     h.session.RequestRunAndRefresh();
     h.advance(1000);
     auto frame = h.backend.frame(path);

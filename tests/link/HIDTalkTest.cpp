@@ -3,7 +3,7 @@
 
 #include <thread>
 
-#include "tests/link/FakeBackend.h"
+#include "tests/support/FakeBackend.h"
 #include "link/HIDTalk.h"
 #include "backends/virtual/VirtualBackend.h"
 

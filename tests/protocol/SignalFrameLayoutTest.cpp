@@ -3,13 +3,13 @@
 #include <optional>
 #include <vector>
 
-#include "tests/signal/SignalTestSupport.h"
+#include "tests/support/SignalTestSupport.h"
 #include "protocol/SignalFrameLayout.h"
 
 namespace oculant {
 namespace {
 
-using testing::smallLayout;
+using test::smallLayout;
 
 TEST(SignalFrameLayout, layer_offsets_leave_the_positions_at_the_far_end_without_beam)
 {
@@ -164,9 +164,9 @@ TEST(SignalFrameLayout, builder_refuses_layouts_a_frame_cannot_carry)
         EXPECT_THROW(SignalFrameBuilder{*bad}, std::invalid_argument);
 
     const SignalFrameBuilder builder(withFamily(kFamilyBoundary));
-    const auto layers = testing::pattern(builder.layout().sampleBlockLength(), 1);
+    const auto layers = test::pattern(builder.layout().sampleBlockLength(), 1);
     EXPECT_THROW(builder.samples(kTypeLiveScan, layers), std::invalid_argument);  // boundary missing
-    EXPECT_NO_THROW(builder.samples(kTypeLiveScan, layers, testing::pattern(4 * (3 + 2), 2)));
+    EXPECT_NO_THROW(builder.samples(kTypeLiveScan, layers, test::pattern(4 * (3 + 2), 2)));
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/signal/SignalTestSupport.h"
+#include "tests/support/SignalTestSupport.h"
 #include "signal/AdLogFormat.h"
 #include "signal/FrameProcessor.h"
 

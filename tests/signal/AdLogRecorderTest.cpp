@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -8,17 +7,19 @@
 #include <sys/resource.h>
 #include <vector>
 
-#include "tests/signal/SignalTestSupport.h"
+#include "tests/support/SignalTestSupport.h"
+#include "tests/support/TempDir.h"
 #include "signal/FrameProcessor.h"
 
 namespace oculant {
 namespace {
 
-using testing::pattern;
-using testing::readFile;
-using testing::rowCopy;
-using testing::smallLayout;
-using testing::TempDir;
+using test::pattern;
+using test::folderEntries;
+using test::readFile;
+using test::rowCopy;
+using test::smallLayout;
+using test::TempDir;
 
 // A processor logging into a temporary directory, named by a clock the test sets.
 class Recording {
@@ -32,15 +33,6 @@ public:
     SignalStore store;
     FrameProcessor processor;
 };
-
-std::vector<std::string> filesIn(const std::filesystem::path& dir)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 TEST(AdLogRecorder, recording_of_family_0x00_starts_with_the_worked_example)
 {
@@ -59,7 +51,7 @@ TEST(AdLogRecorder, recording_of_family_0x00_starts_with_the_worked_example)
     EXPECT_EQ(r.feed(threshold).logError, "");
     r.logOn(false);
     r.feed(threshold);  // closes the log; not written
-    EXPECT_EQ(filesIn(dir.path()), std::vector<std::string>{"1700000000.txt"});
+    EXPECT_EQ(folderEntries(dir.path()), std::vector<std::string>{"1700000000.txt"});
     EXPECT_EQ(readFile(dir.path() / "1700000000.txt"),
               "AD Log Data Version 1.0\n"
               // plane 3, kind 4: the worked example
@@ -162,14 +154,14 @@ TEST(AdLogRecorder, the_switch_takes_effect_at_the_next_sample_frame_only)
     r.logOn(true);
     r.logOn(false);
     r.feed(scan);
-    EXPECT_TRUE(filesIn(dir.path()).empty()) << "switched on and off between frames: no log";
+    EXPECT_TRUE(folderEntries(dir.path()).empty()) << "switched on and off between frames: no log";
 
     r.logOn(true);
     r.feed(touch);
-    EXPECT_TRUE(filesIn(dir.path()).empty()) << "touch reports neither open nor write a log";
+    EXPECT_TRUE(folderEntries(dir.path()).empty()) << "touch reports neither open nor write a log";
     r.feed(scan);
-    ASSERT_EQ(filesIn(dir.path()).size(), 1u);
-    const auto path = dir.path() / filesIn(dir.path())[0];
+    ASSERT_EQ(folderEntries(dir.path()).size(), 1u);
+    const auto path = dir.path() / folderEntries(dir.path())[0];
     const auto size = std::filesystem::file_size(path);
     r.feed(touch);
     EXPECT_EQ(std::filesystem::file_size(path), size);
@@ -199,7 +191,7 @@ TEST(AdLogRecorder, partial_scan_recordings_are_refused_without_a_file)
     EXPECT_EQ(r.feed(builder.samples(kTypeReference, layers)).logError, kLogPartialScanText);
     EXPECT_EQ(rowCopy(r.store, kPlaneReference, 0), std::vector<uint8_t>(layers.begin(), layers.begin() + 10))
         << "processed even though not logged";
-    EXPECT_TRUE(filesIn(dir.path()).empty());
+    EXPECT_TRUE(folderEntries(dir.path()).empty());
     EXPECT_FALSE(r.processor.recorder().recording());
     EXPECT_EQ(r.processor.recorder().framesWritten(), 0u);
 }
@@ -273,14 +265,14 @@ std::string writeFailureScenario(const std::filesystem::path& root)
     for (; frame < frames.size(); ++frame)
         if (!r.feed(frames[frame]).logError.empty())
             return "failure reported again while the switch stayed on";
-    if (filesIn(root / "limited").size() != 1)
+    if (folderEntries(root / "limited").size() != 1)
         return "a new log was started without switching";
     r.logOn(false);
     r.feed(frames[0]);
     r.logOn(true);
     if (!r.feed(frames[0]).logError.empty() || !r.processor.recorder().recording())
         return "switching off and on again does not start a new log";
-    if (filesIn(root / "limited") != std::vector<std::string>{"1700000000-1.txt", "1700000000.txt"})
+    if (folderEntries(root / "limited") != std::vector<std::string>{"1700000000-1.txt", "1700000000.txt"})
         return "the new log is not named apart";
     return "";
 }

@@ -6,7 +6,7 @@
 #include <numeric>
 #include <vector>
 
-#include "tests/signal/SignalTestSupport.h"
+#include "tests/support/SignalTestSupport.h"
 #include "signal/ChartRefresh.h"
 #include "signal/ChartSeries.h"
 #include "signal/FrameProcessor.h"

@@ -13,10 +13,11 @@
 #include <cmath>
 #include <vector>
 
-#include "tests/signal/SignalTestSupport.h"
+#include "tests/support/SignalTestSupport.h"
 #include "signal/FormSignal.h"
 #include "signal/FrameProcessor.h"
 #include "tests/support/SessionHarness.h"
+#include "tests/support/TempDir.h"
 
 namespace oculant {
 namespace {
@@ -137,7 +138,7 @@ TEST(FormSignal, the_wheel_zooms_the_position_axis_only)
 struct FormSignalStreaming : ::testing::Test {
     test::SessionHarness h;
     SignalStore store;
-    testing::TempDir dir;
+    test::TempDir dir;
     FrameProcessor processor{store, dir.str(), [] { return int64_t(1700000000); }};
     TFormSignal form;
     std::shared_ptr<VirtualFrame> frame;
@@ -149,9 +150,7 @@ struct FormSignalStreaming : ::testing::Test {
         form.setProcessor(&processor);
         form.setClock([this] { return int64_t(h.nowMs); });
         h.session.setFrameSink([this](const uint8_t* d, uint32_t n) { form.onFrameProcessed(processor.ProcessFrame(d, n)); });
-        frame = h.backend.frame(h.attach(std::move(profile)));
-        h.session.RescanDevices();
-        h.advance(1500);
+        frame = h.backend.frame(h.start(std::move(profile)));
         ASSERT_TRUE(h.session.connected());
     }
     static VirtualFrameProfile quiet()

@@ -2,19 +2,19 @@
 
 #include <vector>
 
-#include "tests/signal/SignalTestSupport.h"
+#include "tests/support/SignalTestSupport.h"
 #include "signal/FrameProcessor.h"
 #include "signal/PartialUpdate.h"
 
 namespace oculant {
 namespace {
 
-using testing::kAllFamilies;
-using testing::pattern;
-using testing::planeCopy;
-using testing::RecordingListener;
-using testing::rowCopy;
-using testing::smallLayout;
+using test::kAllFamilies;
+using test::pattern;
+using test::planeCopy;
+using test::RecordingListener;
+using test::rowCopy;
+using test::smallLayout;
 
 // Everything a frame can change, to prove a dropped frame changed nothing.
 struct StoreSnapshot {

@@ -2,14 +2,14 @@
 
 #include <vector>
 
-#include "tests/signal/SignalTestSupport.h"
+#include "tests/support/SignalTestSupport.h"
 #include "signal/SignalStore.h"
 
 namespace oculant {
 namespace {
 
-using testing::planeCopy;
-using testing::smallLayout;
+using test::planeCopy;
+using test::smallLayout;
 
 // Parses a built frame and runs the layout update with it, as the processor does.
 bool update(SignalStore& store, const std::vector<uint8_t>& frame)

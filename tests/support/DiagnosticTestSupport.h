@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -16,19 +15,16 @@
 #include "diagnostics/DiagnosticText.h"
 #include "protocol/SignalFrameBuilder.h"
 
-namespace oculant::testing {
+namespace oculant::test {
 
-inline BoardLayoutTable boardTable(std::initializer_list<int> x, std::initializer_list<int> y)
+// The board layout record of boards with these element counts, X then Y.
+inline BoardLayoutTable boardTable(const std::vector<int>& x, const std::vector<int>& y)
 {
     BoardLayoutTable t;
     t.xBoards = uint8_t(x.size());
     t.yBoards = uint8_t(y.size());
-    size_t i = 0;
-    for (int n : x)
-        t.xElements[i++] = uint8_t(n);
-    i = 0;
-    for (int n : y)
-        t.yElements[i++] = uint8_t(n);
+    std::transform(x.begin(), x.end(), t.xElements.begin(), [](int n) { return uint8_t(n); });
+    std::transform(y.begin(), y.end(), t.yElements.begin(), [](int n) { return uint8_t(n); });
     t.valid = true;
     return t;
 }
@@ -235,4 +231,4 @@ private:
     uint32_t seed_ = 12345;
 };
 
-}  // namespace oculant::testing
+}  // namespace oculant::test

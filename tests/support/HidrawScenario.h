@@ -9,45 +9,19 @@
 
 #include <functional>
 #include <string>
-#include <vector>
 
-#include "protocol/Crc32.h"
-#include "session/SessionCore.h"
 #include "backends/virtual/VirtualFrame.h"
+#include "tests/support/SessionHarness.h"
 
 namespace oculant::test {
-
-// Ticks the session core, one 10 ms step at a time, until `done` or 10 s.
-inline bool runTimers(SessionCore& core, const std::function<void()>& step, const std::function<bool()>& done)
-{
-    for (int ms = SessionCore::kTickMs; ms <= 10000; ms += SessionCore::kTickMs) {
-        step();
-        core.tick(ms);
-        if (done())
-            return true;
-    }
-    return false;
-}
-
-// A calibration area image whose last word is the CRC of the others, as the frame checks it.
-inline std::vector<uint8_t> calibrationImage(size_t size)
-{
-    std::vector<uint8_t> bytes(size);
-    for (size_t i = 0; i < bytes.size(); ++i)
-        bytes[i] = uint8_t(i * 7 + 1);
-    std::vector<uint32_t> words(size / 4 - 1);
-    for (size_t w = 0; w < words.size(); ++w)
-        words[w] = protocol::readLe32(&bytes[4 * w]);
-    protocol::writeLe32(&bytes[size - 4], Crc32Words(words.data(), words.size()));
-    return bytes;
-}
 
 inline void connectReadAndDownload(SessionCore& core, VirtualFrame& frame, const std::string& path,
                                    const std::function<void()>& step)
 {
     DeviceSession& session = core.device();
-    core.start(0);
-    ASSERT_TRUE(runTimers(core, step, [&] {
+    int nowMs = 0;
+    core.start(nowMs);
+    ASSERT_TRUE(runTimers(core, nowMs, step, [&] {
         return session.connected() && !session.probeTimerEnabled() && !session.infoTimerEnabled();
     })) << "not connected with the information read; problems: " << session.talk().enumerationProblems().size();
     ASSERT_NE(session.talk().currentDevice(), nullptr);
@@ -65,10 +39,10 @@ inline void connectReadAndDownload(SessionCore& core, VirtualFrame& frame, const
     uint8_t header[6] = {0x07, 0x10};
     protocol::writeLe32(&header[2], area.address);
     ASSERT_TRUE(session.talk().StartBlockWrite(1, uint32_t(image.size()), header, image.data()));
-    ASSERT_TRUE(runTimers(core, step, [&] { return session.talk().idle(); }));
+    ASSERT_TRUE(runTimers(core, nowMs, step, [&] { return session.talk().idle(); }));
     EXPECT_EQ(session.talk().blockOutcome(), BlockOutcome::Completed);
     // The frame takes the chunks as the transport delivers them: wait for the last to land.
-    ASSERT_TRUE(runTimers(core, step, [&] { return frame.completedCalibrationWrites() == 1; }));
+    ASSERT_TRUE(runTimers(core, nowMs, step, [&] { return frame.completedCalibrationWrites() == 1; }));
     EXPECT_EQ(frame.flash(area.address, area.size), image);
     EXPECT_EQ(frame.calibrationCrcOk(), std::optional<bool>(true));
 }

@@ -19,8 +19,6 @@
 #include <QRegularExpression>
 
 #include <filesystem>
-#include <fstream>
-#include <unistd.h>
 
 #include "app/FormDiag.h"
 #include "calibration/FormCalibrate.h"
@@ -32,6 +30,8 @@
 #include "session/SessionCore.h"
 #include "tests/support/ScopedDataHome.h"
 #include "signal/FormSignal.h"
+#include "tests/support/ShownTexts.h"
+#include "tests/support/TempDir.h"
 
 namespace oculant {
 namespace formdiagtest {
@@ -39,20 +39,11 @@ namespace formdiagtest {
 namespace fs = std::filesystem;
 
 const fs::path kSource = OCULANT_SOURCE_DIR;
-
-inline std::optional<std::tm> utc(int64_t seconds)
-{
-    const std::time_t t = std::time_t(seconds);
-    std::tm out{};
-    if (!gmtime_r(&t, &out))
-        return std::nullopt;
-    return out;
-}
+using test::utc;
 
 inline QString shipped(std::string_view section, std::string_view key)
 {
-    const auto ini = IniFile::load((kSource / "data/lan.ini").string());
-    return QString::fromStdString(ini ? ini->valueOr(section, key, "?") : "?");
+    return QString::fromStdString(test::shipped(section, key));
 }
 
 // Message boxes and modal windows are recorded instead of shown.
@@ -78,10 +69,7 @@ class FormDiagFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir_ = fs::temp_directory_path() / ("oculant-formdiag-" + std::to_string(::getpid()) + "-" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
-        fs::copy_file(kSource / "data/lan.ini", dir_ / "lan.ini");
+        fs::copy_file(test::kShippedLanguageFile, dir_ / "lan.ini");
         // The calibrations a download replaces are kept there, not in the user's folder.
         dataHome_.emplace((dir_ / "data").string());
     }
@@ -90,15 +78,14 @@ protected:
         form.reset();
         core.reset();
         dataHome_.reset();
-        fs::remove_all(dir_);
     }
 
     // Frames attached before this are found by the first scan, as at start-up.
     void start(std::string logo = "")
     {
         FormDiagOptions options;
-        options.languagePath = (dir_ / "lan.ini").string();
-        options.logoPath = logo.empty() ? (dir_ / "logo.jpg").string() : logo;
+        options.languagePath = dir_.file("lan.ini");
+        options.logoPath = logo.empty() ? dir_.file("logo.jpg") : logo;
         options.localTime = utc;
         options.clockMs = [this] { return int64_t(nowMs_); };
         if (withVirtualFrameMenu) {
@@ -151,6 +138,14 @@ protected:
         ASSERT_FALSE(form->core().informationRunning());
     }
 
+    // A frame found at start-up, connected with its information read.
+    void startConnected()
+    {
+        attach();
+        start();
+        connectAndRead();
+    }
+
     std::vector<QPushButton*> deviceButtons() const
     {
         return {form->Button1, form->Button2,  form->Button3,  form->Button4,
@@ -164,7 +159,7 @@ protected:
     }
 
     bool withVirtualFrameMenu = false;
-    fs::path dir_;
+    test::TempDir dir_;
     std::optional<test::ScopedDataHome> dataHome_;
     VirtualBackend backend{VirtualBackend::Reads::NonBlocking};
     std::string path;

@@ -1,12 +1,7 @@
 #pragma once
-// Shared helpers of the signal tests: layouts, sample blocks, a recording listener, a temporary
-// directory.
+// Shared helpers of the signal tests: layouts, sample blocks, a recording listener.
 
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -14,7 +9,7 @@
 #include "signal/SignalFrameListener.h"
 #include "signal/SignalStore.h"
 
-namespace oculant::testing {
+namespace oculant::test {
 
 // 3 X layers of 10 positions and 2 Y layers of 6; offsets of both signs. Its boundary rows
 // (family 0x40) hold 3 X and 2 Y samples.
@@ -91,32 +86,4 @@ private:
     bool live_;
 };
 
-// A fresh directory under the system's temporary directory, removed with its contents.
-class TempDir {
-public:
-    TempDir()
-    {
-        std::string templ = (std::filesystem::temp_directory_path() / "oculant-signal-XXXXXX").string();
-        if (mkdtemp(templ.data()) == nullptr)
-            throw std::runtime_error("mkdtemp failed");
-        path_ = templ;
-    }
-    ~TempDir()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    const std::filesystem::path& path() const { return path_; }
-    std::string str() const { return path_.string(); }
-
-private:
-    std::filesystem::path path_;
-};
-
-inline std::string readFile(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-}  // namespace oculant::testing
+}  // namespace oculant::test

@@ -5,18 +5,13 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
-#include "hid/HidDescriptorText.h"
+#include "tests/support/TempDir.h"
 
 namespace oculant::test {
 
@@ -29,23 +24,12 @@ class HidrawFakeTree {
 public:
     HidrawFakeTree()
     {
-        std::string pattern = (fs::temp_directory_path() / "oculant-hidraw-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            ADD_FAILURE() << "mkdtemp failed";
-        root_ = pattern;
         // Traversable by another user: the permission test scans as user nobody.
         fs::permissions(root_, fs::perms(0755));
         fs::create_directories(sysfs() + "/class/hidraw");
         fs::create_directories(sysfs() + "/devices/virtual/hid");
         fs::create_directories(dev());
     }
-    ~HidrawFakeTree()
-    {
-        std::error_code ec;
-        fs::remove_all(root_, ec);
-    }
-    HidrawFakeTree(const HidrawFakeTree&) = delete;
-    HidrawFakeTree& operator=(const HidrawFakeTree&) = delete;
 
     std::string sysfs() const { return (root_ / "sys").string(); }
     std::string dev() const { return (root_ / "dev").string(); }
@@ -88,41 +72,9 @@ public:
         return fs::canonical(fs::path(sysfs()) / "class/hidraw" / ("hidraw" + std::to_string(n)) / "device");
     }
 
-    static void writeFile(const fs::path& path, const std::string& content)
-    {
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out << content;
-        if (!out)
-            ADD_FAILURE() << "cannot write " << path;
-    }
-
 private:
-    fs::path root_;
+    TempDir dir_;
+    const fs::path& root_ = dir_.path();
 };
-
-// A descriptor of the corpus, by file name.
-inline std::vector<uint8_t> corpusDescriptor(const std::string& name)
-{
-    std::ifstream in(std::string(OCULANT_SOURCE_DIR) + "/tests/data/hid-corpus/" + name);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const DescriptorBytes bytes = decodeDescriptorFile(text);
-    EXPECT_TRUE(bytes.ok) << name << ": " << bytes.error;
-    return bytes.bytes;
-}
-
-// The descriptor with one run of bytes replaced (each test variant changes one thing).
-inline std::vector<uint8_t> withBytesReplaced(std::vector<uint8_t> d, const std::vector<uint8_t>& from,
-                                              const std::vector<uint8_t>& to)
-{
-    auto at = std::search(d.begin(), d.end(), from.begin(), from.end());
-    if (at == d.end()) {
-        ADD_FAILURE() << "pattern not in descriptor";
-        return d;
-    }
-    const auto pos = at - d.begin();
-    d.erase(at, at + std::ptrdiff_t(from.size()));
-    d.insert(d.begin() + pos, to.begin(), to.end());
-    return d;
-}
 
 }  // namespace oculant::test

@@ -7,13 +7,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "tests/support/SessionHarness.h"
+#include "tests/support/TempDir.h"
 #include "signal/FrameProcessor.h"
 #include "signal/SignalStore.h"
 
@@ -21,46 +19,6 @@ namespace oculant::test {
 
 // Log files are named by this second.
 inline constexpr int64_t kLogSecond = 1800000000;
-
-// What the main window shows, counted.
-struct ViewCounts : SessionView {
-    int connected = 0, unconnected = 0, parameterBlocks = 0;
-    uint32_t parameterCrc = 0;
-    std::vector<std::string> statusTexts;
-    void showConnected() override { ++connected; }
-    void showUnconnected() override { ++unconnected; }
-    void onParameterBlock(const DeviceRecords&, uint32_t crc) override { ++parameterBlocks, parameterCrc = crc; }
-    void onStatusText(const std::string& text) override { statusTexts.push_back(text); }
-};
-
-class TempDir {
-public:
-    TempDir()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "oculant-faults-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data()) ? pattern : std::string();
-    }
-    ~TempDir()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
-inline std::string readWholeFile(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void writeWholeFile(const std::filesystem::path& path, const std::string& bytes)
-{
-    std::ofstream(path, std::ios::binary) << bytes;
-}
 
 struct FaultScenario {
     explicit FaultScenario(const std::string& logDirectory = ".") : h(manualCore(logDirectory, [] { return kLogSecond; }))
@@ -78,35 +36,13 @@ struct FaultScenario {
     }
 
     SessionHarness h;
-    ViewCounts view;
+    SessionViewLog view;
     SignalStore& store = h.core.store();
     FrameProcessor& processor = h.core.processor();
     std::vector<std::vector<uint8_t>> frames;  // every frame handed to the processor, in order
     uint64_t accepted = 0;
     std::vector<std::string> logErrors;
     size_t firstLogErrorFrame = SIZE_MAX;  // index in `frames` of the frame whose log step failed
-
-    // Simulated time until the session is connected with its information read, or `limitMs`.
-    bool settle(int limitMs = 5000)
-    {
-        for (int t = 0; t < limitMs; t += 50) {
-            if (h.session.connected() && !h.session.probeTimerEnabled() && !h.session.infoTimerEnabled())
-                return true;
-            h.advance(50);
-        }
-        return false;
-    }
-
-    // Start-up with one frame: the first scan lists it, the probe connects, the hook follows
-    // later changes.
-    std::string startWith(VirtualFrameProfile profile = {})
-    {
-        const std::string path = h.attach(std::move(profile));
-        h.session.RescanDevices();
-        h.hookChanges = true;
-        settle();
-        return path;
-    }
 
     std::shared_ptr<VirtualFrame> frame(const std::string& path) { return h.backend.frame(path); }
 };
@@ -120,7 +56,7 @@ inline std::string replayedLog(const std::vector<std::vector<uint8_t>>& frames, 
     replay.recorder().setLogOn(true);
     for (const auto& f : frames)
         replay.ProcessFrame(f.data(), f.size());
-    return readWholeFile(replay.recorder().path());
+    return readFile(replay.recorder().path());
 }
 
 // The records the information sequence reads agree with what the frame is.

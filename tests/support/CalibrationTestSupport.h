@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -12,10 +10,41 @@
 #include <array>
 #include <vector>
 
+#include "calibration/CalibrationData.h"
 #include "calibration/CalibrationFlow.h"
+#include "calibration/CalibrationSettings.h"
+#include "calibration/Coordinates.h"
 #include "calibration/TextLookup.h"
 
-namespace oculant::testing {
+namespace oculant::test {
+
+inline constexpr ScreenSize kFullHd{1920, 1080};
+
+// Targets over the whole full-HD screen, inside margins of a twentieth of it.
+inline CalibrationSettings fullScreen(uint8_t gridX, uint8_t gridY, bool aux)
+{
+    CalibrationSettings s;
+    s.gridX = gridX;
+    s.gridY = gridY;
+    s.auxPoints = aux;
+    s.marginLeft = s.marginRight = 96;
+    s.marginUp = s.marginDown = 54;
+    s.window = {0, 0, 1920, 1080};
+    return s;
+}
+
+// A finished capture of four touches whose targets lie `shift` further on both axes: its fit is
+// the identity plus the shift.
+inline CalibrationData shiftedCapture(int32_t shift = 1000)
+{
+    CalibrationData d;
+    const FrameLogical touches[4] = {{1000, 1000}, {1000, 20000}, {20000, 1000}, {20000, 20000}};
+    d.count = 4;
+    d.status = CalibrationData::kStatusComplete;
+    for (int i = 0; i < 4; ++i)
+        d.points[i] = {{touches[i].x + shift, touches[i].y + shift}, touches[i]};
+    return d;
+}
 
 // A worker that takes one block at a time and is stepped by the test.
 class FakeCalibrationLink : public CalibrationDeviceLink {
@@ -59,25 +88,4 @@ inline TextLookup bracketLookup()
     return [](std::string_view key) { return "[" + std::string(key) + "]"; };
 }
 
-// A fresh directory per test, removed at the end.
-class TempDir {
-public:
-    TempDir()
-    {
-        static std::atomic<int> serial{0};
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        path_ = std::filesystem::temp_directory_path() /
-                ("oculant-cal-" + std::string(info ? info->name() : "x") + "-" +
-                 std::to_string(::getpid()) + "-" + std::to_string(serial++));
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
-    }
-    ~TempDir() { std::filesystem::remove_all(path_); }
-    const std::filesystem::path& path() const { return path_; }
-    std::string file(std::string_view name) const { return (path_ / name).string(); }
-
-private:
-    std::filesystem::path path_;
-};
-
-}  // namespace oculant::testing
+}  // namespace oculant::test
