@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <thread>
 
@@ -61,6 +62,14 @@ private:
                 continue;
             Row row;
             for (int c = 0; c < sqlite3_column_count(stmt); ++c) {
+                // SQLite's own text of a REAL keeps 15 digits; a measurement must read back as
+                // the number that was stored.
+                if (sqlite3_column_type(stmt, c) == SQLITE_FLOAT) {
+                    char number[40];
+                    std::snprintf(number, sizeof number, "%.17g", sqlite3_column_double(stmt, c));
+                    row.push_back(Value(number));
+                    continue;
+                }
                 const unsigned char* text = sqlite3_column_text(stmt, c);
                 row.push_back(text ? Value(reinterpret_cast<const char*>(text)) : std::nullopt);
             }
