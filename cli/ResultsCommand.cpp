@@ -9,6 +9,7 @@
 #include "results/ResultSummary.h"
 #include "results/Spool.h"
 #include "station/RecordJson.h"
+#include "station/RecordText.h"
 
 namespace oculant::cli {
 
@@ -60,14 +61,6 @@ std::string csvField(const std::string& s)
     return out + "\"";
 }
 
-std::string phaseOutcomes(const station::TestRecord& r, const char* between, const char* separator)
-{
-    std::string text;
-    for (const station::PhaseRecord& p : r.phases)
-        text += (text.empty() ? "" : separator) + p.name + between + std::string(outcomeText(p.outcome));
-    return text;
-}
-
 void printRecords(const std::vector<station::TestRecord>& records, bool json, bool csv, std::ostream& out)
 {
     if (json) {
@@ -83,13 +76,13 @@ void printRecords(const std::vector<station::TestRecord>& records, bool json, bo
             for (const std::string* f : {&r.uid, &r.serial, &r.model, &r.station, &r.operatorName, &r.plan, &r.device,
                                          &r.started, &r.finished})
                 out << csvField(*f) << ",";
-            out << outcomeText(r.outcome) << "," << csvField(phaseOutcomes(r, "=", ";")) << "\n";
+            out << outcomeText(r.outcome) << "," << csvField(station::phaseOutcomes(r, "=", ";")) << "\n";
         }
         return;
     }
     for (const station::TestRecord& r : records)
         out << r.started << "  " << outcomeText(r.outcome) << "  " << r.serial << "  " << r.model << "  " << r.station
-            << "  " << r.operatorName << "  " << phaseOutcomes(r, " ", ", ") << "\n";
+            << "  " << r.operatorName << "  " << station::phaseOutcomes(r, " ", ", ") << "\n";
     if (records.empty())
         out << "no records\n";
 }

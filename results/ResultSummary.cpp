@@ -1,28 +1,14 @@
 #include "results/ResultSummary.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <ctime>
 #include <map>
 #include <tuple>
 
+#include "station/RecordText.h"
+
 namespace oculant::results {
 
-std::string localDayOf(const std::string& utc)
-{
-    std::tm tm{};
-    if (std::sscanf(utc.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d", &tm.tm_year, &tm.tm_mon, &tm.tm_mday, &tm.tm_hour,
-                    &tm.tm_min, &tm.tm_sec) != 6)
-        return utc.substr(0, 10);
-    tm.tm_year -= 1900;
-    tm.tm_mon -= 1;
-    const std::time_t t = timegm(&tm);
-    std::tm local{};
-    localtime_r(&t, &local);
-    char day[40];
-    std::snprintf(day, sizeof day, "%04d-%02d-%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
-    return day;
-}
+std::string localDayOf(const std::string& utc) { return station::localTimeText(utc).substr(0, 10); }
 
 std::vector<SummaryRow> summarize(const std::vector<station::TestRecord>& records, const DayOf& dayOf)
 {
