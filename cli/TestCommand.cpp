@@ -123,19 +123,12 @@ int runTest(CommandContext& ctx)
     if (!json)
         settings.phaseDone = [&](const station::PhaseRecord& p) { ctx.out << phaseLine(p) << "\n" << std::flush; };
 
-    std::unique_ptr<CliSession> cs = CliSession::create(ctx.global, error, settings.attachFolder);
-    if (!cs) {
-        ctx.err << "oculant-cli: " << error << "\n";
-        return kExitFailed;
-    }
-    installInterruptHandler();
     StationView view;
-    cs->session().setView(&view);
-    if (!cs->connect(kConnectTimeoutMs, error)) {
-        cs->session().setView(nullptr);
-        ctx.err << "oculant-cli test: " << error << "\n";
-        return kExitNoFrame;
-    }
+    int exitCode = kExitOk;
+    std::unique_ptr<CliSession> cs =
+        CliSession::openWithView(ctx, "test", view, kConnectTimeoutMs, exitCode, settings.attachFolder);
+    if (!cs)
+        return exitCode;
     const station::IdentityValues identity = identityValues(*cs, view, language);
     record.serial = identity.serial;
     record.model = identity.model;

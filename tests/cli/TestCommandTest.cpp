@@ -143,8 +143,9 @@ TEST_F(TestCommand, planLimitsJudgeTheSignalAndAPhaseWithoutVerdictIsAnError)
     EXPECT_EQ(signal["outcome"], "FAIL");
     EXPECT_EQ(signal["reason"].get<std::string>().rfind("Y.minLevel ", 0), 0u) << signal.dump(1);
     for (const auto& m : signal["measurements"])
-        if (m["name"] == "X.minLevel" || m["name"] == "X.noise")
+        if (m["name"] == "X.minLevel" || m["name"] == "X.noise") {
             EXPECT_EQ(m["outcome"], "PASS") << m.dump();
+        }
 
     // Without the sweep nobody slides a finger: the diagnose phase times out as ERROR, exit 3.
     const std::string plan = file("short.ini", "[Plan]\nPhases=diagnose\n[diagnose]\nTimeout=5\n");
