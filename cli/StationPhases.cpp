@@ -19,6 +19,7 @@ using station::PhaseRecord;
 
 constexpr const char* kFrameLostText = "the frame was unplugged during the phase";
 constexpr const char* kFrameGoneText = "not run: the frame was unplugged earlier";
+constexpr const char* kInterruptedText = "interrupted (Ctrl-C or a stop signal)";
 // The information sequence takes about 700 ms, the parameter block's chunks follow it.
 constexpr int kInformationMs = 3000;
 
@@ -132,7 +133,9 @@ void runPlan(CliSession& cs, StationView& view, const station::TestPlan& plan, c
     for (PhaseKind kind : plan.phases) {
         const int64_t start = cs.nowMs();
         PhaseRecord phase;
-        if (runner.gone())
+        if (interrupted.load())
+            phase = station::errorPhase(name(kind), std::string("not run: ") + kInterruptedText);
+        else if (runner.gone())
             phase = station::errorPhase(name(kind), kFrameGoneText);
         else if (kind == PhaseKind::Identity)
             phase = runner.identity(plan.identity);
@@ -142,6 +145,11 @@ void runPlan(CliSession& cs, StationView& view, const station::TestPlan& plan, c
             phase = runner.diagnose(plan.diagnose);
         else  // plans refuse phases this build cannot run
             phase = station::errorPhase(name(kind), "not available in this build");
+        // A phase cut short by the user has not measured what it should have.
+        if (interrupted.load() && phase.reason.rfind("not run", 0) != 0) {
+            phase.outcome = station::Outcome::Error;
+            phase.reason = phase.reason.empty() ? kInterruptedText : kInterruptedText + (": " + phase.reason);
+        }
         phase.seconds = double(cs.nowMs() - start) / 1000;
         if (settings.phaseDone)
             settings.phaseDone(phase);

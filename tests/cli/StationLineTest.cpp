@@ -29,7 +29,22 @@ using test::queryRecords;
 using test::runCli;
 
 constexpr const char* kCli = OCULANT_BUILD_DIR "/oculant-cli";
-constexpr const char* kPostgresBin = "/usr/lib/postgresql/15/bin";
+
+// The server's programs, of the newest version installed (Debian keeps them out of the PATH).
+std::string postgresBin()
+{
+    std::string newest = "/usr/lib/postgresql/15/bin";
+    int version = 0;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator("/usr/lib/postgresql", ec)) {
+        const int v = std::atoi(e.path().filename().c_str());
+        if (v > version && fs::exists(e.path() / "bin/initdb")) {
+            version = v;
+            newest = (e.path() / "bin").string();
+        }
+    }
+    return newest;
+}
 
 // Starts the processes at once, then waits for them all; their exit statuses.
 std::vector<int> runInParallel(const std::vector<std::vector<std::string>>& commands)
@@ -97,7 +112,7 @@ public:
             if (!nobody || !nogroup || ::chown(dir_.c_str(), nobody->pw_uid, nogroup->gr_gid) != 0)
                 return;
         }
-        initialised_ = run(std::string(kPostgresBin) + "/initdb -D " + dir_ + "/data -U oculant --auth=trust "
+        initialised_ = run(bin_ + "/initdb -D " + dir_ + "/data -U oculant --auth=trust "
                            "-E UTF8 --no-sync >" + dir_ + "/initdb.log 2>&1");
     }
     ~ScratchPostgres()
@@ -109,14 +124,14 @@ public:
     bool initialised() const { return initialised_; }
     bool start()
     {
-        running_ = run(std::string(kPostgresBin) + "/pg_ctl -D " + dir_ + "/data -l " + dir_ + "/server.log -w -o \"-k " +
+        running_ = run(bin_ + "/pg_ctl -D " + dir_ + "/data -l " + dir_ + "/server.log -w -o \"-k " +
                        dir_ + " -c listen_addresses='' -c fsync=off\" start >/dev/null 2>&1");
         return running_;
     }
     void stop()
     {
         if (running_)
-            run(std::string(kPostgresBin) + "/pg_ctl -D " + dir_ + "/data -m fast -w stop >/dev/null 2>&1");
+            run(bin_ + "/pg_ctl -D " + dir_ + "/data -m fast -w stop >/dev/null 2>&1");
         running_ = false;
     }
     std::string url() const { return "postgresql:///postgres?host=" + dir_ + "&user=oculant"; }
@@ -125,6 +140,7 @@ public:
 private:
     bool run(const std::string& command) { return std::system((asUser_ + command).c_str()) == 0; }
 
+    const std::string bin_ = postgresBin();
     std::string dir_, asUser_;
     bool initialised_ = false;
     bool running_ = false;
