@@ -42,7 +42,7 @@ void TFormHistory::load(const std::string& serial, const std::string& databaseUr
     std::string error;
     std::optional<std::vector<station::TestRecord>> records;
     if (const auto url = results::parseDatabaseUrl(databaseUrl, &error))
-        if (auto store = results::ResultStore::open(*url, error)) {
+        if (auto store = results::ResultStore::openForReading(*url, error)) {
             results::RecordFilter filter;
             filter.serial = serial;
             records = store->query(filter, error);

@@ -179,7 +179,7 @@ int runResults(CommandContext& ctx)
         ctx.err << "oculant-cli results: " << error << "\n";
         return kExitUsage;
     }
-    std::unique_ptr<results::ResultStore> store = results::ResultStore::open(*url, error);
+    std::unique_ptr<results::ResultStore> store = results::ResultStore::openForReading(*url, error);
     std::optional<std::vector<station::TestRecord>> records;
     if (store)
         records = store->query(filter, error);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 
 namespace oculant::results {
@@ -89,6 +90,16 @@ std::unique_ptr<ResultStore> ResultStore::open(const DatabaseUrl& url, std::stri
     if (!db)
         return nullptr;
     return open(std::move(db), error);
+}
+
+std::unique_ptr<ResultStore> ResultStore::openForReading(const DatabaseUrl& url, std::string& error)
+{
+    std::error_code ec;
+    if (url.engine == Engine::Sqlite && !std::filesystem::exists(url.target, ec)) {
+        error = "no results database at " + url.target + " (no record was stored there yet)";
+        return nullptr;
+    }
+    return open(url, error);
 }
 
 std::unique_ptr<ResultStore> ResultStore::open(std::unique_ptr<Database> database, std::string& error)

@@ -28,6 +28,9 @@ public:
     // Connects and brings the schema up to kSchemaVersion; null with the reason.
     static std::unique_ptr<ResultStore> open(const DatabaseUrl& url, std::string& error);
     static std::unique_ptr<ResultStore> open(std::unique_ptr<Database> database, std::string& error);
+    // For queries: a SQLite file that does not exist is not created (a mistyped path would
+    // otherwise answer "no records").
+    static std::unique_ptr<ResultStore> openForReading(const DatabaseUrl& url, std::string& error);
 
     // The record, its phases, measurements and attachments in one transaction: all of it or
     // nothing. A record whose uid is stored already is left as it is (*alreadyStored set).

@@ -168,7 +168,12 @@ TEST_F(TestCommand, aBadPlanIsRefusedWithItsLineBeforeAnyFrameIsLookedFor)
     // A frame that never answers is never connected: no frame, status 2, and no record.
     r = runCli({profile("mute", "[Frame]\nAnswerInfo=0\n"), "--simulated-time", "test"});
     EXPECT_EQ(r.status, 2) << r.err;
-    EXPECT_EQ(runCli({"results"}).out, "no records\n");
+    // Nothing was stored: there is not even a database yet, and a query does not make one.
+    r = runCli({"results"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "oculant-cli results: no results database at " + home.path() +
+                         "/oculant/results.sqlite (no record was stored there yet)\n");
+    EXPECT_FALSE(fs::exists(home.path() + "/oculant/results.sqlite"));
 }
 
 // The record made while the server cannot be reached is spooled whole, and stored once, by the
