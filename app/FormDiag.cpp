@@ -24,6 +24,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "app/FormHistory.h"
 #include "app/JpegFile.h"
 #include "app/ReadOnlyCheckBox.h"
 #include "calibration/FormCalibrate.h"
@@ -32,6 +33,7 @@
 #include "diagnostics/FormImgDiag.h"
 #include "drawtest/FormPoints.h"
 #include "i18n/TextKeys.h"
+#include "results/DatabaseUrl.h"
 #include "signal/FormSignal.h"
 
 namespace oculant {
@@ -281,6 +283,10 @@ QGroupBox* TFormDiag::buildStatusGroup()
     Button4->setEnabled(false);
     connect(Button4, &QPushButton::clicked, this, &TFormDiag::Button4Click);
     grid->addWidget(Button4, 4, 3, Qt::AlignRight);
+    ButtonHistory = makeButton(GroupBox1, "ButtonHistory", "History");
+    ButtonHistory->setEnabled(false);
+    connect(ButtonHistory, &QPushButton::clicked, this, &TFormDiag::ButtonHistoryClick);
+    grid->addWidget(ButtonHistory, 4, 2, Qt::AlignRight);
     Button6 = makeButton(GroupBox1, "Button6");  // no action, never shown
     Button6->setEnabled(false);
     Button6->hide();
@@ -688,12 +694,22 @@ void TFormDiag::setDeviceButtonsEnabled(bool enabled)
 {
     deviceButtonsEnabled_ = enabled;
     for (QPushButton* b : {Button1, Button2, Button3, Button4, Button6, Button7, Button8, Button9, Button10, Button11,
-                           Button13, Button15, Button16})
+                           Button13, Button15, Button16, ButtonHistory})
         b->setEnabled(enabled);
     if (!enabled)
         Button5->setEnabled(false);  // never enabled: it has no action
     if (windows_.multiCalib)
         windows_.multiCalib->setDeviceButtonsEnabled(enabled);  // its Start
+}
+
+// The connected frame's records, by the serial the Status group shows, from the default
+// database: what the line's stations wrote on this PC.
+void TFormDiag::ButtonHistoryClick()
+{
+    if (!FormHistory)
+        FormHistory = new TFormHistory(this);
+    FormHistory->load(EditSerialNum->text().toStdString(), results::defaultDatabaseUrl());
+    FormHistory->open();
 }
 
 void TFormDiag::refillDeviceList(const std::vector<std::string>& paths, int currentIndex)

@@ -25,6 +25,7 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class TFormHistory;
 class QRadioButton;
 class QSlider;
 class QStatusBar;
@@ -99,6 +100,8 @@ public:
         *EditSerialNum, *EditCRC;
     QPushButton* Button4;  // Refresh
     QPushButton* Button6;  // Stop / Run, invisible
+    QPushButton* ButtonHistory;  // the frame's test records
+    TFormHistory* FormHistory = nullptr;  // made at the first click; a child of this window
 
     QGroupBox* GroupBox2;  // Screen Rotate
     QCheckBox *CheckBoxFeatureSmooth, *CheckBoxFeatureMac, *CheckBoxFeatureReverseX, *CheckBoxFeatureReverseY,
@@ -148,6 +151,7 @@ public:
     void Button2Click();
     void Button3Click(QObject* sender);  // Signal View and Record Data
     void Button4Click();
+    void ButtonHistoryClick();
     void Button14Click();
     void Button11Click();  // calibration: Start, Reset, Export and the download timer
     void Button10Click();

@@ -221,6 +221,28 @@ std::vector<std::string> IniFile::keys(std::string_view section) const {
     return result;
 }
 
+std::vector<IniEntry> IniFile::entries() const {
+    std::vector<IniEntry> result;
+    std::string section;
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        const auto t = trimBlanks(lines_[i]);
+        if (t.empty() || isComment(t)) continue;
+        IniEntry e;
+        e.line = i + 1;
+        if (auto name = sectionName(lines_[i])) {
+            section = std::string(*name);
+            e.kind = IniEntry::Kind::Section;
+        } else if (auto kv = keyValue(lines_[i])) {
+            e.kind = IniEntry::Kind::Key;
+            e.key = std::string(kv->key);
+            e.value = std::string(kv->value);
+        }
+        e.section = section;
+        result.push_back(std::move(e));
+    }
+    return result;
+}
+
 void IniFile::insertLine(std::size_t index, std::string line) {
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(index), std::move(line));
     lineCrlf_.insert(lineCrlf_.begin() + static_cast<std::ptrdiff_t>(index), crlf_);

@@ -16,6 +16,17 @@ namespace oculant {
 
 enum class TextEncoding { Utf8, Utf8Bom, Utf16LE, Utf16BE, Gb18030 };
 
+// One line of a file that says something, with its 1-based line number, for readers that must
+// point at the line they refuse (a test plan). Blank lines and comments are left out.
+struct IniEntry {
+    enum class Kind { Section, Key, Other };  // Other: neither a header nor "key=value"
+    std::size_t line = 0;
+    Kind kind = Kind::Other;
+    std::string section;  // the section the line is in (its own name for a header); empty before the first
+    std::string key;      // Key lines: the key and its trimmed value
+    std::string value;
+};
+
 class IniFile {
 public:
     IniFile() = default;
@@ -34,6 +45,8 @@ public:
     bool hasSection(std::string_view section) const;
     std::vector<std::string> sectionNames() const;                 // file order, first spelling
     std::vector<std::string> keys(std::string_view section) const;  // file order, first spelling
+    // Every line but blanks and comments, in file order, duplicates included.
+    std::vector<IniEntry> entries() const;
 
     // Changes or adds one key in memory, keeping every other line as it stands.
     void setValue(std::string_view section, std::string_view key, std::string_view value);

@@ -49,7 +49,8 @@ struct CommandContext {
 };
 
 // Exit statuses shared by the commands.
-enum ExitCode : int { kExitOk = 0, kExitFailed = 1, kExitNoFrame = 2, kExitNoVerdict = 3, kExitUsage = 64 };
+// A test station's ERROR (a phase that could not run) is status 3, as a diagnosis without a verdict.
+enum ExitCode : int { kExitOk = 0, kExitFailed = 1, kExitNoFrame = 2, kExitNoVerdict = 3, kExitError = 3, kExitUsage = 64 };
 
 int run(int argc, char** argv, std::ostream& out, std::ostream& err);
 int run(const std::vector<std::string>& argv, std::ostream& out, std::ostream& err);
@@ -65,6 +66,8 @@ int runResetCalibration(CommandContext& ctx);
 int runRestoreCalibration(CommandContext& ctx);
 int runCapture(CommandContext& ctx);
 int runUdevProbe(CommandContext& ctx);
+int runTest(CommandContext& ctx);
+int runResults(CommandContext& ctx);
 
 oculant::BackendOptions backendOptions(const GlobalOptions& global);
 

@@ -59,6 +59,21 @@ void installInterruptHandler()
 std::unique_ptr<CliSession> CliSession::openConnected(CommandContext& ctx, const char* command, int& exitCode,
                                                       const std::string& logDirectory)
 {
+    std::unique_ptr<CliSession> cs = open(ctx, command, nullptr, 10000, exitCode, logDirectory);
+    if (cs)
+        static_cast<StatusView&>(*cs->view_).setNotes(&ctx.err);  // the session's view is always one
+    return cs;
+}
+
+std::unique_ptr<CliSession> CliSession::openWithView(CommandContext& ctx, const char* command, SessionView& view,
+                                                     int timeoutMs, int& exitCode, const std::string& logDirectory)
+{
+    return open(ctx, command, &view, timeoutMs, exitCode, logDirectory);
+}
+
+std::unique_ptr<CliSession> CliSession::open(CommandContext& ctx, const char* command, SessionView* view,
+                                             int timeoutMs, int& exitCode, const std::string& logDirectory)
+{
     std::string error;
     std::unique_ptr<CliSession> cs = create(ctx.global, error, logDirectory);
     if (!cs) {
@@ -67,12 +82,15 @@ std::unique_ptr<CliSession> CliSession::openConnected(CommandContext& ctx, const
         return nullptr;
     }
     installInterruptHandler();
-    if (!cs->connect(10000, error)) {
+    if (view)
+        cs->session().setView(view);
+    if (!cs->connect(timeoutMs, error)) {
+        if (view)
+            cs->session().setView(nullptr);
         ctx.err << "oculant-cli " << command << ": " << error << "\n";
         exitCode = kExitNoFrame;
         return nullptr;
     }
-    static_cast<StatusView&>(*cs->view_).setNotes(&ctx.err);  // the session's view is always one
     return cs;
 }
 

@@ -29,6 +29,11 @@ public:
     // prints why (prefixed with the command's name) and sets the exit code.
     static std::unique_ptr<CliSession> openConnected(CommandContext& ctx, const char* command, int& exitCode,
                                                      const std::string& logDirectory = ".");
+    // The same with a view of the command's own set before connecting, so that it sees the
+    // answers of the information sequence the connection starts; the caller clears it again.
+    static std::unique_ptr<CliSession> openWithView(CommandContext& ctx, const char* command, SessionView& view,
+                                                    int timeoutMs, int& exitCode,
+                                                    const std::string& logDirectory = ".");
     ~CliSession();
 
     // Scans and runs the connection probe (and --device choice) until a frame is connected and
@@ -59,6 +64,9 @@ public:
 
 private:
     CliSession(std::unique_ptr<BackendSet> backends, const std::string& logDirectory, bool simulated);
+    // create() and connect(); `view`, when given, replaces the status view first.
+    static std::unique_ptr<CliSession> open(CommandContext& ctx, const char* command, SessionView* view,
+                                            int timeoutMs, int& exitCode, const std::string& logDirectory);
     void writeCapture(const std::string& path);
 
     std::unique_ptr<BackendSet> backends_;

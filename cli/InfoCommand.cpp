@@ -207,20 +207,11 @@ int runInfo(CommandContext& ctx)
         ctx.err << "oculant-cli: " << language.path() << " not found: texts show as N/A\n";
     language.select(wanted);
 
-    std::string error;
-    std::unique_ptr<CliSession> cs = CliSession::create(ctx.global, error);
-    if (!cs) {
-        ctx.err << "oculant-cli: " << error << "\n";
-        return kExitFailed;
-    }
-    installInterruptHandler();
     InfoView answers;
-    cs->session().setView(&answers);
-    if (!cs->connect(kConnectTimeoutMs, error)) {
-        cs->session().setView(nullptr);
-        ctx.err << "oculant-cli info: " << error << "\n";
-        return kExitNoFrame;
-    }
+    int exitCode = kExitOk;
+    std::unique_ptr<CliSession> cs = CliSession::openWithView(ctx, "info", answers, kConnectTimeoutMs, exitCode);
+    if (!cs)
+        return exitCode;
     cs->runFor(kParameterBlockGraceMs, [&] { return answers.parameterCrc.has_value(); });
     const QuillonDevice* current = cs->session().talk().currentDevice();
     const DeviceInfoReport report = buildInfoReport(cs->session().records(), answers, current ? current->path : "",

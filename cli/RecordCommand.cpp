@@ -6,6 +6,7 @@
 
 #include "cli/Cli.h"
 #include "cli/CliSession.h"
+#include "cli/SignalRecording.h"
 
 namespace oculant::cli {
 
@@ -64,17 +65,7 @@ int runRecord(CommandContext& ctx)
     std::unique_ptr<CliSession> cs = CliSession::openConnected(ctx, "record", exitCode, dir);
     if (!cs)
         return exitCode;
-    DeviceSession& session = cs->session();
-    // As the Record Data button: run the frame if it is stopped, then the signal stream.
-    if (session.records().runState() != 1)
-        session.talk().SendCommand(protocol::kCmdRun);
-    session.sendModeStream(protocol::kModeSignal);
-    cs->processor().recorder().setLogOn(true);
-    // A log error ends the recording.
-    cs->runFor(int(s * 1000), [&] { return !cs->logError().empty(); });
-    // Switching off takes effect with the next frame of the stream; give it one.
-    cs->processor().recorder().setLogOn(false);
-    cs->runFor(1000, [&] { return !cs->processor().recorder().recording(); });
+    recordSignal(*cs, int(s * 1000));
     cs->close();
 
     const AdLogRecorder& rec = cs->processor().recorder();

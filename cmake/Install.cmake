@@ -3,6 +3,7 @@
 # relative symbolic links to them:
 #   <prefix>/lib/oculant/{oculant,oculant-cli,lan.ini}    <prefix>/bin/{oculant,oculant-cli} -> ../lib/oculant/...
 #   <prefix>/share/oculant/profiles/*.ini                 virtual frame profiles
+#   <prefix>/share/oculant/plans/*.ini                    test plans (the documented example)
 #   <prefix>/lib/udev/rules.d/70-oculant.rules            frame access for the seat's user
 #   <prefix>/share/{applications,icons/hicolor/scalable/apps,metainfo,man/man1}
 #   <prefix>/share/doc/oculant/{copyright,changelog.Debian.gz}, share/lintian/overrides/oculant
@@ -31,6 +32,8 @@ foreach(program ${program_targets})
 endforeach()
 
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/data/profiles/ DESTINATION ${CMAKE_INSTALL_DATADIR}/oculant/profiles
+  FILES_MATCHING PATTERN "*.ini")
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/data/plans/ DESTINATION ${CMAKE_INSTALL_DATADIR}/oculant/plans
   FILES_MATCHING PATTERN "*.ini")
 include(${CMAKE_CURRENT_LIST_DIR}/UdevRule.cmake)
 

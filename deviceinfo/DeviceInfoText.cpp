@@ -91,6 +91,11 @@ std::string_view firmwareStatusKey(uint8_t status)
     }
 }
 
+std::string_view firmwareStatusKeyOf(const std::array<uint8_t, 16>& versionStatus)
+{
+    return firmwareStatusKey(versionStatus[kFirmwareStatus]);
+}
+
 std::string formatRunStatus(uint8_t flags, const TextLookup& lookup)
 {
     switch (flags & 0x03) {

@@ -24,6 +24,8 @@ LocalTimeConverter systemLocalTime();
 std::string formatHardwareVersion(uint16_t version);
 std::string formatSoftwareVersion(uint8_t modelCode, uint16_t version);
 std::string_view firmwareStatusKey(uint8_t status);
+// The key of the firmware status a version and status record (answer 0x10) holds.
+std::string_view firmwareStatusKeyOf(const std::array<uint8_t, 16>& versionStatus);
 std::string formatRunStatus(uint8_t runFlags, const TextLookup& lookup);
 std::string formatParameterCrc(uint32_t crc);
 // Two model names are shown under the name the product is sold as.

@@ -57,6 +57,9 @@ expected=(
 for profile in "$source_dir"/data/profiles/*.ini; do
   expected+=("./usr/share/oculant/profiles/$(basename "$profile")")
 done
+for plan in "$source_dir"/data/plans/*.ini; do
+  expected+=("./usr/share/oculant/plans/$(basename "$plan")")
+done
 if [ "$gui" = ON ]; then
   expected+=(
     "./usr/lib/oculant/oculant"
@@ -82,7 +85,7 @@ field() { sed -n "s/^$1: //p" "$scratch/control"; }
 [ "$(field Section)" = utils ] && ok "Section: utils" || fail "Section is '$(field Section)'"
 [[ "$(field Maintainer)" =~ ^.+\ \<.+@.+\>$ ]] && ok "Maintainer: $(field Maintainer)" ||
   fail "Maintainer is '$(field Maintainer)', not 'Name <address>'"
-needed=(libc6 libstdc++6 libudev1)
+needed=(libc6 libstdc++6 libudev1 libsqlite3-0 libpq5)
 [ "$gui" = ON ] && needed+=(libqt6core6 libqt6gui6 libqt6widgets6 libqt6charts6 libjpeg62-turbo)
 for lib in "${needed[@]}"; do
   if field Depends | tr ',' '\n' | grep -q "^ *$lib\( \|$\)"; then ok "depends on $lib"; else

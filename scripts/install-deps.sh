@@ -13,6 +13,7 @@ packages=(
   desktop-file-utils
   lintian appstream
   clang libclang-rt-14-dev
+  libsqlite3-dev libpq-dev postgresql libxml2-utils
 )
 
 missing=()

@@ -1,0 +1,137 @@
+#include "results/Spool.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <memory>
+
+#include "base/FileIo.h"
+#include "results/ResultStore.h"
+#include "station/RecordJson.h"
+
+namespace oculant::results {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A spooled record is a few kilobytes; anything far larger is not one of ours.
+constexpr size_t kMaxSpoolFileBytes = 16 * 1024 * 1024;
+
+// The rename is durable only once the folder itself is on disk.
+void syncFolder(const std::string& folder)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+}  // namespace
+
+std::string spoolRecord(const std::string& folder, const station::TestRecord& record, const std::string& databaseUrl,
+                        std::string* error)
+{
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (ec) {
+        if (error)
+            *error = "cannot create the spool folder " + folder + ": " + ec.message();
+        return {};
+    }
+    const nlohmann::ordered_json file{{"database", databaseUrl}, {"record", station::recordToJson(record)}};
+    const std::string path = folder + "/" + record.uid + ".json";
+    if (!writeFileAtomically(path, file.dump(1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n", error))
+        return {};
+    syncFolder(folder);
+    return path;
+}
+
+std::vector<std::string> spooledFiles(const std::string& folder)
+{
+    std::vector<std::pair<fs::file_time_type, std::string>> files;
+    std::error_code ec;
+    for (const fs::directory_entry& e : fs::directory_iterator(folder, ec)) {
+        const std::string name = e.path().filename().string();
+        // Temporary files start with a dot: a spool being written, or a crash's leftover.
+        if (name.empty() || name[0] == '.' || e.path().extension() != ".json" || !e.is_regular_file(ec))
+            continue;
+        files.emplace_back(e.last_write_time(ec), e.path().string());
+    }
+    std::sort(files.begin(), files.end());
+    std::vector<std::string> paths;
+    for (auto& f : files)
+        paths.push_back(std::move(f.second));
+    return paths;
+}
+
+SyncReport syncSpool(const std::string& folder, const std::optional<DatabaseUrl>& target)
+{
+    SyncReport report;
+    // One connection per database, opened at its first record; a database that cannot be
+    // reached is tried once per sync.
+    std::map<std::string, std::unique_ptr<ResultStore>> stores;
+    std::map<std::string, std::string> unreachable;
+    for (const std::string& path : spooledFiles(folder)) {
+        auto keep = [&](const std::string& why) {
+            ++report.kept;
+            report.problems.push_back(path + ": " + why);
+        };
+        std::string error;
+        const std::optional<std::string> bytes = readFileLimited(path, kMaxSpoolFileBytes, &error);
+        if (!bytes) {
+            keep(error);
+            continue;
+        }
+        const nlohmann::json file = nlohmann::json::parse(*bytes, nullptr, false);
+        if (file.is_discarded() || !file.is_object() || !file.contains("record") || !file.contains("database") ||
+            !file["database"].is_string()) {
+            keep("not a spooled record (kept as it is)");
+            continue;
+        }
+        const std::optional<station::TestRecord> record = station::recordFromJson(file["record"], &error);
+        if (!record) {
+            keep("damaged record (kept as it is): " + error);
+            continue;
+        }
+        std::optional<DatabaseUrl> url = target;
+        if (!url)
+            url = parseDatabaseUrl(file["database"].get<std::string>(), &error);
+        if (!url) {
+            keep(error);
+            continue;
+        }
+        if (const auto it = unreachable.find(url->text); it != unreachable.end()) {
+            keep(it->second);
+            continue;
+        }
+        std::unique_ptr<ResultStore>& store = stores[url->text];
+        if (!store)
+            store = ResultStore::open(*url, error);
+        if (!store) {
+            unreachable[url->text] = error;
+            keep(error);
+            continue;
+        }
+        bool already = false;
+        if (!store->write(*record, error, &already)) {
+            keep(error);
+            continue;
+        }
+        // Committed: only now may the file go. Should the removal fail, the next sync finds the
+        // record stored and removes the file then.
+        if (::unlink(path.c_str()) != 0) {
+            keep("sent, but the file could not be removed");
+            continue;
+        }
+        ++(already ? report.alreadyStored : report.sent);
+    }
+    syncFolder(folder);
+    return report;
+}
+
+}  // namespace oculant::results

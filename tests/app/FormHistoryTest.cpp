@@ -1,0 +1,63 @@
+// The History dialog of the main window: the connected frame's records from the default
+// database (in a scratch data folder), newest first, with each phase's outcome.
+#include <QTableWidget>
+
+#include "app/FormHistory.h"
+#include "results/ResultStore.h"
+#include "tests/support/FormDiagFixture.h"
+
+namespace oculant {
+namespace formdiagtest {
+namespace {
+
+station::TestRecord record(const std::string& serial, const std::string& started, station::Outcome diagnose)
+{
+    station::TestRecord r;
+    r.uid = station::newRecordUid();
+    r.serial = serial;
+    r.model = "VF-43";
+    r.station = "line1-a";
+    r.operatorName = "ann";
+    r.plan = "default";
+    r.device = "virtual:0";
+    r.started = r.finished = started;
+    r.phases.push_back({"identity", station::Outcome::Pass, "", 0.7, {}});
+    r.phases.push_back({"diagnose", diagnose, diagnose == station::Outcome::Pass ? "" : "faulty boards: XEmit1 2/3",
+                        27, {}});
+    r.outcome = station::recordOutcome(r.phases);
+    return r;
+}
+
+// The fixture points the user's data folder (where the default database is) at its own folder.
+using FormHistoryTest = FormDiagFixture;
+
+TEST_F(FormHistoryTest, history_lists_the_connected_frames_records_newest_first_with_their_phases)
+{
+    std::string error;
+    auto store = results::ResultStore::open(*results::parseDatabaseUrl(results::defaultDatabaseUrl()), error);
+    ASSERT_TRUE(store) << error;
+    ASSERT_TRUE(store->write(record("VF-000001", "2026-01-01T09:00:00.000Z", station::Outcome::Fail), error)) << error;
+    ASSERT_TRUE(store->write(record("VF-000001", "2026-01-01T10:00:00.000Z", station::Outcome::Pass), error)) << error;
+    ASSERT_TRUE(store->write(record("VF-999999", "2026-01-01T11:00:00.000Z", station::Outcome::Pass), error)) << error;
+
+    attach();
+    start();
+    EXPECT_FALSE(form->ButtonHistory->isEnabled());  // no frame, no serial
+    connectAndRead();
+    ASSERT_EQ(form->EditSerialNum->text(), "VF-000001");
+    ASSERT_TRUE(form->ButtonHistory->isEnabled());
+    form->ButtonHistory->click();
+    ASSERT_TRUE(form->FormHistory);
+    const QTableWidget* table = form->FormHistory->TableRecords;
+    ASSERT_EQ(table->rowCount(), 2);
+    EXPECT_EQ(table->item(0, 1)->text(), "PASS");
+    EXPECT_EQ(table->item(1, 1)->text(), "FAIL");
+    EXPECT_EQ(table->item(1, 5)->text(), "identity PASS, diagnose FAIL");
+    EXPECT_EQ(table->item(1, 6)->text(), "diagnose: faulty boards: XEmit1 2/3");
+    EXPECT_EQ(form->FormHistory->LabelTitle->text(), "2 test records of VF-000001, newest first");
+    form->FormHistory->close();
+}
+
+}  // namespace
+}  // namespace formdiagtest
+}  // namespace oculant
