@@ -73,6 +73,12 @@ std::unique_ptr<CliSession> CliSession::openConnected(CommandContext& ctx, const
         return nullptr;
     }
     static_cast<StatusView&>(*cs->view_).setNotes(&ctx.err);  // the session's view is always one
+    if (ctx.global.verbose) {
+        ctx.err << "oculant-cli: worker thread: "
+                << (cs->simulated_ ? std::string("none, the session steps the worker (simulated time)")
+                                   : schedulingText(cs->session().talk().scheduling()))
+                << "\n";
+    }
     return cs;
 }
 
@@ -98,7 +104,7 @@ CliSession::CliSession(std::unique_ptr<BackendSet> backends, const std::string& 
     : backends_(std::move(backends)), simulated_(simulated)
 {
     SessionCore::Options options;
-    options.threading = simulated ? HIDTalk::Threading::Manual : HIDTalk::Threading::Thread;
+    options.threading = simulated ? HIDTalk::Threading::Manual : HIDTalk::Threading::RealtimeThread;
     options.logDirectory = logDirectory;
     core_ = std::make_unique<SessionCore>(backends_->sessionBackend(), std::move(options));
     view_ = std::make_unique<StatusView>(lastStatus_, core_->device());

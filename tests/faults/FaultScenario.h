@@ -120,6 +120,7 @@ inline std::string replayedLog(const std::vector<std::vector<uint8_t>>& frames, 
     replay.recorder().setLogOn(true);
     for (const auto& f : frames)
         replay.ProcessFrame(f.data(), f.size());
+    replay.recorder().finish();
     return readWholeFile(replay.recorder().path());
 }
 
