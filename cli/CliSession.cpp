@@ -73,12 +73,7 @@ std::unique_ptr<CliSession> CliSession::openConnected(CommandContext& ctx, const
         return nullptr;
     }
     static_cast<StatusView&>(*cs->view_).setNotes(&ctx.err);  // the session's view is always one
-    if (ctx.global.verbose) {
-        ctx.err << "oculant-cli: worker thread: "
-                << (cs->simulated_ ? std::string("none, the session steps the worker (simulated time)")
-                                   : schedulingText(cs->session().talk().scheduling()))
-                << "\n";
-    }
+    cs->reportWorker(ctx);
     return cs;
 }
 
@@ -109,6 +104,23 @@ CliSession::CliSession(std::unique_ptr<BackendSet> backends, const std::string& 
     core_ = std::make_unique<SessionCore>(backends_->sessionBackend(), std::move(options));
     view_ = std::make_unique<StatusView>(lastStatus_, core_->device());
     core_->setView(view_.get());
+}
+
+void CliSession::reportWorker(const CommandContext& ctx) const
+{
+    if (!ctx.global.verbose)
+        return;
+    std::string text = "none, the session steps the worker (simulated time)";
+    if (!simulated_) {
+        // Connecting took longer than asking, but for a bus that does not answer.
+        WorkerScheduling s = core_->talk().scheduling();
+        for (int i = 0; i < 3000 && s.kind == SchedulingKind::Pending; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            s = core_->talk().scheduling();
+        }
+        text = schedulingText(s);
+    }
+    ctx.err << "oculant-cli: worker thread: " << text << "\n";
 }
 
 int64_t CliSession::nowMs() const { return simulated_ ? simulatedMs_->load() : steadyMs(); }

@@ -221,6 +221,7 @@ int runInfo(CommandContext& ctx)
         ctx.err << "oculant-cli info: " << error << "\n";
         return kExitNoFrame;
     }
+    cs->reportWorker(ctx);
     cs->runFor(kParameterBlockGraceMs, [&] { return answers.parameterCrc.has_value(); });
     const QuillonDevice* current = cs->session().talk().currentDevice();
     const DeviceInfoReport report = buildInfoReport(cs->session().records(), answers, current ? current->path : "",
