@@ -76,8 +76,9 @@ public:
                 prctl(PR_SET_PDEATHSIG, SIGKILL);
                 if (getppid() != parent)
                     _exit(0);
-                for (volatile uint64_t spin = 0;; spin = spin + 1) {
-                }
+                volatile uint64_t spin = 0;
+                for (;;)
+                    spin = spin + 1;
             }
             if (pid > 0)
                 pids_.push_back(pid);

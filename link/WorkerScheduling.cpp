@@ -10,7 +10,9 @@
 #include <unistd.h>
 
 #ifdef OCULANT_HAVE_SDBUS
+#include <dlfcn.h>
 #include <systemd/sd-bus.h>
+#include <type_traits>
 #endif
 
 namespace oculant {
@@ -45,34 +47,69 @@ constexpr const char* kRtkitPath = "/org/freedesktop/RealtimeKit1";
 // A service that does not answer within this is taken as absent: the worker must start.
 constexpr uint64_t kBusTimeoutUs = 2'000'000;
 
-std::string busText(const sd_bus_error& error, int r)
-{
-    if (sd_bus_error_is_set(&error) && error.message)
-        return error.message;
-    return errnoText(-r);
-}
+// sd-bus, loaded only when RealtimeKit is asked: linked in, libsystemd and the libraries it
+// pulls in would cost every run a megabyte of memory for a call that most runs never make.
+struct SdBus {
+    decltype(&sd_bus_open_system) openSystem = nullptr;
+    decltype(&sd_bus_set_method_call_timeout) setMethodCallTimeout = nullptr;
+    decltype(&sd_bus_get_property_trivial) getPropertyTrivial = nullptr;
+    decltype(&sd_bus_call_method) callMethod = nullptr;
+    decltype(&sd_bus_error_is_set) errorIsSet = nullptr;
+    decltype(&sd_bus_error_free) errorFree = nullptr;
+    decltype(&sd_bus_flush_close_unref) flushCloseUnref = nullptr;
 
-// Returns the priority granted, 0 with `why` when the bus, the service or the grant failed.
+    bool load(std::string& why)
+    {
+        void* lib = dlopen("libsystemd.so.0", RTLD_NOW | RTLD_LOCAL);
+        if (!lib) {
+            const char* e = dlerror();
+            why = std::string("no libsystemd (") + (e ? e : "not found") + ")";
+            return false;
+        }
+        auto take = [&](auto& fn, const char* name) {
+            fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(dlsym(lib, name));
+            return fn != nullptr;
+        };
+        if (take(openSystem, "sd_bus_open_system") && take(setMethodCallTimeout, "sd_bus_set_method_call_timeout") &&
+            take(getPropertyTrivial, "sd_bus_get_property_trivial") && take(callMethod, "sd_bus_call_method") &&
+            take(errorIsSet, "sd_bus_error_is_set") && take(errorFree, "sd_bus_error_free") &&
+            take(flushCloseUnref, "sd_bus_flush_close_unref"))
+            return true;
+        why = "libsystemd without sd-bus";
+        return false;
+    }
+};
+
+// Returns the priority granted, 0 with `why` when the library, the bus, the service or the
+// grant failed.
 int askRealtimeKit(int priority, std::string& why)
 {
+    SdBus sd;
+    if (!sd.load(why)) {
+        why = "RealtimeKit: " + why;
+        return 0;
+    }
     sd_bus* bus = nullptr;
-    int r = sd_bus_open_system(&bus);
+    int r = sd.openSystem(&bus);
     if (r < 0) {
         why = "RealtimeKit: no system bus (" + errnoText(-r) + ")";
         return 0;
     }
-    sd_bus_set_method_call_timeout(bus, kBusTimeoutUs);
+    sd.setMethodCallTimeout(bus, kBusTimeoutUs);
     sd_bus_error error = SD_BUS_ERROR_NULL;
+    auto busText = [&](int result) {
+        return sd.errorIsSet(&error) && error.message ? std::string(error.message) : errnoText(-result);
+    };
     int32_t maxPriority = 0;
     int64_t maxRtTimeUs = 0;
-    r = sd_bus_get_property_trivial(bus, kRtkitService, kRtkitPath, kRtkitService, "MaxRealtimePriority", &error, 'i',
-                                    &maxPriority);
+    r = sd.getPropertyTrivial(bus, kRtkitService, kRtkitPath, kRtkitService, "MaxRealtimePriority", &error, 'i',
+                              &maxPriority);
     if (r >= 0)
-        r = sd_bus_get_property_trivial(bus, kRtkitService, kRtkitPath, kRtkitService, "RTTimeUSecMax", &error, 'x',
-                                        &maxRtTimeUs);
+        r = sd.getPropertyTrivial(bus, kRtkitService, kRtkitPath, kRtkitService, "RTTimeUSecMax", &error, 'x',
+                                  &maxRtTimeUs);
     int granted = 0;
     if (r < 0) {
-        why = "RealtimeKit: " + busText(error, r);
+        why = "RealtimeKit: " + busText(r);
     } else if (maxPriority < 1 || maxRtTimeUs <= 0) {
         why = "RealtimeKit: grants no real-time priority";
     } else {
@@ -84,21 +121,21 @@ int askRealtimeKit(int priority, std::string& why)
             setrlimit(RLIMIT_RTTIME, &limit);
         }
         const int wanted = std::min(priority, int(maxPriority));
-        r = sd_bus_call_method(bus, kRtkitService, kRtkitPath, kRtkitService, "MakeThreadRealtime", &error, nullptr,
-                               "tu", uint64_t(gettid()), uint32_t(wanted));
+        r = sd.callMethod(bus, kRtkitService, kRtkitPath, kRtkitService, "MakeThreadRealtime", &error, nullptr, "tu",
+                          uint64_t(gettid()), uint32_t(wanted));
         if (r < 0)
-            why = "RealtimeKit: " + busText(error, r);
+            why = "RealtimeKit: " + busText(r);
         else
             granted = wanted;
     }
-    sd_bus_error_free(&error);
-    sd_bus_flush_close_unref(bus);
+    sd.errorFree(&error);
+    sd.flushCloseUnref(bus);
     return granted;
 }
 #else
 int askRealtimeKit(int, std::string& why)
 {
-    why = "RealtimeKit: not built in (no libsystemd)";
+    why = "RealtimeKit: not built in (no sd-bus headers)";
     return 0;
 }
 #endif
