@@ -59,7 +59,7 @@ std::string fullDiskScenario(const std::filesystem::path& root)
     // frame after the one whose write failed, and the count says where the log ends.)
     const std::string kept = test::readWholeFile(logPath);
     const uint64_t written = s.processor.recorder().framesWritten();
-    if (written >= s.firstLogErrorFrame)
+    if (written > s.firstLogErrorFrame)
         return "frames counted as written after the failure was reported";
     auto replayedPrefix = [&](size_t frames) {
         std::filesystem::remove_all(root / "replay");
