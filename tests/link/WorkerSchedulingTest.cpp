@@ -10,8 +10,6 @@
 #include <thread>
 #include <unistd.h>
 
-#include "backends/virtual/VirtualBackend.h"
-#include "link/HIDTalk.h"
 #include "link/WorkerScheduling.h"
 
 namespace oculant {
@@ -65,25 +63,6 @@ TEST(WorkerSchedulingDeathTest, the_claim_agrees_with_the_thread_with_and_withou
     // Without the right, the fallbacks are asked and the thread runs normally, or RealtimeKit
     // grants it; never a failure.
     EXPECT_EXIT(std::_Exit(askAsOrdinaryUser()), ::testing::ExitedWithCode(0), "");
-}
-
-TEST(WorkerScheduling, only_the_programs_worker_asks)
-{
-    VirtualBackend backend(VirtualBackend::Reads::Blocking);
-    HIDTalk manual(backend, HIDTalk::Threading::Manual);
-    EXPECT_EQ(manual.scheduling().kind, SchedulingKind::NotAsked);
-    HIDTalk plain(backend, HIDTalk::Threading::Thread);
-    HIDTalk realtime(backend, HIDTalk::Threading::RealtimeThread);
-    while (plain.scheduling().kind == SchedulingKind::Pending || realtime.scheduling().kind == SchedulingKind::Pending)
-        std::this_thread::yield();
-    EXPECT_EQ(plain.scheduling().kind, SchedulingKind::NotAsked);
-    EXPECT_NE(realtime.scheduling().kind, SchedulingKind::NotAsked);
-    EXPECT_NE(schedulingText(realtime.scheduling()).find(realtime.scheduling().kind == SchedulingKind::Normal
-                                                             ? "normal scheduling ("
-                                                             : "real-time: "),
-              std::string::npos);
-    realtime.stop();
-    plain.stop();
 }
 
 }  // namespace
