@@ -40,6 +40,7 @@ int runApplication(OculantApplication& app, const AppOptions& options)
     // The session core: the worker starts here and runs until the stop below. Signal frames go
     // into the process's signal store, which the windows read.
     SessionCore::Options coreOptions;
+    coreOptions.threading = HIDTalk::Threading::RealtimeThread;
     coreOptions.store = &processSignalStore();
     SessionCore core(backends->sessionBackend(), coreOptions);
 

@@ -3,7 +3,7 @@
 // reassembly, frame ring) and ProcessFrame, ticked the way the main window ticks it.
 //
 //   bench_pipeline [--seconds S] [--rate R] [--profile FILE] [--minutes M] [--connects N]
-//                  [--only throughput|paced|connect|memory]
+//                  [--only throughput|paced|connect|memory] [--hog N] [--no-realtime]
 //
 // 1. Throughput: reports per second sustained with nothing lost anywhere on the way (virtual
 //    frame queue and skipped scans, receive ring, frame ring, malformed chunks, frame processor),
@@ -11,14 +11,21 @@
 //    high-speed microframe) and unpaced (the frame sends its next scan as soon as the last is
 //    read) both at the app's 20 ms drain and with the drain run back to back.
 // 2. Start to connected: backends and session created, connection probe, information sequence.
-// 3. Memory: RSS sampled ten times over M minutes of streaming at R with recording on.
+// 3. Memory: RSS sampled ten times over M minutes of streaming at R with recording on; with it
+//    the whole recording's losses, frames not written to the log and CPU per report.
+// --hog N starts N busy-looping processes for the run, so that a busy machine is reproducible;
+// --no-realtime keeps the worker at normal scheduling, as a system that allows no real-time
+// thread would.
 // Plain main rather than Google Benchmark: the runs are seconds to minutes of wall-clock time
 // with counters that must stay zero, not a tight loop.
 
+#include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -52,7 +59,48 @@ struct Options {
     double minutes = 0.25;  // short by default: `make bench` runs every bench without arguments
     int connects = 5;
     std::string only;
+    int hogs = 0;
+    bool realtime = true;
 };
+
+// Processes that do nothing but spin, one core's worth each, for as long as this object lives;
+// they also die with the benchmark if it is killed.
+class Hogs {
+public:
+    explicit Hogs(int count)
+    {
+        const pid_t parent = getpid();
+        for (int i = 0; i < count; ++i) {
+            const pid_t pid = fork();
+            if (pid == 0) {
+                prctl(PR_SET_PDEATHSIG, SIGKILL);
+                if (getppid() != parent)
+                    _exit(0);
+                volatile uint64_t spin = 0;
+                for (;;)
+                    spin = spin + 1;
+            }
+            if (pid > 0)
+                pids_.push_back(pid);
+        }
+    }
+    ~Hogs()
+    {
+        for (pid_t pid : pids_)
+            kill(pid, SIGKILL);
+        for (pid_t pid : pids_)
+            waitpid(pid, nullptr, 0);
+    }
+    Hogs(const Hogs&) = delete;
+    Hogs& operator=(const Hogs&) = delete;
+    size_t count() const { return pids_.size(); }
+
+private:
+    std::vector<pid_t> pids_;
+};
+
+// Set from --no-realtime: how every pipeline's worker runs.
+HIDTalk::Threading gWorkerThreading = HIDTalk::Threading::RealtimeThread;
 
 double secondsSince(SteadyClock::time_point t) { return std::chrono::duration<double>(SteadyClock::now() - t).count(); }
 
@@ -212,6 +260,7 @@ public:
     uint64_t frames() const { return frames_; }
     uint64_t reports() const { return reports_; }
     double longestTickMs() const { return std::chrono::duration<double, std::milli>(longestTick_).count(); }
+    std::string schedulingLine() { return schedulingText(core_.device().talk().scheduling()); }
     const std::string& logError() const { return core_.firstLogError(); }
 
 private:
@@ -223,6 +272,7 @@ private:
     static SessionCore::Options options(const std::string& logDirectory)
     {
         SessionCore::Options o;
+        o.threading = gWorkerThreading;
         o.logDirectory = logDirectory;
         return o;
     }
@@ -255,6 +305,7 @@ struct StreamFigures {
     Losses losses;
     bool allFramesArrived = false;
     uint64_t framesStreamed = 0, framesProcessed = 0;
+    std::string scheduling;  // of the worker thread
 };
 
 // Streams for `seconds` once connected; counts only the streaming window.
@@ -265,6 +316,7 @@ bool streamRun(const VirtualFrameProfile& profile, double seconds, bool backToBa
         std::printf("  no connection to the virtual frame\n");
         return false;
     }
+    f.scheduling = p.schedulingLine();
     p.session().sendModeStream(protocol::kModeSignal);
     p.runFor(0.3);  // the reference and threshold frames, and the stream settles
     const uint64_t reports0 = p.reports();
@@ -304,6 +356,7 @@ void printStream(const char* title, const StreamFigures& f, const FrameCost& cos
     std::printf("  %s\n", lossText(f.losses).c_str());
     std::printf("  frames sent %llu, processed %llu: %s\n", (unsigned long long)f.framesStreamed,
                 (unsigned long long)f.framesProcessed, f.allFramesArrived ? "all arrived" : "MISSING FRAMES");
+    std::printf("  worker thread: %s\n", f.scheduling.c_str());
 }
 
 bool throughput(const Options& o, const VirtualFrameProfile& base)
@@ -330,7 +383,8 @@ bool throughput(const Options& o, const VirtualFrameProfile& base)
     if (o.only == "paced")
         return ok;
     // The ceiling at the app's 20 ms drain: faster paces until something is lost. The receive
-    // ring bounds it at 255 reports per tick, 12,750 reports/s.
+    // ring bounds it at 2,047 reports per tick (102,350 reports/s), the virtual frame at 1,000
+    // scans/s.
     int best = 0;
     std::vector<int> paces;
     for (int scans = paced.frameRate + 100; scans < 1000; scans += 100)
@@ -354,7 +408,7 @@ bool throughput(const Options& o, const VirtualFrameProfile& base)
     VirtualFrameProfile unpaced = base;
     unpaced.frameRate = 0;
     if (streamRun(unpaced, o.seconds, false, f))
-        printStream("unpaced, 20 ms drain: the ring takes 255 reports per tick, the rest is refused", f, cost);
+        printStream("unpaced, 20 ms drain: the ring takes 2,047 reports per tick, the rest is refused", f, cost);
     if (streamRun(unpaced, o.seconds, true, f))
         printStream("unpaced, drain back to back: the worker's and the UI thread's own ceilings", f, cost);
     return ok;
@@ -427,36 +481,56 @@ bool memory(const Options& o, const VirtualFrameProfile& base)
             std::filesystem::remove_all(dir);
             return false;
         }
+        std::printf("  worker thread: %s\n", p.schedulingLine().c_str());
         p.session().sendModeStream(protocol::kModeSignal);
-        p.processor().recorder().setLogOn(true);
+        AdLogRecorder& recorder = p.processor().recorder();
+        recorder.setLogOn(true);
         p.runFor(1);
         std::vector<long> rss{residentKiB()};
         std::printf("  start (after 1 s of streaming): RSS %ld KiB\n", rss.back());
+        const uint64_t reports0 = p.reports();
+        const double cpu0 = processCpuSeconds(), ui0 = threadCpuSeconds();
         const auto t0 = SteadyClock::now();
         for (int i = 1; i <= samples; ++i) {
             p.runFor(interval * i - secondsSince(t0), [&] { return !p.logError().empty(); });
             rss.push_back(residentKiB());
-            std::printf("  %6.1f s: RSS %ld KiB, %llu frames logged, %llu reports\n", secondsSince(t0), rss.back(),
-                        (unsigned long long)p.processor().recorder().framesWritten(), (unsigned long long)p.reports());
+            std::printf("  %6.1f s: RSS %ld KiB, %llu frames logged, %llu not written, %llu reports; %s\n",
+                        secondsSince(t0), rss.back(), (unsigned long long)recorder.framesWritten(),
+                        (unsigned long long)recorder.framesNotWritten(), (unsigned long long)p.reports(),
+                        lossText(p.losses()).c_str());
             std::fflush(stdout);
             if (!p.logError().empty())
                 break;
         }
-        p.processor().recorder().setLogOn(false);
+        const double wall = secondsSince(t0);
+        const double cpu = processCpuSeconds() - cpu0, ui = threadCpuSeconds() - ui0;
+        const uint64_t reports = std::max<uint64_t>(1, p.reports() - reports0);
+        recorder.setLogOn(false);
         p.stopStream();
+        const std::string closing = recorder.finish();  // the rest of the queue written, the log closed
         std::error_code ec;
-        const auto logBytes = std::filesystem::file_size(p.processor().recorder().path(), ec);
+        const auto logBytes = std::filesystem::file_size(recorder.path(), ec);
         const Losses l = p.losses();
-        std::printf("  log %.1f MB; longest tick %.1f ms; %s\n", double(logBytes) / 1e6, p.longestTickMs(),
-                    lossText(l).c_str());
-        if (!p.logError().empty())
-            std::printf("  log error: %s\n", p.logError().c_str());
+        const bool allArrived = p.frame().framesStreamed() == p.frames();
+        std::printf("  log %.1f MB, %llu frames written, %llu not written (the disk did not keep up)\n",
+                    double(logBytes) / 1e6, (unsigned long long)recorder.framesWritten(),
+                    (unsigned long long)recorder.framesNotWritten());
+        std::printf("  %.0f reports/s; CPU %.2f us per report, %.1f %% of one core (UI thread %.2f us; the virtual\n"
+                    "      frame's own simulation about %.2f us); longest tick %.1f ms\n",
+                    double(reports) / wall, cpu * 1e6 / double(reports), 100 * cpu / wall, ui * 1e6 / double(reports),
+                    cost.cpuUsPerReport, p.longestTickMs());
+        std::printf("  %s\n", lossText(l).c_str());
+        std::printf("  frames sent %llu, processed %llu: %s\n", (unsigned long long)p.frame().framesStreamed(),
+                    (unsigned long long)p.frames(), allArrived ? "all arrived" : "MISSING FRAMES");
+        const std::string logError = p.logError().empty() ? closing : p.logError();
+        if (!logError.empty())
+            std::printf("  log error: %s\n", logError.c_str());
         // Flat: after the first sample nothing grows by more than a few pages' noise.
         const long growth = rss.back() - rss[1 < rss.size() ? 1 : 0];
         const long spread = *std::max_element(rss.begin() + 1, rss.end()) - *std::min_element(rss.begin() + 1, rss.end());
         std::printf("  RSS from the first sample to the last: %+ld KiB (spread %ld KiB): %s\n", growth, spread,
                     spread <= 256 ? "flat" : "GROWING");
-        ok = l.total() == 0 && p.logError().empty() && spread <= 256;
+        ok = l.total() == 0 && allArrived && recorder.framesNotWritten() == 0 && logError.empty() && spread <= 256;
     }
     std::filesystem::remove_all(dir);
     return ok;
@@ -469,7 +543,7 @@ bool parseOptions(int argc, char** argv, Options& o)
         auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
         const char* v = nullptr;
         if ((a == "--seconds" || a == "--rate" || a == "--profile" || a == "--minutes" || a == "--connects" ||
-             a == "--only") && !(v = value()))
+             a == "--only" || a == "--hog") && !(v = value()))
             return false;
         if (a == "--seconds")
             o.seconds = std::atof(v);
@@ -483,10 +557,14 @@ bool parseOptions(int argc, char** argv, Options& o)
             o.connects = std::atoi(v);
         else if (a == "--only")
             o.only = v;
+        else if (a == "--hog")
+            o.hogs = std::atoi(v);
+        else if (a == "--no-realtime")
+            o.realtime = false;
         else
             return false;
     }
-    return o.seconds > 0 && o.rate > 0 && o.minutes > 0 && o.connects > 0 &&
+    return o.seconds > 0 && o.rate > 0 && o.minutes > 0 && o.connects > 0 && o.hogs >= 0 && o.hogs <= 64 &&
            (o.only.empty() || o.only == "throughput" || o.only == "paced" || o.only == "connect" ||
             o.only == "memory");
 }
@@ -499,7 +577,8 @@ int main(int argc, char** argv)
     if (!parseOptions(argc, argv, o)) {
         std::fprintf(stderr,
                      "usage: bench_pipeline [--seconds S] [--rate REPORTS_PER_S] [--profile FILE] [--minutes M]\n"
-                     "                      [--connects N] [--only throughput|paced|connect|memory]\n");
+                     "                      [--connects N] [--only throughput|paced|connect|memory] [--hog N]\n"
+                     "                      [--no-realtime]\n");
         return 2;
     }
     VirtualFrameProfile profile;
@@ -511,7 +590,13 @@ int main(int argc, char** argv)
         }
         profile = loaded.profile;
     }
-    bool ok = true;
+    gWorkerThreading = o.realtime ? HIDTalk::Threading::RealtimeThread : HIDTalk::Threading::Thread;
+    // Before any thread starts: the busy processes are forks of this one.
+    const Hogs hogs(o.hogs);
+    if (o.hogs > 0)
+        std::printf("== %zu busy-looping processes run beside the benchmark (%ld cores)\n", hogs.count(),
+                    sysconf(_SC_NPROCESSORS_ONLN));
+    bool ok = hogs.count() == size_t(o.hogs);
     if (o.only.empty() || o.only == "throughput" || o.only == "paced")
         ok = throughput(o, profile) && ok;
     if (o.only.empty() || o.only == "connect")

@@ -34,10 +34,11 @@ const Command kCommands[] = {
 void printUsage(std::ostream& out)
 {
     out << "usage: oculant-cli [--virtual-frame[=PROFILE]] [--replay FILE [--replay-speed X]] [--capture FILE] "
-           "[--simulated-time] [--device PATH] [--language NAME] COMMAND [ARGS]\n\ncommands:\n";
+           "[--simulated-time] [--device PATH] [--language NAME] [--verbose] COMMAND [ARGS]\n\ncommands:\n";
     for (const Command& c : kCommands)
         out << "  " << c.synopsis << "\n";
     out << "\n--simulated-time runs the virtual frame on a simulated clock, as fast as the machine goes.\n";
+    out << "--verbose says on standard error whether the thread that reads the frame got real-time scheduling.\n";
     out << "\n--virtual-frame adds the built-in virtual frame (virtual:0), with the default or the "
            "given profile file.\n";
     out << "--replay plays a capture file back as the device replay:FILE (X times as fast); --capture records "
@@ -136,6 +137,8 @@ int run(const std::vector<std::string>& argv, std::ostream& out, std::ostream& e
             return kExitOk;
         } else if (a == "--simulated-time") {
             global.simulatedTime = true;
+        } else if (a == "--verbose") {
+            global.verbose = true;
         } else if (a == "--virtual-frame") {
             global.virtualFrame = true;
         } else if (a.rfind("--virtual-frame=", 0) == 0) {

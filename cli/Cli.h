@@ -31,6 +31,8 @@ struct GlobalOptions {
     // --simulated-time: the virtual frame and the timers run on a simulated clock, as fast as
     // the machine goes (tests and demos; virtual frame only).
     bool simulatedTime = false;
+    // --verbose: also say how the session runs (the worker thread's scheduling).
+    bool verbose = false;
     // --replay FILE [--replay-speed X]: play a capture file back as the device replay:FILE.
     std::string replayFile;
     double replaySpeed = 1.0;

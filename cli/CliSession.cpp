@@ -91,6 +91,7 @@ std::unique_ptr<CliSession> CliSession::open(CommandContext& ctx, const char* co
         exitCode = kExitNoFrame;
         return nullptr;
     }
+    cs->reportWorker(ctx);
     return cs;
 }
 
@@ -116,11 +117,28 @@ CliSession::CliSession(std::unique_ptr<BackendSet> backends, const std::string& 
     : backends_(std::move(backends)), simulated_(simulated)
 {
     SessionCore::Options options;
-    options.threading = simulated ? HIDTalk::Threading::Manual : HIDTalk::Threading::Thread;
+    options.threading = simulated ? HIDTalk::Threading::Manual : HIDTalk::Threading::RealtimeThread;
     options.logDirectory = logDirectory;
     core_ = std::make_unique<SessionCore>(backends_->sessionBackend(), std::move(options));
     view_ = std::make_unique<StatusView>(lastStatus_, core_->device());
     core_->setView(view_.get());
+}
+
+void CliSession::reportWorker(const CommandContext& ctx) const
+{
+    if (!ctx.global.verbose)
+        return;
+    std::string text = "none, the session steps the worker (simulated time)";
+    if (!simulated_) {
+        // Connecting took longer than asking, but for a bus that does not answer.
+        WorkerScheduling s = core_->talk().scheduling();
+        for (int i = 0; i < 3000 && s.kind == SchedulingKind::Pending; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            s = core_->talk().scheduling();
+        }
+        text = schedulingText(s);
+    }
+    ctx.err << "oculant-cli: worker thread: " << text << "\n";
 }
 
 int64_t CliSession::nowMs() const { return simulated_ ? simulatedMs_->load() : steadyMs(); }

@@ -42,6 +42,8 @@ public:
     // Runs the timers for up to `ms` milliseconds, returning early (true) once done() says so.
     // Returns false when the time ran out or the user interrupted.
     bool runFor(int ms, const std::function<bool()>& done = {});
+    // With --verbose, says on the command's error stream how the worker thread is scheduled.
+    void reportWorker(const CommandContext& ctx) const;
     // Milliseconds on the session's clock (steady, or simulated).
     int64_t nowMs() const;
     // Queues mode 0 and lets the worker write it, then stops the worker; with --capture, then

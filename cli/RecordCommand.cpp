@@ -75,10 +75,18 @@ int runRecord(CommandContext& ctx)
         return kExitFailed;
     }
     ctx.out << rec.path() << "\n" << rec.framesWritten() << " frames\n";
+    if (rec.framesNotWritten() > 0)
+        ctx.out << rec.framesNotWritten() << " frames not written (the disk did not keep up)\n";
     if (summary)
         printSignalSummary(cs->store(), ctx.out);
     if (!cs->logError().empty()) {
         ctx.err << "oculant-cli record: " << cs->logError() << "\n";
+        return kExitFailed;
+    }
+    // The recording went on, but the log lacks frames that arrived: not a success.
+    if (rec.framesNotWritten() > 0) {
+        ctx.err << "oculant-cli record: the log lacks " << rec.framesNotWritten()
+                << " of the frames that arrived: the disk did not keep up\n";
         return kExitFailed;
     }
     return kExitOk;

@@ -24,8 +24,14 @@ void DeviceSession::setView(SessionView* view)
 void DeviceSession::drainTick()
 {
     ReceiveRing::Slot report;
-    while (talk_.popReport(report))
+    // The receive ring can hold far more frames than the frame ring: a late drain hands frames
+    // over as the frame ring fills, rather than letting the oldest be overwritten.
+    const int frameRingFull = int(protocol::kSignalRingFrames) - 1;
+    while (talk_.popReport(report)) {
         dispatcher_.DispatchResponse(report);
+        if (dispatcher_.pendingFrames() == frameRingFull)
+            dispatcher_.deliverFrames(frameSink_);
+    }
     dispatcher_.deliverFrames(frameSink_);
     followDevice();
 }

@@ -49,7 +49,8 @@ public:
     ActiveWindow activeWindow() const { return active_; }
 
     // ---- Ticks ----
-    // Drain (every 20 ms): dispatch received reports, hand over signal frames, then follow the device:
+    // Drain (every 20 ms): dispatch received reports, hand over signal frames (as they are
+    // assembled when more wait than the frame ring holds), then follow the device:
     // a frame the worker found gone is shown unconnected and the devices are scanned again; a
     // change held back during a download is handled once the download has ended.
     void drainTick();

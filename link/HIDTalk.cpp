@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <pthread.h>
 
 namespace oculant {
 
@@ -14,8 +15,16 @@ constexpr auto kStopDrainBudget = std::chrono::milliseconds(400);
 
 HIDTalk::HIDTalk(HidBackend& backend, Threading threading) : backend_(backend), threading_(threading)
 {
-    if (threading == Threading::Thread)
+    if (threading == Threading::Manual)
+        scheduling_.kind = SchedulingKind::NotAsked;
+    else
         thread_ = std::thread([this] { workerLoop(); });
+}
+
+WorkerScheduling HIDTalk::scheduling() const
+{
+    std::lock_guard lock(schedulingMutex_);
+    return scheduling_;
 }
 
 HIDTalk::~HIDTalk() { stop(); }
@@ -211,11 +220,28 @@ bool HIDTalk::workerPass()
 
 void HIDTalk::workerLoop()
 {
+    pthread_setname_np(pthread_self(), "oculant-worker");
+    const bool realtime = threading_ == Threading::RealtimeThread;
+    {
+        WorkerScheduling got;
+        if (realtime)
+            got = requestRealtimeScheduling();
+        else
+            got.kind = SchedulingKind::NotAsked;
+        std::lock_guard lock(schedulingMutex_);
+        scheduling_ = got;
+    }
+    auto restedAt = std::chrono::steady_clock::now();
     while (!terminate_.load(std::memory_order_acquire)) {
         if (!workerPass()) {
             const int pauseMs = blockPending_.load(std::memory_order_acquire) ? kChunkRetryPauseMs : 1;
             std::unique_lock lock(wakeMutex_);
             wake_.wait_for(lock, std::chrono::milliseconds(pauseMs));
+            if (realtime)
+                restedAt = std::chrono::steady_clock::now();
+        } else if (realtime && std::chrono::steady_clock::now() - restedAt > std::chrono::milliseconds(kRealtimeBusyMs)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            restedAt = std::chrono::steady_clock::now();
         }
     }
     // Commands queued before stop (mode 0 of closing) still reach the frame, within a bound.

@@ -19,6 +19,7 @@
 #include "link/HidBackend.h"
 #include "link/QuillonDevice.h"
 #include "link/Rings.h"
+#include "link/WorkerScheduling.h"
 
 namespace oculant {
 
@@ -37,8 +38,9 @@ enum class BlockOutcome { None, Running, Completed, Aborted };
 class HIDTalk {
 public:
     enum class Threading {
-        Thread,  // the worker runs on its own thread from construction on
-        Manual,  // no thread: the caller steps the worker with workerPass() (tests, tools)
+        Thread,          // the worker runs on its own thread from construction on
+        RealtimeThread,  // so, asking for real-time scheduling first (the programs)
+        Manual,          // no thread: the caller steps the worker with workerPass() (tests, tools)
     };
 
     static constexpr int kReadTimeoutMs = 10;
@@ -53,6 +55,10 @@ public:
     // between the passes its caller makes). The transfer holds the frame meanwhile: no command
     // goes out and no report is read until it ends.
     static constexpr int kChunkRetryPauseMs = 10;
+    // A real-time worker that finds work pass after pass (a stream faster than it is read)
+    // rests 1 ms after this long: it must not hold a core, and RealtimeKit's limit on real-time
+    // CPU time ends a process whose thread never sleeps.
+    static constexpr int kRealtimeBusyMs = 20;
 
     explicit HIDTalk(HidBackend& backend, Threading threading = Threading::Thread);
     ~HIDTalk();
@@ -120,6 +126,8 @@ public:
     uint64_t droppedCommands() const { return droppedCommands_.load(); }
     uint64_t receiveOverruns() const { return ring_.overruns(); }
     uint64_t writesAttempted() const { return writesAttempted_.load(); }
+    // What the worker thread got: real-time or normal scheduling, and why (--verbose).
+    WorkerScheduling scheduling() const;
     int queuedCommands() const { return commands_.queued(); }
 
 private:
@@ -168,6 +176,9 @@ private:
     std::atomic<uint32_t> blockAddress_{0};
     std::atomic<BlockOutcome> blockOutcome_{BlockOutcome::None};
     int chunkFailures_ = 0;  // worker only: failed writes of the current chunk in a row
+
+    mutable std::mutex schedulingMutex_;  // protects scheduling_, set once by the worker
+    WorkerScheduling scheduling_;
 
     std::atomic<bool> terminate_{false};
     std::mutex wakeMutex_;  // protects nothing but the wait below

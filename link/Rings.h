@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 
 #include "protocol/Protocol.h"
 
@@ -59,21 +60,27 @@ private:
     std::atomic<int> read_{0};   // owned by the consumer
 };
 
-// 256 input reports of the open device. Producer: worker (ReadReport). Consumer: UI thread.
-// The worker keeps reading into the slot at the write index and only publishes reports that
-// carry the device's input report id, so a foreign report is overwritten by the next read.
+// The input reports of the open device waiting for the drain. Producer: worker (ReadReport).
+// Consumer: UI thread. The worker keeps reading into the slot at the write index and only
+// publishes reports that carry the device's input report id, so a foreign report is overwritten
+// by the next read.
+//
+// A host buffer, not a size the frame knows: at 8,000 reports/s its 2,047 usable slots hold
+// 256 ms, so a drain that comes late by a chart refresh, a modal dialog or a busy machine loses
+// nothing. A power of two, so that the indices wrap with a mask.
 class ReceiveRing {
 public:
-    static constexpr int kSlots = 256;
+    static constexpr int kSlots = 2048;
+    static_assert((kSlots & (kSlots - 1)) == 0, "the indices wrap with a mask");
     using Slot = std::array<uint8_t, protocol::kInputSlotLength>;
 
-    Slot& writeSlot() { return slots_[write_.load(std::memory_order_relaxed)]; }
-    // Publishes the write slot. When the consumer is 255 behind, the oldest report is lost by
-    // design of the ring (the write index catches up with the read index and the ring looks
-    // empty); count it instead so the loss is visible.
+    Slot& writeSlot() { return slots_[size_t(write_.load(std::memory_order_relaxed))]; }
+    // Publishes the write slot. When the consumer is a whole ring behind, the report is refused
+    // (the write index would catch up with the read index and the ring look empty); it is
+    // counted instead so the loss is visible.
     void publish()
     {
-        const int next = (write_.load(std::memory_order_relaxed) + 1) % kSlots;
+        const int next = (write_.load(std::memory_order_relaxed) + 1) & kMask;
         if (next == read_.load(std::memory_order_acquire)) {
             overruns_.fetch_add(1, std::memory_order_relaxed);
             return;
@@ -85,8 +92,8 @@ public:
         const int r = read_.load(std::memory_order_relaxed);
         if (r == write_.load(std::memory_order_acquire))
             return false;
-        out = slots_[r];
-        read_.store((r + 1) % kSlots, std::memory_order_release);
+        out = slots_[size_t(r)];
+        read_.store((r + 1) & kMask, std::memory_order_release);
         return true;
     }
     // Only while neither side is using the ring (under the device lock, at open).
@@ -100,7 +107,9 @@ public:
     int readIndex() const { return read_.load(std::memory_order_acquire); }
 
 private:
-    std::array<Slot, kSlots> slots_{};
+    static constexpr int kMask = kSlots - 1;
+    // 128 KiB: on the heap, not inside whoever holds the worker.
+    std::unique_ptr<Slot[]> slots_{new Slot[kSlots]()};
     std::atomic<int> write_{0};
     std::atomic<int> read_{0};
     std::atomic<uint64_t> overruns_{0};

@@ -54,6 +54,10 @@ void SessionCore::stop()
     backend_.setChangeCallback({});
     device_.close();  // mode 0 when connected, then the worker writes what is queued and ends
     downloadStep_ = {};
+    // No frame comes any more to close a log that is still being written: close it now.
+    const std::string logFailure = processor_.recorder().finish();
+    if (!logFailure.empty() && firstLogError_.empty())
+        firstLogError_ = logFailure;
 }
 
 bool SessionCore::due(int64_t now, int64_t& last, int periodMs)
@@ -105,6 +109,11 @@ void SessionCore::tick(int64_t nowMs)
         if (!downloadStep_())
             downloadStep_ = {};
     }
+
+    // In simulated time the log's writer thread would be ever slower than the ticks; a stepped
+    // session waits for it as it steps the worker.
+    if (manualWorker_)
+        processor_.recorder().waitWritten();
 
     if (!probe && device_.probeTimerEnabled())
         lastProbe_ = nowMs;

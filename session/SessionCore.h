@@ -65,14 +65,16 @@ public:
     void start(int64_t nowMs);
     // Runs every timer that is due at `nowMs`, in the order drain, probe, information, rescan,
     // redraw, download. A manual worker is stepped first until it has nothing left to do, then
-    // the arrivals and removals reported since the last tick are handled. Time
+    // the arrivals and removals reported since the last tick are handled; with a manual worker
+    // the tick also waits for the log's writer to write what the tick recorded. Time
     // must not go back; a tick that comes late runs each due timer once, not once per period
     // missed.
     void tick(int64_t nowMs);
     // A drain out of schedule, at once (the pipeline benchmark measures the ceiling with it).
     void drainNow();
     // Mode 0 when connected, the worker writes what is queued and ends, the device is closed and
-    // change reports are no longer taken. Safe to call twice; the destructor calls it.
+    // change reports are no longer taken; a recording still open is written out and closed (its
+    // failure, if any, becomes firstLogError()). Safe to call twice; the destructor calls it.
     void stop();
     bool stopped() const { return stopped_; }
 

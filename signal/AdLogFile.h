@@ -5,12 +5,15 @@
 #include <cstdint>
 #include <string>
 
+#include "signal/AdLogWriter.h"
+
 namespace oculant {
 
-class AdLogFile {
+// Created on the recording's thread, then written and closed by the log's writer thread.
+class AdLogFile final : public LogSink {
 public:
     AdLogFile() = default;
-    ~AdLogFile();
+    ~AdLogFile() override;
     AdLogFile(const AdLogFile&) = delete;
     AdLogFile& operator=(const AdLogFile&) = delete;
 
@@ -23,13 +26,13 @@ public:
     // Writes all bytes, retrying short writes. On failure the file is closed, error() names the
     // reason and what was written before stays in the file. A file removed from its folder
     // while open counts as a failure (nothing written to it could be found again).
-    bool append(const char* data, size_t size);
+    bool append(const char* data, size_t size) override;
 
     // Closes the file; false with error() set when the system reports a late write failure.
-    bool close();
+    bool close() override;
     bool isOpen() const { return fd_ >= 0; }
     const std::string& path() const { return path_; }
-    const std::string& error() const { return error_; }
+    const std::string& error() const override { return error_; }
 
     // Names tried for a start time: "<seconds>.txt", then "<seconds>-<n>.txt".
     static std::string fileName(int64_t seconds, int suffix);

@@ -48,6 +48,8 @@ void appendLog(std::string& out, const SignalStatus& s)
     out += s.recording ? "recording " : "last log ";
     out += path;
     out += ", " + std::to_string(s.framesWritten) + (s.framesWritten == 1 ? " frame" : " frames");
+    if (s.framesNotWritten > 0)
+        out += ", " + std::to_string(s.framesNotWritten) + " not written (disk too slow)";
 }
 
 }  // namespace

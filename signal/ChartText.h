@@ -50,12 +50,14 @@ struct SignalStatus {
     bool recording = false;       // a log file is open
     std::string logPath;          // the current log, or the last one; empty: none yet
     uint64_t framesWritten = 0;   // frames in that log
+    uint64_t framesNotWritten = 0;  // frames missing from it: the disk did not keep up
 };
 
 // One line, parts separated by "  |  ": rate, layout, dropped frames with their reasons (only
 // the reasons that occurred), the log. For example
 //   "25.0 frames/s  |  X 3 × 40, Y 3 × 24  |  dropped 3 (frame ring full 2, bad checksum 1)
-//    |  recording 1700000000.txt, 250 frames"
+//    |  recording 1700000000.txt, 250 frames"; frames missing from the log are named after them,
+//   ", 12 not written (disk too slow)".
 std::string signalStatusText(const SignalStatus& status);
 
 // The processor's reason for refusing a frame, as the status line names it.

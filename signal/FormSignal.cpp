@@ -381,6 +381,13 @@ void TFormSignal::FormClose()
     if (session_)
         session_->sendModeStop();
     LogOn->setChecked(false);
+    // The stream stops with the window, so no frame may come to close the log: close it now,
+    // with everything queued for it written.
+    if (processor_) {
+        const std::string failure = processor_->recorder().finish();
+        if (!failure.empty())
+            showLogError(failure);
+    }
 }
 
 void TFormSignal::FormResize()
@@ -437,6 +444,7 @@ void TFormSignal::updateStatus()
         status.recording = recorder.recording();
         status.logPath = recorder.path();
         status.framesWritten = recorder.framesWritten();
+        status.framesNotWritten = recorder.framesNotWritten();
     }
     const QString text = qs(signalStatusText(status));
     if (StatusLine->currentMessage() != text)

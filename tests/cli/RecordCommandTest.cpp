@@ -42,6 +42,28 @@ TEST_F(RecordCli, WritesOneLogOfTheProfileFamilyWithAboutRateTimesSecondsFrames)
     EXPECT_LE(frames, 70);
 }
 
+// --verbose says how the worker that reads the frame is scheduled: real-time where the system
+// allows it, else normally with the reasons; the recording is the same either way.
+TEST_F(RecordCli, verbose_names_the_worker_scheduling_and_a_disk_that_keeps_up_misses_no_frame)
+{
+    const fs::path logs = logsFolder();
+    ASSERT_EQ(run({"--verbose", "--virtual-frame", "record", "--seconds", "0.5", "--dir", logs.string()}), 0)
+        << err;
+    const size_t at = err.find("oculant-cli: worker thread: ");
+    ASSERT_NE(at, std::string::npos) << err;
+    const std::string line = err.substr(at, err.find('\n', at) - at);
+    EXPECT_TRUE(line.find("real-time: SCHED_") != std::string::npos || line.find("normal scheduling (") != std::string::npos)
+        << line;
+    EXPECT_EQ(out.find("not written"), std::string::npos) << out;
+
+    ASSERT_EQ(run({"--verbose", "--virtual-frame", "--simulated-time", "record", "--seconds", "0.5", "--dir",
+                   logs.string()}), 0)
+        << err;
+    EXPECT_NE(err.find("oculant-cli: worker thread: none, the session steps the worker (simulated time)"),
+              std::string::npos)
+        << err;
+}
+
 // The AD log has no format for family 0x30 partial scans: the recording is refused with the
 // reason and leaves no file behind, rather than an empty one reported as so many frames.
 TEST_F(RecordCli, APartialScanFrameIsRefusedAndNoFileIsLeft)

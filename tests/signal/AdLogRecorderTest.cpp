@@ -21,12 +21,18 @@ using test::rowCopy;
 using test::smallLayout;
 using test::TempDir;
 
-// A processor logging into a temporary directory, named by a clock the test sets.
+// A processor logging into a temporary directory, named by a clock the test sets. Each frame is
+// given the time to reach the disk before the test looks (the log is written by its own thread).
 class Recording {
 public:
     explicit Recording(std::string directory) : processor(store, std::move(directory), [this] { return now; }) {}
 
-    FrameResult feed(const std::vector<uint8_t>& frame) { return processor.ProcessFrame(frame.data(), frame.size()); }
+    FrameResult feed(const std::vector<uint8_t>& frame)
+    {
+        FrameResult result = processor.ProcessFrame(frame.data(), frame.size());
+        processor.recorder().waitWritten();
+        return result;
+    }
     void logOn(bool on) { processor.recorder().setLogOn(on); }
 
     int64_t now = 1700000000;

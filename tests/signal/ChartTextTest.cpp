@@ -59,6 +59,10 @@ TEST(ChartText, status_line_names_only_the_drop_reasons_that_occurred)
     s.framesWritten = 250;
     EXPECT_EQ(signalStatusText(s), "0.0 frames/s  |  X 0 × 0, Y 0 × 0  |  dropped 0  |  last log "
                                    "/data/logs/1700000000-1.txt, 250 frames");
+    // Frames the disk could not take in time are missing from the log: said beside the count.
+    s.framesNotWritten = 12;
+    EXPECT_EQ(signalStatusText(s), "0.0 frames/s  |  X 0 × 0, Y 0 × 0  |  dropped 0  |  last log "
+                                   "/data/logs/1700000000-1.txt, 250 frames, 12 not written (disk too slow)");
 }
 
 TEST(ChartText, every_drop_reason_has_its_own_name)

@@ -229,6 +229,10 @@ TEST_F(FormSignalStreaming, record_data_logs_until_the_window_closes)
     form.done(QDialog::Accepted);
     EXPECT_FALSE(form.LogOn->isChecked());
     EXPECT_FALSE(processor.recorder().logOn());
+    // The stream stops with the window: the log is written out and closed now, not at a frame
+    // that may never come.
+    EXPECT_FALSE(processor.recorder().recording());
+    EXPECT_GT(processor.recorder().framesWritten(), 0u);
     h.advance(100);
     EXPECT_EQ(frame->mode(), 0) << "closing stops the stream";
     EXPECT_EQ(form.windowTitle(), "Signal view");

@@ -56,6 +56,7 @@ inline std::string replayedLog(const std::vector<std::vector<uint8_t>>& frames, 
     replay.recorder().setLogOn(true);
     for (const auto& f : frames)
         replay.ProcessFrame(f.data(), f.size());
+    replay.recorder().finish();
     return readFile(replay.recorder().path());
 }
 
