@@ -2,7 +2,9 @@
 // A backend with one device, "replay:FILE", that plays a capture back: it presents the captured
 // ids and report descriptor, its reads return the captured input reports at their captured
 // times (scaled by the speed) from the moment the device is first opened, and its writes are
-// taken and dropped. After the last report it behaves as a silent frame: reads time out, and it
+// taken and dropped. The capture's first event (report or write) is played at that moment:
+// other recorders do not start their clocks at 0, and one that started hours before the first
+// report would otherwise keep the replay silent that long. After the last report it behaves as a silent frame: reads time out, and it
 // is never reported unplugged. One timeline serves every handle, as the device it stands for
 // keeps running while the probe closes and reopens it.
 
@@ -42,11 +44,12 @@ public:
 
     // The shared timeline; handles keep it alive.
     struct Timeline {
-        Timeline(std::vector<CaptureEvent> inputs, double speed, Clock clock)
-            : inputs(std::move(inputs)), speed(speed), clock(std::move(clock))
+        Timeline(std::vector<CaptureEvent> inputs, int64_t originUs, double speed, Clock clock)
+            : inputs(std::move(inputs)), originUs(originUs), speed(speed), clock(std::move(clock))
         {
         }
         const std::vector<CaptureEvent> inputs;
+        const int64_t originUs;  // the capture's time that is played at the first open
         const double speed;
         const Clock clock;
         std::mutex mutex;  // guards next and startUs; wake waits on it
