@@ -360,6 +360,20 @@ bool parseCaptureDevices(std::string_view text, std::vector<CaptureFile>& device
     return true;
 }
 
+bool looksLikeCaptureText(std::string_view text)
+{
+    for (size_t pos = 0; pos < text.size();) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string_view::npos)
+            end = text.size();
+        const std::string_view line = trimmed(text.substr(pos, end - pos));
+        if (!line.empty())
+            return line[0] == '#' || isTagged(line);
+        pos = end + 1;
+    }
+    return false;
+}
+
 bool parseCaptureText(std::string_view text, CaptureFile& capture, std::string& error)
 {
     std::vector<CaptureFile> devices;

@@ -63,6 +63,10 @@ constexpr size_t kMaxCaptureDevices = 64;
 // returns false, leaves `devices` empty and sets `error` to "line N: <reason>" (N counts from
 // 1; a file that ends too early names the line after its last).
 bool parseCaptureDevices(std::string_view text, std::vector<CaptureFile>& devices, std::string& error);
+// True when the text reads as a recording rather than a bare descriptor: its first line that is
+// not blank is a comment or starts with a tag ("R: ...", "D:0"). Hex text starts with a hex
+// digit and a binary descriptor with an item prefix byte (a Usage Page is 0x05 or 0x06).
+bool looksLikeCaptureText(std::string_view text);
 // The same for the first device only; on failure `capture` is left empty.
 bool parseCaptureText(std::string_view text, CaptureFile& capture, std::string& error);
 // Read and parse a file; errors name the file.

@@ -87,7 +87,8 @@ ReplayBackend::ReplayBackend(CaptureFile capture, const std::string& file, doubl
     : capture_(std::move(capture)), path_(pathFor(file)), reads_(reads)
 {
     const double s = std::isfinite(speed) && speed > 0 ? speed : 1.0;
-    const int64_t origin = capture_.events.empty() ? 0 : capture_.events.front().timeUs;
+    const int64_t first = capture_.events.empty() ? 0 : capture_.events.front().timeUs;
+    const int64_t origin = first > kLongestLeadInUs ? first : 0;
     timeline_ = std::make_shared<Timeline>(inputsOf(capture_), origin, s, clock ? std::move(clock) : Clock(steadyUs));
 }
 

@@ -1,7 +1,7 @@
 // Recordings made by the other HID recording tools, in the project's own files with the same
 // habits (tests/data/capture): every device of each is read as that tool's readers read it, a
-// device is picked with FILE:N, and a replay starts at the recording's first report whatever its
-// clock said.
+// device is picked with FILE:N, and a replay starts at the recording's first report when the
+// recorder's clock started long before it.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -140,7 +140,7 @@ TEST_F(ReplaySourceFiles, a_trailing_number_picks_a_device_unless_the_file_is_na
     EXPECT_NE(error.find("missing.txt"), std::string::npos) << error;
 }
 
-TEST(CaptureRecordings, a_replay_starts_at_the_first_report_whatever_the_recorders_clock_said)
+TEST(CaptureRecordings, a_replay_starts_at_the_first_report_of_a_clock_started_long_before)
 {
     std::vector<CaptureFile> devices;
     std::string error;
@@ -158,6 +158,17 @@ TEST(CaptureRecordings, a_replay_starts_at_the_first_report_whatever_the_recorde
     nowUs += 1;
     ASSERT_EQ(h->read(report, sizeof report, 10).status, IoStatus::Ok);
     EXPECT_EQ(report[1], 0x03);
+
+    // A capture made here: its first report came 2.5 s after the open, and comes so again.
+    CaptureFile ours = devices[0];
+    ours.events.resize(1);
+    ours.events[0].timeUs = 2'500'000;
+    ReplayBackend again(ours, "ours.txt", 1.0, ReplayBackend::Reads::NonBlocking, [&] { return nowUs; });
+    auto h2 = again.open(again.path(), nullptr, nullptr);
+    nowUs += 2'499'999;
+    EXPECT_EQ(h2->read(report, sizeof report, 10).status, IoStatus::Timeout);
+    nowUs += 1;
+    EXPECT_EQ(h2->read(report, sizeof report, 10).status, IoStatus::Ok);
 }
 
 }  // namespace
