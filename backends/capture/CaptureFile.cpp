@@ -374,15 +374,21 @@ bool looksLikeCaptureText(std::string_view text)
     return false;
 }
 
+namespace {
+
+// The first device of a recording just read, or nothing when it could not be read.
+bool takeFirstDevice(bool read, std::vector<CaptureFile>& devices, CaptureFile& capture)
+{
+    capture = read ? std::move(devices.front()) : CaptureFile{};
+    return read;
+}
+
+}  // namespace
+
 bool parseCaptureText(std::string_view text, CaptureFile& capture, std::string& error)
 {
     std::vector<CaptureFile> devices;
-    if (!parseCaptureDevices(text, devices, error)) {
-        capture = CaptureFile{};
-        return false;
-    }
-    capture = std::move(devices.front());
-    return true;
+    return takeFirstDevice(parseCaptureDevices(text, devices, error), devices, capture);
 }
 
 bool loadCaptureDevices(const std::string& path, std::vector<CaptureFile>& devices, std::string& error)
@@ -405,12 +411,7 @@ bool loadCaptureDevices(const std::string& path, std::vector<CaptureFile>& devic
 bool loadCaptureFile(const std::string& path, CaptureFile& capture, std::string& error)
 {
     std::vector<CaptureFile> devices;
-    if (!loadCaptureDevices(path, devices, error)) {
-        capture = CaptureFile{};
-        return false;
-    }
-    capture = std::move(devices.front());
-    return true;
+    return takeFirstDevice(loadCaptureDevices(path, devices, error), devices, capture);
 }
 
 std::string formatCaptureText(const CaptureFile& capture)
