@@ -53,13 +53,14 @@ AppOptions parseAppArguments(const std::vector<std::string>& args)
 
 std::string appUsage()
 {
-    return "usage: oculant [--virtual-frame[=PROFILE]] [--replay FILE [--replay-speed X]]\n"
+    return "usage: oculant [--virtual-frame[=PROFILE]] [--replay FILE[:N] [--replay-speed X]]\n"
            "\n"
            "Service tool for infrared multi-touch frames.\n"
            "  --virtual-frame[=PROFILE]  add the built-in virtual frame (virtual:0), with the default\n"
            "                             or the given profile file; Ctrl+U unplugs and plugs it back\n"
-           "  --replay FILE              play a capture file (oculant-cli capture) back as the device\n"
-           "                             replay:FILE, listed first\n"
+           "  --replay FILE[:N]          play a capture file (oculant-cli capture, or a recording of\n"
+           "                             the Linux HID tools) back as the device replay:FILE, listed\n"
+           "                             first; FILE:N plays device N of a recording of several\n"
            "  --replay-speed X           play it X times as fast (default 1)\n"
            "  -h, --help                 show this text\n";
 }

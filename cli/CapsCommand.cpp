@@ -1,5 +1,6 @@
 // oculant-cli caps FILE|/dev/hidrawN [--json]: the capabilities our HID parser computes for a
-// report descriptor, read from a file (hex text or raw bytes) or from a hidraw node.
+// report descriptor, read from a file (hex text or raw bytes) or from a hidraw node, or for the
+// descriptor of every device of a recording (a capture file).
 #include "cli/CapsCommand.h"
 
 #include <fcntl.h>
@@ -9,11 +10,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ostream>
 #include <sstream>
 
 #include "cli/Cli.h"
+#include "backends/capture/CaptureFile.h"
 #include "backends/hidraw/AccessRule.h"
 #include "hid/CapsText.h"
 #include "hid/HidDescriptorText.h"
@@ -36,14 +39,20 @@ struct FileDescriptor {
     }
 };
 
-DescriptorBytes failure(std::string error)
+// What a caps source holds: one descriptor, or a recording of devices with one each.
+struct DescriptorSource : DescriptorBytes {
+    bool recording = false;
+    std::vector<CaptureFile> devices;
+};
+
+DescriptorSource failure(std::string error)
 {
-    DescriptorBytes d;
+    DescriptorSource d;
     d.error = std::move(error);
     return d;
 }
 
-DescriptorBytes readHidrawDescriptor(int fd, const std::string& path)
+DescriptorSource readHidrawDescriptor(int fd, const std::string& path)
 {
     int size = 0;
     if (::ioctl(fd, HIDIOCGRDESCSIZE, &size) < 0)
@@ -54,13 +63,13 @@ DescriptorBytes readHidrawDescriptor(int fd, const std::string& path)
     rd.size = uint32_t(size);
     if (::ioctl(fd, HIDIOCGRDESC, &rd) < 0)
         return failure(path + ": cannot read the report descriptor (" + std::strerror(errno) + ")");
-    DescriptorBytes d;
+    DescriptorSource d;
     d.ok = true;
     d.bytes.assign(rd.value, rd.value + rd.size);
     return d;
 }
 
-DescriptorBytes readDescriptorFile(int fd, const std::string& path)
+DescriptorSource readDescriptorFile(int fd, const std::string& path)
 {
     std::string content;
     char buffer[4096];
@@ -76,13 +85,19 @@ DescriptorBytes readDescriptorFile(int fd, const std::string& path)
         if (content.size() > kMaxDescriptorFileBytes)
             return failure(path + " is larger than 1 MiB, too large for a report descriptor");
     }
-    DescriptorBytes d = decodeDescriptorFile(content);
+    DescriptorSource d;
+    if (looksLikeCaptureText(content)) {
+        d.recording = true;
+        d.ok = parseCaptureDevices(content, d.devices, d.error);
+    } else {
+        static_cast<DescriptorBytes&>(d) = decodeDescriptorFile(content);
+    }
     if (!d.ok)
         d.error = path + ": " + d.error;
     return d;
 }
 
-DescriptorBytes readDescriptorSource(const std::string& path)
+DescriptorSource readDescriptorSource(const std::string& path)
 {
     struct stat st {};
     const bool isDevice = ::stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
@@ -94,6 +109,53 @@ DescriptorBytes readDescriptorSource(const std::string& path)
     if (S_ISDIR(st.st_mode))
         return failure(path + " is a directory, not a descriptor file");
     return S_ISCHR(st.st_mode) ? readHidrawDescriptor(file.fd, path) : readDescriptorFile(file.fd, path);
+}
+
+std::string hex4(uint16_t v)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "%04x", v);
+    return text;
+}
+
+std::string reportHeading(size_t bytes, const HidDescriptorResult& parsed)
+{
+    return std::to_string(bytes) + "-byte report descriptor, " + std::to_string(parsed.collections.size()) +
+           " top-level collection" + (parsed.collections.size() == 1 ? "" : "s");
+}
+
+// Every device of a recording, in file order; one whose descriptor is refused is named on
+// standard error and the others are still shown (exit 1 then).
+int capsOfRecording(CommandContext& ctx, const std::string& path, const std::vector<CaptureFile>& devices, bool json)
+{
+    int status = kExitOk;
+    nlohmann::ordered_json all = nlohmann::json::array();
+    for (const CaptureFile& d : devices) {
+        const std::string which = path + " device " + std::to_string(d.device);
+        const HidDescriptorResult parsed = parseReportDescriptor(d.descriptor);
+        if (!parsed.ok) {
+            ctx.err << "caps: " << which << ": report descriptor refused: " << parsed.error << "\n";
+            status = kExitFailed;
+            continue;
+        }
+        if (json) {
+            all.push_back({{"device", d.device},
+                           {"name", d.name},
+                           {"bus", d.bus},
+                           {"vendorId", d.vendorId},
+                           {"productId", d.productId},
+                           {"descriptorBytes", d.descriptor.size()},
+                           {"collections", capsToJson(parsed.collections)}});
+        } else {
+            ctx.out << which << " \"" << d.name << "\" (bus " << std::hex << d.bus << std::dec << ", "
+                    << hex4(d.vendorId) << ":" << hex4(d.productId) << "): " << reportHeading(d.descriptor.size(), parsed)
+                    << "\n"
+                    << capsToText(parsed.collections);
+        }
+    }
+    if (json)
+        ctx.out << nlohmann::ordered_json{{"devices", all}}.dump(2) << "\n";
+    return status;
 }
 
 }  // namespace
@@ -123,11 +185,13 @@ int runCaps(CommandContext& ctx)
         return kExitUsage;
     }
     const std::string& path = args[0];
-    const DescriptorBytes source = readDescriptorSource(path);
+    const DescriptorSource source = readDescriptorSource(path);
     if (!source.ok) {
         ctx.err << "caps: " << source.error << "\n";
         return kExitFailed;
     }
+    if (source.recording)
+        return capsOfRecording(ctx, path, source.devices, json);
     const HidDescriptorResult parsed = parseReportDescriptor(source.bytes);
     if (!parsed.ok) {
         ctx.err << "caps: " << path << ": report descriptor refused: " << parsed.error << "\n";
@@ -136,10 +200,7 @@ int runCaps(CommandContext& ctx)
     if (json)
         ctx.out << capsToJson(parsed.collections).dump(2) << "\n";
     else
-        ctx.out << path << ": " << source.bytes.size() << "-byte report descriptor, "
-                << parsed.collections.size() << " top-level collection"
-                << (parsed.collections.size() == 1 ? "" : "s") << "\n"
-                << capsToText(parsed.collections);
+        ctx.out << path << ": " << reportHeading(source.bytes.size(), parsed) << "\n" << capsToText(parsed.collections);
     return kExitOk;
 }
 

@@ -18,7 +18,7 @@ struct Command {
 // Every command of the tool, in the order the help lists them.
 const Command kCommands[] = {
     {"list", "list [--json]                 frames found among the HID interfaces", runList},
-    {"caps", "caps FILE|/dev/hidrawN [--json] HID capabilities of a report descriptor", runCaps},
+    {"caps", "caps FILE|/dev/hidrawN [--json] HID capabilities of a report descriptor, or of every device of a recording", runCaps},
     {"info", "info [--json]                 what the frame says about itself, as the Status group shows it", runInfo},
     {"diagnose", "diagnose [--sweep] [--timeout S] [--json]  emitter/receiver test, PASS or FAIL", runDiagnose},
     {"record", "record --seconds S [--dir DIR] [--signal]  record the signal into an AD log", runRecord},
@@ -33,7 +33,7 @@ const Command kCommands[] = {
 
 void printUsage(std::ostream& out)
 {
-    out << "usage: oculant-cli [--virtual-frame[=PROFILE]] [--replay FILE [--replay-speed X]] [--capture FILE] "
+    out << "usage: oculant-cli [--virtual-frame[=PROFILE]] [--replay FILE[:N] [--replay-speed X]] [--capture FILE] "
            "[--simulated-time] [--device PATH] [--language NAME] [--verbose] COMMAND [ARGS]\n\ncommands:\n";
     for (const Command& c : kCommands)
         out << "  " << c.synopsis << "\n";
@@ -41,8 +41,8 @@ void printUsage(std::ostream& out)
     out << "--verbose says on standard error whether the thread that reads the frame got real-time scheduling.\n";
     out << "\n--virtual-frame adds the built-in virtual frame (virtual:0), with the default or the "
            "given profile file.\n";
-    out << "--replay plays a capture file back as the device replay:FILE (X times as fast); --capture records "
-           "the traffic of the command's frame into FILE.\n";
+    out << "--replay plays a capture file back as the device replay:FILE (X times as fast), FILE:N device N of a "
+           "recording of several; --capture records the traffic of the command's frame into FILE.\n";
 }
 
 // "--name VALUE" or "--name=VALUE" at argv[i]; advances i past a separate value.

@@ -176,6 +176,15 @@ void AcceptBlocked(BoardModel& model, const BeamView& beams)
         }
         for (size_t j = 0; j < b.leds.size(); ++j) {
             LED_STA& led = b.leds[j];
+            if (led.status == kOk && covering[j] > 0 && blocked[j] == covering[j]) {
+                // Dark again after it was accepted: a finger on it, or an element that failed
+                // during the test. The frame does not pass until a scan sees it clear again.
+                led.status = kPending;
+                led.blockedSeen = true;
+                if (b.status == kOk)
+                    b.status = kPending;
+                continue;
+            }
             if (led.status != kPending)
                 continue;
             if (covering[j] == 0) {

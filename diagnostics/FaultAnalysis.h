@@ -52,7 +52,9 @@ void JudgeBoards(std::vector<PCB_INFO>& boards, const BeamView& beams);
 void MarkLowSamples(BoardModel& model, const BeamView& beams);
 // A pending element whose covering beams are all blocked (current at most a quarter of the
 // reference) is marked as seen blocked; one seen blocked whose covering beams are all clear is
-// accepted. An element that no layer covers is accepted at once.
+// accepted. An element that no layer covers is accepted at once. An accepted element whose
+// beams are all blocked again is pending again, and its board too, until it is seen clear: an
+// element that fails after it was accepted keeps the frame from passing.
 void AcceptBlocked(BoardModel& model, const BeamView& beams);
 // Where the current level c lies between threshold f and reference r, 0…255; 255 when the beam
 // is not below its reference.

@@ -47,8 +47,9 @@ public:
 
 // The signal frames the dispatcher should have completed, from the chunks seen so far: a first
 // chunk starts a frame, middle chunks append while the frame stays within 16,384 bytes, a last
-// chunk that fits completes it. A chunk whose length byte passes the report is dropped with the
-// frame it belonged to.
+// chunk that fits completes it. A frame that overflows, or holds a chunk whose length byte
+// passes the report, is dropped with its remaining chunks; chunks with no frame begun are
+// dropped up to the next first chunk.
 class FrameModel {
 public:
     void chunk(const ReceiveRing::Slot& r)
@@ -57,36 +58,33 @@ public:
         const size_t n = r[2];
         if (phase > kPhaseLast)
             return;
-        if (n > kSignalChunkMaxData) {
-            frame_.clear();
+        const uint8_t* data = &r[kSignalChunkDataOffset];
+        if (n <= kSignalChunkMaxData && phase == kPhaseFirst) {
+            frame_.assign(data, data + n);
+            building_ = true;
             return;
         }
-        const uint8_t* data = &r[kSignalChunkDataOffset];
-        if (phase == kPhaseFirst) {
-            frame_.assign(data, data + n);
-        } else if (phase == kPhaseMiddle) {
-            if (frame_.size() + n > kSignalFrameSize)
-                frame_.clear();
-            else
-                frame_.insert(frame_.end(), data, data + n);
-        } else {
-            if (frame_.size() + n <= kSignalFrameSize) {
-                frame_.insert(frame_.end(), data, data + n);
-                complete_.push_back(frame_);
-                // The ring keeps the newest 63 frames; older ones are dropped and counted.
-                if (complete_.size() > kSignalRingFrames - 1) {
-                    complete_.pop_front();
-                    ++dropped_;
-                }
-            }
-            frame_.clear();
+        if (n > kSignalChunkMaxData || !building_ || frame_.size() + n > kSignalFrameSize) {
+            building_ = false;
+            return;
         }
+        frame_.insert(frame_.end(), data, data + n);
+        if (phase == kPhaseMiddle)
+            return;
+        complete_.push_back(frame_);
+        // The ring keeps the newest 63 frames; older ones are dropped and counted.
+        if (complete_.size() > kSignalRingFrames - 1) {
+            complete_.pop_front();
+            ++dropped_;
+        }
+        building_ = false;
     }
     std::deque<std::vector<uint8_t>>& complete() { return complete_; }
     uint64_t dropped() const { return dropped_; }
 
 private:
     std::vector<uint8_t> frame_;
+    bool building_ = false;
     std::deque<std::vector<uint8_t>> complete_;
     uint64_t dropped_ = 0;
 };

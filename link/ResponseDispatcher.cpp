@@ -158,6 +158,12 @@ void ResponseDispatcher::handleParameterEnd(uint8_t code, uint8_t checksum)
         listener_->onParameterBlock(records_, crc);
 }
 
+// Chunks of a frame come first, middle..., last, with nothing to number them: a report lost on
+// the way shows only as a phase out of order. A frame missing its last chunk is given up at the
+// next first chunk; chunks that come with no frame begun (its first was lost, or the frame was
+// abandoned) are dropped up to the next first chunk, so that no frame is ever made of the tail
+// of another. Each such frame is counted once. A lost middle chunk leaves a frame too short for
+// its header, which the frame processor refuses.
 void ResponseDispatcher::handleSignalChunk(const ReceiveRing::Slot& report)
 {
     const uint8_t phase = report[1] & 0x0F;
@@ -167,39 +173,50 @@ void ResponseDispatcher::handleSignalChunk(const ReceiveRing::Slot& report)
     if (n > kSignalChunkMaxData) {
         // Damaged length: drop the chunk and the frame it belonged to.
         ++malformedChunks_;
-        assemblyPosition_ = 0;
+        abandonFrame(phase != kPhaseLast);
         return;
     }
     uint8_t* frame = &frames_[size_t(frameWrite_) * kSignalFrameSize];
     const uint8_t* data = &report[kSignalChunkDataOffset];
-    switch (phase) {
-    case kPhaseFirst:
+    if (phase == kPhaseFirst) {
+        if (assembling_)
+            ++incompleteFrames_;  // the last chunk of the frame before never came
         std::memcpy(frame, data, n);
         assemblyPosition_ = n;
-        break;
-    case kPhaseMiddle:
-        if (assemblyPosition_ + n > kSignalFrameSize) {
-            assemblyPosition_ = 0;
-            break;
-        }
-        std::memcpy(frame + assemblyPosition_, data, n);
-        assemblyPosition_ += n;
-        break;
-    case kPhaseLast:
-        if (assemblyPosition_ + n <= kSignalFrameSize) {
-            std::memcpy(frame + assemblyPosition_, data, n);
-            frameLengths_[frameWrite_] = assemblyPosition_ + n;
-            frameWrite_ = (frameWrite_ + 1) % int(kSignalRingFrames);
-            if (frameWrite_ == frameRead_) {
-                frameRead_ = (frameRead_ + 1) % int(kSignalRingFrames);
-                ++droppedFrames_;
-            }
-        }
-        assemblyPosition_ = 0;
-        break;
-    default:
-        break;
+        assembling_ = true;
+        skipping_ = false;
+        return;
     }
+    if (!assembling_) {
+        if (!skipping_)
+            ++incompleteFrames_;  // the first chunk of this frame never came
+        skipping_ = phase != kPhaseLast;
+        return;
+    }
+    if (assemblyPosition_ + n > kSignalFrameSize) {
+        // Past what a frame may hold: abandoned, with the rest of its chunks.
+        abandonFrame(phase != kPhaseLast);
+        return;
+    }
+    std::memcpy(frame + assemblyPosition_, data, n);
+    assemblyPosition_ += n;
+    if (phase == kPhaseMiddle)
+        return;
+    frameLengths_[frameWrite_] = assemblyPosition_;
+    frameWrite_ = (frameWrite_ + 1) % int(kSignalRingFrames);
+    if (frameWrite_ == frameRead_) {
+        frameRead_ = (frameRead_ + 1) % int(kSignalRingFrames);
+        ++droppedFrames_;
+    }
+    assemblyPosition_ = 0;
+    assembling_ = false;
+}
+
+void ResponseDispatcher::abandonFrame(bool skipRest)
+{
+    assemblyPosition_ = 0;
+    assembling_ = false;
+    skipping_ = skipRest;
 }
 
 int ResponseDispatcher::deliverFrames(const FrameSink& sink)

@@ -52,6 +52,9 @@ public:
     const uint8_t* parameterBuffer() const { return paramBuffer_.data(); }
     uint64_t droppedFrames() const { return droppedFrames_; }
     uint64_t malformedChunks() const { return malformedChunks_; }
+    // Signal frames given up because a chunk of theirs did not come (lost on the link): one
+    // whose last chunk was followed by another frame's first, one whose first never came.
+    uint64_t incompleteFrames() const { return incompleteFrames_; }
     int pendingFrames() const { return (frameWrite_ - frameRead_ + int(protocol::kSignalRingFrames)) % int(protocol::kSignalRingFrames); }
 
 private:
@@ -59,6 +62,8 @@ private:
     void handleParameterChunk(const ReceiveRing::Slot& report);
     void handleParameterEnd(uint8_t code, uint8_t checksum);
     void handleSignalChunk(const ReceiveRing::Slot& report);
+    // Drops the frame being built; with skipRest its remaining chunks are dropped silently.
+    void abandonFrame(bool skipRest);
 
     DeviceRecords& records_;
     ResponseListener* listener_;
@@ -71,8 +76,11 @@ private:
     int frameWrite_ = 0;
     int frameRead_ = 0;
     uint32_t assemblyPosition_ = 0;
+    bool assembling_ = false;  // a first chunk came and the frame is not complete yet
+    bool skipping_ = false;    // dropping the chunks of a frame already counted or abandoned
     uint64_t droppedFrames_ = 0;
     uint64_t malformedChunks_ = 0;
+    uint64_t incompleteFrames_ = 0;
 };
 
 }  // namespace oculant

@@ -1,5 +1,6 @@
 #include "session/BackendSet.h"
 
+#include "backends/capture/ReplaySource.h"
 #include "backends/hidraw/HidrawBackend.h"
 #include "backends/virtual/VirtualFrameProfile.h"
 
@@ -10,7 +11,7 @@ std::unique_ptr<BackendSet> makeBackends(const BackendOptions& options, std::str
     auto b = std::make_unique<BackendSet>();
     if (!options.replayFile.empty()) {
         CaptureFile capture;
-        if (!loadCaptureFile(options.replayFile, capture, error))
+        if (!loadReplayDevice(parseReplaySource(options.replayFile), capture, error))
             return nullptr;
         b->replay = std::make_unique<ReplayBackend>(
             std::move(capture), options.replayFile, options.replaySpeed,

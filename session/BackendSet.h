@@ -22,6 +22,7 @@ struct BackendOptions {
     VirtualFrame::Clock virtualClock;
     // A capture file to play back as "replay:FILE", listed before every other device so that it
     // is the one connected; its reads wait like the virtual frame's and run on the same clock.
+    // "FILE:N" plays device N of a recording of several (see ReplaySource).
     std::string replayFile;
     double replaySpeed = 1.0;
     // Record the traffic of every device opened (on the same clock), for a capture file.

@@ -61,58 +61,142 @@ bool parseHex16(std::string_view s, uint16_t& value)
     return true;
 }
 
-// Parses one line of a capture; throws nothing, reports through `error` (without the line number).
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+std::string_view trimmed(std::string_view s)
+{
+    while (!s.empty() && isBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+// "R:", "D:" ...: one upper-case letter and a colon. Anything else is free text to the readers.
+bool isTagged(std::string_view line) { return line.size() >= 2 && line[1] == ':' && line[0] >= 'A' && line[0] <= 'Z'; }
+
+// Parses the lines of a recording one by one; throws nothing, reports through `error` (without
+// the line number). Lines belong to the device the last D: line named, device 0 before any.
 class LineParser {
 public:
-    explicit LineParser(CaptureFile& capture) : c_(capture) {}
-
     bool line(std::string_view text, std::string& error)
     {
+        text = trimmed(text);
         if (text.empty())
             return true;
         if (text.rfind("# W:", 0) == 0)
             return timed(text.substr(4), CaptureEvent::Direction::Output, "W:", error);
         if (text[0] == '#') {
-            if (c_.events.empty())
-                c_.comments.emplace_back(text.substr(text.rfind("# ", 0) == 0 ? 2 : 1));
+            comment(text.substr(text.rfind("# ", 0) == 0 ? 2 : 1));
             return true;
         }
-        if (text.size() < 2 || text[1] != ':' || (text.size() > 2 && text[2] != ' ')) {
-            error = "not a capture line: \"" + std::string(text.substr(0, 20)) + "\"";
-            return false;
-        }
-        const std::string_view rest = text.substr(std::min<size_t>(3, text.size()));
+        if (!isTagged(text))
+            return true;  // free text, such as a note on what the recording shows
+        std::string_view rest = text.substr(2);
         switch (text[0]) {
-        case 'N': return header(seenName_, "N:", error) && (c_.name = std::string(rest), true);
-        case 'P': return header(seenPhys_, "P:", error);
-        case 'I': return header(seenIds_, "I:", error) && ids(rest, error);
-        case 'R': return header(seenDescriptor_, "R:", error) && descriptor(rest, error);
-        case 'D': return deviceIndex(rest, error);
+        case 'D': return select(rest, error);
+        case 'N':
+            if (!rest.empty() && rest[0] == ' ')
+                rest.remove_prefix(1);
+            return header(&Seen::name, "N:", error) && (current().name = std::string(rest), true);
+        case 'I': return header(&Seen::ids, "I:", error) && ids(rest, error);
+        case 'R': return header(&Seen::descriptor, "R:", error) && descriptor(rest, error);
         case 'E': return timed(rest, CaptureEvent::Direction::Input, "E:", error);
-        default:
-            error = std::string("unknown line type \"") + text[0] + ":\"";
-            return false;
+        default: return true;  // P: (the physical path), B: (reports a BPF program saw), newer tags
         }
     }
 
     bool finish(std::string& error) const
     {
-        if (!seenDescriptor_ || !seenIds_) {
-            error = std::string("the file ends without its ") + (!seenDescriptor_ ? "R:" : "I:") + " line";
+        if (devices_.empty()) {
+            error = "the file ends without its R: line";
+            return false;
+        }
+        for (size_t i = 0; i < devices_.size(); ++i)
+            if (const char* missing = missingHeader(i)) {
+                error = std::string("the file ends without ") +
+                        (devices_.size() == 1 ? std::string("its ") + missing + " line"
+                                              : std::string("the ") + missing + " line of " + deviceName(i));
+                return false;
+            }
+        return true;
+    }
+
+    std::vector<CaptureFile> take() { return std::move(devices_); }
+
+private:
+    struct Seen {
+        bool name = false, ids = false, descriptor = false;
+    };
+
+    // The device the lines are for, made when its first line comes.
+    CaptureFile& current()
+    {
+        if (current_ == kNone) {
+            current_ = devices_.size();
+            devices_.emplace_back();
+            devices_.back().device = selected_;
+            devices_.back().comments = std::move(pendingComments_);
+            seen_.emplace_back();
+        }
+        return devices_[current_];
+    }
+
+    const char* missingHeader(size_t i) const
+    {
+        return !seen_[i].descriptor ? "R:" : !seen_[i].ids ? "I:" : nullptr;
+    }
+
+    std::string deviceName(size_t i) const { return "device " + std::to_string(devices_[i].device); }
+
+    // Comments before the file's first report are the header's; later ones (decoded reports)
+    // are not kept.
+    void comment(std::string_view text)
+    {
+        if (anyEvent_)
+            return;
+        if (current_ == kNone)
+            pendingComments_.emplace_back(text);
+        else
+            devices_[current_].comments.emplace_back(text);
+    }
+
+    // "D: n": the lines that follow belong to device n. The device left must have its header.
+    bool select(std::string_view rest, std::string& error)
+    {
+        const std::vector<std::string_view> f = fields(rest);
+        int64_t n = 0;
+        if (f.size() != 1 || !parseDecimal(f[0], 6, n)) {
+            error = "D: wants a device number";
+            return false;
+        }
+        if (current_ != kNone)
+            if (const char* missing = missingHeader(current_)) {
+                error = "D: " + std::to_string(n) + " before the " + missing + " line of " + deviceName(current_);
+                return false;
+            }
+        selected_ = unsigned(n);
+        current_ = kNone;
+        for (size_t i = 0; i < devices_.size(); ++i)
+            if (devices_[i].device == selected_)
+                current_ = i;
+        if (current_ == kNone && devices_.size() == kMaxCaptureDevices) {
+            error = "D: " + std::to_string(n) + ": more than " + std::to_string(kMaxCaptureDevices) + " devices";
             return false;
         }
         return true;
     }
 
-private:
-    bool header(bool& seen, const char* tag, std::string& error)
+    bool header(bool Seen::*line, const char* tag, std::string& error)
     {
-        if (!c_.events.empty()) {
+        const CaptureFile& device = current();
+        if (!device.events.empty()) {
             error = std::string(tag) + " after the first report";
             return false;
         }
+        bool& seen = seen_[current_].*line;
         if (seen) {
-            error = std::string("a second ") + tag + " line (one device per file)";
+            error = std::string("a second ") + tag + " line for " + deviceName(current_);
             return false;
         }
         seen = true;
@@ -122,8 +206,9 @@ private:
     bool ids(std::string_view rest, std::string& error)
     {
         const std::vector<std::string_view> f = fields(rest);
-        if (f.size() != 3 || !parseHex16(f[0], c_.bus) || !parseHex16(f[1], c_.vendorId) ||
-            !parseHex16(f[2], c_.productId)) {
+        CaptureFile& c = current();
+        if (f.size() != 3 || !parseHex16(f[0], c.bus) || !parseHex16(f[1], c.vendorId) ||
+            !parseHex16(f[2], c.productId)) {
             error = "I: wants \"<bus> <vendor> <product>\" in hex";
             return false;
         }
@@ -133,24 +218,14 @@ private:
     bool descriptor(std::string_view rest, std::string& error)
     {
         const std::vector<std::string_view> f = fields(rest);
-        return bytes(f, 0, kMaxCaptureDescriptorBytes, "R:", c_.descriptor, error);
-    }
-
-    // Recordings of several devices switch with "D: n"; replay serves one device.
-    bool deviceIndex(std::string_view rest, std::string& error)
-    {
-        const std::vector<std::string_view> f = fields(rest);
-        if (f.size() != 1 || f[0] != "0") {
-            error = "D: other than 0: only recordings of one device can be replayed";
-            return false;
-        }
-        return true;
+        return bytes(f, 0, kMaxCaptureDescriptorBytes, "R:", current().descriptor, error);
     }
 
     bool timed(std::string_view rest, CaptureEvent::Direction direction, const char* tag, std::string& error)
     {
-        if (!seenDescriptor_ || !seenIds_) {
-            error = std::string(tag) + " before the " + (!seenDescriptor_ ? "R:" : "I:") + " line";
+        const char* missing = current_ == kNone ? "R:" : missingHeader(current_);
+        if (missing) {
+            error = std::string(tag) + " before the " + missing + " line";
             return false;
         }
         const std::vector<std::string_view> f = fields(rest);
@@ -160,14 +235,17 @@ private:
             error = std::string(tag) + " time is not <seconds>.<6-digit microseconds>";
             return false;
         }
-        if (!c_.events.empty() && e.timeUs < c_.events.back().timeUs) {
+        // One clock for the whole file, whichever device a report came from.
+        if (anyEvent_ && e.timeUs < lastTimeUs_) {
             error = std::string(tag) + " time " + formatCaptureTime(e.timeUs) + " goes back before " +
-                    formatCaptureTime(c_.events.back().timeUs);
+                    formatCaptureTime(lastTimeUs_);
             return false;
         }
         if (!bytes(f, 1, kMaxCaptureReportBytes, tag, e.bytes, error))
             return false;
-        c_.events.push_back(std::move(e));
+        anyEvent_ = true;
+        lastTimeUs_ = e.timeUs;
+        devices_[current_].events.push_back(std::move(e));
         return true;
     }
 
@@ -215,8 +293,14 @@ private:
         return true;
     }
 
-    CaptureFile& c_;
-    bool seenName_ = false, seenPhys_ = false, seenIds_ = false, seenDescriptor_ = false;
+    static constexpr size_t kNone = size_t(-1);
+    std::vector<CaptureFile> devices_;
+    std::vector<Seen> seen_;  // per device, the header lines read
+    size_t current_ = kNone;  // index into devices_; kNone until the selected device has a line
+    unsigned selected_ = 0;   // the number the last D: line gave
+    std::vector<std::string> pendingComments_;  // header comments before the first device
+    bool anyEvent_ = false;
+    int64_t lastTimeUs_ = 0;
 };
 
 void appendBytes(std::string& out, const std::vector<uint8_t>& bytes)
@@ -246,42 +330,70 @@ std::string formatCaptureTime(int64_t timeUs)
     return buf;
 }
 
-bool parseCaptureText(std::string_view text, CaptureFile& capture, std::string& error)
+bool parseCaptureDevices(std::string_view text, std::vector<CaptureFile>& devices, std::string& error)
 {
-    CaptureFile parsed;
-    LineParser parser(parsed);
+    devices.clear();
+    LineParser parser;
     size_t lineNumber = 0;
     size_t pos = 0;
+    std::string reason;
     while (pos < text.size()) {
         size_t end = text.find('\n', pos);
         if (end == std::string_view::npos)
             end = text.size();
-        std::string_view line = text.substr(pos, end - pos);
-        // Every carriage return before the line end goes (a file converted to CR LF twice): kept,
-        // one would end a comment or name that the writer's own line end then takes away.
-        while (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
+        // Every carriage return before the line end goes with the blanks (a file converted to
+        // CR LF twice): kept, one would end a comment or name that the writer's own line end
+        // then takes away.
+        const std::string_view line = text.substr(pos, end - pos);
         pos = end + 1;
         ++lineNumber;
-        std::string reason;
         if (!parser.line(line, reason)) {
-            capture = CaptureFile{};
             error = "line " + std::to_string(lineNumber) + ": " + reason;
             return false;
         }
     }
-    std::string reason;
     if (!parser.finish(reason)) {
-        capture = CaptureFile{};
         error = "line " + std::to_string(lineNumber + 1) + ": " + reason;
         return false;
     }
-    capture = std::move(parsed);
+    devices = parser.take();
     return true;
 }
 
-bool loadCaptureFile(const std::string& path, CaptureFile& capture, std::string& error)
+bool looksLikeCaptureText(std::string_view text)
 {
+    for (size_t pos = 0; pos < text.size();) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string_view::npos)
+            end = text.size();
+        const std::string_view line = trimmed(text.substr(pos, end - pos));
+        if (!line.empty())
+            return line[0] == '#' || isTagged(line);
+        pos = end + 1;
+    }
+    return false;
+}
+
+namespace {
+
+// The first device of a recording just read, or nothing when it could not be read.
+bool takeFirstDevice(bool read, std::vector<CaptureFile>& devices, CaptureFile& capture)
+{
+    capture = read ? std::move(devices.front()) : CaptureFile{};
+    return read;
+}
+
+}  // namespace
+
+bool parseCaptureText(std::string_view text, CaptureFile& capture, std::string& error)
+{
+    std::vector<CaptureFile> devices;
+    return takeFirstDevice(parseCaptureDevices(text, devices, error), devices, capture);
+}
+
+bool loadCaptureDevices(const std::string& path, std::vector<CaptureFile>& devices, std::string& error)
+{
+    devices.clear();
     std::string readError;
     const std::optional<std::string> text = readFileLimited(path, kMaxCaptureFileBytes, &readError);
     if (!text) {
@@ -289,16 +401,24 @@ bool loadCaptureFile(const std::string& path, CaptureFile& capture, std::string&
         return false;
     }
     std::string parseError;
-    if (!parseCaptureText(*text, capture, parseError)) {
+    if (!parseCaptureDevices(*text, devices, parseError)) {
         error = path + ": " + parseError;
         return false;
     }
     return true;
 }
 
+bool loadCaptureFile(const std::string& path, CaptureFile& capture, std::string& error)
+{
+    std::vector<CaptureFile> devices;
+    return takeFirstDevice(loadCaptureDevices(path, devices, error), devices, capture);
+}
+
 std::string formatCaptureText(const CaptureFile& capture)
 {
     std::string out;
+    if (capture.device != 0)
+        out += "D: " + std::to_string(capture.device) + "\n";
     // A comment reading "W: ..." written as "# W: ..." would come back as one of our writes;
     // without the blank it stays a comment ("#" alone is stripped when no blank follows).
     for (const std::string& c : capture.comments)

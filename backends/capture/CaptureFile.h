@@ -1,17 +1,23 @@
 #pragma once
-// Capture files: the HID traffic of one device as text, in the line format of the common Linux
-// HID recording and replay tools, so a capture made in the field can be replayed by those tools
-// and a recording made with them can be replayed here.
+// Capture files: the HID traffic of one or more devices as text, in the line format of the
+// common Linux HID recording and replay tools, so a capture made in the field can be replayed by
+// those tools and a recording made with them can be replayed here.
 //
 //   # comment
+//   D: <n>                                       the device the lines below belong to
 //   N: <device name>
 //   I: <bus> <vendor> <product>                  hex, e.g. "I: 3 1ff7 0f0f"
 //   R: <length> <byte> <byte> ...                the report descriptor, length decimal
 //   E: <seconds>.<microseconds> <length> <bytes> one input report, time from the start
 //   # W: <seconds>.<microseconds> <length> <bytes>  one report we wrote (a comment to the others)
 //
-// Bytes are two hex digits separated by single spaces. The reader is strict: any line it does
-// not understand is refused with its 1-based number, so a damaged file never replays half.
+// The reader takes what those tools' readers take: lines without a tag (free text, often
+// indented), tags it has no use for (P:, B:, others), blank lines, blanks at either end of a
+// line, CR LF, "D:0" without its blank, hex in either case and ids of any width. A file without
+// D: lines holds device 0. It stays strict where a file is damaged: an R:, E: or W: line whose
+// length disagrees with its bytes or whose bytes are not hex, a time that goes back, a device
+// without its R: or I: line: refused with the 1-based line number, so a damaged file never
+// replays half.
 
 #include <cstdint>
 #include <string>
@@ -23,11 +29,14 @@ namespace oculant {
 struct CaptureEvent {
     enum class Direction { Input, Output };
     Direction direction = Direction::Input;
-    int64_t timeUs = 0;  // from the start of the capture
+    // As the file gives it: from the moment the device was opened in a capture made here; other
+    // recorders start elsewhere, so the first report need not be at 0.
+    int64_t timeUs = 0;
     std::vector<uint8_t> bytes;
 };
 
 struct CaptureFile {
+    unsigned device = 0;  // its number in a recording of several devices ("D: n")
     std::string name;
     uint16_t bus = 3;  // 3 = USB, as the kernel numbers buses
     uint16_t vendorId = 0;
@@ -46,13 +55,26 @@ struct CaptureFile {
 constexpr size_t kMaxCaptureDescriptorBytes = 4096;
 constexpr size_t kMaxCaptureReportBytes = 16384;
 
-// Parses a whole capture. On failure returns false, leaves `capture` empty and sets `error` to
-// "line N: <reason>" (N counts from 1; a file that ends too early names the line after its last).
+// A recording names each device once with "D: n" before its lines; more than this many in one
+// file is not a recording of devices plugged into one machine.
+constexpr size_t kMaxCaptureDevices = 64;
+
+// Parses a whole recording: every device in the order the file first names it. On failure
+// returns false, leaves `devices` empty and sets `error` to "line N: <reason>" (N counts from
+// 1; a file that ends too early names the line after its last).
+bool parseCaptureDevices(std::string_view text, std::vector<CaptureFile>& devices, std::string& error);
+// True when the text reads as a recording rather than a bare descriptor: its first line that is
+// not blank is a comment or starts with a tag ("R: ...", "D:0"). Hex text starts with a hex
+// digit and a binary descriptor with an item prefix byte (a Usage Page is 0x05 or 0x06).
+bool looksLikeCaptureText(std::string_view text);
+// The same for the first device only; on failure `capture` is left empty.
 bool parseCaptureText(std::string_view text, CaptureFile& capture, std::string& error);
-// Reads and parses a file; errors name the file.
+// Read and parse a file; errors name the file.
+bool loadCaptureDevices(const std::string& path, std::vector<CaptureFile>& devices, std::string& error);
 bool loadCaptureFile(const std::string& path, CaptureFile& capture, std::string& error);
 
-// The text of a capture, which parseCaptureText reads back unchanged.
+// The text of a capture, which parseCaptureText reads back unchanged (a device other than 0
+// starts with its D: line).
 std::string formatCaptureText(const CaptureFile& capture);
 // Writes atomically (temporary file, then rename): an interrupted capture never leaves half a file.
 bool saveCaptureFile(const std::string& path, const CaptureFile& capture, std::string& error);

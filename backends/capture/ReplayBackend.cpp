@@ -34,7 +34,7 @@ public:
             int64_t waitUntil = deadline;
             if (t_->next < t_->inputs.size()) {
                 const CaptureEvent& e = t_->inputs[t_->next];
-                const int64_t due = t_->startUs + int64_t(std::ceil(double(e.timeUs) / t_->speed));
+                const int64_t due = t_->startUs + int64_t(std::ceil(double(e.timeUs - t_->originUs) / t_->speed));
                 if (now >= due) {
                     const size_t n = std::min(capacity, e.bytes.size());
                     std::memcpy(buffer, e.bytes.data(), n);
@@ -87,7 +87,9 @@ ReplayBackend::ReplayBackend(CaptureFile capture, const std::string& file, doubl
     : capture_(std::move(capture)), path_(pathFor(file)), reads_(reads)
 {
     const double s = std::isfinite(speed) && speed > 0 ? speed : 1.0;
-    timeline_ = std::make_shared<Timeline>(inputsOf(capture_), s, clock ? std::move(clock) : Clock(steadyUs));
+    const int64_t first = capture_.events.empty() ? 0 : capture_.events.front().timeUs;
+    const int64_t origin = first > kLongestLeadInUs ? first : 0;
+    timeline_ = std::make_shared<Timeline>(inputsOf(capture_), origin, s, clock ? std::move(clock) : Clock(steadyUs));
 }
 
 bool ReplayBackend::handles(const std::string& path) const { return path.rfind(kPathPrefix, 0) == 0; }

@@ -2,7 +2,10 @@
 // A backend with one device, "replay:FILE", that plays a capture back: it presents the captured
 // ids and report descriptor, its reads return the captured input reports at their captured
 // times (scaled by the speed) from the moment the device is first opened, and its writes are
-// taken and dropped. After the last report it behaves as a silent frame: reads time out, and it
+// taken and dropped. A capture made here starts its clock when the device is opened, and its
+// first event follows within a fraction of a second; other recorders' clocks may have started
+// hours before their first report. A first event more than kLongestLeadInUs after time 0 is
+// therefore played at the first open, and every later one keeps its distance from it. After the last report it behaves as a silent frame: reads time out, and it
 // is never reported unplugged. One timeline serves every handle, as the device it stands for
 // keeps running while the probe closes and reopens it.
 
@@ -24,6 +27,8 @@ public:
     enum class Reads { Blocking, NonBlocking };
 
     static constexpr const char* kPathPrefix = "replay:";
+    // The longest pause the other tools' replayers keep between two events.
+    static constexpr int64_t kLongestLeadInUs = 3'000'000;
     static std::string pathFor(const std::string& file) { return kPathPrefix + file; }
 
     // speed > 0: 2 plays twice as fast.
@@ -42,11 +47,12 @@ public:
 
     // The shared timeline; handles keep it alive.
     struct Timeline {
-        Timeline(std::vector<CaptureEvent> inputs, double speed, Clock clock)
-            : inputs(std::move(inputs)), speed(speed), clock(std::move(clock))
+        Timeline(std::vector<CaptureEvent> inputs, int64_t originUs, double speed, Clock clock)
+            : inputs(std::move(inputs)), originUs(originUs), speed(speed), clock(std::move(clock))
         {
         }
         const std::vector<CaptureEvent> inputs;
+        const int64_t originUs;  // the capture's time that is played at the first open
         const double speed;
         const Clock clock;
         std::mutex mutex;  // guards next and startUs; wake waits on it

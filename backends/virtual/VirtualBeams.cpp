@@ -3,9 +3,13 @@
 #include <algorithm>
 #include <cmath>
 
+#include "backends/virtual/VirtualRandom.h"
+
 namespace oculant {
 
 namespace {
+
+using namespace virtualrandom;
 
 // Distance from point p to the segment a-b.
 double segmentDistance(double px, double py, double ax, double ay, double bx, double by)
@@ -22,30 +26,44 @@ constexpr double kBeamHalfWidthMm = 2.0;
 // Even a fully covered receiver sees a little stray light.
 constexpr double kBlockedFloor = 0.05;
 
-uint32_t mix(uint32_t x)
+uint32_t elementIndex(char axis, bool emitterSide, int position)
 {
-    x ^= x >> 16;
-    x *= 0x7FEB352Du;
-    x ^= x >> 15;
-    x *= 0x846CA68Bu;
-    x ^= x >> 16;
-    return x;
+    return (uint32_t(position) << 2) | (axis == 'Y' ? 2u : 0u) | (emitterSide ? 1u : 0u);
 }
 
 }  // namespace
 
 VirtualBeams::VirtualBeams(const VirtualFrameProfile& p)
     : nX_(p.xPositions()), nY_(p.yPositions()), xOffsets_(p.xOffsets), yOffsets_(p.yOffsets),
-      reference_(p.referenceLevel), noise_(p.noise), xEmitters_(size_t(nX_), kGood), xReceivers_(size_t(nX_), kGood),
-      yEmitters_(size_t(nY_), kGood), yReceivers_(size_t(nY_), kGood)
+      reference_(p.referenceLevel), noise_(p.noise), weakLevel_(p.weakLevel), ambient_(p.ambient),
+      intermittentDuty_(p.intermittentDuty), seed_(p.seed), xEmitters_(size_t(nX_)), xReceivers_(size_t(nX_)),
+      yEmitters_(size_t(nY_)), yReceivers_(size_t(nY_))
 {
+    auto sideOf = [&](char axis, bool emitter) -> std::vector<Element>& {
+        return axis == 'X' ? (emitter ? xEmitters_ : xReceivers_) : (emitter ? yEmitters_ : yReceivers_);
+    };
+    // Spread and drift: fixed per element, from the seed. Without spread every gain is exactly 1.
+    const double spread = p.levelSpreadPercent / 100.0;
+    for (const char axis : {'X', 'Y'})
+        for (const bool emitter : {true, false}) {
+            std::vector<Element>& side = sideOf(axis, emitter);
+            for (size_t i = 0; i < side.size(); ++i) {
+                const uint32_t index = elementIndex(axis, emitter, int(i));
+                if (spread > 0)
+                    side[i].gain = std::sqrt(1.0 + spread * (2 * unit(seed_, kGainStream, index) - 1));
+                if (p.driftPerMinute > 0)
+                    side[i].drift = p.driftPerMinute * (2 * unit(seed_, kDriftStream, index) - 1);
+            }
+        }
     auto mark = [&](const std::vector<VirtualFrameProfile::Element>& list, bool emitter, Health h) {
         for (const auto& e : list) {
-            auto& v = e.axis == 'X' ? (emitter ? xEmitters_ : xReceivers_) : (emitter ? yEmitters_ : yReceivers_);
+            auto& v = sideOf(e.axis, emitter);
             if (e.index >= 0 && size_t(e.index) < v.size())
-                v[size_t(e.index)] = std::max(v[size_t(e.index)], h);
+                v[size_t(e.index)].health = std::max(v[size_t(e.index)].health, h);
         }
     };
+    mark(p.intermittentEmitters, true, kIntermittent);
+    mark(p.intermittentReceivers, false, kIntermittent);
     mark(p.weakEmitters, true, kWeak);
     mark(p.weakReceivers, false, kWeak);
     mark(p.deadEmitters, true, kDead);
@@ -59,22 +77,40 @@ VirtualBeams::VirtualBeams(const VirtualFrameProfile& p)
         for (int i = 0; i < b.index - 1; ++i)
             first += boards[size_t(i)];
         for (int pos = first; pos < first + boards[size_t(b.index - 1)]; ++pos) {
-            (b.axis == 'X' ? xEmitters_ : yEmitters_)[size_t(pos)] = kDead;
-            (b.axis == 'X' ? xReceivers_ : yReceivers_)[size_t(pos)] = kDead;
+            sideOf(b.axis, true)[size_t(pos)].health = kDead;
+            sideOf(b.axis, false)[size_t(pos)].health = kDead;
         }
     }
 }
 
-VirtualBeams::Health VirtualBeams::health(char axis, bool emitterSide, int position) const
+const VirtualBeams::Element& VirtualBeams::element(char axis, bool emitterSide, int position) const
 {
+    static const Element kMissing{kDead};
     const auto& v = axis == 'X' ? (emitterSide ? xEmitters_ : xReceivers_) : (emitterSide ? yEmitters_ : yReceivers_);
-    return position >= 0 && size_t(position) < v.size() ? v[size_t(position)] : kDead;
+    return position >= 0 && size_t(position) < v.size() ? v[size_t(position)] : kMissing;
 }
 
-int VirtualBeams::healthyLevel(char axis, int emitter, int receiver) const
+bool VirtualBeams::darkInScan(char axis, bool emitterSide, int position, uint32_t scan) const
 {
-    const Health h = std::max(health(axis, true, emitter), health(axis, false, receiver));
-    return h == kDead ? 1 : h == kWeak ? std::min(kWeakLevel, reference_) : reference_;
+    return element(axis, emitterSide, position).health == kIntermittent &&
+           unit(seed_ ^ scan * 0x27D4EB2Fu, kIntermittentStream, elementIndex(axis, emitterSide, position)) <
+               intermittentDuty_;
+}
+
+double VirtualBeams::clearLevel(char axis, int emitter, int receiver, const BeamScan& scan) const
+{
+    const Element& e = element(axis, true, emitter);
+    const Element& r = element(axis, false, receiver);
+    if (scan.faultsOn) {
+        const Health h = std::max(e.health, r.health);
+        if (h == kDead || (scan.live && (darkInScan(axis, true, emitter, scan.scan) ||
+                                         darkInScan(axis, false, receiver, scan.scan))))
+            return 1;
+        if (h == kWeak)
+            return std::min(weakLevel_, reference_);
+    }
+    const double drift = (e.drift + r.drift) / 2 * scan.minutesOn;
+    return std::max(0.0, reference_ * e.gain * r.gain + drift);
 }
 
 double VirtualBeams::transmission(char axis, int layer, int receiver, const std::vector<VirtualFinger>& fingers) const
@@ -94,10 +130,12 @@ double VirtualBeams::transmission(char axis, int layer, int receiver, const std:
     return kBlockedFloor + (1.0 - kBlockedFloor) * through;
 }
 
-std::vector<uint8_t> VirtualBeams::levels(const std::vector<VirtualFinger>& fingers, bool withNoise, uint32_t seed) const
+std::vector<uint8_t> VirtualBeams::levels(const std::vector<VirtualFinger>& fingers, const BeamScan& scan) const
 {
     std::vector<uint8_t> out;
     out.reserve(xOffsets_.size() * size_t(nX_) + yOffsets_.size() * size_t(nY_));
+    // Seed 1 gives the noise every profile had before the seed existed.
+    const uint32_t noiseSeed = scan.scan + (seed_ - 1) * 0x632BE5ABu;
     uint32_t sample = 0;
     auto axisRows = [&](char axis, const std::vector<int>& offsets, int n) {
         for (size_t layer = 0; layer < offsets.size(); ++layer) {
@@ -107,9 +145,9 @@ std::vector<uint8_t> VirtualBeams::levels(const std::vector<VirtualFinger>& fing
                     out.push_back(0);
                     continue;
                 }
-                double level = healthyLevel(axis, emitter, r) * transmission(axis, int(layer), r, fingers);
-                if (withNoise && noise_ > 0)
-                    level += int(mix(seed * 0x9E3779B9u + sample) % uint32_t(2 * noise_ + 1)) - noise_;
+                double level = clearLevel(axis, emitter, r, scan) * transmission(axis, int(layer), r, fingers) + ambient_;
+                if (scan.live && noise_ > 0)
+                    level += int(mix(noiseSeed * 0x9E3779B9u + sample) % uint32_t(2 * noise_ + 1)) - noise_;
                 out.push_back(uint8_t(std::clamp(std::lround(level), 0L, 255L)));
             }
         }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "backends/virtual/VirtualRandom.h"
 #include "protocol/Crc32.h"
 
 namespace oculant {
@@ -45,7 +46,8 @@ VirtualFrame::VirtualFrame(VirtualFrameProfile profile, Clock clock)
     runFlags_ = profile_.runFlags;
     flash_.assign(size_t(profile_.flashSizeCode) * 32768u, 0xFF);
     areaWritten_.assign(calibrationArea().size, false);
-    const size_t scanBytes = liveFrameLocked().size();
+    powerOnUs_ = clock_();
+    const size_t scanBytes = liveFrameLocked(powerOnUs_).size();
     framesStreamed_ = 0;
     garbageBurstReports_ = std::max<size_t>(2, (scanBytes + kSignalChunkMaxData - 1) / kSignalChunkMaxData);
     garbageRandom_ = profile_.garbageSeed ? profile_.garbageSeed : 1;
@@ -241,7 +243,7 @@ void VirtualFrame::startStreamLocked(int64_t nowUs)
     if (!streamsSignal(mode_))
         return;
     // On entering a signal mode the frame sends its reference and threshold first.
-    const std::vector<uint8_t> reference = beams_.levels({}, false, 0);
+    const std::vector<uint8_t> reference = beams_.levels({}, scanAtLocked(nowUs, false));
     std::vector<uint8_t> threshold(reference);
     for (uint8_t& b : threshold)
         b = uint8_t(b / 2);
@@ -295,13 +297,24 @@ void VirtualFrame::produceScanLocked(int64_t atUs)
         if (!fingers_.empty())
             queueFrameLocked(touchFrameLocked());
     } else {
-        queueFrameLocked(liveFrameLocked());
+        queueFrameLocked(liveFrameLocked(atUs));
     }
 }
 
-std::vector<uint8_t> VirtualFrame::liveFrameLocked()
+BeamScan VirtualFrame::scanAtLocked(int64_t atUs, bool live) const
 {
-    const std::vector<uint8_t> levels = beams_.levels(fingers_, true, uint32_t(framesStreamed_ + 1));
+    BeamScan scan;
+    scan.live = live;
+    scan.scan = live ? uint32_t(framesStreamed_ + 1) : 0;
+    const int64_t sincePowerOnUs = atUs - powerOnUs_;
+    scan.faultsOn = double(sincePowerOnUs) >= profile_.faultsAfterSeconds * 1e6;
+    scan.minutesOn = double(sincePowerOnUs) / 60e6;
+    return scan;
+}
+
+std::vector<uint8_t> VirtualFrame::liveFrameLocked(int64_t atUs)
+{
+    const std::vector<uint8_t> levels = beams_.levels(fingers_, scanAtLocked(atUs, true));
     const std::vector<uint8_t> boundary(signalBuilder_.layout().boundaryBlockLength(), uint8_t(profile_.referenceLevel));
     return signalBuilder_.liveScan(levels, boundary);
 }
@@ -575,21 +588,37 @@ uint64_t VirtualFrame::reportsLost() const
     return reportsLost_;
 }
 
+uint64_t VirtualFrame::reportsLostOnLink() const
+{
+    std::lock_guard lock(mutex_);
+    return reportsLostOnLink_;
+}
+
 uint64_t VirtualFrame::scansSkipped() const
 {
     std::lock_guard lock(mutex_);
     return scansSkipped_;
 }
 
+bool VirtualFrame::lostOnLinkLocked()
+{
+    if (profile_.reportLoss <= 0)
+        return false;
+    return virtualrandom::unit(profile_.seed, virtualrandom::kLinkStream, uint32_t(reportsTaken_++)) < profile_.reportLoss;
+}
+
 std::optional<VirtualFrame::Report> VirtualFrame::takeInputReport()
 {
     std::lock_guard lock(mutex_);
     produceDueLocked(clock_());
-    if (input_.empty())
-        return std::nullopt;
-    Report r = input_.front();
-    input_.pop_front();
-    return r;
+    while (!input_.empty()) {
+        Report r = input_.front();
+        input_.pop_front();
+        if (!lostOnLinkLocked())
+            return r;
+        ++reportsLostOnLink_;
+    }
+    return std::nullopt;
 }
 
 bool VirtualFrame::waitForInput(int timeoutMs, const std::atomic<bool>& abort)

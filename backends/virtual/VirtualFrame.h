@@ -78,6 +78,8 @@ public:
     static constexpr size_t kMaxQueuedReports = 4096;
     uint64_t framesStreamed() const;
     uint64_t reportsLost() const;
+    // Input reports the USB link lost on their way to the host ([Faults] ReportLoss).
+    uint64_t reportsLostOnLink() const;
 
     // The garbage fault ([Faults] Garbage): switched at run time too, so that a test can watch
     // the host recover once the noise stops.
@@ -111,7 +113,9 @@ private:
     int64_t nextScanDueLocked() const;
     Report garbageReportLocked();
     uint32_t nextRandomLocked();
-    std::vector<uint8_t> liveFrameLocked();
+    BeamScan scanAtLocked(int64_t atUs, bool live) const;
+    std::vector<uint8_t> liveFrameLocked(int64_t atUs);
+    bool lostOnLinkLocked();
     std::vector<uint8_t> touchFrameLocked();
     TouchRecord touchRecordOf(const VirtualFinger& finger, uint8_t state) const;
     int64_t nextDueLocked() const;
@@ -143,6 +147,9 @@ private:
     uint64_t framesStreamed_ = 0;
     uint64_t reportsLost_ = 0;
     uint64_t scansSkipped_ = 0;
+    int64_t powerOnUs_ = 0;  // when the frame was made: faults and drift count from here
+    uint64_t reportsTaken_ = 0;  // by the host, lost or not: the report loss's counter
+    uint64_t reportsLostOnLink_ = 0;
     std::optional<VirtualSweep> sweep_;
     int64_t sweepStartUs_ = 0;
     int sweepFinger_ = 0;  // its touch id while it is on the glass, else 0

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <numeric>
@@ -69,7 +70,7 @@ public:
         out = items;
     }
 
-    void real(const char* section, const char* key, double& out)
+    void real(const char* section, const char* key, double& out, double lo = -HUGE_VAL, double hi = HUGE_VAL)
     {
         std::optional<std::string> text = ini_.value(section, key);
         if (!text || text->empty())
@@ -78,7 +79,16 @@ public:
         const double v = std::strtod(text->c_str(), &end);
         if (end == text->c_str() || *end != '\0' || !std::isfinite(v))
             return fail(section, key, "'" + *text + "' is not a number");
+        if (v < lo || v > hi)
+            return fail(section, key, "'" + *text + "' is not a number from " + shortNumber(lo) + " to " + shortNumber(hi));
         out = v;
+    }
+
+    static std::string shortNumber(double v)
+    {
+        char text[32];
+        std::snprintf(text, sizeof text, "%g", v);
+        return text;
     }
 
     void text(const char* section, const char* key, std::string& out)
@@ -184,6 +194,16 @@ ProfileResult parseVirtualFrameProfile(const IniFile& ini, const std::string& na
     r.elements("Faults", "WeakEmitters", p.weakEmitters);
     r.elements("Faults", "WeakReceivers", p.weakReceivers);
     r.elements("Faults", "DarkBoards", p.darkBoards);
+    r.number("Beams", "LevelSpread", p.levelSpreadPercent, 0, 100);
+    r.number("Beams", "Ambient", p.ambient, 0, 255);
+    r.real("Beams", "Drift", p.driftPerMinute, 0, 255);
+    r.number("Beams", "Seed", p.seed, 0, 0xFFFFFFFFll);
+    r.number("Faults", "WeakLevel", p.weakLevel, 0, 255);
+    r.elements("Faults", "IntermittentEmitters", p.intermittentEmitters);
+    r.elements("Faults", "IntermittentReceivers", p.intermittentReceivers);
+    r.real("Faults", "IntermittentDuty", p.intermittentDuty, 0, 1);
+    r.real("Faults", "FaultsAfterSeconds", p.faultsAfterSeconds, 0, 1e6);
+    r.real("Faults", "ReportLoss", p.reportLoss, 0, 1);
     r.number("Faults", "StallAfterBytes", p.stallAfterBytes, -1, 0x7FFFFFFF);
     r.list("Faults", "ReportedXBoards", p.reportedXBoards, 0, 255);
     r.list("Faults", "ReportedYBoards", p.reportedYBoards, 0, 255);
@@ -199,7 +219,9 @@ ProfileResult parseVirtualFrameProfile(const IniFile& ini, const std::string& na
     if (r.error().empty() && p.family == 0x40 && !p.xOffsets.empty() && !p.yOffsets.empty() && (p.xOffsets.back() < -1 || p.yOffsets.back() < -1))
         r.fail("Geometry", "XOffsets/YOffsets", "family 0x40 needs a last layer offset of -1 or more (its boundary rows are offset + 1 long)");
     for (const auto& [list, key] : {std::pair{&p.deadEmitters, "DeadEmitters"}, {&p.deadReceivers, "DeadReceivers"},
-                                    {&p.weakEmitters, "WeakEmitters"}, {&p.weakReceivers, "WeakReceivers"}})
+                                    {&p.weakEmitters, "WeakEmitters"}, {&p.weakReceivers, "WeakReceivers"},
+                                    {&p.intermittentEmitters, "IntermittentEmitters"},
+                                    {&p.intermittentReceivers, "IntermittentReceivers"}})
         for (const auto& e : *list)
             if (r.error().empty() && e.index >= (e.axis == 'X' ? p.xPositions() : p.yPositions()))
                 r.fail("Faults", key, "position " + std::to_string(e.index) + " is not on the " + e.axis + " axis");

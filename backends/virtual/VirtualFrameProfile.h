@@ -42,6 +42,16 @@ struct VirtualFrameProfile {
     int referenceLevel = 200;
     int noise = 2;
 
+    // [Beams]: how far a real frame's clear beams are from one reference level. Spread is fixed
+    // per element (emitter strength, receiver gain); ambient light adds to every sample; drift
+    // moves each element's clear level slowly on the frame's clock. Seed drives spread, drift,
+    // noise, intermittent faults and report loss; with the defaults every stream is the one of a
+    // profile without these keys.
+    int levelSpreadPercent = 0;
+    int ambient = 0;
+    double driftPerMinute = 0;
+    uint32_t seed = 1;
+
     // [Faults]: elements given as axis and position ("X:17"), boards as axis and number from 1.
     struct Element {
         char axis = 'X';  // 'X' or 'Y'
@@ -49,6 +59,14 @@ struct VirtualFrameProfile {
         bool operator==(const Element&) const = default;
     };
     std::vector<Element> deadEmitters, deadReceivers, weakEmitters, weakReceivers, darkBoards;
+    int weakLevel = 45;  // where a weak element's beams settle
+    // Elements that read dark in a fraction of the scans (a loose contact), at random per scan.
+    std::vector<Element> intermittentEmitters, intermittentReceivers;
+    double intermittentDuty = 0.5;
+    // The dead, weak, dark and intermittent faults above begin this long after power-on.
+    double faultsAfterSeconds = 0;
+    // The fraction of input reports the USB link loses on their way to the host.
+    double reportLoss = 0;
     long long stallAfterBytes = -1;  // stops taking reports after this many block-write bytes
     // The board table the parameter block reports, where it differs from the boards fitted
     // (ReportedXBoards, ReportedYBoards; empty: the geometry's): a frame whose table does not

@@ -12,12 +12,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Lines 1-4 of every malformed case below.
-const std::string kHeader =
-    "# recorded on a bench\n"
+// The three header lines of one device, and lines 1-4 of every malformed case below.
+const std::string kDeviceHeader =
     "N: Touch Frame\n"
     "I: 3 1ff7 0f0f\n"
     "R: 3 06 00 ff\n";
+const std::string kHeader = "# recorded on a bench\n" + kDeviceHeader;
 
 TEST(CaptureFileReader, reads_a_recording_tool_file_with_every_line_type)
 {
@@ -81,10 +81,19 @@ TEST(CaptureFileReader, refuses_each_damage_on_its_own_line)
         {"ids not hex", "I: 3 1ff7 xyz\n", "line 1: I: wants"},
         {"ids missing the product", "I: 3 1ff7\n", "line 1: I: wants"},
         {"name after the first report", kHeader + "E: 000000.000000 1 03\nN: y\n", "line 6: N: after the first report"},
-        {"a second device", kHeader + "D: 1\n", "line 5: D: other than 0"},
-        {"unknown line type", kHeader + "X: 1\n", "line 5: unknown line type \"X:\""},
-        {"no space after the colon", kHeader + "E:000000.000000 1 03\n", "line 5: not a capture line"},
-        {"plain text", "hello\n", "line 1: not a capture line"},
+        // Several devices: each needs its own header, and one clock runs through the file.
+        {"a device left without its descriptor", "D: 0\nN: x\nI: 3 1 2\nD: 1\n" + kDeviceHeader,
+         "line 4: D: 1 before the R: line of device 0"},
+        {"the last device without its ids", kHeader + "D: 1\nR: 1 00\n", "line 7: the file ends without the I: line of device 1"},
+        {"a report of a device without its descriptor", kHeader + "D: 1\nE: 000000.000000 1 03\n", "line 6: E: before the R: line"},
+        {"time going back across devices", kHeader + "E: 000002.000000 1 03\nD: 1\n" + kDeviceHeader + "D: 0\n" +
+         "E: 000001.000000 1 03\n", "line 11: E: time 000001.000000 goes back"},
+        {"a second descriptor after coming back", kHeader + "D: 1\n" + kDeviceHeader + "D: 0\nR: 1 00\n",
+         "line 10: a second R: line for device 0"},
+        {"a device number that is not one", kHeader + "D: one\n", "line 5: D: wants a device number"},
+        {"two device numbers", kHeader + "D: 1 2\n", "line 5: D: wants a device number"},
+        {"a damaged report without its blank", kHeader + "E:000000.000000 2 03\n", "line 5: E: says 2 bytes but holds 1"},
+        {"plain text only", "hello\n   - a note\n", "line 3: the file ends without its R: line"},
         {"ends without the descriptor", "N: x\nI: 3 1 2\n", "line 3: the file ends without its R: line"},
         {"ends without the ids", "# only\nR: 1 00", "line 3: the file ends without its I: line"},
         {"empty file", "", "line 1: the file ends without its R: line"},

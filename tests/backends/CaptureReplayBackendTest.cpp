@@ -140,7 +140,8 @@ TEST(ReplayBackend, a_short_read_buffer_takes_the_first_bytes)
 TEST(ReplayBackend, cancel_wakes_a_blocked_read_at_once)
 {
     CaptureFile c = twoReports();
-    c.events = {{Direction::Input, int64_t(3600) * 1'000'000, {0x03, 0x10}}};  // an hour away
+    // A write at the open keeps the clock where the capture started: the report is an hour away.
+    c.events = {{Direction::Output, 0, {0x04, 0x10}}, {Direction::Input, int64_t(3600) * 1'000'000, {0x03, 0x10}}};
     ReplayBackend b(c, "slow.txt", 1.0, ReplayBackend::Reads::Blocking);      // the steady clock
     auto h = b.open(b.path(), nullptr, nullptr);
     IoResult r;

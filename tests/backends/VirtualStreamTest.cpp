@@ -4,6 +4,7 @@
 
 #include "tests/support/SessionHarness.h"
 #include "signal/FrameProcessor.h"
+#include "base/IniFile.h"
 
 namespace oculant {
 namespace {
@@ -159,6 +160,40 @@ TEST(StreamingPace, FramesFollowTheClockNotThePolling)
     const uint64_t stopped = frame->framesStreamed();
     h.advance(500);
     EXPECT_EQ(frame->framesStreamed(), stopped);
+}
+
+}  // namespace
+}  // namespace oculant
+
+namespace oculant {
+namespace {
+
+// Every input report of three seconds of signal streaming, with the scripted sweep's finger
+// crossing the beams, folded into one FNV-1a hash.
+uint64_t streamHash(const std::string& profileText)
+{
+    const ProfileResult r = parseVirtualFrameProfile(IniFile::fromText(profileText), "stream.ini");
+    EXPECT_TRUE(r.ok) << r.error;
+    int64_t nowUs = 0;
+    VirtualFrame frame(r.profile, [&] { return nowUs; });
+    const uint8_t mode[63] = {VirtualFrame::kOutputReportId, protocol::kCmdMode, protocol::kModeSignal};
+    frame.receiveOutputReport(mode, sizeof mode);
+    frame.startSweep();
+    uint64_t hash = 0xcbf29ce484222325ull;
+    for (; nowUs <= 3'000'000; nowUs += 5000)
+        while (const std::optional<VirtualFrame::Report> report = frame.takeInputReport())
+            for (uint8_t b : *report)
+                hash = (hash ^ b) * 0x100000001b3ull;
+    return hash;
+}
+
+// Profiles written before the beams learnt spread, ambient light, drift and late faults must
+// stream exactly what they streamed then: the hashes were taken from that version.
+TEST(StreamingBytes, ProfilesWithoutTheNewKeysStreamWhatTheyAlwaysDid)
+{
+    EXPECT_EQ(streamHash(""), 0xdbe3640363e7886dull);
+    EXPECT_EQ(streamHash("[Faults]\nDeadEmitters=X:17\nWeakReceivers=Y:3\nDarkBoards=X:3\n"), 0x4fccdd8b730a025bull);
+    EXPECT_EQ(streamHash("[Geometry]\nFamily=0x40\nXOffsets=0,-2,3\nYOffsets=0,-3,2\nNoise=5\nReferenceLevel=180\n"), 0xeca881fac5907e1bull);
 }
 
 }  // namespace

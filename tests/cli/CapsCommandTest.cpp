@@ -85,6 +85,44 @@ TEST_F(CapsCommand, text_report_folds_repeated_ids_and_says_why_no_match)
     EXPECT_NE(r.out.find("  frame rule: no match (output report is 33 bytes, not 63)\n"), std::string::npos) << r.out;
 }
 
+TEST_F(CapsCommand, a_recording_shows_the_descriptor_of_every_device)
+{
+    const std::string path = (fs::path(OCULANT_SOURCE_DIR) / "tests/data/capture/c-recorder-two-devices.txt").string();
+    const CliRun r = caps({path});
+    ASSERT_EQ(r.status, kExitOk) << r.err;
+    EXPECT_EQ(r.out.rfind(path + " device 0 \"Logitech USB Optical Mouse\" (bus 3, 046d:c077): 46-byte report "
+                                 "descriptor, 1 top-level collection\ncollection 1: usage page 0x0001, usage 0x0002\n",
+                          0),
+              0u)
+        << r.out;
+    EXPECT_NE(r.out.find(path + " device 1 \"Oculant touch frame\" (bus 3, 1209:0c1a): 31-byte report descriptor, "
+                                "1 top-level collection\ncollection 1: usage page 0xFF00, usage 0x0001, numbered reports\n"
+                                "  input report 64 bytes: 1 button cap [0x03], 0 value caps\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_TRUE(r.out.ends_with("  frame rule: match\n")) << r.out;
+
+    const CliRun j = caps({path, "--json"});
+    ASSERT_EQ(j.status, kExitOk) << j.err;
+    const nlohmann::json devices = nlohmann::json::parse(j.out)["devices"];
+    ASSERT_EQ(devices.size(), 2u);
+    EXPECT_EQ(devices[1]["device"], 1);
+    EXPECT_EQ(devices[1]["vendorId"], 0x1209);
+    EXPECT_EQ(devices[1]["collections"][0]["outputReportByteLength"], 63);
+    EXPECT_EQ(devices[0]["descriptorBytes"], 46);
+
+    // A damaged recording is refused with its line; a device whose descriptor does not parse is
+    // named, and the others are still shown.
+    const CliRun damaged = caps({write("cut.txt", "N: x\nI: 3 1 2\nR: 4 05 01 09\n")});
+    EXPECT_EQ(damaged.status, kExitFailed);
+    EXPECT_NE(damaged.err.find("cut.txt: line 3: R: says 4 bytes but holds 3"), std::string::npos) << damaged.err;
+    const CliRun refused = caps({write("two.txt", "D: 0\nN: x\nI: 3 1 2\nR: 3 05 01 09\nD:1\nN: y\nI: 3 1 3\n"
+                                                  "R: 8 06 00 FF 09 01 A1 01 C0\n")});
+    EXPECT_EQ(refused.status, kExitFailed);
+    EXPECT_NE(refused.err.find("two.txt device 0: report descriptor refused: "), std::string::npos) << refused.err;
+    EXPECT_NE(refused.out.find("two.txt device 1 \"y\""), std::string::npos) << refused.out;
+}
+
 TEST_F(CapsCommand, errors_exit_1_with_the_reason)
 {
     struct Case {

@@ -124,6 +124,30 @@ TEST_F(CaptureReplayCli, a_damaged_capture_is_refused_with_its_line)
     EXPECT_NE(err.find("missing.txt"), std::string::npos) << err;
 }
 
+TEST_F(CaptureReplayCli, a_device_of_a_recording_of_several_is_replayed_by_its_number)
+{
+    // Device 0 of this recording is a mouse, device 1 a frame.
+    const std::string recording = (fs::path(OCULANT_SOURCE_DIR) / "tests/data/capture/c-recorder-two-devices.txt").string();
+    ASSERT_EQ(run({"--replay", recording, "--simulated-time", "list"}), 0) << err;
+    EXPECT_EQ(out, "No touch frame found.\n");
+    EXPECT_EQ(err, "");
+    ASSERT_EQ(run({"--replay", recording + ":1", "--simulated-time", "list", "--json"}), 0) << err;
+    const nlohmann::json listed = nlohmann::json::parse(out);
+    ASSERT_EQ(listed.size(), 1u) << out;
+    EXPECT_EQ(listed[0]["path"], "replay:" + recording + ":1");
+    EXPECT_EQ(listed[0]["vendorId"], 0x1209);
+
+    EXPECT_EQ(run({"--replay", recording + ":2", "--simulated-time", "list"}), cli::kExitFailed);
+    EXPECT_EQ(err, "oculant-cli: " + recording + ": no device 2 in this recording (it holds devices 0, 1)\n");
+    // A file whose own name ends in ":1" is that file.
+    const std::string named = dir.file("frame:1");
+    fs::copy_file(recording, named);
+    ASSERT_EQ(run({"--replay", named, "--simulated-time", "list"}), 0) << err;
+    EXPECT_EQ(out, "No touch frame found.\n");
+    ASSERT_EQ(run({"--replay", named + ":1", "--simulated-time", "list"}), 0) << err;
+    EXPECT_NE(out.find("replay:" + named + ":1  vendor 0x1209"), std::string::npos) << out;
+}
+
 TEST_F(CaptureReplayCli, refuses_bad_options)
 {
     struct Case {

@@ -240,6 +240,32 @@ TEST(AcceptBlocked, accepts_an_element_blocked_in_every_covering_layer_at_once_a
     EXPECT_EQ(m.receivers[0].leds[4].status, kPending);
 }
 
+// An element that goes dark after it was accepted (it failed during the test, or a finger is on
+// it) holds the frame back until it is seen clear again: the frame used to pass with it dark.
+TEST(AcceptBlocked, an_accepted_element_dark_again_is_pending_until_clear)
+{
+    BoardModel m;
+    m.BuildModel(boardTable({2}, {1}));
+    AxisRows x(2, {0}), y(1, {0});
+    MarkAllPending(m);
+    const auto scan = [&](uint8_t x0, uint8_t x1, uint8_t y0) {
+        x.current[0] = {x0, x1};
+        y.current[0] = {y0};
+        return TestingStage(m, beamView(x, y));
+    };
+    EXPECT_FALSE(scan(10, 10, 10));   // every beam blocked once
+    EXPECT_TRUE(scan(200, 200, 200));  // and clear again: PASS
+    // X element 1 goes dark: pending again, and its boards with it.
+    EXPECT_FALSE(scan(200, 1, 200));
+    EXPECT_EQ(statuses(m.emitters[0]), (std::vector<int32_t>{kOk, kPending}));
+    EXPECT_EQ(m.emitters[0].status, kPending);
+    EXPECT_EQ(m.receivers[0].faults, faultSet({4}));
+    EXPECT_EQ(overallVerdict(m), OverallVerdict::None);
+    EXPECT_FALSE(scan(200, 1, 200)) << "still dark";
+    EXPECT_TRUE(scan(200, 200, 200)) << "seen clear: accepted again";
+    EXPECT_EQ(overallVerdict(m), OverallVerdict::Pass);
+}
+
 TEST(AcceptBlocked, a_pending_element_that_no_layer_covers_is_accepted_at_once_and_faults_stay)
 {
     BoardModel m;

@@ -252,32 +252,64 @@ TEST_F(DispatchFixture, RingKeeps63FramesAndCountsTheOverwrittenOnes)
     EXPECT_EQ(firsts.back(), 64);
 }
 
-TEST_F(DispatchFixture, OverflowingMiddleChunkRestartsAssemblyAtZero)
+// A frame that would pass 16384 bytes is abandoned with the rest of its chunks: its tail is not
+// a frame (before, the chunks after the overflow were assembled from 0 and delivered).
+TEST_F(DispatchFixture, OverflowingMiddleChunkAbandonsTheWholeFrame)
 {
     chunk(0, 61, 9);
     for (int i = 0; i < 267; ++i)  // 61 + 267 * 61 = 16348 bytes
         chunk(1, 61, 9);
-    chunk(1, 61, 7);  // would pass 16384: dropped, position back to 0
-    chunk(1, 20, 5);  // appended from 0
+    chunk(1, 61, 7);  // would pass 16384: the frame is dropped
+    chunk(1, 20, 5);
     chunk(2, 4, 6);
+    chunk(0, 2, 1);   // the next frame is whole
+    chunk(2, 1, 2);
     std::vector<std::vector<uint8_t>> frames;
     dispatcher.deliverFrames([&](const uint8_t* d, uint32_t n) { frames.emplace_back(d, d + n); });
     ASSERT_EQ(frames.size(), 1u);
-    EXPECT_EQ(frames[0].size(), 24u);
-    EXPECT_EQ(frames[0][0], 5);
-    EXPECT_EQ(frames[0][20], 6);
+    EXPECT_EQ(frames[0], (std::vector<uint8_t>{1, 1, 2}));
 }
 
+// A damaged chunk drops its frame and the frame's remaining chunks (before, the last chunk was
+// delivered as a 3-byte frame of its own).
 TEST_F(DispatchFixture, DamagedSignalChunksAreDroppedWithoutReadingPastTheReport)
 {
     chunk(0, 61, 1);
     chunk(1, 62, 2);  // longer than a report holds: the frame is abandoned
     chunk(2, 3, 3);
     chunk(5, 10, 4);  // phases above 2 are ignored
+    chunk(0, 0, 0);
+    chunk(2, 3, 5);
     std::vector<uint32_t> lengths;
     dispatcher.deliverFrames([&](const uint8_t*, uint32_t n) { lengths.push_back(n); });
     EXPECT_EQ(lengths, (std::vector<uint32_t>{3}));
     EXPECT_EQ(dispatcher.malformedChunks(), 1u);
+    EXPECT_EQ(dispatcher.incompleteFrames(), 0u);
+}
+
+// Reports lost on the link: each frame that misses its first or its last chunk is dropped and
+// counted once, and the frames around it arrive whole. (A missing middle chunk is the frame
+// processor's to refuse: the frame is then shorter than its header says.)
+TEST_F(DispatchFixture, FramesMissingAChunkAreDroppedAndCountedNeverJoined)
+{
+    chunk(0, 61, 1);  // frame A: its last chunk is lost
+    chunk(1, 61, 1);
+    chunk(0, 61, 2);  // frame B, whole
+    chunk(1, 61, 2);
+    chunk(2, 5, 2);
+    chunk(1, 61, 3);  // frame C: its first chunk is lost
+    chunk(1, 61, 3);
+    chunk(2, 5, 3);
+    chunk(2, 7, 4);   // frame D: only its last chunk came
+    chunk(0, 0, 5);   // frame E, one report long after an empty first piece
+    chunk(2, 9, 5);
+    std::vector<std::vector<uint8_t>> frames;
+    dispatcher.deliverFrames([&](const uint8_t* d, uint32_t n) { frames.emplace_back(d, d + n); });
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(frames[0], std::vector<uint8_t>(127, 2));
+    EXPECT_EQ(frames[1], std::vector<uint8_t>(9, 5));
+    EXPECT_EQ(dispatcher.incompleteFrames(), 3u);
+    EXPECT_EQ(dispatcher.droppedFrames(), 0u);
 }
 
 }  // namespace
