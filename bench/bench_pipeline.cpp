@@ -126,6 +126,36 @@ long residentKiB()
     return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
+// The machine's CPU time so far, in clock ticks, and the part of it a hypervisor gave to other
+// guests ("steal" in /proc/stat). While a virtual machine's CPUs are not run, no thread of it
+// runs, real-time or not: a frame's scans that arrive meanwhile overflow the kernel's queue
+// whatever this program does.
+struct CpuTicks {
+    uint64_t total = 0;
+    uint64_t stolen = 0;
+};
+
+CpuTicks machineCpuTicks()
+{
+    std::ifstream stat("/proc/stat");
+    std::string cpu;
+    stat >> cpu;
+    CpuTicks t;
+    uint64_t field = 0;
+    for (int i = 0; i < 8 && stat >> field; ++i) {
+        t.total += field;
+        if (i == 7)
+            t.stolen = field;
+    }
+    return t;
+}
+
+double stolenPercent(const CpuTicks& from, const CpuTicks& to)
+{
+    const uint64_t total = to.total - from.total;
+    return total ? 100.0 * double(to.stolen - from.stolen) / double(total) : 0;
+}
+
 // Input reports that carried a frame of this length: the virtual frame sends 61 data bytes per
 // report, and a frame that fits one report as an empty first piece and a last piece.
 uint64_t reportsOfFrame(uint32_t length)
@@ -491,13 +521,18 @@ bool memory(const Options& o, const VirtualFrameProfile& base)
         const uint64_t reports0 = p.reports();
         const double cpu0 = processCpuSeconds(), ui0 = threadCpuSeconds();
         const auto t0 = SteadyClock::now();
+        const CpuTicks ticks0 = machineCpuTicks();
+        CpuTicks ticks = ticks0;
         for (int i = 1; i <= samples; ++i) {
             p.runFor(interval * i - secondsSince(t0), [&] { return !p.logError().empty(); });
             rss.push_back(residentKiB());
-            std::printf("  %6.1f s: RSS %ld KiB, %llu frames logged, %llu not written, %llu reports; %s\n",
+            const CpuTicks now = machineCpuTicks();
+            std::printf("  %6.1f s: RSS %ld KiB, %llu frames logged, %llu not written, %llu reports; %s; "
+                        "CPU stolen by the hypervisor %.1f %%\n",
                         secondsSince(t0), rss.back(), (unsigned long long)recorder.framesWritten(),
                         (unsigned long long)recorder.framesNotWritten(), (unsigned long long)p.reports(),
-                        lossText(p.losses()).c_str());
+                        lossText(p.losses()).c_str(), stolenPercent(ticks, now));
+            ticks = now;
             std::fflush(stdout);
             if (!p.logError().empty())
                 break;
@@ -520,6 +555,8 @@ bool memory(const Options& o, const VirtualFrameProfile& base)
                     double(reports) / wall, cpu * 1e6 / double(reports), 100 * cpu / wall, ui * 1e6 / double(reports),
                     cost.cpuUsPerReport, p.longestTickMs());
         std::printf("  %s\n", lossText(l).c_str());
+        std::printf("  CPU stolen by the hypervisor over the run: %.1f %% (0 on a machine of its own)\n",
+                    stolenPercent(ticks0, machineCpuTicks()));
         std::printf("  frames sent %llu, processed %llu: %s\n", (unsigned long long)p.frame().framesStreamed(),
                     (unsigned long long)p.frames(), allArrived ? "all arrived" : "MISSING FRAMES");
         const std::string logError = p.logError().empty() ? closing : p.logError();
