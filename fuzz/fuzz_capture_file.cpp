@@ -10,25 +10,11 @@
 
 #include "backends/capture/CaptureFile.h"
 #include "hid/HidDescriptor.h"
+#include "fuzz/CaptureCompare.h"
 #include "fuzz/FuzzCheck.h"
 
-namespace {
-
 using namespace oculant;
-
-bool sameCapture(const CaptureFile& a, const CaptureFile& b)
-{
-    if (a.name != b.name || a.bus != b.bus || a.vendorId != b.vendorId || a.productId != b.productId
-        || a.descriptor != b.descriptor || a.comments != b.comments || a.events.size() != b.events.size())
-        return false;
-    for (size_t i = 0; i < a.events.size(); ++i)
-        if (a.events[i].direction != b.events[i].direction || a.events[i].timeUs != b.events[i].timeUs
-            || a.events[i].bytes != b.events[i].bytes)
-            return false;
-    return true;
-}
-
-}  // namespace
+using oculant::fuzz::sameCapture;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -52,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CaptureFile again;
     std::string againError;
     FUZZ_REQUIRE(parseCaptureText(written, again, againError));
-    FUZZ_REQUIRE(sameCapture(capture, again));
+    FUZZ_REQUIRE(sameCapture(capture, again, true));
     FUZZ_REQUIRE(formatCaptureText(again) == written);
 
     const HidDescriptorResult caps = parseReportDescriptor(capture.descriptor);

@@ -12,25 +12,11 @@
 #include <vector>
 
 #include "backends/capture/CaptureFile.h"
+#include "fuzz/CaptureCompare.h"
 #include "fuzz/FuzzCheck.h"
 
-namespace {
-
 using namespace oculant;
-
-bool sameDevice(const CaptureFile& a, const CaptureFile& b)
-{
-    if (a.device != b.device || a.name != b.name || a.bus != b.bus || a.vendorId != b.vendorId
-        || a.productId != b.productId || a.descriptor != b.descriptor || a.events.size() != b.events.size())
-        return false;
-    for (size_t i = 0; i < a.events.size(); ++i)
-        if (a.events[i].direction != b.events[i].direction || a.events[i].timeUs != b.events[i].timeUs
-            || a.events[i].bytes != b.events[i].bytes)
-            return false;
-    return true;
-}
-
-}  // namespace
+using oculant::fuzz::sameCapture;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -48,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     }
     FUZZ_REQUIRE(!devices.empty() && devices.size() <= kMaxCaptureDevices);
-    FUZZ_REQUIRE(firstOk && sameDevice(first, devices.front()));
+    FUZZ_REQUIRE(firstOk && sameCapture(first, devices.front(), true));
 
     std::set<unsigned> numbers;
     for (const CaptureFile& d : devices) {
@@ -64,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::vector<CaptureFile> again;
         std::string againError;
         FUZZ_REQUIRE(parseCaptureDevices(written, again, againError));
-        FUZZ_REQUIRE(again.size() == 1 && sameDevice(d, again.front()));
+        FUZZ_REQUIRE(again.size() == 1 && sameCapture(d, again.front(), false));
         FUZZ_REQUIRE(formatCaptureText(again.front()) == written);
     }
     return 0;

@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 namespace oculant {
@@ -85,6 +86,25 @@ IoStatus ioStatusFromErrno(int error)
     }
 }
 
+// Waits until the node is ready for `wanted` or cancel() wakes the wait through `wakeFd`. The
+// result when the wait ended otherwise (cancelled, timed out, failed, not a descriptor); else
+// nullopt, with what poll() said of the node in `events`.
+std::optional<IoResult> waitFor(int fd, short wanted, int wakeFd, int timeoutMs, short& events)
+{
+    pollfd fds[2] = {{fd, wanted, 0}, {wakeFd, POLLIN, 0}};
+    const int ready = ::poll(fds, 2, timeoutMs);
+    if (ready > 0 && fds[1].revents)
+        return IoResult{IoStatus::Cancelled, 0};  // woken by cancel()
+    if (ready < 0)
+        return IoResult{errno == EINTR ? IoStatus::Timeout : IoStatus::Error, 0};
+    if (ready == 0)
+        return IoResult{IoStatus::Timeout, 0};
+    if (fds[0].revents & POLLNVAL)
+        return IoResult{IoStatus::Error, 0};
+    events = fds[0].revents;
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::unique_ptr<HidrawHandle> HidrawHandle::adopt(int fd, ReportIds ids, std::string* error, WriteCall writeCall)
@@ -149,17 +169,9 @@ IoResult HidrawHandle::read(uint8_t* buffer, size_t capacity, int timeoutMs)
 {
     if (cancelled_.load(std::memory_order_acquire))
         return {IoStatus::Cancelled, 0};
-    pollfd fds[2] = {{shared_->fd, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
-    const int ready = ::poll(fds, 2, timeoutMs);
-    if (ready > 0 && fds[1].revents)
-        return {IoStatus::Cancelled, 0};  // woken by cancel()
-    if (ready < 0)
-        return {errno == EINTR ? IoStatus::Timeout : IoStatus::Error, 0};
-    if (ready == 0)
-        return {IoStatus::Timeout, 0};
-    const short events = fds[0].revents;
-    if (events & POLLNVAL)
-        return {IoStatus::Error, 0};
+    short events = 0;
+    if (const std::optional<IoResult> ended = waitFor(shared_->fd, POLLIN, wakeFd_, timeoutMs, events))
+        return *ended;
     // Reports still queued are read before a hang-up is believed: hidraw hands them out first.
     if (events & POLLIN)
         return readOne(buffer, capacity);
@@ -202,17 +214,10 @@ IoResult HidrawHandle::write(const uint8_t* report, size_t length, int timeoutMs
 
     // Bounded where the node can say so (a stand-in whose buffer is full); hidraw always
     // reports writable.
-    pollfd fds[2] = {{s.fd, POLLOUT, 0}, {wakeFd_, POLLIN, 0}};
-    const int ready = ::poll(fds, 2, millisecondsLeft(deadline));
-    if (ready > 0 && fds[1].revents)
-        return {IoStatus::Cancelled, 0};  // woken by cancel()
-    if (ready < 0)
-        return {errno == EINTR ? IoStatus::Timeout : IoStatus::Error, 0};
-    if (ready == 0)
-        return {IoStatus::Timeout, 0};
-    if (fds[0].revents & POLLNVAL)
-        return {IoStatus::Error, 0};
-    if (fds[0].revents & (POLLHUP | POLLERR))
+    short events = 0;
+    if (const std::optional<IoResult> ended = waitFor(s.fd, POLLOUT, wakeFd_, millisecondsLeft(deadline), events))
+        return *ended;
+    if (events & (POLLHUP | POLLERR))
         return {IoStatus::Gone, 0};
 
     lock.lock();
