@@ -16,8 +16,9 @@ namespace {
 struct PhaseInfo {
     PhaseKind kind;
     const char* name;
-    // The verify pass of the calibration comes with its own core function; until the build has
-    // it, a plan that asks for it is refused rather than failing every frame with ERROR.
+    // A verify pass checks a calibration against the targets and capture window it was made
+    // with, which a station that did not make it does not know yet: a plan that asks for one is
+    // refused rather than failing every frame with ERROR.
     bool available;
 };
 
