@@ -90,6 +90,20 @@ std::optional<DecodedText> readDecoded(const std::string& path, std::string* err
 
 }  // namespace
 
+bool sameIniName(std::string_view a, std::string_view b) { return sameName(a, b); }
+
+std::vector<std::string> iniListItems(std::string_view value)
+{
+    std::vector<std::string> items;
+    for (size_t start = 0;;) {
+        const size_t comma = value.find(',', start);
+        items.emplace_back(trimBlanks(value.substr(start, comma == std::string_view::npos ? comma : comma - start)));
+        if (comma == std::string_view::npos)
+            return items;
+        start = comma + 1;
+    }
+}
+
 IniFile IniFile::fromDecoded(std::string_view text, TextEncoding encoding) {
     IniFile file;
     file.encoding_ = encoding;

@@ -16,6 +16,12 @@ namespace oculant {
 
 enum class TextEncoding { Utf8, Utf8Bom, Utf16LE, Utf16BE, Gb18030 };
 
+// Names as the file compares them: ASCII letters without regard to case, other bytes exactly.
+bool sameIniName(std::string_view a, std::string_view b);
+// A value's comma-separated items, each without its surrounding blanks ("a, b," gives a, b and
+// an empty item).
+std::vector<std::string> iniListItems(std::string_view value);
+
 // One line of a file that says something, with its 1-based line number, for readers that must
 // point at the line they refuse (a test plan). Blank lines and comments are left out.
 struct IniEntry {

@@ -29,39 +29,6 @@ constexpr PhaseInfo kPhases[] = {
     {PhaseKind::CalibrateVerify, "calibrate-verify", false},
 };
 
-char lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
-
-bool sameName(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    return true;
-}
-
-std::string trimmed(std::string_view s)
-{
-    const auto first = s.find_first_not_of(" \t");
-    if (first == std::string_view::npos)
-        return {};
-    return std::string(s.substr(first, s.find_last_not_of(" \t") - first + 1));
-}
-
-std::vector<std::string> commaList(std::string_view text)
-{
-    std::vector<std::string> items;
-    size_t start = 0;
-    for (;;) {
-        const size_t comma = text.find(',', start);
-        items.push_back(trimmed(text.substr(start, comma == std::string_view::npos ? comma : comma - start)));
-        if (comma == std::string_view::npos)
-            return items;
-        start = comma + 1;
-    }
-}
-
 std::optional<double> number(const std::string& text)
 {
     if (text.empty())
@@ -124,7 +91,7 @@ const std::vector<KeyInfo>& keyTable()
         {"identity", "AllowedModels",
          [](TestPlan& p, const std::string& v) -> std::string {
              p.identity.allowedModels.clear();
-             for (const std::string& m : commaList(v)) {
+             for (const std::string& m : iniListItems(v)) {
                  if (m.empty())
                      return "wants model names separated by commas";
                  p.identity.allowedModels.push_back(m);
@@ -140,9 +107,9 @@ const std::vector<KeyInfo>& keyTable()
          }},
         {"identity", "FirmwareStatusOk",
          [](TestPlan& p, const std::string& v) -> std::string {
-             if (sameName(v, "yes") || v == "1")
+             if (sameIniName(v, "yes") || v == "1")
                  p.identity.firmwareStatusOk = true;
-             else if (sameName(v, "no") || v == "0")
+             else if (sameIniName(v, "no") || v == "0")
                  p.identity.firmwareStatusOk = false;
              else
                  return "wants yes or no";
@@ -178,10 +145,10 @@ const std::vector<KeyInfo>& keyTable()
 
 bool knownSection(std::string_view name)
 {
-    if (sameName(name, "Plan"))
+    if (sameIniName(name, "Plan"))
         return true;
     for (const PhaseInfo& p : kPhases)
-        if (sameName(name, p.name))
+        if (sameIniName(name, p.name))
             return true;
     return false;
 }
@@ -191,10 +158,10 @@ std::string at(const std::string& source, size_t line) { return source + " line 
 // The phase list of [Plan], or the reason it is refused.
 std::string readPhases(const IniEntry& entry, const std::string& source, TestPlan& plan)
 {
-    for (const std::string& name : commaList(entry.value)) {
+    for (const std::string& name : iniListItems(entry.value)) {
         const PhaseInfo* found = nullptr;
         for (const PhaseInfo& p : kPhases)
-            if (sameName(name, p.name))
+            if (sameIniName(name, p.name))
                 found = &p;
         if (!found) {
             std::string known;
@@ -265,12 +232,12 @@ PlanLoad parsePlan(const IniFile& file, const std::string& source)
         }
         const KeyInfo* key = nullptr;
         for (const KeyInfo& k : keyTable())
-            if (sameName(e.section, k.section) && sameName(e.key, k.key))
+            if (sameIniName(e.section, k.section) && sameIniName(e.key, k.key))
                 key = &k;
         if (!key)
             return {std::nullopt, at(source, e.line) + "unknown key '" + e.key + "' in [" + e.section + "]"};
         for (const auto& [section, name] : seen)
-            if (sameName(section, e.section) && sameName(name, e.key))
+            if (sameIniName(section, e.section) && sameIniName(name, e.key))
                 return {std::nullopt, at(source, e.line) + e.key + " is given twice in [" + e.section + "]"};
         seen.emplace_back(e.section, e.key);
         if (!key->set) {

@@ -42,7 +42,7 @@ public:
         if (!text || text->empty())
             return;
         std::vector<int> values;
-        for (const std::string& item : splitCommas(*text)) {
+        for (const std::string& item : iniListItems(*text)) {
             std::optional<long long> v = parseNumber(item);
             if (!v || *v < lo || *v > hi)
                 return fail(section, key, "'" + *text + "' must be a comma-separated list of numbers from " +
@@ -58,8 +58,7 @@ public:
         if (!text || text->empty())
             return;
         std::vector<VirtualFrameProfile::Element> items;
-        for (std::string item : splitCommas(*text)) {
-            item.erase(0, item.find_first_not_of(" \t"));
+        for (const std::string& item : iniListItems(*text)) {
             const size_t colon = item.find(':');
             std::optional<long long> index = colon == std::string::npos ? std::nullopt : parseNumber(item.substr(colon + 1));
             const char axis = item.empty() ? '?' : char(std::toupper(static_cast<unsigned char>(item[0])));
@@ -105,16 +104,6 @@ public:
             error_ = name_ + ": [" + section + "] " + key + ": " + what;
     }
     const std::string& error() const { return error_; }
-
-    static std::vector<std::string> splitCommas(const std::string& text)
-    {
-        std::vector<std::string> items;
-        size_t start = 0;
-        for (size_t comma; (comma = text.find(',', start)) != std::string::npos; start = comma + 1)
-            items.push_back(text.substr(start, comma - start));
-        items.push_back(text.substr(start));
-        return items;
-    }
 
     static std::optional<long long> parseNumber(std::string s)
     {
