@@ -96,6 +96,8 @@ Language::StartupChoice Language::startupSelection() {
     }
     if (!hasDefault) return choice;
     const std::string wanted = file.valueOr(kDefaultSection, kLanguageKey, kDesignLanguage);
+    // An empty name is no language (as select("") is), even beside a section named "[]".
+    if (wanted.empty()) return choice;
     for (std::size_t i = 0; i < choice.items.size(); ++i) {
         if (sameAscii(choice.items[i], wanted)) {
             choice.selectedIndex = i;

@@ -90,6 +90,8 @@ TEST_F(LanguageFile, startupSelection) {
         {"no default section", "[English]\n[中文简体]\n", {"English", "中文简体"}, {}},
         {"default in other case", "[DEFAULT]\nLanguage=english\n[English]\n", {"English"}, 0},
         {"only default", "[Default]\nLanguage=English\n", {}, {}},
+        {"an empty Language= chooses no language, not a nameless section",
+         "[]\nPanelUnconnect=nameless\n[Default]\nLanguage=\n", {""}, {}},
         {"empty file", "", {}, {}},
     };
     for (const auto& c : cases) {
