@@ -10,16 +10,6 @@ namespace {
 
 std::string dq(const std::string& text) { return "\"" + text + "\""; }
 
-bool sameAscii(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = (a[i] >= 'A' && a[i] <= 'Z') ? static_cast<char>(a[i] - 'A' + 'a') : a[i];
-        char y = (b[i] >= 'A' && b[i] <= 'Z') ? static_cast<char>(b[i] - 'A' + 'a') : b[i];
-        if (x != y) return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 std::string missingLanguageFileMessage(const std::string& fullPath) {
@@ -88,7 +78,7 @@ Language::StartupChoice Language::startupSelection() {
     selected_.clear();
     bool hasDefault = false;
     for (auto it = choice.items.begin(); it != choice.items.end(); ++it) {
-        if (sameAscii(*it, kDefaultSection)) {
+        if (sameIniName(*it, kDefaultSection)) {
             choice.items.erase(it);
             hasDefault = true;
             break;
@@ -99,7 +89,7 @@ Language::StartupChoice Language::startupSelection() {
     // An empty name is no language (as select("") is), even beside a section named "[]".
     if (wanted.empty()) return choice;
     for (std::size_t i = 0; i < choice.items.size(); ++i) {
-        if (sameAscii(choice.items[i], wanted)) {
+        if (sameIniName(choice.items[i], wanted)) {
             choice.selectedIndex = i;
             selected_ = choice.items[i];  // the list's spelling, as the selector shows it
             break;
