@@ -107,7 +107,7 @@ std::optional<std::string> readFileLimited(const std::string& path, std::size_t 
     return bytes;
 }
 
-bool writeFileAtomically(const std::string& path, std::string_view bytes, std::string* error) {
+bool writeFileAtomically(const std::string& path, std::string_view bytes, std::string* error, unsigned newFileMode) {
     const std::string target = resolveTarget(path);
     const std::string folder = folderOf(target);
     std::string temp = folder + "/." + nameOf(target) + ".tmp-XXXXXX";
@@ -127,7 +127,7 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes, std::s
     };
 
     struct stat st {};
-    mode_t mode = ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
+    mode_t mode = ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : mode_t(newFileMode);
     if (::fchmod(fd, mode) != 0) return fail("cannot set the permissions", errno);
     if (!writeAll(fd, bytes)) return fail("cannot write the temporary file", errno);
     if (::fsync(fd) != 0) return fail("cannot flush the temporary file", errno);

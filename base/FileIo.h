@@ -20,8 +20,9 @@ std::optional<std::string> readFileLimited(const std::string& path, std::size_t 
 
 // Replaces path with bytes atomically, keeping the permission bits of an existing file; a
 // symbolic link is followed so the link itself stays. On failure the old file is untouched,
-// the temporary file is removed and *error names the file and the reason.
+// the temporary file is removed and *error names the file and the reason. A new file gets
+// newFileMode (0600 for one that holds what others must not read).
 bool writeFileAtomically(const std::string& path, std::string_view bytes,
-                         std::string* error = nullptr);
+                         std::string* error = nullptr, unsigned newFileMode = 0644);
 
 }  // namespace oculant

@@ -1,13 +1,15 @@
 // oculant-cli results: the test records of the results database, newest first, a summary per
-// station and day, and the sending of spooled records.
+// station and day, the export and import of whole records, the sending of spooled records.
+// Queries open the database read-only: they never create, migrate or write anything.
 #include <cstdio>
-#include <ctime>
+#include <cstdlib>
 #include <ostream>
 
+#include "base/CsvField.h"
 #include "cli/Cli.h"
+#include "cli/DatabaseOptions.h"
+#include "cli/ResultsTransfer.h"
 #include "results/ResultStore.h"
-#include "results/ResultSummary.h"
-#include "results/Spool.h"
 #include "station/RecordJson.h"
 #include "station/RecordText.h"
 
@@ -16,75 +18,94 @@ namespace oculant::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: oculant-cli results [summary] [--db URL] [--serial S] [--station N] [--since DATE] "
-    "[--outcome PASS|FAIL|ERROR] [--json|--csv]\n"
-    "       oculant-cli results sync [--db URL]\n";
+    "usage: oculant-cli results [summary] [FILTERS] [--limit N] [--json|--csv] [--db URL] [--db-timeout S]\n"
+    "       oculant-cli results export [FILTERS] [--limit N] [--db URL]\n"
+    "       oculant-cli results import FILE|- [--db URL]\n"
+    "       oculant-cli results sync [--db URL]\n"
+    "       oculant-cli results migrate [--db URL]\n"
+    "FILTERS: --serial S --station N --since DATE --until DATE --outcome PASS|FAIL|ERROR\n";
 
-// DATE as local time ("2026-01-31", "2026-01-31T08:00"), or UTC with a trailing Z, to the UTC
-// form records are kept in; empty when it is neither.
-std::string sinceTimestamp(const std::string& text)
+int usage(CommandContext& ctx, const std::string& why)
 {
-    std::tm tm{};
-    int n = 0;
-    const int fields = std::sscanf(text.c_str(), "%4d-%2d-%2d%n", &tm.tm_year, &tm.tm_mon, &tm.tm_mday, &n);
-    if (fields != 3)
-        return {};
-    std::string rest = text.substr(size_t(n));
-    const bool utc = !rest.empty() && rest.back() == 'Z';
-    if (utc)
-        rest.pop_back();
-    if (!rest.empty()) {
-        int m = 0;
-        if (std::sscanf(rest.c_str(), "T%2d:%2d%n", &tm.tm_hour, &tm.tm_min, &m) != 2)
-            return {};
-        rest = rest.substr(size_t(m));
-        if (!rest.empty() && (std::sscanf(rest.c_str(), ":%2d%n", &tm.tm_sec, &m) != 1 || size_t(m) != rest.size()))
-            return {};
-    }
-    if (tm.tm_mon < 1 || tm.tm_mon > 12 || tm.tm_mday < 1 || tm.tm_mday > 31 || tm.tm_hour > 23 || tm.tm_min > 59 ||
-        tm.tm_sec > 60)
-        return {};
-    tm.tm_year -= 1900;
-    tm.tm_mon -= 1;
-    tm.tm_isdst = -1;
-    const std::time_t t = utc ? timegm(&tm) : std::mktime(&tm);
-    return station::utcTimestamp(int64_t(t) * 1000);
+    ctx.err << "oculant-cli results: " << why << "\n" << kUsage;
+    return kExitUsage;
 }
 
-std::string csvField(const std::string& s)
+// The filter options; false after saying why.
+bool takeFilter(CommandContext& ctx, results::RecordFilter& filter)
 {
-    if (s.find_first_of(",\"\n\r") == std::string::npos)
-        return s;
-    std::string out = "\"";
-    for (char c : s)
-        out += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return out + "\"";
-}
-
-void printRecords(const std::vector<station::TestRecord>& records, bool json, bool csv, std::ostream& out)
-{
-    if (json) {
-        nlohmann::ordered_json all = nlohmann::ordered_json::array();
-        for (const station::TestRecord& r : records)
-            all.push_back(station::recordToJson(r));
-        out << all.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
-        return;
-    }
-    if (csv) {
-        out << "uid,serial,model,station,operator,plan,device,started,finished,outcome,phases\n";
-        for (const station::TestRecord& r : records) {
-            for (const std::string* f : {&r.uid, &r.serial, &r.model, &r.station, &r.operatorName, &r.plan, &r.device,
-                                         &r.started, &r.finished})
-                out << csvField(*f) << ",";
-            out << outcomeText(r.outcome) << "," << csvField(station::phaseOutcomes(r, "=", ";")) << "\n";
+    filter.serial = takeOption(ctx.args, "--serial").value_or("");
+    filter.station = takeOption(ctx.args, "--station").value_or("");
+    for (const auto& [name, field] : {std::pair{"--since", &filter.since}, std::pair{"--until", &filter.until}})
+        if (const std::optional<std::string> date = takeOption(ctx.args, name))
+            if ((*field = timestampOfDate(*date)).empty()) {
+                ctx.err << "oculant-cli results: " << name
+                        << " wants a day of the calendar such as 2026-01-31 or 2026-01-31T08:00, not '" << *date
+                        << "'\n";
+                return false;
+            }
+    if (const std::optional<std::string> outcome = takeOption(ctx.args, "--outcome"))
+        if (!(filter.outcome = station::parseOutcome(*outcome))) {
+            ctx.err << "oculant-cli results: --outcome wants PASS, FAIL or ERROR, not '" << *outcome << "'\n";
+            return false;
         }
-        return;
+    if (const std::optional<std::string> limit = takeOption(ctx.args, "--limit")) {
+        char* end = nullptr;
+        const long long n = std::strtoll(limit->c_str(), &end, 10);
+        if (limit->empty() || *end || n < 1) {
+            ctx.err << "oculant-cli results: --limit wants a number of records from 1, not '" << *limit << "'\n";
+            return false;
+        }
+        filter.limit = size_t(n);
     }
-    for (const station::TestRecord& r : records)
-        out << r.started << "  " << outcomeText(r.outcome) << "  " << r.serial << "  " << r.model << "  " << r.station
-            << "  " << r.operatorName << "  " << station::phaseOutcomes(r, " ", ", ") << "\n";
-    if (records.empty())
+    return true;
+}
+
+// Each line of a text indented by `by` spaces: a record of the streamed array as the whole
+// array's dump would lay it out.
+std::string indented(const std::string& text, size_t by)
+{
+    std::string out(by, ' ');
+    for (char c : text) {
+        out += c;
+        if (c == '\n')
+            out.append(by, ' ');
+    }
+    return out;
+}
+
+int printRecords(results::ResultStore& store, const results::RecordFilter& filter, bool json, bool csv,
+                 std::ostream& out, std::string& error)
+{
+    size_t n = 0;
+    if (csv)
+        out << "uid,serial,model,station,operator,plan,device,started,finished,outcome,phases\n";
+    const bool ok = store.forEach(
+        filter,
+        [&](station::TestRecord&& r) {
+            if (json) {
+                out << (n ? ",\n" : "[\n")
+                    << indented(station::recordToJson(r).dump(2, ' ', false, nlohmann::json::error_handler_t::replace), 2);
+            } else if (csv) {
+                for (const std::string* f : {&r.uid, &r.serial, &r.model, &r.station, &r.operatorName, &r.plan,
+                                             &r.device, &r.started, &r.finished})
+                    out << csvField(*f) << ",";
+                out << outcomeText(r.outcome) << "," << csvField(station::phaseOutcomes(r, "=", ";")) << "\n";
+            } else {
+                out << r.started << "  " << outcomeText(r.outcome) << "  " << r.serial << "  " << r.model << "  "
+                    << r.station << "  " << r.operatorName << "  " << station::phaseOutcomes(r, " ", ", ") << "\n";
+            }
+            ++n;
+            return bool(out);
+        },
+        error);
+    if (!ok)
+        return kExitFailed;
+    if (json)
+        out << (n ? "\n]\n" : "[]\n");
+    else if (!csv && n == 0)
         out << "no records\n";
+    return kExitOk;
 }
 
 void printSummary(const std::vector<results::SummaryRow>& rows, bool json, bool csv, std::ostream& out)
@@ -110,88 +131,70 @@ void printSummary(const std::vector<results::SummaryRow>& rows, bool json, bool 
         out << "station              day         records  yield    first-pass yield\n";
     for (const results::SummaryRow& r : rows) {
         if (csv)
-            std::snprintf(line, sizeof line, ",%s,%d,%d,%.4f,%d,%d,%.4f\n", r.day.c_str(), r.records, r.passed,
+            std::snprintf(line, sizeof line, ",%s,%ld,%ld,%.4f,%ld,%ld,%.4f\n", r.day.c_str(), r.records, r.passed,
                           r.yield(), r.serials, r.passedFirstTime, r.firstPassYield());
         else
-            std::snprintf(line, sizeof line, " %-10s  %7d  %5.1f %%  %5.1f %% (%d of %d serials)\n", r.day.c_str(),
+            std::snprintf(line, sizeof line, " %-10s  %7ld  %5.1f %%  %5.1f %% (%ld of %ld serials)\n", r.day.c_str(),
                           r.records, 100 * r.yield(), 100 * r.firstPassYield(), r.passedFirstTime, r.serials);
-        out << (csv ? csvField(r.station) : (r.station.size() < 20 ? r.station + std::string(20 - r.station.size(), ' ') : r.station)) << line;
+        out << (csv ? csvField(r.station)
+                    : (r.station.size() < 20 ? r.station + std::string(20 - r.station.size(), ' ') : r.station))
+            << line;
     }
-}
-
-int runSync(CommandContext& ctx)
-{
-    const std::optional<std::string> dbText = takeOption(ctx.args, "--db");
-    if (!ctx.args.empty()) {
-        ctx.err << kUsage;
-        return kExitUsage;
-    }
-    std::optional<results::DatabaseUrl> url;
-    std::string error;
-    if (dbText && !(url = results::parseDatabaseUrl(*dbText, &error))) {
-        ctx.err << "oculant-cli results sync: " << error << "\n";
-        return kExitUsage;
-    }
-    const std::string folder = results::defaultSpoolFolder();
-    const results::SyncReport report = results::syncSpool(folder, url);
-    for (const std::string& problem : report.problems)
-        ctx.err << "oculant-cli results sync: kept " << problem << "\n";
-    ctx.out << report.sent << " sent, " << report.alreadyStored << " already stored, " << report.kept
-            << " kept in " << folder << "\n";
-    return report.kept == 0 ? kExitOk : kExitFailed;
+    if (!csv && rows.empty())
+        out << "no records\n";
 }
 
 }  // namespace
 
 int runResults(CommandContext& ctx)
 {
-    if (!ctx.args.empty() && ctx.args.front() == "sync") {
+    std::string sub;
+    if (!ctx.args.empty() && ctx.args.front().rfind("--", 0) != 0) {
+        sub = ctx.args.front();
         ctx.args.erase(ctx.args.begin());
-        return runSync(ctx);
     }
-    const bool summary = !ctx.args.empty() && ctx.args.front() == "summary";
-    if (summary)
-        ctx.args.erase(ctx.args.begin());
-    const std::string dbText = takeOption(ctx.args, "--db").value_or(results::defaultDatabaseUrl());
+    if (sub == "sync" || sub == "import" || sub == "migrate")
+        return runResultsTransfer(sub, ctx);
+    if (!sub.empty() && sub != "summary" && sub != "export")
+        return usage(ctx, "unknown subcommand '" + sub + "'");
     results::RecordFilter filter;
-    filter.serial = takeOption(ctx.args, "--serial").value_or("");
-    filter.station = takeOption(ctx.args, "--station").value_or("");
-    const std::optional<std::string> since = takeOption(ctx.args, "--since");
-    const std::optional<std::string> outcome = takeOption(ctx.args, "--outcome");
-    const bool json = takeFlag(ctx.args, "--json");
-    const bool csv = takeFlag(ctx.args, "--csv");
-    if (!ctx.args.empty() || (json && csv)) {
-        ctx.err << kUsage;
+    if (!takeFilter(ctx, filter))
         return kExitUsage;
-    }
-    if (since && (filter.since = sinceTimestamp(*since)).empty()) {
-        ctx.err << "oculant-cli results: --since wants a date such as 2026-01-31 or 2026-01-31T08:00, not '" << *since
-                << "'\n";
+    const std::optional<DatabaseChoice> db = takeDatabaseOptions(ctx.args, "results", ctx.err);
+    if (!db)
         return kExitUsage;
-    }
-    if (outcome && !(filter.outcome = station::parseOutcome(*outcome))) {
-        ctx.err << "oculant-cli results: --outcome wants PASS, FAIL or ERROR, not '" << *outcome << "'\n";
-        return kExitUsage;
-    }
-    std::string error;
-    const std::optional<results::DatabaseUrl> url = results::parseDatabaseUrl(dbText, &error);
-    if (!url) {
-        ctx.err << "oculant-cli results: " << error << "\n";
-        return kExitUsage;
-    }
-    std::unique_ptr<results::ResultStore> store = results::ResultStore::openForReading(*url, error);
-    std::optional<std::vector<station::TestRecord>> records;
-    if (store)
-        records = store->query(filter, error);
-    if (!records) {
-        ctx.err << "oculant-cli results: " << error << "\n";
+    const bool json = sub != "export" && takeFlag(ctx.args, "--json");
+    const bool csv = sub != "export" && takeFlag(ctx.args, "--csv");
+    if (!ctx.args.empty())
+        return usage(ctx, "unexpected argument '" + ctx.args.front() + "'");
+    if (json && csv)
+        return usage(ctx, "--json and --csv exclude each other");
+    if (sub == "summary" && filter.limit)
+        return usage(ctx, "--limit counts records: the summary counts them all");
+
+    results::DbError openError;
+    std::unique_ptr<results::ResultStore> store = results::ResultStore::openForReading(db->url, db->options, openError);
+    if (!store) {
+        ctx.err << "oculant-cli results: " << openError.text << "\n";
         return kExitFailed;
     }
-    if (summary)
-        printSummary(results::summarize(*records), json, csv, ctx.out);
-    else
-        printRecords(*records, json, csv, ctx.out);
-    return kExitOk;
+    std::string error;
+    int status = kExitOk;
+    if (sub == "export") {
+        status = exportRecords(*store, filter, ctx.out, error);
+    } else if (sub == "summary") {
+        const std::optional<std::vector<results::SummaryRow>> rows = store->summary(filter, error);
+        if (rows)
+            printSummary(*rows, json, csv, ctx.out);
+        else
+            status = kExitFailed;
+    } else {
+        status = printRecords(*store, filter, json, csv, ctx.out, error);
+    }
+    if (status != kExitOk)
+        ctx.err << "oculant-cli results: " << (error.empty() ? std::string("the output could not be written") : error)
+                << "\n";
+    return status;
 }
 
 }  // namespace oculant::cli

@@ -42,7 +42,9 @@ public:
                    [&] { return gone() || (!cs_.session().infoTimerEnabled() && view_.parameterCrc.has_value()); });
         if (gone())
             return station::errorPhase(name(PhaseKind::Identity), kFrameLostText);
-        return station::judgeIdentity(identityValues(cs_, view_, *settings_.language), limits);
+        station::IdentityValues values = identityValues(cs_, view_, *settings_.language);
+        values.labelSerial = settings_.labelSerial;
+        return station::judgeIdentity(values, limits);
     }
 
     PhaseRecord signal(const station::SignalLimits& limits)

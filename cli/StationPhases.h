@@ -29,6 +29,7 @@ struct StationSettings {
     bool sweep = false;          // the virtual technician slides the finger in the diagnose phase
     std::string attachFolder;    // this record's files (the AD log); created when first needed
     const Language* language = nullptr;  // texts of the identity measurements
+    std::string labelSerial;             // --serial: the identity phase compares the frame's with it
     // Called after each phase, for a progress line.
     std::function<void(const station::PhaseRecord&)> phaseDone;
 };

@@ -1,14 +1,18 @@
 // oculant-cli test: the test station. Runs a test plan on the connected frame and keeps one test
 // record of it in the results database (or the spool when the database cannot be reached).
+#include <fcntl.h>
 #include <pwd.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ostream>
 
 #include "base/FileIo.h"
 #include "cli/Cli.h"
 #include "cli/CliSession.h"
+#include "cli/DatabaseOptions.h"
 #include "cli/StationPhases.h"
 #include "results/ResultStore.h"
 #include "results/Spool.h"
@@ -21,8 +25,9 @@ namespace oculant::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: oculant-cli test [--plan FILE] [--station NAME] [--operator NAME] [--db URL] [--junit FILE] "
-    "[--attach-dir DIR] [--sweep] [--json]\n";
+    "usage: oculant-cli test [--plan FILE] [--serial S] [--station NAME] [--operator NAME] [--db URL] "
+    "[--db-timeout S] [--junit FILE] [--attach-dir DIR] [--sweep] [--json]\n";
+constexpr const char* kNoSerialText = "the frame reports no serial number: give --serial";
 constexpr int kConnectTimeoutMs = 10000;
 
 std::string hostName()
@@ -51,36 +56,65 @@ std::string phaseLine(const station::PhaseRecord& p)
     return std::string(head) + (p.reason.empty() ? "" : "  " + p.reason);
 }
 
-// Into the database, else into the spool; returns false only when the record is kept nowhere.
-bool keepRecord(const station::TestRecord& record, const results::DatabaseUrl& url, std::ostream& err)
+// Into the database (the store opened before the test, or opened now when it could not be
+// then), else into the spool; returns false only when the record is kept nowhere.
+bool keepRecord(const station::TestRecord& record, const DatabaseChoice& db,
+                std::unique_ptr<results::ResultStore>& store, std::string error, std::ostream& err)
 {
-    std::string error;
-    if (auto store = results::ResultStore::open(url, error))
+    if (!store) {
+        results::DbError openError;
+        store = results::ResultStore::open(db.url, db.options, openError);
+        if (!store)
+            error = openError.text;
+    }
+    if (store) {
         if (store->write(record, error)) {
-            err << "oculant-cli test: record " << record.uid << " stored in " << results::shownUrl(url.text) << "\n";
+            err << "oculant-cli test: record " << record.uid << " stored in " << results::shownUrl(db.url.text) << "\n";
             return true;
         }
+        error = "the record could not be written: " + error;
+    }
     std::string spoolError;
-    const std::string path = results::spoolRecord(results::defaultSpoolFolder(), record, url.text, &spoolError);
+    const std::string path = results::spoolRecord(results::defaultSpoolFolder(), record, db.url.text, &spoolError);
     if (path.empty()) {
         err << "oculant-cli test: the record could not be stored (" << error << ") nor spooled (" << spoolError
             << "); it is printed below and nowhere else\n";
         err << station::recordToJson(record).dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
         return false;
     }
-    err << "oculant-cli test: " << results::shownUrl(url.text) << " cannot be reached (" << error
-        << "): the record is spooled in " << path << "; send it with: oculant-cli results sync\n";
+    err << "oculant-cli test: " << error << ": the record is spooled in " << path
+        << "; send it with: oculant-cli results sync\n";
     return true;
 }
+
+// Whether a file can be written at path, without leaving one there when there was none.
+bool writable(const std::string& path, std::string& why)
+{
+    const bool existed = ::access(path.c_str(), F_OK) == 0;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        why = std::strerror(errno);
+        return false;
+    }
+    ::close(fd);
+    if (!existed)
+        ::unlink(path.c_str());
+    return true;
+}
+
+bool hasSerial(const std::string& serial) { return !serial.empty() && serial != "N/A"; }
 
 }  // namespace
 
 int runTest(CommandContext& ctx)
 {
     const std::optional<std::string> planFile = takeOption(ctx.args, "--plan");
-    const std::string stationName = takeOption(ctx.args, "--station").value_or(hostName());
-    const std::string operatorName = takeOption(ctx.args, "--operator").value_or(userName());
-    const std::string dbText = takeOption(ctx.args, "--db").value_or(results::defaultDatabaseUrl());
+    const std::optional<std::string> labelSerial = takeOption(ctx.args, "--serial");
+    const std::optional<std::string> stationOption = takeOption(ctx.args, "--station");
+    const std::optional<std::string> operatorOption = takeOption(ctx.args, "--operator");
+    const std::optional<DatabaseChoice> db = takeDatabaseOptions(ctx.args, "test", ctx.err);
+    if (!db)
+        return kExitUsage;
     const std::optional<std::string> junit = takeOption(ctx.args, "--junit");
     const std::string attachDir = takeOption(ctx.args, "--attach-dir").value_or(results::dataFolder() + "/attachments");
     const bool sweep = takeFlag(ctx.args, "--sweep");
@@ -94,10 +128,17 @@ int runTest(CommandContext& ctx)
                    "technician slides a finger along every edge during the diagnose phase\n";
         return kExitUsage;
     }
+    for (const auto& [name, value] : {std::pair{"--station", &stationOption}, std::pair{"--operator", &operatorOption},
+                                      std::pair{"--serial", &labelSerial}})
+        if (*value && value->value().find_first_not_of(" \t") == std::string::npos) {
+            ctx.err << "oculant-cli test: " << name << " wants a name, not an empty text\n";
+            return kExitUsage;
+        }
+    const std::string stationName = stationOption.value_or(hostName());
+    const std::string operatorName = operatorOption.value_or(userName());
     std::string error;
-    const std::optional<results::DatabaseUrl> url = results::parseDatabaseUrl(dbText, &error);
-    if (!url) {
-        ctx.err << "oculant-cli test: " << error << "\n";
+    if (junit && !writable(*junit, error)) {
+        ctx.err << "oculant-cli test: the JUnit file " << *junit << " cannot be written: " << error << "\n";
         return kExitUsage;
     }
     // The plan is read whole before the frame is touched: a bad line refuses the run.
@@ -107,6 +148,19 @@ int runTest(CommandContext& ctx)
         return kExitUsage;
     }
     const station::TestPlan& plan = *load.plan;
+
+    // The database before the frame: a URL that cannot work (a refused password, a database
+    // that does not exist, no permission) stops the line now rather than after a test whose
+    // record would never arrive. A server that cannot be reached is tried again at the end,
+    // and the record spooled if it is still away.
+    results::DbError openError;
+    std::unique_ptr<results::ResultStore> store = results::ResultStore::open(db->url, db->options, openError);
+    if (!store && openError.misconfigured) {
+        ctx.err << "oculant-cli test: " << openError.text << "; nothing was tested\n";
+        return kExitUsage;
+    }
+    if (!store)
+        ctx.err << "oculant-cli test: " << openError.text << "; testing all the same, the record will be spooled\n";
 
     Language language(languageFileBesideProgram());
     language.select(ctx.global.language.empty() ? "English" : ctx.global.language);
@@ -120,6 +174,7 @@ int runTest(CommandContext& ctx)
     settings.sweep = sweep;
     settings.attachFolder = attachDir + "/" + record.uid;
     settings.language = &language;
+    settings.labelSerial = labelSerial.value_or("");
     if (!json)
         settings.phaseDone = [&](const station::PhaseRecord& p) { ctx.out << phaseLine(p) << "\n" << std::flush; };
 
@@ -130,12 +185,22 @@ int runTest(CommandContext& ctx)
     if (!cs)
         return exitCode;
     const station::IdentityValues identity = identityValues(*cs, view, language);
-    record.serial = identity.serial;
+    record.serial = labelSerial.value_or(identity.serial);
     record.model = identity.model;
     if (const QuillonDevice* d = cs->session().talk().currentDevice())
         record.device = d->path;
     record.started = station::utcTimestamp();
-    runPlan(*cs, view, plan, settings, record);
+    if (labelSerial || hasSerial(identity.serial)) {
+        runPlan(*cs, view, plan, settings, record);
+    } else {
+        // Records without a serial would merge different frames in every count: nothing runs.
+        record.serial = "";
+        record.phases.push_back(station::errorPhase(std::string(station::phaseName(station::PhaseKind::Identity)),
+                                                    kNoSerialText));
+        record.outcome = station::Outcome::Error;
+        if (settings.phaseDone)
+            settings.phaseDone(record.phases.back());
+    }
     record.finished = station::utcTimestamp();
     cs->close();
     cs->session().setView(nullptr);
@@ -152,7 +217,7 @@ int runTest(CommandContext& ctx)
         ctx.err << "oculant-cli test: " << error << "\n";
         status = status == kExitOk ? kExitError : status;
     }
-    if (!keepRecord(record, *url, ctx.err))
+    if (!keepRecord(record, *db, store, openError.text, ctx.err))
         status = kExitError;
     return status;
 }

@@ -15,6 +15,25 @@ namespace oculant::results {
 using Value = std::optional<std::string>;  // nullopt: NULL
 using Row = std::vector<Value>;
 
+// How long a station waits for the database before it gives up and spools: the connection
+// (at most kConnectTimeoutSeconds), a lock another session holds, one statement.
+constexpr int kDefaultWaitSeconds = 30;
+constexpr int kConnectTimeoutSeconds = 10;
+
+struct OpenOptions {
+    bool readOnly = false;  // queries: nothing created, migrated or written, not even a journal mode
+    int waitSeconds = kDefaultWaitSeconds;
+};
+
+// Why a database could not be used. A misconfiguration (a refused password, a database that
+// does not exist, no permission, a malformed URL, a file that is no results database) will not
+// mend itself: nothing is tested, nothing spooled. Anything else (a server that cannot be
+// reached, a lock held past the wait) may: the record is spooled.
+struct DbError {
+    std::string text;
+    bool misconfigured = false;
+};
+
 class Database {
 public:
     virtual ~Database() = default;
@@ -31,12 +50,22 @@ public:
     virtual void rollback() { exec("ROLLBACK"); }
     // Inside a transaction: one migration at a time, whatever the number of stations starting.
     virtual bool lockSchema() = 0;
+    // Whether the named table exists (without touching it).
+    virtual bool hasTable(const std::string& name) = 0;
+    // Whether this connection may insert into the table (PostgreSQL's privileges; a SQLite file
+    // opened for writing may).
+    virtual bool mayInsert(const std::string& table) = 0;
+    // The last failure, cleaned of any password; misconfigured when it will not mend by waiting.
     virtual const std::string& error() const = 0;
+    virtual bool errorIsMisconfiguration() const { return false; }
+    // Most parameters one statement may take (multi-row inserts are cut to fit).
+    virtual size_t maxParameters() const = 0;
 };
 
-// Opens (and for SQLite creates, with its folder) the database; null with the reason.
-std::unique_ptr<Database> openSqlite(const std::string& path, std::string& error);
-std::unique_ptr<Database> openPostgres(const std::string& uri, std::string& error);
-std::unique_ptr<Database> openDatabase(const DatabaseUrl& url, std::string& error);
+// Opens the database (for writing, a SQLite file is created with its folder); null with the
+// reason.
+std::unique_ptr<Database> openSqlite(const std::string& path, const OpenOptions& options, DbError& error);
+std::unique_ptr<Database> openPostgres(const std::string& uri, const OpenOptions& options, DbError& error);
+std::unique_ptr<Database> openDatabase(const DatabaseUrl& url, const OpenOptions& options, DbError& error);
 
 }  // namespace oculant::results

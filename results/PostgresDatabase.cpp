@@ -2,6 +2,9 @@
 // libpq and writes its records in transactions of its own.
 #include <libpq-fe.h>
 
+#include <algorithm>
+#include <cstring>
+
 #include "results/Database.h"
 
 namespace oculant::results {
@@ -35,9 +38,37 @@ std::string trimmedMessage(const char* text)
     return s;
 }
 
+// A connection that failed for a reason that may pass: no server there (yet), a network that
+// is down, a server starting, stopping or full. Any other refusal (a password, a user or a
+// database the server does not know, a pg_hba rule, an option it cannot take) is the URL's.
+bool connectionMayMend(const std::string& message)
+{
+    static const char* const kPassing[] = {
+        "Connection refused",         "No such file or directory", "timeout expired",
+        "Network is unreachable",     "No route to host",          "could not translate host name",
+        "server closed the connection", "Connection reset by peer", "Connection timed out",
+        "the database system is starting up", "the database system is shutting down",
+        "the database system is not yet accepting connections", "the database system is in recovery mode",
+        "too many clients already",   "remaining connection slots are reserved", "Temporary failure in name resolution",
+    };
+    return std::any_of(std::begin(kPassing), std::end(kPassing),
+                       [&](const char* text) { return message.find(text) != std::string::npos; });
+}
+
+// SQLSTATE classes of a statement's failure that waiting does not mend: authorisation (28), a
+// database or schema that is not there (3D, 3F), syntax or privileges (42), an unsupported
+// feature (0A).
+bool stateIsMisconfiguration(const char* state)
+{
+    if (!state || std::strlen(state) < 2)
+        return false;
+    const std::string cls(state, 2);
+    return cls == "28" || cls == "3D" || cls == "3F" || cls == "42" || cls == "0A";
+}
+
 class PostgresDatabase : public Database {
 public:
-    explicit PostgresDatabase(PGconn* conn) : conn_(conn) {}
+    PostgresDatabase(PGconn* conn, std::vector<std::string> secrets) : conn_(conn), secrets_(std::move(secrets)) {}
     ~PostgresDatabase() override { PQfinish(conn_); }
 
     bool exec(const std::string& sql, const std::vector<Value>& params, std::vector<Row>* rows) override
@@ -45,21 +76,30 @@ public:
         if (rows)
             rows->clear();
         std::vector<const char*> values;
+        values.reserve(params.size());
         for (const Value& v : params)
             values.push_back(v ? v->c_str() : nullptr);
         PGresult* result = PQexecParams(conn_, numbered(sql).c_str(), int(values.size()), nullptr, values.data(),
                                         nullptr, nullptr, 0);
         const ExecStatusType status = PQresultStatus(result);
         const bool ok = status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
-        if (!ok)
-            error_ = trimmedMessage(result ? PQresultErrorMessage(result) : PQerrorMessage(conn_));
-        else if (rows && status == PGRES_TUPLES_OK)
-            for (int r = 0; r < PQntuples(result); ++r) {
+        if (!ok) {
+            error_ = redacted(trimmedMessage(result ? PQresultErrorMessage(result) : PQerrorMessage(conn_)), secrets_);
+            misconfigured_ = PQstatus(conn_) == CONNECTION_OK &&
+                             stateIsMisconfiguration(result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr);
+        } else if (rows && status == PGRES_TUPLES_OK) {
+            const int n = PQntuples(result), fields = PQnfields(result);
+            rows->reserve(size_t(n));
+            for (int r = 0; r < n; ++r) {
                 Row row;
-                for (int c = 0; c < PQnfields(result); ++c)
-                    row.push_back(PQgetisnull(result, r, c) ? std::nullopt : Value(PQgetvalue(result, r, c)));
+                row.reserve(size_t(fields));
+                for (int c = 0; c < fields; ++c)
+                    row.push_back(PQgetisnull(result, r, c) ? std::nullopt
+                                                            : Value(std::string(PQgetvalue(result, r, c),
+                                                                                size_t(PQgetlength(result, r, c)))));
                 rows->push_back(std::move(row));
             }
+        }
         PQclear(result);
         return ok;
     }
@@ -69,31 +109,59 @@ public:
     {
         return exec(std::string("SELECT pg_advisory_xact_lock(") + kSchemaLockKey + ")", {}, nullptr);
     }
+    bool hasTable(const std::string& name) override
+    {
+        std::vector<Row> rows;
+        return exec("SELECT to_regclass(?) IS NOT NULL", {name}, &rows) && !rows.empty() && rows[0][0] == "t";
+    }
+    bool mayInsert(const std::string& table) override
+    {
+        std::vector<Row> rows;
+        return exec("SELECT has_table_privilege(?, 'INSERT')", {table}, &rows) && !rows.empty() && rows[0][0] == "t";
+    }
     const std::string& error() const override { return error_; }
+    bool errorIsMisconfiguration() const override { return misconfigured_; }
+    size_t maxParameters() const override { return 65535; }
 
 private:
     PGconn* conn_;
+    const std::vector<std::string> secrets_;
     std::string error_;
+    bool misconfigured_ = false;
 };
 
 }  // namespace
 
-std::unique_ptr<Database> openPostgres(const std::string& uri, std::string& error)
+std::unique_ptr<Database> openPostgres(const std::string& uri, const OpenOptions& options, DbError& error)
 {
+    const std::vector<std::string> secrets = passwordsOf(uri);
     // A server that does not answer must not hold the station up for long: the record is
     // spooled instead. A connect_timeout in the URI itself comes later and wins.
-    const char* keys[] = {"connect_timeout", "application_name", "dbname", nullptr};
-    const char* values[] = {"10", "oculant", uri.c_str(), nullptr};
+    const std::string connectTimeout = std::to_string(std::clamp(options.waitSeconds, 1, kConnectTimeoutSeconds));
+    // Bounded waits once connected: a lock another session holds, a statement that runs away.
+    // Warnings (a table that already exists) are not the station's business. A query's
+    // connection cannot write at all. Sent with the connection, so no round trip of their own;
+    // an options= in the URI replaces them.
+    // A statement may wait its time for a lock and then take as long again to run: a wait
+    // behind another session is told as the lock it is.
+    const std::string wait = std::to_string(options.waitSeconds) + "s";
+    const std::string run = std::to_string(2 * options.waitSeconds) + "s";
+    std::string settings = "-c client_min_messages=warning -c lock_timeout=" + wait + " -c statement_timeout=" + run;
+    if (options.readOnly)
+        settings += " -c default_transaction_read_only=on";
+    const char* keys[] = {"connect_timeout", "application_name", "options", "dbname", nullptr};
+    const char* values[] = {connectTimeout.c_str(), "oculant", settings.c_str(), uri.c_str(), nullptr};
     PGconn* conn = PQconnectdbParams(keys, values, 1);
     if (!conn || PQstatus(conn) != CONNECTION_OK) {
-        error = "cannot connect to " + shownUrl(uri) + ": " +
-                (conn ? trimmedMessage(PQerrorMessage(conn)) : std::string("out of memory"));
+        const std::string message = conn ? trimmedMessage(PQerrorMessage(conn)) : std::string("out of memory");
+        error.misconfigured = conn && (PQconnectionNeedsPassword(conn) || !connectionMayMend(message));
+        error.text = "cannot connect to " + shownUrl(uri) + ": " + redacted(message, secrets);
+        if (conn && PQconnectionNeedsPassword(conn))
+            error.text += " (the server wants a password: give it in the URL, PGPASSWORD, ~/.pgpass or PGPASSFILE)";
         PQfinish(conn);
         return nullptr;
     }
-    std::unique_ptr<Database> database = std::make_unique<PostgresDatabase>(conn);
-    // Warnings (a table that already exists) are not the station's business.
-    database->exec("SET client_min_messages = warning");
+    auto database = std::make_unique<PostgresDatabase>(conn, secrets);
     return database;
 }
 

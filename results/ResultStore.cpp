@@ -3,14 +3,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
+#include <set>
+
+#include "results/StoreValues.h"
 
 namespace oculant::results {
 
 namespace {
 
 using station::Measurement;
-using station::Outcome;
 using station::PhaseRecord;
 using station::TestRecord;
 
@@ -39,74 +40,113 @@ const std::vector<std::vector<const char*>> kMigrations = {
         " name TEXT NOT NULL, path TEXT NOT NULL, size BIGINT NOT NULL, sha256 TEXT NOT NULL,"
         " PRIMARY KEY (record_uid, seq))",
     },
+    {
+        // The day a record counts for, as the station that stored it counts days: the summary
+        // groups by it without converting a million time stamps. Filled for older records by
+        // fillDays.
+        "ALTER TABLE test_record ADD COLUMN day TEXT",
+        // One index per query: a serial's records newest first, the list and its pages, a
+        // station's records over a period, the summary's grouping.
+        "DROP INDEX test_record_serial",
+        "DROP INDEX test_record_started",
+        "CREATE INDEX test_record_serial_started ON test_record (serial, started)",
+        "CREATE INDEX test_record_started_uid ON test_record (started, uid)",
+        "CREATE INDEX test_record_station_started ON test_record (station, started)",
+        "CREATE INDEX test_record_station_day ON test_record (station, day, serial, started, uid, outcome)",
+    },
 };
 
-Value text(const std::string& s) { return s; }
-Value integer(uint64_t n) { return std::to_string(n); }
-// Exact: the number read back is the number written.
-Value real(const std::optional<double>& v)
-{
-    if (!v)
-        return std::nullopt;
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%.17g", *v);
-    return std::string(buf);
-}
+const std::vector<std::string> kRecordColumns = {"uid",    "serial",  "model",    "station", "operator_name", "plan",
+                                                 "device", "started", "finished", "outcome", "day"};
+const std::vector<std::string> kPhaseColumns = {"record_uid", "seq", "name", "outcome", "reason", "seconds"};
+const std::vector<std::string> kMeasurementColumns = {"record_uid", "phase_seq", "seq",        "name",
+                                                      "value_text", "value_number", "low",   "high",
+                                                      "limit_text", "unit",      "outcome"};
+const std::vector<std::string> kAttachmentColumns = {"record_uid", "seq", "phase", "name", "path", "size", "sha256"};
 
-std::string str(const Value& v) { return v.value_or(""); }
-std::optional<double> num(const Value& v)
-{
-    if (!v)
-        return std::nullopt;
-    return std::strtod(v->c_str(), nullptr);
-}
-Outcome outcome(const Value& v) { return station::parseOutcome(str(v)).value_or(Outcome::Error); }
-
-// The WHERE clause of a filter and its parameters.
-std::string whereClause(const RecordFilter& f, std::vector<Value>& params)
-{
-    std::string where;
-    auto add = [&](const char* condition, const std::string& value) {
-        where += where.empty() ? " WHERE " : " AND ";
-        where += condition;
-        params.push_back(value);
-    };
-    if (!f.serial.empty())
-        add("serial = ?", f.serial);
-    if (!f.station.empty())
-        add("station = ?", f.station);
-    if (!f.since.empty())
-        add("started >= ?", f.since);
-    if (f.outcome)
-        add("outcome = ?", std::string(station::outcomeText(*f.outcome)));
-    return where;
-}
+// At most this many rows in one INSERT, whatever the engine would take: a statement stays a few
+// hundred kilobytes.
+constexpr size_t kMaxRowsPerInsert = 1000;
 
 }  // namespace
 
-std::unique_ptr<ResultStore> ResultStore::open(const DatabaseUrl& url, std::string& error)
+std::unique_ptr<ResultStore> ResultStore::open(const DatabaseUrl& url, const OpenOptions& options, DbError& error)
 {
-    std::unique_ptr<Database> db = openDatabase(url, error);
+    OpenOptions writing = options;
+    writing.readOnly = false;
+    std::unique_ptr<Database> db = openDatabase(url, writing, error);
     if (!db)
         return nullptr;
-    return open(std::move(db), error);
+    std::unique_ptr<ResultStore> store(new ResultStore(std::move(db)));
+    if (!store->migrate(error.text)) {
+        error.misconfigured = store->db_->errorIsMisconfiguration() || error.text.find("newer than") != std::string::npos;
+        error.text = shownUrl(url.text) + ": " + error.text;
+        return nullptr;
+    }
+    // A user who may read but not write finds out now, before a frame is tested for nothing.
+    for (const char* table : {"test_record", "phase", "measurement", "attachment"})
+        if (!store->db_->mayInsert(table)) {
+            error.text = shownUrl(url.text) + ": no permission to insert into " + table +
+                         (store->db_->error().empty() ? "" : " (" + store->db_->error() + ")");
+            error.misconfigured = true;
+            return nullptr;
+        }
+    return store;
+}
+
+std::unique_ptr<ResultStore> ResultStore::open(const DatabaseUrl& url, std::string& error)
+{
+    DbError e;
+    auto store = open(url, OpenOptions{}, e);
+    error = e.text;
+    return store;
+}
+
+std::unique_ptr<ResultStore> ResultStore::openForReading(const DatabaseUrl& url, const OpenOptions& options,
+                                                         DbError& error)
+{
+    error.misconfigured = false;
+    std::error_code ec;
+    if (url.engine == Engine::Sqlite && !std::filesystem::exists(url.target, ec)) {
+        error.text = "no results database at " + url.target + " (no record was stored there yet)";
+        return nullptr;
+    }
+    OpenOptions reading = options;
+    reading.readOnly = true;
+    std::unique_ptr<Database> db = openDatabase(url, reading, error);
+    if (!db)
+        return nullptr;
+    const std::string where = url.engine == Engine::Sqlite ? url.target : shownUrl(url.text);
+    if (!db->hasTable("schema_version") || !db->hasTable("test_record")) {
+        error.text = db->error().empty() ? where + " is not an Oculant results database (it holds no test records)"
+                                         : "cannot read " + where + ": " + db->error();
+        error.misconfigured = true;
+        return nullptr;
+    }
+    std::unique_ptr<ResultStore> store(new ResultStore(std::move(db)));
+    std::string why;
+    const int version = store->schemaVersion(why);
+    if (version != kSchemaVersion) {
+        error.misconfigured = true;
+        if (version < 0)
+            error.text = "cannot read the schema version of " + where + ": " + why;
+        else if (version > kSchemaVersion)
+            error.text = where + " has schema version " + std::to_string(version) + ", newer than this tool's " +
+                         std::to_string(kSchemaVersion) + ": update the tool";
+        else
+            error.text = where + " has schema version " + std::to_string(version) + ", older than this tool's " +
+                         std::to_string(kSchemaVersion) + ": bring it up to date with 'oculant-cli results migrate " +
+                         "--db " + shownUrl(url.text) + "' (the next record stored does it too)";
+        return nullptr;
+    }
+    return store;
 }
 
 std::unique_ptr<ResultStore> ResultStore::openForReading(const DatabaseUrl& url, std::string& error)
 {
-    std::error_code ec;
-    if (url.engine == Engine::Sqlite && !std::filesystem::exists(url.target, ec)) {
-        error = "no results database at " + url.target + " (no record was stored there yet)";
-        return nullptr;
-    }
-    return open(url, error);
-}
-
-std::unique_ptr<ResultStore> ResultStore::open(std::unique_ptr<Database> database, std::string& error)
-{
-    std::unique_ptr<ResultStore> store(new ResultStore(std::move(database)));
-    if (!store->migrate(error))
-        return nullptr;
+    DbError e;
+    auto store = openForReading(url, OpenOptions{}, e);
+    error = e.text;
     return store;
 }
 
@@ -124,7 +164,7 @@ bool ResultStore::migrate(std::string& error)
 {
     // Most opens find the schema current, and need no write lock for it.
     std::string ignored;
-    if (schemaVersion(ignored) == kSchemaVersion)
+    if (db_->hasTable("schema_version") && schemaVersion(ignored) == kSchemaVersion)
         return true;
     auto fail = [&](const std::string& what) {
         error = what + ": " + db_->error();
@@ -150,6 +190,8 @@ bool ResultStore::migrate(std::string& error)
         for (const char* statement : kMigrations[size_t(v - 1)])
             if (!db_->exec(statement))
                 return fail("schema migration to version " + std::to_string(v) + " failed");
+        if (v == 2 && !fillDays(error))
+            return fail("schema migration to version 2 failed");
         if (!db_->exec("INSERT INTO schema_version (version) VALUES (?)", {integer(uint64_t(v))}))
             return fail("cannot record schema version " + std::to_string(v));
     }
@@ -158,154 +200,152 @@ bool ResultStore::migrate(std::string& error)
     return true;
 }
 
-bool ResultStore::insert(const TestRecord& r)
+bool ResultStore::fillDays(std::string& error)
 {
-    if (!db_->exec("INSERT INTO test_record (uid, serial, model, station, operator_name, plan, device, started, "
-                   "finished, outcome) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-                   {text(r.uid), text(r.serial), text(r.model), text(r.station), text(r.operatorName),
-                    text(r.plan), text(r.device), text(r.started), text(r.finished),
-                    text(std::string(station::outcomeText(r.outcome)))}))
-        return false;
-    for (size_t p = 0; p < r.phases.size(); ++p) {
-        const PhaseRecord& phase = r.phases[p];
-        if (!db_->exec("INSERT INTO phase (record_uid, seq, name, outcome, reason, seconds) VALUES (?, ?, ?, ?, ?, ?)",
-                       {text(r.uid), integer(p), text(phase.name), text(std::string(station::outcomeText(phase.outcome))),
-                        text(phase.reason), real(phase.seconds)}))
+    // A thousand records a statement: the uid and its day as a VALUES list (its columns are
+    // column1 and column2 on both engines).
+    for (;;) {
+        std::vector<Row> rows;
+        if (!db_->exec("SELECT uid, started FROM test_record WHERE day IS NULL LIMIT 1000", {}, &rows)) {
+            error = db_->error();
             return false;
-        for (size_t k = 0; k < phase.measurements.size(); ++k) {
-            const Measurement& m = phase.measurements[k];
-            if (!db_->exec("INSERT INTO measurement (record_uid, phase_seq, seq, name, value_text, value_number, low, "
-                           "high, limit_text, unit, outcome) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-                           {text(r.uid), integer(p), integer(k), text(m.name), text(m.text), real(m.number),
-                            real(m.low), real(m.high), text(m.limit), text(m.unit),
-                            text(std::string(station::outcomeText(m.outcome)))}))
-                return false;
+        }
+        if (rows.empty())
+            return true;
+        std::string sql = "UPDATE test_record SET day = v.column2 FROM (VALUES ";
+        std::vector<Value> params;
+        for (size_t i = 0; i < rows.size(); ++i) {
+            sql += i ? ", (?, ?)" : "(?, ?)";
+            params.push_back(rows[i][0]);
+            params.push_back(localDayOf(str(rows[i][1])));
+        }
+        sql += ") AS v WHERE test_record.uid = v.column1";
+        if (!db_->exec(sql, params)) {
+            error = db_->error();
+            return false;
         }
     }
-    for (size_t a = 0; a < r.attachments.size(); ++a) {
-        const station::Attachment& at = r.attachments[a];
-        if (!db_->exec("INSERT INTO attachment (record_uid, seq, phase, name, path, size, sha256) VALUES (?, ?, ?, ?, "
-                       "?, ?, ?)",
-                       {text(r.uid), integer(a), text(at.phase), text(at.name), text(at.path), integer(at.size),
-                        text(at.sha256)}))
+}
+
+bool ResultStore::insertRows(const std::string& table, const std::vector<std::string>& columns,
+                             const std::vector<Value>& values)
+{
+    const size_t width = columns.size();
+    const size_t perStatement = std::max<size_t>(1, std::min(kMaxRowsPerInsert, db_->maxParameters() / width));
+    std::string head = "INSERT INTO " + table + " (";
+    for (size_t c = 0; c < width; ++c)
+        head += (c ? ", " : "") + columns[c];
+    head += ") VALUES ";
+    std::string tuple = "(";
+    for (size_t c = 0; c < width; ++c)
+        tuple += c ? ", ?" : "?";
+    tuple += ")";
+    const size_t rows = values.size() / width;
+    for (size_t first = 0; first < rows; first += perStatement) {
+        const size_t n = std::min(perStatement, rows - first);
+        std::string sql = head;
+        sql.reserve(head.size() + n * (tuple.size() + 2));
+        for (size_t i = 0; i < n; ++i)
+            sql += (i ? ", " : "") + tuple;
+        const std::vector<Value> params(values.begin() + std::ptrdiff_t(first * width),
+                                        values.begin() + std::ptrdiff_t((first + n) * width));
+        if (!db_->exec(sql, params))
             return false;
     }
+    return true;
+}
+
+bool ResultStore::insert(const std::vector<const TestRecord*>& records)
+{
+    std::vector<Value> heads, phases, measurements, attachments;
+    for (const TestRecord* r : records) {
+        for (const std::string* field : {&r->uid, &r->serial, &r->model, &r->station, &r->operatorName, &r->plan,
+                                         &r->device, &r->started, &r->finished})
+            heads.push_back(*field);
+        heads.push_back(std::string(station::outcomeText(r->outcome)));
+        heads.push_back(localDayOf(r->started));
+        for (size_t p = 0; p < r->phases.size(); ++p) {
+            const PhaseRecord& phase = r->phases[p];
+            for (Value v : {text(r->uid), integer(p), text(phase.name),
+                            text(std::string(station::outcomeText(phase.outcome))), text(phase.reason),
+                            real(phase.seconds)})
+                phases.push_back(std::move(v));
+            for (size_t k = 0; k < phase.measurements.size(); ++k) {
+                const Measurement& m = phase.measurements[k];
+                for (Value v : {text(r->uid), integer(p), integer(k), text(m.name), text(m.text), real(m.number),
+                                real(m.low), real(m.high), text(m.limit), text(m.unit),
+                                text(std::string(station::outcomeText(m.outcome)))})
+                    measurements.push_back(std::move(v));
+            }
+        }
+        for (size_t a = 0; a < r->attachments.size(); ++a) {
+            const station::Attachment& at = r->attachments[a];
+            for (Value v : {text(r->uid), integer(a), text(at.phase), text(at.name), text(at.path), integer(at.size),
+                            text(at.sha256)})
+                attachments.push_back(std::move(v));
+        }
+    }
+    // Parents before children, as the foreign keys want.
+    return insertRows("test_record", kRecordColumns, heads) && insertRows("phase", kPhaseColumns, phases) &&
+           insertRows("measurement", kMeasurementColumns, measurements) &&
+           insertRows("attachment", kAttachmentColumns, attachments);
+}
+
+bool ResultStore::write(const std::vector<TestRecord>& records, WriteCounts& counts, std::string& error)
+{
+    counts = {};
+    if (records.empty())
+        return true;
+    auto fail = [&](const std::string& what) {
+        error = what + db_->error();
+        db_->rollback();
+        return false;
+    };
+    if (!db_->begin())
+        return fail("cannot start a transaction: ");
+    // Which of them are there already: one statement for the batch.
+    std::set<std::string> present;
+    for (size_t first = 0; first < records.size(); first += kMaxRowsPerInsert) {
+        const size_t n = std::min(kMaxRowsPerInsert, records.size() - first);
+        std::string sql = "SELECT uid FROM test_record WHERE uid IN (";
+        std::vector<Value> params;
+        for (size_t i = 0; i < n; ++i) {
+            sql += i ? ", ?" : "?";
+            params.push_back(records[first + i].uid);
+        }
+        std::vector<Row> rows;
+        if (!db_->exec(sql + ")", params, &rows))
+            return fail("");
+        for (const Row& row : rows)
+            present.insert(str(row[0]));
+    }
+    std::vector<const TestRecord*> fresh;
+    for (const TestRecord& r : records) {
+        if (!present.insert(r.uid).second) {
+            ++counts.alreadyStored;
+            continue;
+        }
+        fresh.push_back(&r);
+    }
+    if (fresh.empty()) {
+        db_->rollback();
+        return true;
+    }
+    if (!insert(fresh))
+        return fail("");
+    if (!db_->commit())
+        return fail("cannot commit: ");
+    counts.stored = fresh.size();
     return true;
 }
 
 bool ResultStore::write(const TestRecord& record, std::string& error, bool* alreadyStored)
 {
+    WriteCounts counts;
+    const bool ok = write(std::vector<TestRecord>{record}, counts, error);
     if (alreadyStored)
-        *alreadyStored = false;
-    if (!db_->begin()) {
-        error = "cannot start a transaction: " + db_->error();
-        return false;
-    }
-    std::vector<Row> existing;
-    if (!db_->exec("SELECT 1 FROM test_record WHERE uid = ?", {text(record.uid)}, &existing)) {
-        error = db_->error();
-        db_->rollback();
-        return false;
-    }
-    if (!existing.empty()) {
-        db_->rollback();
-        if (alreadyStored)
-            *alreadyStored = true;
-        return true;
-    }
-    if (!insert(record)) {
-        error = db_->error();
-        db_->rollback();
-        return false;
-    }
-    if (!db_->commit()) {
-        error = "cannot commit: " + db_->error();
-        db_->rollback();
-        return false;
-    }
-    return true;
-}
-
-std::optional<std::vector<TestRecord>> ResultStore::query(const RecordFilter& filter, std::string& error)
-{
-    std::vector<Value> params;
-    const std::string where = whereClause(filter, params);
-    const std::string matching = "SELECT uid FROM test_record" + where;
-    std::vector<Row> rows, phases, measurements, attachments;
-    // One snapshot for the four reads: a record written meanwhile is seen whole or not at all.
-    if (!db_->beginRead() ||
-        !db_->exec("SELECT uid, serial, model, station, operator_name, plan, device, started, finished, outcome "
-                   "FROM test_record" + where + " ORDER BY started DESC, uid DESC",
-                   params, &rows) ||
-        !db_->exec("SELECT record_uid, seq, name, outcome, reason, seconds FROM phase WHERE record_uid IN (" +
-                       matching + ") ORDER BY record_uid, seq",
-                   params, &phases) ||
-        !db_->exec("SELECT record_uid, phase_seq, name, value_text, value_number, low, high, limit_text, unit, "
-                   "outcome FROM measurement WHERE record_uid IN (" + matching + ") ORDER BY record_uid, phase_seq, seq",
-                   params, &measurements) ||
-        !db_->exec("SELECT record_uid, phase, name, path, size, sha256 FROM attachment WHERE record_uid IN (" +
-                       matching + ") ORDER BY record_uid, seq",
-                   params, &attachments)) {
-        error = db_->error();
-        db_->rollback();
-        return std::nullopt;
-    }
-    db_->commit();
-
-    std::vector<TestRecord> records;
-    std::map<std::string, size_t> index;
-    for (const Row& row : rows) {
-        TestRecord r;
-        r.uid = str(row[0]);
-        r.serial = str(row[1]);
-        r.model = str(row[2]);
-        r.station = str(row[3]);
-        r.operatorName = str(row[4]);
-        r.plan = str(row[5]);
-        r.device = str(row[6]);
-        r.started = str(row[7]);
-        r.finished = str(row[8]);
-        r.outcome = outcome(row[9]);
-        index[r.uid] = records.size();
-        records.push_back(std::move(r));
-    }
-    auto recordOf = [&](const Value& uid) -> TestRecord* {
-        const auto it = index.find(str(uid));
-        return it == index.end() ? nullptr : &records[it->second];
-    };
-    for (const Row& row : phases) {
-        TestRecord* r = recordOf(row[0]);
-        if (!r)
-            continue;
-        PhaseRecord p;
-        p.name = str(row[2]);
-        p.outcome = outcome(row[3]);
-        p.reason = str(row[4]);
-        p.seconds = num(row[5]).value_or(0);
-        r->phases.push_back(std::move(p));
-    }
-    for (const Row& row : measurements) {
-        TestRecord* r = recordOf(row[0]);
-        const size_t phase = size_t(std::atoi(str(row[1]).c_str()));
-        if (!r || phase >= r->phases.size())
-            continue;
-        Measurement m;
-        m.name = str(row[2]);
-        m.text = str(row[3]);
-        m.number = num(row[4]);
-        m.low = num(row[5]);
-        m.high = num(row[6]);
-        m.limit = str(row[7]);
-        m.unit = str(row[8]);
-        m.outcome = outcome(row[9]);
-        r->phases[phase].measurements.push_back(std::move(m));
-    }
-    for (const Row& row : attachments) {
-        if (TestRecord* r = recordOf(row[0]))
-            r->attachments.push_back(
-            {str(row[1]), str(row[2]), str(row[3]), std::strtoull(str(row[4]).c_str(), nullptr, 10), str(row[5])});
-    }
-    return records;
+        *alreadyStored = ok && counts.alreadyStored > 0;
+    return ok;
 }
 
 }  // namespace oculant::results

@@ -1,48 +1,76 @@
 #pragma once
 // The results database: the schema (created and migrated by the tool, its version in a table),
-// the writing of a test record in one transaction, and the queries. The same statements run on
-// SQLite and on PostgreSQL.
+// the writing of test records in transactions, and the queries, which the database answers
+// itself: filters, order and the summary in SQL, records streamed a page at a time. The same
+// statements run on SQLite and on PostgreSQL.
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "results/Database.h"
+#include "results/ResultSummary.h"
 #include "station/TestRecord.h"
 
 namespace oculant::results {
 
 // The schema this tool writes. A database of a later version is refused rather than written in
-// a form its readers would not expect.
-constexpr int kSchemaVersion = 1;
+// a form its readers would not expect. 2: each record's local day, and the indexes of the
+// queries.
+constexpr int kSchemaVersion = 2;
 
 struct RecordFilter {
     std::string serial, station;
-    std::string since;  // UTC timestamp, records started at or after it; empty: any
+    std::string since, until;  // UTC timestamps: started at or after since, before until; empty: any
     std::optional<station::Outcome> outcome;
+    size_t limit = 0;  // the newest this many; 0: all
+};
+
+struct WriteCounts {
+    size_t stored = 0;
+    size_t alreadyStored = 0;  // their uid was there: left as they were
 };
 
 class ResultStore {
 public:
-    // Connects and brings the schema up to kSchemaVersion; null with the reason.
+    // Connects, brings the schema up to kSchemaVersion and makes sure records may be inserted;
+    // null with the reason (error.misconfigured when waiting will not mend it).
+    static std::unique_ptr<ResultStore> open(const DatabaseUrl& url, const OpenOptions& options, DbError& error);
     static std::unique_ptr<ResultStore> open(const DatabaseUrl& url, std::string& error);
-    static std::unique_ptr<ResultStore> open(std::unique_ptr<Database> database, std::string& error);
-    // For queries: a SQLite file that does not exist is not created (a mistyped path would
-    // otherwise answer "no records").
+    // For queries: nothing is created, migrated or written. A SQLite file that does not exist,
+    // a database that holds no results or one of another schema version is refused.
+    static std::unique_ptr<ResultStore> openForReading(const DatabaseUrl& url, const OpenOptions& options,
+                                                       DbError& error);
     static std::unique_ptr<ResultStore> openForReading(const DatabaseUrl& url, std::string& error);
 
     // The record, its phases, measurements and attachments in one transaction: all of it or
     // nothing. A record whose uid is stored already is left as it is (*alreadyStored set).
     bool write(const station::TestRecord& record, std::string& error, bool* alreadyStored = nullptr);
-    // Matching records, newest first, whole.
+    // Many records in one transaction (an import's batch), with multi-row inserts; records
+    // whose uid is stored already, or repeated in the batch, are counted and skipped.
+    bool write(const std::vector<station::TestRecord>& records, WriteCounts& counts, std::string& error);
+    // Whether the last failure will not mend by waiting (no permission, no such table).
+    bool lastErrorIsMisconfiguration() const { return db_->errorIsMisconfiguration(); }
+
+    // Matching records, newest first, whole, handed over one by one on one snapshot; at most a
+    // page of them is held at a time. `each` returns false to stop.
+    bool forEach(const RecordFilter& filter, const std::function<bool(station::TestRecord&&)>& each,
+                 std::string& error);
     std::optional<std::vector<station::TestRecord>> query(const RecordFilter& filter, std::string& error);
+    // Count, yield and first-pass yield per station and day of the matching records; by
+    // station (byte order), newest day first.
+    std::optional<std::vector<SummaryRow>> summary(const RecordFilter& filter, std::string& error);
     int schemaVersion(std::string& error);
 
 private:
     explicit ResultStore(std::unique_ptr<Database> database) : db_(std::move(database)) {}
     bool migrate(std::string& error);
-    bool insert(const station::TestRecord& record);
+    bool fillDays(std::string& error);
+    bool insert(const std::vector<const station::TestRecord*>& records);
+    bool insertRows(const std::string& table, const std::vector<std::string>& columns, const std::vector<Value>& values);
+    bool readPage(const std::vector<Row>& heads, std::vector<station::TestRecord>& page);
 
     std::unique_ptr<Database> db_;
 };

@@ -1,28 +1,22 @@
 #pragma once
 // Per station and day: how many frames were tested, the yield (records that passed) and the
-// first-pass yield (serials whose first record there that day passed).
+// first-pass yield (serials whose first record there that day passed). Counted by the database
+// itself (ResultStore::summary); this is the row it gives.
 
-#include <functional>
 #include <string>
-#include <vector>
-
-#include "station/TestRecord.h"
 
 namespace oculant::results {
 
 struct SummaryRow {
-    std::string station, day;  // day: YYYY-MM-DD
-    int records = 0, passed = 0;
-    int serials = 0, passedFirstTime = 0;
-    double yield() const { return records ? double(passed) / records : 0; }
-    double firstPassYield() const { return serials ? double(passedFirstTime) / serials : 0; }
+    std::string station, day;  // day: YYYY-MM-DD, the station's local day
+    long records = 0, passed = 0;
+    long serials = 0, passedFirstTime = 0;
+    double yield() const { return records ? double(passed) / double(records) : 0; }
+    double firstPassYield() const { return serials ? double(passedFirstTime) / double(serials) : 0; }
 };
 
-// The day of a record's UTC start time; the default is the local day, as the line counts it.
-using DayOf = std::function<std::string(const std::string& utcTimestamp)>;
+// The local day of a record's UTC start time, as the line counts it: what a record is filed
+// under when it is stored.
 std::string localDayOf(const std::string& utcTimestamp);
-
-// Rows by station, then day, newest day first.
-std::vector<SummaryRow> summarize(const std::vector<station::TestRecord>& records, const DayOf& dayOf = localDayOf);
 
 }  // namespace oculant::results

@@ -1,9 +1,11 @@
 #include "results/Spool.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -38,14 +40,20 @@ std::string spoolRecord(const std::string& folder, const station::TestRecord& re
 {
     std::error_code ec;
     fs::create_directories(folder, ec);
+    // The records and the servers they go to are the line's business only.
+    if (!ec)
+        fs::permissions(folder, fs::perms::owner_all, fs::perm_options::replace, ec);
     if (ec) {
         if (error)
             *error = "cannot create the spool folder " + folder + ": " + ec.message();
         return {};
     }
-    const nlohmann::ordered_json file{{"database", databaseUrl}, {"record", station::recordToJson(record)}};
+    // Never the password: sync finds it again where libpq looks (or is given it with --db).
+    const nlohmann::ordered_json file{{"database", urlWithoutPassword(databaseUrl)},
+                                      {"record", station::recordToJson(record)}};
     const std::string path = folder + "/" + record.uid + ".json";
-    if (!writeFileAtomically(path, file.dump(1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n", error))
+    if (!writeFileAtomically(path, file.dump(1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n", error,
+                             0600))
         return {};
     syncFolder(folder);
     return path;
@@ -69,9 +77,22 @@ std::vector<std::string> spooledFiles(const std::string& folder)
     return paths;
 }
 
-SyncReport syncSpool(const std::string& folder, const std::optional<DatabaseUrl>& target)
+SyncReport syncSpool(const std::string& folder, const std::optional<DatabaseUrl>& target, const OpenOptions& options)
 {
     SyncReport report;
+    // One sync at a time: two at once would both send a file and count it twice.
+    const std::string lockPath = folder + "/.sync.lock";
+    const int lock = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (lock >= 0)
+        ::flock(lock, LOCK_EX);
+    struct Unlock {
+        int fd;
+        ~Unlock()
+        {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    } unlock{lock};
     // One connection per database, opened at its first record; a database that cannot be
     // reached is tried once per sync.
     std::map<std::string, std::unique_ptr<ResultStore>> stores;
@@ -110,11 +131,12 @@ SyncReport syncSpool(const std::string& folder, const std::optional<DatabaseUrl>
             continue;
         }
         std::unique_ptr<ResultStore>& store = stores[url->text];
+        DbError openError;
         if (!store)
-            store = ResultStore::open(*url, error);
+            store = ResultStore::open(*url, options, openError);
         if (!store) {
-            unreachable[url->text] = error;
-            keep(error);
+            unreachable[url->text] = openError.text;
+            keep(openError.text);
             continue;
         }
         bool already = false;
@@ -124,7 +146,7 @@ SyncReport syncSpool(const std::string& folder, const std::optional<DatabaseUrl>
         }
         // Committed: only now may the file go. Should the removal fail, the next sync finds the
         // record stored and removes the file then.
-        if (::unlink(path.c_str()) != 0) {
+        if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
             keep("sent, but the file could not be removed");
             continue;
         }

@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "results/DatabaseUrl.h"
+#include "results/Database.h"
 #include "station/TestRecord.h"
 
 namespace oculant::results {
 
-// Writes the record into `folder` (created when missing); returns the file, or empty with
-// *error.
+// Writes the record into `folder` (created when missing, 0700; the file 0600) with the database
+// URL less its password; returns the file, or empty with *error.
 std::string spoolRecord(const std::string& folder, const station::TestRecord& record, const std::string& databaseUrl,
                         std::string* error);
 
@@ -29,6 +29,8 @@ struct SyncReport {
 };
 
 // Sends every spooled record to `target` when given, else to the database it was meant for.
-SyncReport syncSpool(const std::string& folder, const std::optional<DatabaseUrl>& target);
+// Syncs run one at a time (a lock file in the folder).
+SyncReport syncSpool(const std::string& folder, const std::optional<DatabaseUrl>& target,
+                     const OpenOptions& options = {});
 
 }  // namespace oculant::results

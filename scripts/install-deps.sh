@@ -13,7 +13,7 @@ packages=(
   desktop-file-utils
   lintian appstream
   clang libclang-rt-14-dev
-  libsqlite3-dev libpq-dev postgresql libxml2-utils
+  libsqlite3-dev libpq-dev libssl-dev postgresql libxml2-utils
 )
 
 missing=()

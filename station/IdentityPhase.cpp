@@ -79,7 +79,12 @@ PhaseRecord judgeIdentity(const IdentityValues& v, const IdentityLimits& limits)
     m.push_back(textMeasurement("firmwareStatus", v.firmwareStatus, limits.firmwareStatusOk ? "APP_OK" : "",
                                 !limits.firmwareStatusOk || v.firmwareStatus == "APP_OK"));
     m.push_back(textMeasurement("runStatus", v.runStatus));
-    m.push_back(textMeasurement("serial", v.serial));
+    const bool reportsSerial = !v.serial.empty() && v.serial != "N/A";
+    if (v.labelSerial.empty())
+        m.push_back(textMeasurement("serial", v.serial));
+    else
+        m.push_back(textMeasurement("serial", v.serial, v.labelSerial + " (from --serial)",
+                                    !reportsSerial || v.serial == v.labelSerial));
     const std::string crc = v.parameterCrc ? hex8(*v.parameterCrc) : "N/A";
     m.push_back(textMeasurement("parameterCrc", crc, limits.parameterCrc ? hex8(*limits.parameterCrc) : "",
                                 !limits.parameterCrc || v.parameterCrc == limits.parameterCrc));

@@ -17,6 +17,9 @@ struct IdentityValues {
     bool answered = false;  // the version and identity records arrived
     std::string model, hardwareVersion, softwareVersion, firmwareStatus, runStatus, serial;
     std::optional<uint32_t> parameterCrc;
+    // The serial the station was given (a label scanned into --serial); empty: none. A frame that
+    // reports another one fails identity.
+    std::string labelSerial;
 };
 
 PhaseRecord judgeIdentity(const IdentityValues& values, const IdentityLimits& limits);

@@ -22,9 +22,15 @@ size_t utf8Length(const std::string& s, size_t i)
     return n;
 }
 
+// In an attribute a line break or a tab would be read back as a space: written as references
+// they survive.
 std::string attribute(const char* name, const std::string& value)
 {
-    return std::string(" ") + name + "=\"" + xmlEscaped(value) + "\"";
+    std::string escaped;
+    for (char c : xmlEscaped(value))
+        escaped += c == '\n' ? std::string("&#10;") : c == '\r' ? std::string("&#13;") : c == '\t' ? std::string("&#9;")
+                                                                                          : std::string(1, c);
+    return std::string(" ") + name + "=\"" + escaped + "\"";
 }
 
 std::string seconds(double s)
@@ -88,11 +94,12 @@ std::string recordToJUnit(const TestRecord& r)
     xml += "<testsuites" + attribute("name", "oculant") + attribute("tests", std::to_string(r.phases.size())) +
            attribute("failures", std::to_string(failures)) + attribute("errors", std::to_string(errors)) +
            attribute("time", seconds(total)) + ">\n";
-    // The timestamp without its zone letter and milliseconds: the form JUnit's schema allows.
+    // The timestamp to the second, with its zone (UTC): a time without one reads as whatever
+    // zone the reader is in.
     xml += "  <testsuite" + attribute("name", suite + "." + r.serial) +
            attribute("tests", std::to_string(r.phases.size())) + attribute("failures", std::to_string(failures)) +
            attribute("errors", std::to_string(errors)) + attribute("skipped", "0") + attribute("time", seconds(total)) +
-           attribute("timestamp", r.started.substr(0, 19)) + attribute("hostname", r.station) + ">\n";
+           attribute("timestamp", r.started.substr(0, 19) + "Z") + attribute("hostname", r.station) + ">\n";
     xml += "    <properties>\n";
     const std::pair<const char*, std::string> properties[] = {
         {"serial", r.serial}, {"model", r.model},   {"station", r.station}, {"operator", r.operatorName},

@@ -1,97 +1,42 @@
 #include "station/Sha256.h"
 
+#include <fcntl.h>
+#include <openssl/evp.h>
+#include <unistd.h>
+
 #include <cerrno>
-#include <cstdio>
-#include <algorithm>
 #include <cstring>
-#include <fstream>
+#include <stdexcept>
 
 namespace oculant::station {
 
-namespace {
+struct Sha256::Context {
+    EVP_MD_CTX* md = EVP_MD_CTX_new();
+    ~Context() { EVP_MD_CTX_free(md); }
+};
 
-constexpr uint32_t kRound[64] = {
-    0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
-    0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
-    0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
-    0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7, 0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967,
-    0x27b70a85, 0x2e1b2138, 0x4d2c6dfc, 0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85,
-    0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
-    0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
-    0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
-
-constexpr uint32_t rotr(uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
-
-}  // namespace
-
-Sha256::Sha256()
-    : h_{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19}
+Sha256::Sha256() : context_(std::make_unique<Context>())
 {
+    if (!context_->md || EVP_DigestInit_ex(context_->md, EVP_sha256(), nullptr) != 1)
+        throw std::runtime_error("libcrypto has no SHA-256");
 }
 
-void Sha256::block(const uint8_t* p)
-{
-    uint32_t w[64];
-    for (int i = 0; i < 16; ++i)
-        w[i] = uint32_t(p[4 * i]) << 24 | uint32_t(p[4 * i + 1]) << 16 | uint32_t(p[4 * i + 2]) << 8 | p[4 * i + 3];
-    for (int i = 16; i < 64; ++i) {
-        const uint32_t s0 = rotr(w[i - 15], 7) ^ rotr(w[i - 15], 18) ^ (w[i - 15] >> 3);
-        const uint32_t s1 = rotr(w[i - 2], 17) ^ rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
-        w[i] = w[i - 16] + s0 + w[i - 7] + s1;
-    }
-    uint32_t a = h_[0], b = h_[1], c = h_[2], d = h_[3], e = h_[4], f = h_[5], g = h_[6], h = h_[7];
-    for (int i = 0; i < 64; ++i) {
-        const uint32_t t1 = h + (rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25)) + ((e & f) ^ (~e & g)) + kRound[i] + w[i];
-        const uint32_t t2 = (rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
-        h = g;
-        g = f;
-        f = e;
-        e = d + t1;
-        d = c;
-        c = b;
-        b = a;
-        a = t1 + t2;
-    }
-    const uint32_t v[8] = {a, b, c, d, e, f, g, h};
-    for (int i = 0; i < 8; ++i)
-        h_[i] += v[i];
-}
+Sha256::~Sha256() = default;
 
-void Sha256::add(const void* data, size_t length)
-{
-    const uint8_t* p = static_cast<const uint8_t*>(data);
-    length_ += length;
-    while (length > 0) {
-        const size_t n = std::min(length, sizeof buffer_ - buffered_);
-        std::memcpy(buffer_ + buffered_, p, n);
-        buffered_ += n;
-        p += n;
-        length -= n;
-        if (buffered_ == sizeof buffer_) {
-            block(buffer_);
-            buffered_ = 0;
-        }
-    }
-}
+void Sha256::add(const void* data, size_t length) { EVP_DigestUpdate(context_->md, data, length); }
 
 std::string Sha256::hex()
 {
-    const uint64_t bits = length_ * 8;
-    const uint8_t one = 0x80, zero = 0;
-    add(&one, 1);
-    while (buffered_ != 56)
-        add(&zero, 1);
-    uint8_t end[8];
-    for (int i = 0; i < 8; ++i)
-        end[i] = uint8_t(bits >> (56 - 8 * i));
-    add(end, 8);
-    std::string text;
-    char digits[9];
-    for (uint32_t word : h_) {
-        std::snprintf(digits, sizeof digits, "%08x", unsigned(word));
-        text += digits;
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    EVP_DigestFinal_ex(context_->md, digest, &length);
+    static const char* digits = "0123456789abcdef";
+    std::string out;
+    for (unsigned int i = 0; i < length; ++i) {
+        out += digits[digest[i] >> 4];
+        out += digits[digest[i] & 15];
     }
-    return text;
+    return out;
 }
 
 std::string sha256Hex(std::string_view bytes)
@@ -103,23 +48,33 @@ std::string sha256Hex(std::string_view bytes)
 
 std::optional<FileDigest> digestFile(const std::string& path, std::string* error)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    auto fail = [&](const std::string& what) -> std::optional<FileDigest> {
         if (error)
-            *error = "cannot read " + path + ": " + std::strerror(errno);
+            *error = what + " " + path + ": " + std::strerror(errno);
         return std::nullopt;
-    }
+    };
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return fail("cannot read");
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    if (::fsync(fd) != 0)
+        return fail("cannot flush to disk");
     Sha256 h;
     FileDigest d;
     char chunk[65536];
-    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
-        h.add(chunk, size_t(in.gcount()));
-        d.size += uint64_t(in.gcount());
-    }
-    if (in.bad()) {
-        if (error)
-            *error = "cannot read " + path;
-        return std::nullopt;
+    for (;;) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return fail("cannot read");
+        if (n == 0)
+            break;
+        h.add(chunk, size_t(n));
+        d.size += uint64_t(n);
     }
     d.sha256 = h.hex();
     return d;

@@ -3,11 +3,13 @@
 // text's escaping.
 #include <gtest/gtest.h>
 
-#include "results/ResultSummary.h"
+#include "results/ResultStore.h"
 #include "station/DiagnosePhase.h"
 #include "station/IdentityPhase.h"
 #include "station/JUnitXml.h"
+#include "station/Measure.h"
 #include "station/Sha256.h"
+#include "tests/support/TempDir.h"
 
 namespace oculant::station {
 namespace {
@@ -57,7 +59,9 @@ TEST(StationJudgement, aDiagnosisWithoutVerdictIsAnErrorWithItsReason)
 
 TestRecord record(const std::string& station, const std::string& serial, const std::string& started, Outcome o)
 {
+    static int uid = 0;
     TestRecord r;
+    r.uid = "u" + std::to_string(++uid);
     r.station = station;
     r.serial = serial;
     r.started = started;
@@ -67,16 +71,23 @@ TestRecord record(const std::string& station, const std::string& serial, const s
 
 TEST(StationSummary, firstPassYieldCountsEachSerialsFirstRecordOfTheDay)
 {
+    // Stored out of order: the database orders by time itself. Noon UTC is the same day in
+    // any zone of the test machine.
     const std::vector<TestRecord> records = {
-        // Newest first, as the query gives them.
-        record("st1", "A", "2026-01-02T09:00:00.000Z", Outcome::Pass),
-        record("st1", "B", "2026-01-01T12:00:00.000Z", Outcome::Pass),  // B's retest passed
-        record("st1", "A", "2026-01-01T11:00:00.000Z", Outcome::Fail),  // A's retest failed again
-        record("st1", "B", "2026-01-01T10:00:00.000Z", Outcome::Fail),
-        record("st1", "A", "2026-01-01T09:00:00.000Z", Outcome::Pass),
-        record("st2", "C", "2026-01-01T09:30:00.000Z", Outcome::Error),
+        record("st1", "B", "2026-01-01T12:03:00.000Z", Outcome::Pass),  // B's retest passed
+        record("st1", "A", "2026-01-02T12:00:00.000Z", Outcome::Pass),
+        record("st1", "A", "2026-01-01T12:02:00.000Z", Outcome::Fail),  // A's retest failed again
+        record("st1", "A", "2026-01-01T12:00:00.000Z", Outcome::Pass),
+        record("st1", "B", "2026-01-01T12:01:00.000Z", Outcome::Fail),
+        record("st2", "C", "2026-01-01T12:30:00.000Z", Outcome::Error),
     };
-    const auto rows = results::summarize(records, [](const std::string& t) { return t.substr(0, 10); });
+    test::TempDir dir;
+    std::string error;
+    auto store = results::ResultStore::open(*results::parseDatabaseUrl("sqlite:" + dir.str() + "/r.sqlite"), error);
+    ASSERT_TRUE(store) << error;
+    for (const TestRecord& r : records)
+        ASSERT_TRUE(store->write(r, error)) << error;
+    const auto rows = store->summary({}, error).value();
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[0].station, "st1");
     EXPECT_EQ(rows[0].day, "2026-01-02");
@@ -102,6 +113,12 @@ TEST(StationChecksum, sha256MatchesTheStandardsVectors)
 
 TEST(StationJUnit, namesAndReasonsAreEscapedIntoWellFormedText)
 {
+    TestRecord r = record("st1", "A", "2026-01-01T12:00:00.000Z", Outcome::Fail);
+    r.plan = "p";
+    r.phases.push_back(errorPhase("signal", "no frame\nthe AD log\twas empty"));
+    const std::string xml = recordToJUnit(r);
+    EXPECT_NE(xml.find(" timestamp=\"2026-01-01T12:00:00Z\""), std::string::npos) << xml;
+    EXPECT_NE(xml.find(" message=\"no frame&#10;the AD log&#9;was empty\""), std::string::npos) << xml;
     EXPECT_EQ(xmlEscaped("a<b & \"c\" 'd'>"), "a&lt;b &amp; &quot;c&quot; &apos;d&apos;&gt;");
     EXPECT_EQ(xmlEscaped("bell\x07 and \xFF byte, 工位"), "bell? and ? byte, 工位");
 }

@@ -1,0 +1,262 @@
+#include "cli/ResultsTransfer.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <iostream>
+
+#include "cli/DatabaseOptions.h"
+#include "results/Spool.h"
+#include "station/RecordJson.h"
+
+namespace oculant::cli {
+
+namespace {
+
+// A record of a few phases is a few kilobytes; a line far longer is no record of ours, and is
+// refused before it fills the memory.
+constexpr size_t kMaxRecordLine = 16 * 1024 * 1024;
+// Records stored per transaction.
+constexpr size_t kImportBatch = 1000;
+
+// Lines of a stream, each at most kMaxRecordLine bytes.
+class LineReader {
+public:
+    explicit LineReader(std::istream& in) : in_(in) {}
+    // The next line (without its '\n'); false at the end, or with *tooLong set.
+    bool next(std::string& line, bool& tooLong)
+    {
+        line.clear();
+        tooLong = false;
+        for (;;) {
+            if (pos_ == size_) {
+                in_.read(buffer_, sizeof buffer_);
+                size_ = size_t(in_.gcount());
+                pos_ = 0;
+                if (size_ == 0)
+                    return !line.empty();
+            }
+            const char* start = buffer_ + pos_;
+            const char* nl = static_cast<const char*>(std::memchr(start, '\n', size_ - pos_));
+            const size_t n = nl ? size_t(nl - start) : size_ - pos_;
+            if (line.size() + n > kMaxRecordLine) {
+                tooLong = true;
+                return false;
+            }
+            line.append(start, n);
+            pos_ += n + (nl ? 1 : 0);
+            if (nl)
+                return true;
+        }
+    }
+
+private:
+    std::istream& in_;
+    char buffer_[65536];
+    size_t pos_ = 0, size_ = 0;
+};
+
+// Every record of the stream to `each`, with where it was ("line 12", "record 3"); false with
+// *error at the first that is not a record.
+bool readRecords(std::istream& in, const std::function<bool(station::TestRecord&&)>& each, std::string& error)
+{
+    in >> std::ws;
+    if (in.peek() == '[') {
+        // The array `results --json` prints: read whole.
+        const nlohmann::json all = nlohmann::json::parse(in, nullptr, false);
+        if (all.is_discarded() || !all.is_array()) {
+            error = "not a JSON array of records (as results --json prints) nor one record a line";
+            return false;
+        }
+        for (size_t i = 0; i < all.size(); ++i) {
+            std::optional<station::TestRecord> r = station::recordFromJson(all[i], &error);
+            if (!r) {
+                error = "record " + std::to_string(i + 1) + " of the array: " + error;
+                return false;
+            }
+            if (!each(std::move(*r)))
+                return false;
+        }
+        return true;
+    }
+    LineReader lines(in);
+    std::string line;
+    bool tooLong = false;
+    for (size_t number = 1; lines.next(line, tooLong); ++number) {
+        if (line.find_first_not_of(" \t\r") == std::string::npos)
+            continue;
+        const nlohmann::json j = nlohmann::json::parse(line, nullptr, false);
+        std::optional<station::TestRecord> r;
+        if (j.is_discarded())
+            error = "not JSON";
+        else
+            r = station::recordFromJson(j, &error);
+        if (!r) {
+            error = "line " + std::to_string(number) + ": " + error;
+            return false;
+        }
+        if (!each(std::move(*r)))
+            return false;
+    }
+    if (tooLong) {
+        error = "a line longer than " + std::to_string(kMaxRecordLine / (1024 * 1024)) + " MiB: not a record";
+        return false;
+    }
+    return true;
+}
+
+int runImport(CommandContext& ctx)
+{
+    if (ctx.args.empty() || ctx.args.front().rfind("--", 0) == 0) {
+        ctx.err << "oculant-cli results import: give the file to import (FILE, or - for standard input)\n";
+        return kExitUsage;
+    }
+    const std::string file = ctx.args.front();
+    ctx.args.erase(ctx.args.begin());
+    const std::optional<DatabaseChoice> db = takeDatabaseOptions(ctx.args, "results import", ctx.err);
+    if (!db)
+        return kExitUsage;
+    if (!ctx.args.empty()) {
+        ctx.err << "oculant-cli results import: unexpected argument '" << ctx.args.front() << "'\n";
+        return kExitUsage;
+    }
+    std::ifstream stream;
+    const bool standardInput = file == "-";
+    auto reopen = [&]() -> std::istream* {
+        if (standardInput)
+            return &std::cin;
+        stream.close();
+        stream.clear();
+        stream.open(file, std::ios::binary);
+        return stream ? &stream : nullptr;
+    };
+    std::string error;
+    // A file is read through once before anything is stored: a malformed record refuses the
+    // whole import. Standard input cannot be read twice: its batches before a bad line stay.
+    if (!standardInput) {
+        std::istream* in = reopen();
+        if (!in) {
+            ctx.err << "oculant-cli results import: cannot open " << file << "\n";
+            return kExitFailed;
+        }
+        if (!readRecords(*in, [](station::TestRecord&&) { return true; }, error)) {
+            ctx.err << "oculant-cli results import: " << file << ": " << error << "; nothing was imported\n";
+            return kExitFailed;
+        }
+    }
+    results::DbError openError;
+    std::unique_ptr<results::ResultStore> store = results::ResultStore::open(db->url, db->options, openError);
+    if (!store) {
+        ctx.err << "oculant-cli results import: " << openError.text << "\n";
+        return openError.misconfigured ? kExitUsage : kExitFailed;
+    }
+    std::istream* in = reopen();
+    results::WriteCounts total;
+    size_t read = 0;
+    std::vector<station::TestRecord> batch;
+    std::string storeError;
+    const bool progress = &ctx.err == &std::cerr && ::isatty(STDERR_FILENO);
+    auto flush = [&] {
+        results::WriteCounts counts;
+        if (!store->write(batch, counts, storeError))
+            return false;
+        total.stored += counts.stored;
+        total.alreadyStored += counts.alreadyStored;
+        batch.clear();
+        if (progress)
+            ctx.err << "\r" << read << " records read, " << total.stored << " stored" << std::flush;
+        return true;
+    };
+    const bool readAll = in && readRecords(
+                                   *in,
+                                   [&](station::TestRecord&& r) {
+                                       ++read;
+                                       batch.push_back(std::move(r));
+                                       return batch.size() < kImportBatch || flush();
+                                   },
+                                   error);
+    const bool stored = storeError.empty() && flush();
+    if (progress)
+        ctx.err << "\n";
+    ctx.out << total.stored << " stored, " << total.alreadyStored << " already stored (of " << read << " read from "
+            << (standardInput ? std::string("standard input") : file) << ")\n";
+    if (!stored || !storeError.empty()) {
+        ctx.err << "oculant-cli results import: " << storeError << "\n";
+        return kExitFailed;
+    }
+    if (!readAll) {
+        ctx.err << "oculant-cli results import: " << (in ? error : "cannot open " + file)
+                << "; the records before it were stored\n";
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+int runSync(CommandContext& ctx)
+{
+    const bool dbGiven = std::find(ctx.args.begin(), ctx.args.end(), "--db") != ctx.args.end() ||
+                         std::any_of(ctx.args.begin(), ctx.args.end(),
+                                     [](const std::string& a) { return a.rfind("--db=", 0) == 0; });
+    const std::optional<DatabaseChoice> db = takeDatabaseOptions(ctx.args, "results sync", ctx.err);
+    if (!db)
+        return kExitUsage;
+    if (!ctx.args.empty()) {
+        ctx.err << "oculant-cli results sync: unexpected argument '" << ctx.args.front() << "'\n";
+        return kExitUsage;
+    }
+    const std::string folder = results::defaultSpoolFolder();
+    const results::SyncReport report =
+        results::syncSpool(folder, dbGiven ? std::optional(db->url) : std::nullopt, db->options);
+    for (const std::string& problem : report.problems)
+        ctx.err << "oculant-cli results sync: kept " << problem << "\n";
+    ctx.out << report.sent << " sent, " << report.alreadyStored << " already stored, " << report.kept << " kept in "
+            << folder << "\n";
+    return report.kept == 0 ? kExitOk : kExitFailed;
+}
+
+int runMigrate(CommandContext& ctx)
+{
+    const std::optional<DatabaseChoice> db = takeDatabaseOptions(ctx.args, "results migrate", ctx.err);
+    if (!db)
+        return kExitUsage;
+    if (!ctx.args.empty()) {
+        ctx.err << "oculant-cli results migrate: unexpected argument '" << ctx.args.front() << "'\n";
+        return kExitUsage;
+    }
+    results::DbError error;
+    if (!results::ResultStore::open(db->url, db->options, error)) {
+        ctx.err << "oculant-cli results migrate: " << error.text << "\n";
+        return error.misconfigured ? kExitUsage : kExitFailed;
+    }
+    ctx.out << results::shownUrl(db->url.text) << ": schema version " << results::kSchemaVersion << "\n";
+    return kExitOk;
+}
+
+}  // namespace
+
+int exportRecords(results::ResultStore& store, const results::RecordFilter& filter, std::ostream& out,
+                  std::string& error)
+{
+    const bool ok = store.forEach(
+        filter,
+        [&](station::TestRecord&& r) {
+            out << station::recordToJson(r).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+            return bool(out);
+        },
+        error);
+    return ok && out ? kExitOk : kExitFailed;
+}
+
+int runResultsTransfer(const std::string& sub, CommandContext& ctx)
+{
+    if (sub == "import")
+        return runImport(ctx);
+    if (sub == "sync")
+        return runSync(ctx);
+    return runMigrate(ctx);
+}
+
+}  // namespace oculant::cli

@@ -1,0 +1,217 @@
+// The store's queries: the filters, the order and the summary are the database's work; records
+// come back a page at a time, so that a million of them never sit in memory at once.
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+
+#include "results/ResultStore.h"
+#include "results/StoreValues.h"
+
+namespace oculant::results {
+
+namespace {
+
+using station::TestRecord;
+
+// Records read per round: the four statements of a page take their children by uid.
+constexpr size_t kPageRecords = 500;
+
+// The WHERE clause of a filter and its parameters.
+std::string whereClause(const RecordFilter& f, std::vector<Value>& params)
+{
+    std::string where;
+    auto add = [&](const char* condition, const std::string& value) {
+        where += where.empty() ? " WHERE " : " AND ";
+        where += condition;
+        params.push_back(value);
+    };
+    if (!f.serial.empty())
+        add("serial = ?", f.serial);
+    if (!f.station.empty())
+        add("station = ?", f.station);
+    if (!f.since.empty())
+        add("started >= ?", f.since);
+    if (!f.until.empty())
+        add("started < ?", f.until);
+    if (f.outcome)
+        add("outcome = ?", std::string(station::outcomeText(*f.outcome)));
+    return where;
+}
+
+// "?, ?, ?" for the uids of a page, and the uids as parameters.
+std::string uidList(const std::vector<Row>& heads, std::vector<Value>& params)
+{
+    std::string list;
+    for (const Row& row : heads) {
+        list += list.empty() ? "?" : ", ?";
+        params.push_back(row[0]);
+    }
+    return list;
+}
+
+}  // namespace
+
+bool ResultStore::readPage(const std::vector<Row>& heads, std::vector<TestRecord>& page)
+{
+    std::vector<Value> params;
+    const std::string uids = uidList(heads, params);
+    std::vector<Row> phases, measurements, attachments;
+    if (!db_->exec("SELECT record_uid, seq, name, outcome, reason, seconds FROM phase WHERE record_uid IN (" + uids +
+                       ") ORDER BY record_uid, seq",
+                   params, &phases) ||
+        !db_->exec("SELECT record_uid, phase_seq, name, value_text, value_number, low, high, limit_text, unit, "
+                   "outcome FROM measurement WHERE record_uid IN (" + uids + ") ORDER BY record_uid, phase_seq, seq",
+                   params, &measurements) ||
+        !db_->exec("SELECT record_uid, phase, name, path, size, sha256 FROM attachment WHERE record_uid IN (" + uids +
+                       ") ORDER BY record_uid, seq",
+                   params, &attachments))
+        return false;
+    page.clear();
+    page.reserve(heads.size());
+    std::map<std::string, size_t> index;
+    for (const Row& row : heads) {
+        TestRecord r;
+        r.uid = str(row[0]);
+        r.serial = str(row[1]);
+        r.model = str(row[2]);
+        r.station = str(row[3]);
+        r.operatorName = str(row[4]);
+        r.plan = str(row[5]);
+        r.device = str(row[6]);
+        r.started = str(row[7]);
+        r.finished = str(row[8]);
+        r.outcome = outcomeOf(row[9]);
+        index[r.uid] = page.size();
+        page.push_back(std::move(r));
+    }
+    auto recordOf = [&](const Value& uid) -> TestRecord* {
+        const auto it = index.find(str(uid));
+        return it == index.end() ? nullptr : &page[it->second];
+    };
+    for (const Row& row : phases) {
+        TestRecord* r = recordOf(row[0]);
+        if (!r)
+            continue;
+        station::PhaseRecord p;
+        p.name = str(row[2]);
+        p.outcome = outcomeOf(row[3]);
+        p.reason = str(row[4]);
+        p.seconds = num(row[5]).value_or(0);
+        r->phases.push_back(std::move(p));
+    }
+    for (const Row& row : measurements) {
+        TestRecord* r = recordOf(row[0]);
+        const size_t phase = size_t(std::atoi(str(row[1]).c_str()));
+        if (!r || phase >= r->phases.size())
+            continue;
+        station::Measurement m;
+        m.name = str(row[2]);
+        m.text = str(row[3]);
+        m.number = num(row[4]);
+        m.low = num(row[5]);
+        m.high = num(row[6]);
+        m.limit = str(row[7]);
+        m.unit = str(row[8]);
+        m.outcome = outcomeOf(row[9]);
+        r->phases[phase].measurements.push_back(std::move(m));
+    }
+    for (const Row& row : attachments)
+        if (TestRecord* r = recordOf(row[0]))
+            r->attachments.push_back(
+                {str(row[1]), str(row[2]), str(row[3]), std::strtoull(str(row[4]).c_str(), nullptr, 10), str(row[5])});
+    return true;
+}
+
+bool ResultStore::forEach(const RecordFilter& filter, const std::function<bool(TestRecord&&)>& each,
+                          std::string& error)
+{
+    std::vector<Value> filterParams;
+    const std::string where = whereClause(filter, filterParams);
+    // One snapshot for every page: a record written meanwhile is seen whole or not at all.
+    if (!db_->beginRead()) {
+        error = db_->error();
+        return false;
+    }
+    size_t handed = 0;
+    std::optional<std::pair<Value, Value>> last;  // the (started, uid) the previous page ended at
+    std::vector<Row> heads;
+    std::vector<TestRecord> page;
+    for (;;) {
+        size_t want = kPageRecords;
+        if (filter.limit)
+            want = std::min(want, filter.limit - handed);
+        std::vector<Value> params = filterParams;
+        std::string sql = "SELECT uid, serial, model, station, operator_name, plan, device, started, finished, "
+                          "outcome FROM test_record" + where;
+        if (last) {
+            sql += where.empty() ? " WHERE (started, uid) < (?, ?)" : " AND (started, uid) < (?, ?)";
+            params.push_back(last->first);
+            params.push_back(last->second);
+        }
+        sql += " ORDER BY started DESC, uid DESC LIMIT " + std::to_string(want);
+        if (!db_->exec(sql, params, &heads) || (!heads.empty() && !readPage(heads, page))) {
+            error = db_->error();
+            db_->rollback();
+            return false;
+        }
+        if (heads.empty())
+            break;
+        last = std::make_pair(heads.back()[7], heads.back()[0]);
+        for (TestRecord& r : page) {
+            ++handed;
+            if (!each(std::move(r))) {
+                db_->rollback();
+                return true;
+            }
+        }
+        if (heads.size() < want || (filter.limit && handed >= filter.limit))
+            break;
+    }
+    db_->rollback();  // it only read
+    return true;
+}
+
+std::optional<std::vector<TestRecord>> ResultStore::query(const RecordFilter& filter, std::string& error)
+{
+    std::vector<TestRecord> records;
+    if (!forEach(filter, [&](TestRecord&& r) { records.push_back(std::move(r)); return true; }, error))
+        return std::nullopt;
+    return records;
+}
+
+std::optional<std::vector<SummaryRow>> ResultStore::summary(const RecordFilter& filter, std::string& error)
+{
+    std::vector<Value> params;
+    const std::string where = whereClause(filter, params);
+    // Each serial's records of a station's day numbered in the order they were made: the first
+    // one's outcome is the first-pass outcome, whatever the retests did after it.
+    const std::string sql =
+        "SELECT station, day, COUNT(*), SUM(CASE WHEN outcome = 'PASS' THEN 1 ELSE 0 END),"
+        " SUM(CASE WHEN n = 1 THEN 1 ELSE 0 END), SUM(CASE WHEN n = 1 AND outcome = 'PASS' THEN 1 ELSE 0 END)"
+        " FROM (SELECT station, day, outcome, ROW_NUMBER() OVER (PARTITION BY station, day, serial"
+        " ORDER BY started, uid) AS n FROM test_record" + where + ") AS numbered GROUP BY station, day";
+    std::vector<Row> rows;
+    if (!db_->exec(sql, params, &rows)) {
+        error = db_->error();
+        return std::nullopt;
+    }
+    std::vector<SummaryRow> out;
+    out.reserve(rows.size());
+    for (const Row& row : rows) {
+        SummaryRow s;
+        s.station = str(row[0]);
+        s.day = str(row[1]);
+        s.records = std::atol(str(row[2]).c_str());
+        s.passed = std::atol(str(row[3]).c_str());
+        s.serials = std::atol(str(row[4]).c_str());
+        s.passedFirstTime = std::atol(str(row[5]).c_str());
+        out.push_back(std::move(s));
+    }
+    // Byte order here rather than the server's collation, so both engines list alike.
+    std::sort(out.begin(), out.end(), [](const SummaryRow& a, const SummaryRow& b) {
+        return a.station != b.station ? a.station < b.station : a.day > b.day;
+    });
+    return out;
+}
+
+}  // namespace oculant::results

@@ -1,0 +1,375 @@
+// A line's records in the database: a few thousand of them imported into a SQLite file and into
+// a PostgreSQL server (password authentication, started by the test), then queried as a test
+// engineer would. The figures are counted here from the records themselves; the two engines
+// answer byte for byte alike.
+#include <gtest/gtest.h>
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <ctime>
+#include <fstream>
+#include <map>
+#include <set>
+
+#include "station/RecordJson.h"
+#include "tests/cli/StationTestSupport.h"
+#include "tests/support/LineRecords.h"
+#include "tests/support/ScratchPostgres.h"
+
+namespace oculant {
+namespace {
+
+namespace fs = std::filesystem;
+using station::TestRecord;
+using test::runCli;
+
+// The local day of a UTC time stamp, as a line counts its days.
+std::string localDay(const std::string& utc)
+{
+    std::tm tm{};
+    std::sscanf(utc.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d", &tm.tm_year, &tm.tm_mon, &tm.tm_mday, &tm.tm_hour, &tm.tm_min,
+                &tm.tm_sec);
+    tm.tm_year -= 1900;
+    tm.tm_mon -= 1;
+    const std::time_t t = timegm(&tm);
+    std::tm local{};
+    localtime_r(&t, &local);
+    char day[16];
+    std::strftime(day, sizeof day, "%Y-%m-%d", &local);
+    return day;
+}
+
+struct Expected {
+    long records = 0, passed = 0, serials = 0, passedFirst = 0;
+};
+
+// Per station and day, from the records alone: each serial's earliest record decides its
+// first pass.
+std::map<std::pair<std::string, std::string>, Expected> expectedSummary(const std::vector<TestRecord>& records)
+{
+    std::map<std::pair<std::string, std::string>, Expected> rows;
+    std::map<std::tuple<std::string, std::string, std::string>, const TestRecord*> first;
+    for (const TestRecord& r : records) {
+        const auto key = std::make_pair(r.station, localDay(r.started));
+        ++rows[key].records;
+        rows[key].passed += r.outcome == station::Outcome::Pass;
+        const TestRecord*& f = first[{r.station, key.second, r.serial}];
+        if (!f || r.started < f->started)
+            f = &r;
+    }
+    for (const auto& [key, r] : first) {
+        Expected& e = rows[{std::get<0>(key), std::get<1>(key)}];
+        ++e.serials;
+        e.passedFirst += r->outcome == station::Outcome::Pass;
+    }
+    return rows;
+}
+
+std::string jsonLines(const std::vector<TestRecord>& records)
+{
+    std::string text;
+    for (const TestRecord& r : records)
+        text += station::recordToJson(r).dump() + "\n";
+    return text;
+}
+
+class ResultsQuery : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        records_ = new std::vector<TestRecord>(test::LineRecords({3, 12, 7, 150}).take(3000));
+        server_ = new test::ScratchPostgres;
+        ASSERT_TRUE(server_->initialised()) << server_->log();
+        ASSERT_TRUE(server_->start()) << server_->log();
+    }
+    static void TearDownTestSuite()
+    {
+        delete server_;
+        delete records_;
+    }
+    void SetUp() override
+    {
+        if (!server_ || !server_->initialised())
+            GTEST_SKIP() << "no server";
+        sqlite_ = "sqlite:" + home_.path() + "/line.sqlite";
+    }
+    // A fresh database of the server, so that the tests do not see each other's records.
+    std::string postgres()
+    {
+        static int n = 0;
+        lastDatabase_ = "q" + std::to_string(++n);
+        EXPECT_TRUE(server_->sql("CREATE DATABASE " + lastDatabase_));
+        return server_->urlWithPassword(lastDatabase_);
+    }
+    test::CliRun importInto(const std::string& db, const std::string& file)
+    {
+        return runCli({"results", "import", file, "--db", db});
+    }
+    std::string file(const std::string& name, const std::string& text)
+    {
+        const std::string path = home_.path() + "/" + name;
+        std::ofstream(path, std::ios::binary) << text;
+        return path;
+    }
+    // What the command printed; the test fails when it did not succeed.
+    std::string output(std::vector<std::string> args)
+    {
+        const test::CliRun r = runCli(args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        return r.out;
+    }
+
+    static std::vector<TestRecord>* records_;
+    static test::ScratchPostgres* server_;
+    test::ScratchDataHome home_;
+    std::string sqlite_, lastDatabase_;
+};
+
+std::vector<TestRecord>* ResultsQuery::records_ = nullptr;
+test::ScratchPostgres* ResultsQuery::server_ = nullptr;
+
+TEST_F(ResultsQuery, bothEnginesCountTheLineAsTheRecordsSayAndAnswerAlike)
+{
+    const std::vector<TestRecord>& records = *records_;
+    const std::string lines = file("line.jsonl", jsonLines(records));
+    const std::string pg = postgres();
+    for (const std::string& db : {sqlite_, pg}) {
+        const test::CliRun r = importInto(db, lines);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, std::to_string(records.size()) + " stored, 0 already stored (of " +
+                             std::to_string(records.size()) + " read from " + lines + ")\n");
+    }
+
+    // A frame that failed and passed on retest the same day has not passed first time: there
+    // are such frames here, and the expected figures count them so.
+    std::map<std::string, std::vector<const TestRecord*>> bySerial;
+    for (const TestRecord& r : records)
+        bySerial[r.serial].push_back(&r);
+    int retestedThenPassed = 0;
+    for (const auto& [serial, rs] : bySerial)
+        retestedThenPassed += rs.size() > 1 && rs.front()->outcome != station::Outcome::Pass &&
+                              rs.back()->outcome == station::Outcome::Pass &&
+                              localDay(rs.front()->started) == localDay(rs.back()->started);
+    ASSERT_GT(retestedThenPassed, 10);
+
+    const auto expected = expectedSummary(records);
+    const std::string summary = output({"results", "summary", "--json", "--db", sqlite_});
+    const nlohmann::json rows = nlohmann::json::parse(summary);
+    ASSERT_EQ(rows.size(), expected.size());
+    for (const auto& row : rows) {
+        const auto it = expected.find({row["station"], row["day"]});
+        ASSERT_NE(it, expected.end()) << row.dump();
+        EXPECT_EQ(row["records"], it->second.records) << row.dump();
+        EXPECT_EQ(row["passed"], it->second.passed) << row.dump();
+        EXPECT_EQ(row["serials"], it->second.serials) << row.dump();
+        EXPECT_EQ(row["passedFirstTime"], it->second.passedFirst) << row.dump();
+    }
+    EXPECT_EQ(output({"results", "summary", "--json", "--db", pg}), summary);
+
+    // One serial's records, newest first, whole.
+    const auto& [serial, ofSerial] = *std::find_if(bySerial.begin(), bySerial.end(),
+                                                   [](const auto& s) { return s.second.size() == 3; });
+    const std::string serialJson = output({"results", "--serial", serial, "--json", "--db", sqlite_});
+    const nlohmann::json got = nlohmann::json::parse(serialJson);
+    ASSERT_EQ(got.size(), 3u);
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(got[i], nlohmann::json(station::recordToJson(*ofSerial[2 - i])));
+    EXPECT_EQ(output({"results", "--serial", serial, "--json", "--db", pg}), serialJson);
+
+    // A station's failures since a day, and the newest few: the same uids as counted here.
+    const std::string since = records[0].started.substr(0, 10);
+    std::vector<std::pair<std::string, std::string>> failures;
+    for (const TestRecord& r : records)
+        if (r.station == "line-2" && r.outcome == station::Outcome::Fail && r.started >= since)
+            failures.push_back({r.started, r.uid});
+    std::sort(failures.rbegin(), failures.rend());
+    ASSERT_GT(failures.size(), 5u);
+    for (const std::string& db : {sqlite_, pg}) {
+        const nlohmann::json fails = nlohmann::json::parse(output(
+            {"results", "--station", "line-2", "--since", since + "T00:00Z", "--outcome", "FAIL", "--json", "--db", db}));
+        ASSERT_EQ(fails.size(), failures.size());
+        for (size_t i = 0; i < fails.size(); ++i)
+            EXPECT_EQ(fails[i]["uid"], failures[i].second);
+        const nlohmann::json newest = nlohmann::json::parse(output({"results", "--limit", "7", "--json", "--db", db}));
+        ASSERT_EQ(newest.size(), 7u);
+    }
+    for (const std::vector<std::string>& query :
+         {std::vector<std::string>{"results", "export"}, {"results", "summary", "--csv"},
+          {"results", "--csv", "--station", "line-3", "--outcome", "FAIL"}, {"results", "--limit", "600", "--json"}}) {
+        std::vector<std::string> onSqlite = query, onPostgres = query;
+        onSqlite.insert(onSqlite.end(), {"--db", sqlite_});
+        onPostgres.insert(onPostgres.end(), {"--db", pg});
+        EXPECT_EQ(output(onSqlite), output(onPostgres)) << query[1];
+    }
+}
+
+TEST_F(ResultsQuery, exportAndImportMoveEveryRecordOnceAndRefuseAMalformedLineWithItsNumber)
+{
+    std::vector<TestRecord> records(records_->begin(), records_->begin() + 1500);
+    const std::string lines = file("line.jsonl", jsonLines(records));
+    ASSERT_EQ(importInto(sqlite_, lines).status, 0);
+    // The station's file to the line's server and back: every record once, the same bytes.
+    const std::string exported = file("exported.jsonl", output({"results", "export", "--db", sqlite_}));
+    const std::string pg = postgres();
+    ASSERT_EQ(importInto(pg, exported).status, 0);
+    test::CliRun again = importInto(pg, exported);
+    EXPECT_EQ(again.status, 0);
+    EXPECT_EQ(again.out, "0 stored, 1500 already stored (of 1500 read from " + exported + ")\n");
+    EXPECT_EQ(output({"results", "export", "--db", pg}), test::readFile(exported));
+
+    // What results --json prints imports too.
+    const std::string array = file("array.json", output({"results", "--limit", "20", "--json", "--db", pg}));
+    const std::string fresh = "sqlite:" + home_.path() + "/fresh.sqlite";
+    test::CliRun r = importInto(fresh, array);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(output({"results", "--json", "--db", fresh}), test::readFile(array));
+
+    // A damaged line: refused with its number, and nothing of the file is stored.
+    std::string damaged = jsonLines({records[0], records[1], records[2]});
+    damaged.insert(damaged.find('\n') + 1, "{\"uid\": \"x\"}\n");
+    const std::string other = "sqlite:" + home_.path() + "/other.sqlite";
+    r = importInto(other, file("damaged.jsonl", damaged));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("line 2: "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("nothing was imported"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(home_.path() + "/other.sqlite"));
+}
+
+TEST_F(ResultsQuery, aSpreadsheetShowsACellThatLooksLikeAFormulaAndNeverRunsIt)
+{
+    TestRecord r = (*records_)[0];
+    r.station = "=HYPERLINK(\"http://x\")";
+    r.serial = "+1";
+    r.operatorName = "@op";
+    r.model = "-2";
+    ASSERT_EQ(importInto(sqlite_, file("r.jsonl", jsonLines({r}))).status, 0);
+    const std::string csv = output({"results", "--csv", "--db", sqlite_});
+    EXPECT_NE(csv.find(",'+1,'-2,\"'=HYPERLINK(\"\"http://x\"\")\",'@op,"), std::string::npos) << csv;
+    const std::string summary = output({"results", "summary", "--csv", "--db", sqlite_});
+    EXPECT_NE(summary.find("\n\"'=HYPERLINK(\"\"http://x\"\")\","), std::string::npos) << summary;
+}
+
+// A file of sqlite3's own with a table of its own, and its bytes.
+std::string unrelatedDatabase(const std::string& path)
+{
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    sqlite3_exec(db, "CREATE TABLE invoices (id INTEGER, total REAL); INSERT INTO invoices VALUES (1, 9.5);", nullptr,
+                 nullptr, nullptr);
+    sqlite3_close(db);
+    return test::readFile(path);
+}
+
+TEST_F(ResultsQuery, queriesNeverWriteAndAnUnrelatedFileIsLeftAsItWas)
+{
+    const std::string path = home_.path() + "/invoices.sqlite";
+    const std::string bytes = unrelatedDatabase(path);
+    for (const std::vector<std::string>& command :
+         {std::vector<std::string>{"results"}, {"results", "summary"}, {"results", "export"}}) {
+        std::vector<std::string> args = command;
+        args.insert(args.end(), {"--db", "sqlite:" + path});
+        const test::CliRun r = runCli(args);
+        EXPECT_EQ(r.status, 1) << command.back();
+        EXPECT_NE(r.err.find("not an Oculant results database"), std::string::npos) << r.err;
+    }
+    // Nor does a test write into it: refused before the frame is touched.
+    const test::CliRun r = runCli({"--virtual-frame", "--simulated-time", "test", "--db", "sqlite:" + path});
+    EXPECT_EQ(r.status, 64) << r.err;
+    EXPECT_NE(r.err.find("nothing was tested"), std::string::npos) << r.err;
+    EXPECT_EQ(test::readFile(path), bytes);
+    EXPECT_FALSE(fs::exists(path + "-wal"));
+    EXPECT_FALSE(fs::exists(path + "-journal"));
+    EXPECT_FALSE(fs::exists(home_.spool()));
+
+    // On the server a query creates no table either.
+    const std::string pg = postgres();
+    const test::CliRun q = runCli({"results", "summary", "--db", pg});
+    EXPECT_EQ(q.status, 1);
+    EXPECT_NE(q.err.find("not an Oculant results database"), std::string::npos) << q.err;
+    EXPECT_TRUE(server_->sql("DO \\$\\$ BEGIN IF to_regclass('schema_version') IS NOT NULL THEN RAISE 'created'; "
+                             "END IF; END \\$\\$",
+                             lastDatabase_));
+}
+
+TEST_F(ResultsQuery, aWalDatabaseInAFolderTheUserMayNotWriteIsRead)
+{
+    if (::getuid() != 0)
+        GTEST_SKIP() << "needs root to run the query as another user";
+    // A station's folder: root's, readable by all, writable by root only.
+    const std::string folder = "/tmp/oculant-ro-" + std::to_string(::getpid());
+    fs::create_directories(folder);
+    ::chmod(folder.c_str(), 0755);
+    const std::string db = "sqlite:" + folder + "/results.sqlite";
+    ASSERT_EQ(importInto(db, file("r.jsonl", jsonLines({(*records_)[0], (*records_)[1]}))).status, 0);
+    ASSERT_FALSE(fs::exists(folder + "/results.sqlite-wal"));  // checkpointed away at the close
+    const std::string out = home_.path() + "/out.txt";
+    ::chmod(home_.path().c_str(), 0777);
+    const std::string command = "setpriv --reuid=nobody --regid=nogroup --clear-groups " + std::string(test::kCliProgram) +
+                                " results --json --db " + db + " >" + out + " 2>&1";
+    const int status = std::system(command.c_str());
+    EXPECT_EQ(status, 0) << test::readFile(out);
+    const nlohmann::json got = nlohmann::json::parse(test::readFile(out), nullptr, false);
+    EXPECT_EQ(got.size(), 2u) << test::readFile(out);
+    EXPECT_EQ(fs::directory_iterator(folder) == fs::directory_iterator(), false);
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder))
+        names.insert(e.path().filename());
+    EXPECT_EQ(names, std::set<std::string>{"results.sqlite"});
+    fs::remove_all(folder);
+}
+
+TEST_F(ResultsQuery, anOlderSchemaIsReadAfterItsMigrationWithEveryRecordsDay)
+{
+    // A database as the first version of the tool wrote it: no day column.
+    const std::string path = home_.path() + "/v1.sqlite";
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    sqlite3_exec(db,
+                 "CREATE TABLE schema_version (version INTEGER NOT NULL); INSERT INTO schema_version VALUES (1);"
+                 "CREATE TABLE test_record (uid TEXT PRIMARY KEY, serial TEXT NOT NULL, model TEXT NOT NULL,"
+                 " station TEXT NOT NULL, operator_name TEXT NOT NULL, plan TEXT NOT NULL, device TEXT NOT NULL,"
+                 " started TEXT NOT NULL, finished TEXT NOT NULL, outcome TEXT NOT NULL);"
+                 "CREATE INDEX test_record_serial ON test_record (serial);"
+                 "CREATE INDEX test_record_started ON test_record (started);"
+                 "CREATE TABLE phase (record_uid TEXT, seq INTEGER, name TEXT, outcome TEXT, reason TEXT,"
+                 " seconds DOUBLE PRECISION, PRIMARY KEY (record_uid, seq));"
+                 "CREATE TABLE measurement (record_uid TEXT, phase_seq INTEGER, seq INTEGER, name TEXT,"
+                 " value_text TEXT, value_number DOUBLE PRECISION, low DOUBLE PRECISION, high DOUBLE PRECISION,"
+                 " limit_text TEXT, unit TEXT, outcome TEXT, PRIMARY KEY (record_uid, phase_seq, seq));"
+                 "CREATE TABLE attachment (record_uid TEXT, seq INTEGER, phase TEXT, name TEXT, path TEXT,"
+                 " size BIGINT, sha256 TEXT, PRIMARY KEY (record_uid, seq));"
+                 "INSERT INTO test_record VALUES ('a1', 'S1', 'VF-55', 'st', 'op', 'p', 'd',"
+                 " '2026-03-01T10:00:00.000Z', '2026-03-01T10:00:20.000Z', 'FAIL');"
+                 "INSERT INTO test_record VALUES ('a2', 'S1', 'VF-55', 'st', 'op', 'p', 'd',"
+                 " '2026-03-01T10:30:00.000Z', '2026-03-01T10:30:20.000Z', 'PASS');",
+                 nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    const std::string url = "sqlite:" + path;
+    test::CliRun r = runCli({"results", "summary", "--db", url});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("older than this tool's 2: bring it up to date with 'oculant-cli results migrate"),
+              std::string::npos)
+        << r.err;
+    r = runCli({"results", "migrate", "--db", url});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const nlohmann::json rows = nlohmann::json::parse(output({"results", "summary", "--json", "--db", url}));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0]["day"], localDay("2026-03-01T10:00:00.000Z"));
+    EXPECT_EQ(rows[0]["records"], 2);
+    EXPECT_EQ(rows[0]["passedFirstTime"], 0);
+}
+
+TEST_F(ResultsQuery, datesThatAreNoDayOfTheCalendarAreRefused)
+{
+    for (const char* date : {"2026-02-30", "2026-13-01", "2026-1-5", "2026-01-01T24:00", "yesterday"}) {
+        const test::CliRun r = runCli({"results", "--since", date, "--db", sqlite_});
+        EXPECT_EQ(r.status, 64) << date;
+        EXPECT_NE(r.err.find("--since wants a day of the calendar"), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(runCli({"results", "--until", "2026-02-29", "--db", sqlite_}).status, 64);  // not a leap year
+    EXPECT_EQ(runCli({"results", "--limit", "0", "--db", sqlite_}).status, 64);
+}
+
+}  // namespace
+}  // namespace oculant
