@@ -59,30 +59,33 @@ std::string phaseLine(const station::PhaseRecord& p)
 // Into the database (the store opened before the test, or opened now when it could not be
 // then), else into the spool; returns false only when the record is kept nowhere.
 bool keepRecord(const station::TestRecord& record, const DatabaseChoice& db,
-                std::unique_ptr<results::ResultStore>& store, std::string error, std::ostream& err)
+                std::unique_ptr<results::ResultStore>& store, std::ostream& err)
 {
+    const std::string shown = results::shownUrl(db.url.text);
+    std::string why;
     if (!store) {
         results::DbError openError;
         store = results::ResultStore::open(db.url, db.options, openError);
         if (!store)
-            error = openError.text;
+            why = shown + " cannot be reached (" + openError.text + ")";
     }
     if (store) {
+        std::string error;
         if (store->write(record, error)) {
-            err << "oculant-cli test: record " << record.uid << " stored in " << results::shownUrl(db.url.text) << "\n";
+            err << "oculant-cli test: record " << record.uid << " stored in " << shown << "\n";
             return true;
         }
-        error = "the record could not be written: " + error;
+        why = "the record could not be written to " + shown + " (" + error + ")";
     }
     std::string spoolError;
     const std::string path = results::spoolRecord(results::defaultSpoolFolder(), record, db.url.text, &spoolError);
     if (path.empty()) {
-        err << "oculant-cli test: the record could not be stored (" << error << ") nor spooled (" << spoolError
+        err << "oculant-cli test: " << why << " nor spooled (" << spoolError
             << "); it is printed below and nowhere else\n";
         err << station::recordToJson(record).dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
         return false;
     }
-    err << "oculant-cli test: " << error << ": the record is spooled in " << path
+    err << "oculant-cli test: " << why << ": the record is spooled in " << path
         << "; send it with: oculant-cli results sync\n";
     return true;
 }
@@ -217,7 +220,7 @@ int runTest(CommandContext& ctx)
         ctx.err << "oculant-cli test: " << error << "\n";
         status = status == kExitOk ? kExitError : status;
     }
-    if (!keepRecord(record, *db, store, openError.text, ctx.err))
+    if (!keepRecord(record, *db, store, ctx.err))
         status = kExitError;
     return status;
 }

@@ -282,6 +282,12 @@ TEST_F(ResultsQuery, queriesNeverWriteAndAnUnrelatedFileIsLeftAsItWas)
     EXPECT_FALSE(fs::exists(path + "-journal"));
     EXPECT_FALSE(fs::exists(home_.spool()));
 
+    // A mistyped path is not an empty line: said, and not created.
+    const test::CliRun missing = runCli({"results", "--db", "sqlite:" + home_.path() + "/typo.sqlite"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("no results database at " + home_.path() + "/typo.sqlite"), std::string::npos);
+    EXPECT_FALSE(fs::exists(home_.path() + "/typo.sqlite"));
+
     // On the server a query creates no table either.
     const std::string pg = postgres();
     const test::CliRun q = runCli({"results", "summary", "--db", pg});
