@@ -5,7 +5,10 @@
 // with its peak memory; the store step of a station (one record written, its connection open)
 // is timed in-process.
 //
-//   bench_results [--records N] [--engines sqlite,postgres] [--writes N]
+//   bench_results [--records N] [--engines sqlite,postgres] [--writes N] [--lines FILE]
+//
+// --lines FILE writes the records as JSON lines into FILE and stops there (to profile the
+// commands by hand).
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -38,6 +41,7 @@ struct Run {
 // The command as a process of its own, its output to outFile; wall time and peak memory.
 Run runProcess(const std::vector<std::string>& args, const std::string& outFile)
 {
+    std::fflush(stdout);  // else the child prints the parent's buffer again
     const auto start = Clock::now();
     const pid_t pid = ::fork();
     if (pid == 0) {
@@ -122,6 +126,7 @@ int main(int argc, char** argv)
     size_t records = 100000;
     std::string engines = "sqlite,postgres";
     int writes = 200;
+    std::string keepLines;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (!std::strcmp(argv[i], "--records"))
             records = std::strtoull(argv[i + 1], nullptr, 10);
@@ -129,9 +134,11 @@ int main(int argc, char** argv)
             engines = argv[i + 1];
         else if (!std::strcmp(argv[i], "--writes"))
             writes = std::atoi(argv[i + 1]);
+        else if (!std::strcmp(argv[i], "--lines"))
+            keepLines = argv[i + 1];
     }
     oculant::test::TempDir scratch;
-    const std::string lines = scratch.str() + "/line.jsonl";
+    const std::string lines = keepLines.empty() ? scratch.str() + "/line.jsonl" : keepLines;
     // A thousand records a day over as many days as they take, on six stations.
     oculant::test::LineRecords line({6, int(std::max<size_t>(1, records / 1000)), 42, 80});
     std::string serial, since;
@@ -152,6 +159,8 @@ int main(int argc, char** argv)
                 .substr(0, 10);
     std::printf("bench_results: %zu records (%.0f MB of JSON lines), serial %s, since %s\n", records,
                 double(std::filesystem::file_size(lines)) / 1e6, serial.c_str(), since.c_str());
+    if (!keepLines.empty())
+        return 0;
     if (engines.find("sqlite") != std::string::npos)
         benchEngine("SQLite", "sqlite:" + scratch.str() + "/results.sqlite", lines, records, serial, since, writes,
                     scratch.str());

@@ -228,7 +228,7 @@ bool ResultStore::fillDays(std::string& error)
 }
 
 bool ResultStore::insertRows(const std::string& table, const std::vector<std::string>& columns,
-                             const std::vector<Value>& values)
+                             std::vector<Value>&& values)
 {
     const size_t width = columns.size();
     const size_t perStatement = std::max<size_t>(1, std::min(kMaxRowsPerInsert, db_->maxParameters() / width));
@@ -247,8 +247,8 @@ bool ResultStore::insertRows(const std::string& table, const std::vector<std::st
         sql.reserve(head.size() + n * (tuple.size() + 2));
         for (size_t i = 0; i < n; ++i)
             sql += (i ? ", " : "") + tuple;
-        const std::vector<Value> params(values.begin() + std::ptrdiff_t(first * width),
-                                        values.begin() + std::ptrdiff_t((first + n) * width));
+        const std::vector<Value> params(std::make_move_iterator(values.begin() + std::ptrdiff_t(first * width)),
+                                        std::make_move_iterator(values.begin() + std::ptrdiff_t((first + n) * width)));
         if (!db_->exec(sql, params))
             return false;
     }
@@ -266,16 +266,25 @@ bool ResultStore::insert(const std::vector<const TestRecord*>& records)
         heads.push_back(localDayOf(r->started));
         for (size_t p = 0; p < r->phases.size(); ++p) {
             const PhaseRecord& phase = r->phases[p];
-            for (Value v : {text(r->uid), integer(p), text(phase.name),
-                            text(std::string(station::outcomeText(phase.outcome))), text(phase.reason),
-                            real(phase.seconds)})
-                phases.push_back(std::move(v));
+            phases.emplace_back(r->uid);
+            phases.push_back(integer(p));
+            phases.emplace_back(phase.name);
+            phases.emplace_back(std::string(station::outcomeText(phase.outcome)));
+            phases.emplace_back(phase.reason);
+            phases.push_back(real(phase.seconds));
             for (size_t k = 0; k < phase.measurements.size(); ++k) {
                 const Measurement& m = phase.measurements[k];
-                for (Value v : {text(r->uid), integer(p), integer(k), text(m.name), text(m.text), real(m.number),
-                                real(m.low), real(m.high), text(m.limit), text(m.unit),
-                                text(std::string(station::outcomeText(m.outcome)))})
-                    measurements.push_back(std::move(v));
+                measurements.emplace_back(r->uid);
+                measurements.push_back(integer(p));
+                measurements.push_back(integer(k));
+                measurements.emplace_back(m.name);
+                measurements.emplace_back(m.text);
+                measurements.push_back(real(m.number));
+                measurements.push_back(real(m.low));
+                measurements.push_back(real(m.high));
+                measurements.emplace_back(m.limit);
+                measurements.emplace_back(m.unit);
+                measurements.emplace_back(std::string(station::outcomeText(m.outcome)));
             }
         }
         for (size_t a = 0; a < r->attachments.size(); ++a) {
@@ -286,9 +295,10 @@ bool ResultStore::insert(const std::vector<const TestRecord*>& records)
         }
     }
     // Parents before children, as the foreign keys want.
-    return insertRows("test_record", kRecordColumns, heads) && insertRows("phase", kPhaseColumns, phases) &&
-           insertRows("measurement", kMeasurementColumns, measurements) &&
-           insertRows("attachment", kAttachmentColumns, attachments);
+    return insertRows("test_record", kRecordColumns, std::move(heads)) &&
+           insertRows("phase", kPhaseColumns, std::move(phases)) &&
+           insertRows("measurement", kMeasurementColumns, std::move(measurements)) &&
+           insertRows("attachment", kAttachmentColumns, std::move(attachments));
 }
 
 bool ResultStore::write(const std::vector<TestRecord>& records, WriteCounts& counts, std::string& error)

@@ -93,7 +93,7 @@ private:
             return fail(rc, stmt);
         for (size_t i = 0; i < params.size(); ++i) {
             rc = params[i] ? sqlite3_bind_text(stmt, int(i + 1), params[i]->c_str(), int(params[i]->size()),
-                                               SQLITE_TRANSIENT)
+                                               SQLITE_STATIC)
                            : sqlite3_bind_null(stmt, int(i + 1));
             if (rc != SQLITE_OK)
                 return fail(rc, stmt);
