@@ -26,8 +26,8 @@ const Command kCommands[] = {
     {"reset-calibration", "reset-calibration --yes        put the frame's calibration back to the identity", runResetCalibration},
     {"restore-calibration", "restore-calibration FILE.cfg --yes [--json]  download the calibration an export file (or a kept one) holds", runRestoreCalibration},
     {"capture", "capture --out FILE [--seconds S] [--mode 0|1|3|4]  record the frame's HID traffic into a capture file", runCapture},
-    {"test", "test [--plan FILE] [--station NAME] [--operator NAME] [--db URL] [--junit FILE] [--attach-dir DIR] [--sweep] [--json]  run a test plan on the frame and keep its test record", runTest},
-    {"results", "results [summary] [--db URL] [--serial S] [--station N] [--since DATE] [--outcome PASS|FAIL|ERROR] [--json|--csv]  test records, newest first, or the yield per station and day; results sync [--db URL] sends spooled records", runResults},
+    {"test", "test [--plan FILE] [--serial S] [--station NAME] [--operator NAME] [--db URL] [--db-timeout S] [--junit FILE] [--attach-dir DIR] [--sweep] [--json]  run a test plan on the frame and keep its test record", runTest},
+    {"results", "results [summary|export] [--db URL] [--serial S] [--station N] [--since DATE] [--until DATE] [--outcome PASS|FAIL|ERROR] [--limit N] [--json|--csv]  test records, newest first, the yield per station and day, or every record as JSON lines; results import FILE|- stores them; results sync [--db URL] sends spooled records; results migrate updates the schema", runResults},
     {"udev-probe", "udev-probe PATH               ID_OCULANT_FRAME=1 when a report descriptor (file or hidraw sysfs folder) is a frame's (for the udev rule)", runUdevProbe},
 };
 
