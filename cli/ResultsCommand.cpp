@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "base/CsvField.h"
+#include "base/FileIo.h"
 #include "cli/Cli.h"
 #include "cli/DatabaseOptions.h"
 #include "cli/ResultsTransfer.h"
@@ -20,10 +21,14 @@ namespace {
 constexpr const char* kUsage =
     "usage: oculant-cli results [summary] [FILTERS] [--limit N] [--json|--csv] [--db URL] [--db-timeout S]\n"
     "       oculant-cli results export [FILTERS] [--limit N] [--db URL]\n"
+    "       oculant-cli results report --html FILE [--station N] [--since DATE] [--until DATE] [--db URL]\n"
     "       oculant-cli results import FILE|- [--db URL]\n"
     "       oculant-cli results sync [--db URL]\n"
     "       oculant-cli results migrate [--db URL]\n"
     "FILTERS: --serial S --station N --since DATE --until DATE --outcome PASS|FAIL|ERROR\n";
+
+// The line report lists this many of the last failures.
+constexpr size_t kReportFailures = 25;
 
 int usage(CommandContext& ctx, const std::string& why)
 {
@@ -144,6 +149,44 @@ void printSummary(const std::vector<results::SummaryRow>& rows, bool json, bool 
         out << "no records\n";
 }
 
+// The line report: one HTML page of the period's records.
+int runReport(CommandContext& ctx)
+{
+    const std::optional<std::string> html = takeOption(ctx.args, "--html");
+    results::RecordFilter filter;
+    if (!takeFilter(ctx, filter))
+        return kExitUsage;
+    const std::optional<DatabaseChoice> db = takeDatabaseOptions(ctx.args, "results report", ctx.err);
+    if (!db)
+        return kExitUsage;
+    if (!ctx.args.empty())
+        return usage(ctx, "unexpected argument '" + ctx.args.front() + "'");
+    if (!html || html->empty())
+        return usage(ctx, "report wants --html FILE");
+    if (!filter.serial.empty() || filter.outcome || filter.limit)
+        return usage(ctx, "a line report takes --station, --since and --until, not --serial, --outcome or --limit");
+    results::DbError openError;
+    std::unique_ptr<results::ResultStore> store = results::ResultStore::openForReading(db->url, db->options, openError);
+    if (!store) {
+        ctx.err << "oculant-cli results: " << openError.text << "\n";
+        return kExitFailed;
+    }
+    std::string error;
+    std::optional<results::LineReport> report = store->report(filter, kReportFailures, error);
+    if (!report) {
+        ctx.err << "oculant-cli results: " << error << "\n";
+        return kExitFailed;
+    }
+    report->line = db->url.engine == results::Engine::Sqlite ? db->url.target : results::shownUrl(db->url.text);
+    if (!writeFileAtomically(*html, results::lineReportHtml(*report), &error)) {
+        ctx.err << "oculant-cli results: " << error << "\n";
+        return kExitFailed;
+    }
+    ctx.out << "line report of " << report->totals.records << " records (" << report->totals.serials
+            << " frames) written to " << *html << "\n";
+    return kExitOk;
+}
+
 }  // namespace
 
 int runResults(CommandContext& ctx)
@@ -155,6 +198,8 @@ int runResults(CommandContext& ctx)
     }
     if (sub == "sync" || sub == "import" || sub == "migrate")
         return runResultsTransfer(sub, ctx);
+    if (sub == "report")
+        return runReport(ctx);
     if (!sub.empty() && sub != "summary" && sub != "export")
         return usage(ctx, "unknown subcommand '" + sub + "'");
     results::RecordFilter filter;

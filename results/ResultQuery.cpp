@@ -5,6 +5,7 @@
 #include <map>
 
 #include "results/ResultStore.h"
+#include "results/FilterSql.h"
 #include "results/StoreValues.h"
 
 namespace oculant::results {
@@ -15,28 +16,6 @@ using station::TestRecord;
 
 // Records read per round: the four statements of a page take their children by uid.
 constexpr size_t kPageRecords = 500;
-
-// The WHERE clause of a filter and its parameters.
-std::string whereClause(const RecordFilter& f, std::vector<Value>& params)
-{
-    std::string where;
-    auto add = [&](const char* condition, const std::string& value) {
-        where += where.empty() ? " WHERE " : " AND ";
-        where += condition;
-        params.push_back(value);
-    };
-    if (!f.serial.empty())
-        add("serial = ?", f.serial);
-    if (!f.station.empty())
-        add("station = ?", f.station);
-    if (!f.since.empty())
-        add("started >= ?", f.since);
-    if (!f.until.empty())
-        add("started < ?", f.until);
-    if (f.outcome)
-        add("outcome = ?", std::string(station::outcomeText(*f.outcome)));
-    return where;
-}
 
 // "?, ?, ?" for the uids of a page, and the uids as parameters.
 std::string uidList(const std::vector<Row>& heads, std::vector<Value>& params)

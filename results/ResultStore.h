@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "results/Database.h"
+#include "results/LineReport.h"
 #include "results/ResultSummary.h"
 #include "station/TestRecord.h"
 
@@ -62,6 +63,9 @@ public:
     // Count, yield and first-pass yield per station and day of the matching records; by
     // station (byte order), newest day first.
     std::optional<std::vector<SummaryRow>> summary(const RecordFilter& filter, std::string& error);
+    // Everything a line report shows of the matching records (see LineReport.h); the last
+    // failures at most `lastFailures` of them.
+    std::optional<LineReport> report(const RecordFilter& filter, size_t lastFailures, std::string& error);
     int schemaVersion(std::string& error);
 
 private:

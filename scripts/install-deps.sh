@@ -14,6 +14,7 @@ packages=(
   lintian appstream
   clang libclang-rt-14-dev
   libsqlite3-dev libpq-dev libssl-dev postgresql libxml2-utils
+  chromium
 )
 
 missing=()

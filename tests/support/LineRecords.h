@@ -1,5 +1,6 @@
 #pragma once
-// Test records shaped like a line's: three phases (identity, signal, diagnose), 17 measurements,
+// Test records shaped like a line's: three phases (identity, signal, diagnose), 17 measurements
+// (18 with a faulty board),
 // one attachment, on a few stations over some days, with retests of frames that failed. Made
 // from a seed, the same every time: what the results tests import and count for themselves, and
 // what the results benchmark fills its databases with.
@@ -89,19 +90,27 @@ private:
                          textMeasurement("runStatus", "Running"), textMeasurement("serial", serial),
                          textMeasurement("parameterCrc", "0x1A2B3C4D")});
         identity.seconds = 0.7;
+        // The signal phase's levels: now and then a weak beam below its limit.
         std::vector<Measurement> levels;
-        const char* names[] = {"X min level", "X mean level", "Y min level", "Y mean level",
-                               "frames",      "frames lost",  "noise",       "rate"};
-        for (int i = 0; i < 8; ++i)
-            levels.push_back(numberMeasurement(names[i], 100 + double(next() % 9000) / 7.0, i == 7 ? "Hz" : "",
-                                               i < 4 ? std::optional<double>(150) : std::nullopt));
+        const char* names[] = {"X.minLevel", "X.meanLevel", "Y.minLevel", "Y.meanLevel", "X.noise",
+                               "Y.noise",    "scans",       "framesLost", "rate"};
+        for (int i = 0; i < 9; ++i) {
+            const double v = i < 4 ? 170 + double(next() % 4000) / 3.0 : i == 7 ? double(next() % 200 == 0) : double(next() % 40);
+            levels.push_back(numberMeasurement(names[i], i < 4 && next() % 100 == 0 ? 120 : v, i == 8 ? "Hz" : "",
+                                               i < 4 ? std::optional<double>(150) : std::nullopt,
+                                               i == 7 ? std::optional<double>(0) : std::nullopt));
+        }
         PhaseRecord signal = judgedPhase("signal", std::move(levels));
         signal.seconds = 2.0;
-        std::vector<Measurement> boards;
-        for (int b = 0; b < 2; ++b)
-            boards.push_back(numberMeasurement("XEmit" + std::to_string(b + 1) + " faults",
-                                               fails && b == 1 ? 2 : 0, "", std::nullopt, 0.0));
-        PhaseRecord diagnose = judgedPhase("diagnose", std::move(boards));
+        // A frame that fails has a faulty board, some boards far more often than others.
+        std::vector<Measurement> verdict{textMeasurement("verdict", fails ? "FAIL" : "PASS", "PASS", !fails)};
+        if (fails) {
+            const char* boards[] = {"XEmit2", "XEmit2", "XEmit2", "YRecv1", "YRecv1", "XRecv3", "YEmit1", "XEmit1"};
+            const char* codes[] = {"2/3", "2", "5", "2/3/7"};
+            const std::string board = boards[next() % 8];
+            verdict.push_back(textMeasurement(board + ".faults", codes[next() % 4], "none", false));
+        }
+        PhaseRecord diagnose = judgedPhase("diagnose", std::move(verdict));
         diagnose.seconds = 18.8;
         r.phases = {std::move(identity), std::move(signal), std::move(diagnose)};
         r.outcome = recordOutcome(r.phases);
