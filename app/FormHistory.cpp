@@ -1,11 +1,30 @@
 #include "app/FormHistory.h"
 
+#include <QChart>
+#include <QChartView>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDateTimeAxis>
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineSeries>
+#include <QPushButton>
+#include <QSplitter>
 #include <QTableWidget>
+#include <QValueAxis>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "base/FileIo.h"
 #include "results/ResultStore.h"
 #include "station/RecordText.h"
 
@@ -14,6 +33,12 @@ using namespace oculant;
 namespace {
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
+
+// A date edit's day as the UTC time stamp of its local midnight, as the queries take it.
+std::string localMidnight(const QDate& day)
+{
+    return QDateTime(day, QTime(0, 0)).toUTC().toString("yyyy-MM-ddTHH:mm:ss.zzzZ").toStdString();
+}
 
 }  // namespace
 
@@ -28,37 +53,212 @@ TFormHistory::TFormHistory(QWidget* parent) : QDialog(parent)
     TableRecords->setSelectionBehavior(QAbstractItemView::SelectRows);
     TableRecords->verticalHeader()->hide();
     TableRecords->horizontalHeader()->setStretchLastSection(true);
+    auto* records = new QWidget(this);
+    auto* recordsLayout = new QVBoxLayout(records);
+    recordsLayout->setContentsMargins(0, 0, 0, 0);
+    recordsLayout->addWidget(LabelTitle);
+    recordsLayout->addWidget(TableRecords, 1);
+
+    // The line: station, period, the chart and the report.
+    auto* line = new QGroupBox("Line yield per day", this);
+    ComboStation = new QComboBox(line);
+    ComboStation->setObjectName("ComboStation");
+    ComboStation->setToolTip("The station whose days are shown and reported; all stations together by default");
+    EditFrom = new QDateEdit(QDate::currentDate().addDays(-29), line);
+    EditTo = new QDateEdit(QDate::currentDate(), line);
+    for (QDateEdit* e : {EditFrom, EditTo}) {
+        e->setCalendarPopup(true);
+        e->setDisplayFormat("yyyy-MM-dd");
+        connect(e, &QDateEdit::dateChanged, this, [this] { refreshLine(); });
+    }
+    EditFrom->setToolTip("The first day of the period (local time)");
+    EditTo->setToolTip("The last day of the period, included");
+    connect(ComboStation, &QComboBox::currentIndexChanged, this, [this] { refreshLine(); });
+    SeriesYield = new QLineSeries;
+    SeriesYield->setName("yield (records that passed)");
+    SeriesFirstPass = new QLineSeries;
+    SeriesFirstPass->setName("first-pass yield (frames)");
+    auto* chart = new QChart;
+    chart->addSeries(SeriesYield);
+    chart->addSeries(SeriesFirstPass);
+    auto* days = new QDateTimeAxis;
+    days->setFormat("MM-dd");
+    days->setTitleText("day");
+    auto* percent = new QValueAxis;
+    percent->setRange(0, 100);
+    percent->setLabelFormat("%d %%");
+    percent->setTitleText("yield (%)");
+    chart->addAxis(days, Qt::AlignBottom);
+    chart->addAxis(percent, Qt::AlignLeft);
+    for (QLineSeries* s : {SeriesYield, SeriesFirstPass}) {
+        s->setPointsVisible(true);
+        s->attachAxis(days);
+        s->attachAxis(percent);
+    }
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    ChartYield = new QChartView(chart, line);
+    ChartYield->setRenderHint(QPainter::Antialiasing);
+    ChartYield->setMinimumSize(360, 240);
+    LabelLine = new QLabel(line);
+    LabelLine->setWordWrap(true);
+    ButtonReport = new QPushButton("&Write report...", line);
+    ButtonReport->setObjectName("ButtonReport");
+    ButtonReport->setToolTip("Writes the line report of this station and period as one HTML page that opens "
+                             "anywhere, without a server or network");
+    connect(ButtonReport, &QPushButton::clicked, this, &TFormHistory::ButtonReportClick);
+    auto* form = new QFormLayout;
+    form->addRow("&Station:", ComboStation);
+    auto* period = new QHBoxLayout;
+    period->addWidget(EditFrom);
+    period->addWidget(new QLabel("to", line));
+    period->addWidget(EditTo);
+    form->addRow("Period:", period);
+    auto* lineLayout = new QVBoxLayout(line);
+    lineLayout->addLayout(form);
+    lineLayout->addWidget(ChartYield, 1);
+    lineLayout->addWidget(LabelLine);
+    lineLayout->addWidget(ButtonReport, 0, Qt::AlignRight);
+
+    auto* splitter = new QSplitter(this);
+    splitter->addWidget(records);
+    splitter->addWidget(line);
+    splitter->setStretchFactor(0, 3);
+    splitter->setStretchFactor(1, 2);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(LabelTitle);
-    layout->addWidget(TableRecords, 1);
+    layout->addWidget(splitter, 1);
     layout->addWidget(buttons);
-    resize(1100, 420);
+    resize(1200, 520);
+}
+
+results::RecordFilter TFormHistory::lineFilter() const
+{
+    results::RecordFilter filter;
+    if (ComboStation->currentIndex() > 0)
+        filter.station = ComboStation->currentText().toStdString();
+    filter.since = localMidnight(EditFrom->date());
+    filter.until = localMidnight(EditTo->date().addDays(1));
+    return filter;
 }
 
 void TFormHistory::load(const std::string& serial, const std::string& databaseUrl)
 {
+    databaseUrl_ = databaseUrl;
     std::string error;
     std::optional<std::vector<station::TestRecord>> records;
+    std::optional<std::vector<results::SummaryRow>> all;
     if (const auto url = results::parseDatabaseUrl(databaseUrl, &error))
         if (auto store = results::ResultStore::openForReading(*url, error)) {
             results::RecordFilter filter;
             filter.serial = serial;
             records = store->query(filter, error);
+            all = store->summary({}, error);
         }
+    // The stations the database knows, for the line's choice.
+    const QString chosen = ComboStation->currentText();
+    ComboStation->blockSignals(true);
+    ComboStation->clear();
+    ComboStation->addItem("All stations");
+    std::set<std::string> stations;
+    for (const results::SummaryRow& r : all.value_or(std::vector<results::SummaryRow>{}))
+        stations.insert(r.station);
+    for (const std::string& s : stations)
+        ComboStation->addItem(qs(s));
+    ComboStation->setCurrentIndex(std::max(0, ComboStation->findText(chosen)));
+    ComboStation->blockSignals(false);
     if (!records) {
         TableRecords->setRowCount(0);
         LabelTitle->setText(qs("The results database cannot be read: " + error));
+        refreshLine();
         return;
     }
     show(serial, *records);
+    refreshLine();
+}
+
+void TFormHistory::refreshLine()
+{
+    SeriesYield->clear();
+    SeriesFirstPass->clear();
+    std::string error;
+    std::optional<std::vector<results::SummaryRow>> rows;
+    if (const auto url = results::parseDatabaseUrl(databaseUrl_, &error))
+        if (auto store = results::ResultStore::openForReading(*url, error))
+            rows = store->summary(lineFilter(), error);
+    ButtonReport->setEnabled(rows.has_value());
+    if (!rows) {
+        LabelLine->setText(qs("No line figures: " + error));
+        return;
+    }
+    // All stations: each day's counts added up.
+    std::map<std::string, results::SummaryRow> days;
+    results::SummaryRow total;
+    for (const results::SummaryRow& r : *rows) {
+        results::SummaryRow& d = days[r.day];
+        d.day = r.day;
+        for (auto [sum, add] : {std::pair{&d, &r}, std::pair{&total, &r}}) {
+            sum->records += add->records;
+            sum->passed += add->passed;
+            sum->serials += add->serials;
+            sum->passedFirstTime += add->passedFirstTime;
+        }
+    }
+    for (const auto& [day, d] : days) {
+        const qreal x = qreal(QDateTime(QDate::fromString(qs(day), "yyyy-MM-dd"), QTime(12, 0)).toMSecsSinceEpoch());
+        SeriesYield->append(x, 100 * d.yield());
+        SeriesFirstPass->append(x, 100 * d.firstPassYield());
+    }
+    auto* axis = qobject_cast<QDateTimeAxis*>(ChartYield->chart()->axes(Qt::Horizontal).value(0));
+    if (axis) {
+        // A tick a day on a short period (never two labels of one day), eight on a long one.
+        const qint64 span = EditFrom->date().daysTo(EditTo->date()) + 1;
+        axis->setRange(QDateTime(EditFrom->date(), QTime(0, 0)), QDateTime(EditTo->date().addDays(1), QTime(0, 0)));
+        axis->setTickCount(int(std::clamp<qint64>(span + 1, 2, 8)));
+    }
+    LabelLine->setText(total.records == 0
+                           ? QString("No test records in the period.")
+                           : QString("%1 records, yield %2 %, first-pass yield %3 % (%4 of %5 frames passed first time)")
+                                 .arg(total.records)
+                                 .arg(100 * total.yield(), 0, 'f', 1)
+                                 .arg(100 * total.firstPassYield(), 0, 'f', 1)
+                                 .arg(total.passedFirstTime)
+                                 .arg(total.serials));
+}
+
+bool TFormHistory::writeReport(const std::string& path)
+{
+    std::string error;
+    std::optional<results::LineReport> report;
+    const auto url = results::parseDatabaseUrl(databaseUrl_, &error);
+    if (url)
+        if (auto store = results::ResultStore::openForReading(*url, error))
+            report = store->report(lineFilter(), 25, error);
+    if (report) {
+        report->line = url->engine == results::Engine::Sqlite ? url->target : results::shownUrl(url->text);
+        if (writeFileAtomically(path, results::lineReportHtml(*report), &error)) {
+            LabelLine->setText(qs("Line report written to " + path));
+            return true;
+        }
+    }
+    LabelLine->setText(qs("The report could not be written: " + error));
+    return false;
+}
+
+void TFormHistory::ButtonReportClick()
+{
+    const QString name = QDir::home().filePath("line-report-" + EditFrom->date().toString("yyyy-MM-dd") + "-to-" +
+                                               EditTo->date().toString("yyyy-MM-dd") + ".html");
+    const QString path = QFileDialog::getSaveFileName(this, "Write the line report", name, "HTML pages (*.html)");
+    if (!path.isEmpty())
+        writeReport(path.toStdString());
 }
 
 void TFormHistory::show(const std::string& serial, const std::vector<station::TestRecord>& records)
 {
     LabelTitle->setText(records.empty() ? qs("No test records of " + serial + " yet.")
-                                        : qs(std::to_string(records.size()) + " test records of " + serial +
+                                        : qs(std::to_string(records.size()) +
+                                             (records.size() == 1 ? " test record of " : " test records of ") + serial +
                                              ", newest first"));
     TableRecords->setRowCount(int(records.size()));
     for (size_t i = 0; i < records.size(); ++i) {

@@ -1,5 +1,9 @@
 // The History dialog of the main window: the connected frame's records from the default
 // database (in a scratch data folder), newest first, with each phase's outcome.
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineSeries>
 #include <QTableWidget>
 
 #include "app/FormHistory.h"
@@ -55,6 +59,24 @@ TEST_F(FormHistoryTest, history_lists_the_connected_frames_records_newest_first_
     EXPECT_EQ(table->item(1, 5)->text(), "identity PASS, diagnose FAIL");
     EXPECT_EQ(table->item(1, 6)->text(), "diagnose: faulty boards: XEmit1 2/3");
     EXPECT_EQ(form->FormHistory->LabelTitle->text(), "2 test records of VF-000001, newest first");
+
+    // The line beside them: the day's yield (2 of 3 records) and first-pass yield (VF-999999
+    // passed first time, VF-000001 did not), and its report.
+    TFormHistory* history = form->FormHistory;
+    history->EditFrom->setDate(QDate(2025, 12, 31));
+    history->EditTo->setDate(QDate(2026, 1, 2));
+    ASSERT_EQ(history->SeriesYield->count(), 1);
+    EXPECT_NEAR(history->SeriesYield->at(0).y(), 200.0 / 3, 1e-9);
+    EXPECT_NEAR(history->SeriesFirstPass->at(0).y(), 50, 1e-9);
+    EXPECT_EQ(history->LabelLine->text(),
+              "3 records, yield 66.7 %, first-pass yield 50.0 % (1 of 2 frames passed first time)");
+    EXPECT_EQ(history->ComboStation->count(), 2);  // all stations, line1-a
+    const std::string report = dir_.str() + "/report.html";
+    ASSERT_TRUE(history->writeReport(report)) << history->LabelLine->text().toStdString();
+    const std::string page = test::readFile(report);
+    EXPECT_NE(page.find("<div class=\"value\">3</div><div class=\"label\">records</div>"), std::string::npos);
+    EXPECT_NE(page.find("<div class=\"value\">50.0 %</div><div class=\"label\">first-pass yield</div>"),
+              std::string::npos);
     form->FormHistory->close();
 }
 
