@@ -92,6 +92,8 @@ void benchEngine(const std::string& name, const std::string& url, const std::str
            runProcess({cli, "results", "--station", "line-2", "--since", since, "--outcome", "FAIL", "--json", "--db", url},
                       out));
     report("results --limit 100", runProcess({cli, "results", "--limit", "100", "--db", url}, out));
+    report("results report --html (the whole period)",
+           runProcess({cli, "results", "report", "--html", scratch + "/report.html", "--db", url}, out));
     r = runProcess({cli, "results", "export", "--db", url}, out);
     report("results export (every record)", r, "  " + std::to_string(long(double(records) / r.seconds)) + " records/s");
 

@@ -60,7 +60,15 @@ public:
     virtual bool errorIsMisconfiguration() const { return false; }
     // Most parameters one statement may take (multi-row inserts are cut to fit).
     virtual size_t maxParameters() const = 0;
+    // Rows into a table, `values` row after row (columns.size() a row): multi-row INSERTs of at
+    // most kMaxRowsPerInsert rows, or what the engine has that is faster (PostgreSQL's COPY).
+    virtual bool insertRows(const std::string& table, const std::vector<std::string>& columns,
+                            std::vector<Value>&& values);
 };
+
+// At most this many rows in one INSERT, whatever the engine would take: a statement stays a few
+// hundred kilobytes.
+constexpr size_t kMaxRowsPerInsert = 1000;
 
 // Opens the database (for writing, a SQLite file is created with its folder); null with the
 // reason.

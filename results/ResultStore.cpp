@@ -66,10 +66,6 @@ const std::vector<std::string> kMeasurementColumns = {"record_uid", "phase_seq",
                                                       "limit_text", "unit",      "outcome"};
 const std::vector<std::string> kAttachmentColumns = {"record_uid", "seq", "phase", "name", "path", "size", "sha256"};
 
-// At most this many rows in one INSERT, whatever the engine would take: a statement stays a few
-// hundred kilobytes.
-constexpr size_t kMaxRowsPerInsert = 1000;
-
 }  // namespace
 
 std::unique_ptr<ResultStore> ResultStore::open(const DatabaseUrl& url, const OpenOptions& options, DbError& error)
@@ -229,34 +225,6 @@ bool ResultStore::fillDays(std::string& error)
     }
 }
 
-bool ResultStore::insertRows(const std::string& table, const std::vector<std::string>& columns,
-                             std::vector<Value>&& values)
-{
-    const size_t width = columns.size();
-    const size_t perStatement = std::max<size_t>(1, std::min(kMaxRowsPerInsert, db_->maxParameters() / width));
-    std::string head = "INSERT INTO " + table + " (";
-    for (size_t c = 0; c < width; ++c)
-        head += (c ? ", " : "") + columns[c];
-    head += ") VALUES ";
-    std::string tuple = "(";
-    for (size_t c = 0; c < width; ++c)
-        tuple += c ? ", ?" : "?";
-    tuple += ")";
-    const size_t rows = values.size() / width;
-    for (size_t first = 0; first < rows; first += perStatement) {
-        const size_t n = std::min(perStatement, rows - first);
-        std::string sql = head;
-        sql.reserve(head.size() + n * (tuple.size() + 2));
-        for (size_t i = 0; i < n; ++i)
-            sql += (i ? ", " : "") + tuple;
-        const std::vector<Value> params(std::make_move_iterator(values.begin() + std::ptrdiff_t(first * width)),
-                                        std::make_move_iterator(values.begin() + std::ptrdiff_t((first + n) * width)));
-        if (!db_->exec(sql, params))
-            return false;
-    }
-    return true;
-}
-
 bool ResultStore::insert(const std::vector<const TestRecord*>& records)
 {
     std::vector<Value> heads, phases, measurements, attachments;
@@ -297,10 +265,10 @@ bool ResultStore::insert(const std::vector<const TestRecord*>& records)
         }
     }
     // Parents before children, as the foreign keys want.
-    return insertRows("test_record", kRecordColumns, std::move(heads)) &&
-           insertRows("phase", kPhaseColumns, std::move(phases)) &&
-           insertRows("measurement", kMeasurementColumns, std::move(measurements)) &&
-           insertRows("attachment", kAttachmentColumns, std::move(attachments));
+    return db_->insertRows("test_record", kRecordColumns, std::move(heads)) &&
+           db_->insertRows("phase", kPhaseColumns, std::move(phases)) &&
+           db_->insertRows("measurement", kMeasurementColumns, std::move(measurements)) &&
+           db_->insertRows("attachment", kAttachmentColumns, std::move(attachments));
 }
 
 bool ResultStore::write(const std::vector<TestRecord>& records, WriteCounts& counts, std::string& error)

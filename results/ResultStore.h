@@ -73,7 +73,6 @@ private:
     bool migrate(std::string& error);
     bool fillDays(std::string& error);
     bool insert(const std::vector<const station::TestRecord*>& records);
-    bool insertRows(const std::string& table, const std::vector<std::string>& columns, std::vector<Value>&& values);
     bool readPage(const std::vector<Row>& heads, std::vector<station::TestRecord>& page);
 
     std::unique_ptr<Database> db_;

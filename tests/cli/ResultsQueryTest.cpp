@@ -207,6 +207,9 @@ TEST_F(ResultsQuery, bothEnginesCountTheLineAsTheRecordsSayAndAnswerAlike)
 TEST_F(ResultsQuery, exportAndImportMoveEveryRecordOnceAndRefuseAMalformedLineWithItsNumber)
 {
     std::vector<TestRecord> records(records_->begin(), records_->begin() + 1500);
+    // Texts with every character a bulk copy must escape.
+    records[5].phases[0].reason = "tab\there, line\nbreak, back\\slash \\N, return\r, 工位";
+    records[5].operatorName = "\\N";
     const std::string lines = file("line.jsonl", jsonLines(records));
     ASSERT_EQ(importInto(sqlite_, lines).status, 0);
     // The station's file to the line's server and back: every record once, the same bytes.
