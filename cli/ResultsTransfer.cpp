@@ -20,7 +20,7 @@ namespace {
 // refused before it fills the memory.
 constexpr size_t kMaxRecordLine = 16 * 1024 * 1024;
 // Records stored per transaction.
-constexpr size_t kImportBatch = 1000;
+constexpr size_t kImportBatch = 5000;
 
 // Lines of a stream, each at most kMaxRecordLine bytes.
 class LineReader {
@@ -148,7 +148,9 @@ int runImport(CommandContext& ctx)
         }
     }
     results::DbError openError;
-    std::unique_ptr<results::ResultStore> store = results::ResultStore::open(db->url, db->options, openError);
+    results::OpenOptions bulk = db->options;
+    bulk.bulk = true;
+    std::unique_ptr<results::ResultStore> store = results::ResultStore::open(db->url, bulk, openError);
     if (!store) {
         ctx.err << "oculant-cli results import: " << openError.text << "\n";
         return openError.misconfigured ? kExitUsage : kExitFailed;

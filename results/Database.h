@@ -23,6 +23,10 @@ constexpr int kConnectTimeoutSeconds = 10;
 struct OpenOptions {
     bool readOnly = false;  // queries: nothing created, migrated or written, not even a journal mode
     int waitSeconds = kDefaultWaitSeconds;
+    // An import: thousands of records a transaction. SQLite then keeps more pages in memory
+    // (64 MB) and checkpoints its log less often, so that a page is written once for many
+    // records instead of once for each.
+    bool bulk = false;
 };
 
 // Why a database could not be used. A misconfiguration (a refused password, a database that

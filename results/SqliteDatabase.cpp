@@ -202,11 +202,13 @@ std::unique_ptr<Database> openSqlite(const std::string& path, const OpenOptions&
     if (!tables.empty() && !database->hasTable("schema_version"))
         return failed(kNotResultsDatabase, true);
     std::vector<Row> mode;
-    // Durable at every commit: a record a station was told is stored survives a power cut. A
-    // page cache of 32 MB holds the indexes' upper pages of a database of millions of records,
-    // so that an import's inserts do not read them again and again.
-    if (!database->exec("PRAGMA journal_mode=WAL", {}, &mode) || !database->exec("PRAGMA cache_size=-32768", {}, nullptr) || !database->exec("PRAGMA synchronous=FULL", {}, nullptr) ||
+    // Durable at every commit: a record a station was told is stored survives a power cut.
+    if (!database->exec("PRAGMA journal_mode=WAL", {}, &mode) || !database->exec("PRAGMA synchronous=FULL", {}, nullptr) ||
         !database->exec("PRAGMA foreign_keys=ON", {}, nullptr))
+        return failed(database->error(), database->errorIsMisconfiguration());
+    if (options.bulk &&
+        (!database->exec("PRAGMA cache_size=-65536", {}, nullptr) ||
+         !database->exec("PRAGMA wal_autocheckpoint=16384", {}, nullptr)))
         return failed(database->error(), database->errorIsMisconfiguration());
     return database;
 }
