@@ -20,7 +20,7 @@ namespace {
 // refused before it fills the memory.
 constexpr size_t kMaxRecordLine = 16 * 1024 * 1024;
 // Records stored per transaction.
-constexpr size_t kImportBatch = 5000;
+constexpr size_t kImportBatch = 2000;
 
 // Lines of a stream, each at most kMaxRecordLine bytes.
 class LineReader {
@@ -180,7 +180,7 @@ int runImport(CommandContext& ctx)
                                        return batch.size() < kImportBatch || flush();
                                    },
                                    error);
-    const bool stored = storeError.empty() && flush();
+    const bool stored = storeError.empty() && flush() && (total.stored == 0 || store->refreshStatistics(storeError));
     if (progress)
         ctx.err << "\n";
     ctx.out << total.stored << " stored, " << total.alreadyStored << " already stored (of " << read << " read from "

@@ -62,6 +62,8 @@ public:
     // The last failure, cleaned of any password; misconfigured when it will not mend by waiting.
     virtual const std::string& error() const = 0;
     virtual bool errorIsMisconfiguration() const { return false; }
+    // The planner's statistics of the store's tables brought up to date, after many rows came.
+    virtual bool refreshStatistics() { return true; }  // SQLite plans these queries from the indexes alone
     // Most parameters one statement may take (multi-row inserts are cut to fit).
     virtual size_t maxParameters() const = 0;
     // Rows into a table, `values` row after row (columns.size() a row): multi-row INSERTs of at

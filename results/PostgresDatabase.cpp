@@ -122,6 +122,8 @@ public:
     const std::string& error() const override { return error_; }
     bool errorIsMisconfiguration() const override { return misconfigured_; }
     size_t maxParameters() const override { return 65535; }
+    // Autovacuum would come to it in its time; the queries right after an import cannot wait.
+    bool refreshStatistics() override { return exec("ANALYZE test_record, phase, measurement, attachment", {}, nullptr); }
 
     // COPY: the rows as text in one stream, no statement to parse and plan per thousand rows.
     bool insertRows(const std::string& table, const std::vector<std::string>& columns,

@@ -319,6 +319,15 @@ bool ResultStore::write(const std::vector<TestRecord>& records, WriteCounts& cou
     return true;
 }
 
+bool ResultStore::refreshStatistics(std::string& error)
+{
+    if (!db_->refreshStatistics()) {
+        error = db_->error();
+        return false;
+    }
+    return true;
+}
+
 bool ResultStore::write(const TestRecord& record, std::string& error, bool* alreadyStored)
 {
     WriteCounts counts;

@@ -52,6 +52,9 @@ public:
     // Many records in one transaction (an import's batch), with multi-row inserts; records
     // whose uid is stored already, or repeated in the batch, are counted and skipped.
     bool write(const std::vector<station::TestRecord>& records, WriteCounts& counts, std::string& error);
+    // After a bulk import: the server's statistics brought up to date (PostgreSQL plans the
+    // queries from them, and would scan a table it believes empty).
+    bool refreshStatistics(std::string& error);
     // Whether the last failure will not mend by waiting (no permission, no such table).
     bool lastErrorIsMisconfiguration() const { return db_->errorIsMisconfiguration(); }
 
