@@ -7,6 +7,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "base/JsonText.h"
 #include "calibration/BlockDownload.h"
 #include "calibration/CalibrationFlow.h"
 #include "calibration/CalibrationReport.h"
@@ -390,13 +391,12 @@ int runLayoutCalibrate(CommandContext& ctx, CalibrateOptions& o)
             a["verify"] = verifyOrNull(verified[i]);
             areas.push_back(a);
         }
-        ctx.out << Json{{"areas", areas},
-                        {"downloaded", downloaded},
-                        {"flashCrcOk", optionalBool(crcOk)},
-                        {"flash", flash},
-                        {"kept", textOrNull(step.keptPath)},
-                        {"export", exported ? Json(*exported) : nullptr}}
-                       .dump(2)
+        ctx.out << jsonText(Json{{"areas", areas},
+                                 {"downloaded", downloaded},
+                                 {"flashCrcOk", optionalBool(crcOk)},
+                                 {"flash", flash},
+                                 {"kept", textOrNull(step.keptPath)},
+                                 {"export", exported ? Json(*exported) : nullptr}})
                 << "\n";
     } else if (exported) {
         ctx.out << "exported to " << *exported << "\n";
@@ -470,7 +470,7 @@ int runCalibrate(CommandContext& ctx)
         j["flashCrcOk"] = optionalBool(crcOk);
         j["kept"] = textOrNull(download.keptPath);
         j["export"] = exported ? Json(*exported) : nullptr;
-        ctx.out << j.dump(2) << "\n";
+        ctx.out << jsonText(j) << "\n";
     } else if (exported) {
         ctx.out << "exported to " << *exported << "\n";
     }

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <ostream>
 
+#include "backends/virtual/VirtualFrameProfile.h"
 #include "session/BackendSet.h"
 
 namespace oculant::cli {
@@ -83,6 +84,8 @@ BackendOptions backendOptions(const GlobalOptions& global)
     BackendOptions o;
     o.virtualFrame = global.virtualFrame;
     o.virtualProfile = global.virtualProfile;
+    if (global.profile)
+        o.loadedProfile = *global.profile;
     o.replayFile = global.replayFile;
     o.replaySpeed = global.replaySpeed;
     o.record = !global.captureFile.empty();
@@ -174,6 +177,14 @@ int run(const std::vector<std::string>& argv, std::ostream& out, std::ostream& e
     if (global.simulatedTime && !global.virtualFrame && global.replayFile.empty()) {
         err << "oculant-cli: --simulated-time works only with --virtual-frame or --replay\n";
         return kExitUsage;
+    }
+    if (global.virtualFrame && !global.virtualProfile.empty()) {
+        ProfileResult loaded = loadVirtualFrameProfile(global.virtualProfile);
+        if (!loaded.ok) {
+            err << "oculant-cli: profile refused: " << loaded.error << "\n";
+            return kExitUsage;
+        }
+        global.profile = std::make_shared<const VirtualFrameProfile>(std::move(loaded.profile));
     }
     const std::string name = argv[i];
     for (const Command& c : kCommands) {

@@ -55,22 +55,36 @@ struct CaptureFile {
 constexpr size_t kMaxCaptureDescriptorBytes = 4096;
 constexpr size_t kMaxCaptureReportBytes = 16384;
 
+// The longest line a recording may hold: an E: or # W: line of the longest report (three
+// characters a byte) with its tag, ten-digit time and length, and room for blanks. Files are
+// read line by line, so this, not the file's size, bounds what reading takes.
+constexpr size_t kMaxCaptureLineBytes = 3 * kMaxCaptureReportBytes + 64;
+
+// What a reader keeps: every report, or only each device's header (name, ids, descriptor) when
+// the reports are not wanted; the reports are checked as strictly either way.
+enum class CaptureContent { Everything, HeadersOnly };
+
 // A recording names each device once with "D: n" before its lines; more than this many in one
 // file is not a recording of devices plugged into one machine.
 constexpr size_t kMaxCaptureDevices = 64;
 
 // Parses a whole recording: every device in the order the file first names it. On failure
 // returns false, leaves `devices` empty and sets `error` to "line N: <reason>" (N counts from
-// 1; a file that ends too early names the line after its last).
-bool parseCaptureDevices(std::string_view text, std::vector<CaptureFile>& devices, std::string& error);
+// 1; a file that ends too early names the line after its last). Refused besides what the
+// header says: a line longer than kMaxCaptureLineBytes, and a last tagged line that the file
+// ends without its line end (cut off).
+bool parseCaptureDevices(std::string_view text, std::vector<CaptureFile>& devices, std::string& error,
+                         CaptureContent content = CaptureContent::Everything);
 // True when the text reads as a recording rather than a bare descriptor: its first line that is
 // not blank is a comment or starts with a tag ("R: ...", "D:0"). Hex text starts with a hex
 // digit and a binary descriptor with an item prefix byte (a Usage Page is 0x05 or 0x06).
 bool looksLikeCaptureText(std::string_view text);
 // The same for the first device only; on failure `capture` is left empty.
 bool parseCaptureText(std::string_view text, CaptureFile& capture, std::string& error);
-// Read and parse a file; errors name the file.
-bool loadCaptureDevices(const std::string& path, std::vector<CaptureFile>& devices, std::string& error);
+// Read and parse a file line by line, of any size; errors name the file. FIFOs, devices and
+// folders are refused at once.
+bool loadCaptureDevices(const std::string& path, std::vector<CaptureFile>& devices, std::string& error,
+                        CaptureContent content = CaptureContent::Everything);
 bool loadCaptureFile(const std::string& path, CaptureFile& capture, std::string& error);
 
 // The text of a capture, which parseCaptureText reads back unchanged (a device other than 0

@@ -41,6 +41,7 @@ public:
         std::mutex mutex;  // guards file and startUs
         CaptureFile file;
         int64_t startUs = 0;
+        bool withoutIds = false;  // the device's reports carry no report id (set before it is shared)
     };
 
 private:
