@@ -213,7 +213,8 @@ std::optional<LayoutTexts> readLayoutFile(const std::string& path, std::ostream&
     LayoutTexts texts;
     const LayoutFileResult imported = importLayoutFile(path, texts);
     if (!imported.ok) {
-        err << prefix << (imported.message == kTooManyAreas ? "more areas than the grid holds" : "cannot be read")
+        err << prefix
+            << (imported.message == kTooManyAreas ? "more areas than the grid holds" : "cannot be read: " + imported.reason)
             << "\n";
         return std::nullopt;
     }

@@ -1,10 +1,14 @@
 #include "cli/Cli.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <ostream>
 
 #include "backends/virtual/VirtualFrameProfile.h"
+#include "base/FileIo.h"
+#include "cli/InfoCommand.h"
 #include "session/BackendSet.h"
 
 namespace oculant::cli {
@@ -177,6 +181,17 @@ int run(const std::vector<std::string>& argv, std::ostream& out, std::ostream& e
     if (global.simulatedTime && !global.virtualFrame && global.replayFile.empty()) {
         err << "oculant-cli: --simulated-time works only with --virtual-frame or --replay\n";
         return kExitUsage;
+    }
+    // The language file beside the program may be missing (the texts fall back); anything but a
+    // file in its place is refused before it is waited on.
+    std::string languageError;
+    ReadFailure languageFailure = ReadFailure::None;
+    const int language = openFileForReading(languageFileBesideProgram(), &languageError, &languageFailure);
+    if (language >= 0) {
+        ::close(language);
+    } else if (languageFailure != ReadFailure::Missing) {
+        err << "oculant-cli: language file refused: " << languageError << "\n";
+        return kExitFailed;
     }
     if (global.virtualFrame && !global.virtualProfile.empty()) {
         ProfileResult loaded = loadVirtualFrameProfile(global.virtualProfile);

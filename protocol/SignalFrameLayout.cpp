@@ -1,5 +1,6 @@
 #include "protocol/SignalFrameLayout.h"
 
+#include <cstdio>
 #include <tuple>
 #include <utility>
 
@@ -24,7 +25,11 @@ LayoutCheck checkFrameLayout(const FrameLayoutShape& s)
 {
     const std::string limit = std::to_string(kMaxFrameBytes);
     if (!isKnownFamily(s.family) || frameType(s.family) != 0)
-        return {LayoutFault::Family, 0, "signal family " + std::to_string(s.family) + " is not 0x00, 0x10, 0x30 or 0x40"};
+    {
+        char family[8];
+        std::snprintf(family, sizeof family, "0x%02X", s.family);
+        return {LayoutFault::Family, 0, std::string("signal family ") + family + " is not 0x00, 0x10, 0x30 or 0x40"};
+    }
     for (const auto& [axis, layers] : {std::pair{'X', s.bX}, {'Y', s.bY}})
         if (layers > size_t(kMaxLayersPerAxis))
             return {LayoutFault::Layers, axis, std::to_string(layers) + " " + axis + " layers: a frame carries at most " +
