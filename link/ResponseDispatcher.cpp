@@ -233,8 +233,8 @@ void ResponseDispatcher::handleSignalChunk(const ReceiveRing::Slot& report)
 // processor would refuse announces nothing here; the processor counts it.
 void ResponseDispatcher::readAnnouncedLength(const uint8_t* frame)
 {
-    if (headerRead_)
-        return;
+    if (headerRead_ || assemblyPosition_ == 0)
+        return;  // decided already, or not even the kind byte yet (an empty first chunk)
     if (!isKnownFamily(frameFamily(frame[0]))) {
         headerRead_ = true;
         return;
