@@ -45,7 +45,7 @@ TEST_F(JsonNames, caps_and_list_of_a_latin1_recording_print_json_with_replacemen
     EXPECT_TRUE(j[0]["path"].get<std::string>().ends_with("/caf" + kReplacement + ".txt")) << j[0]["path"];
 }
 
-TEST_F(JsonNames, info_and_test_json_of_a_model_name_cut_inside_a_character)
+TEST_F(JsonNames, info_test_and_results_json_of_names_that_are_not_utf8)
 {
     // The identity answer holds 42 bytes of model name after "S\0": 'x' and 41 bytes of two-byte
     // characters, the last one cut in half.
@@ -60,6 +60,10 @@ TEST_F(JsonNames, info_and_test_json_of_a_model_name_cut_inside_a_character)
     j = printed(runOnFrame(profile, {"test", "--plan", plan, "--operator", kLatin1, "--db",
                                      "sqlite:" + dir.file("results.sqlite"), "--json"}));
     EXPECT_EQ(j["operator"], "caf" + kReplacement);
+
+    j = printed(run({"results", "--db", "sqlite:" + dir.file("results.sqlite"), "--json"}));
+    ASSERT_EQ(j.size(), 1u);
+    EXPECT_EQ(j[0]["operator"], "caf" + kReplacement);
 }
 
 TEST_F(JsonNames, calibrate_and_restore_json_of_a_latin1_calibration_file)
