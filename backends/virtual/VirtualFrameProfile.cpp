@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <map>
 #include <numeric>
-#include <set>
 
 #include "protocol/Protocol.h"
 #include "protocol/SignalFrameLayout.h"
@@ -21,30 +20,17 @@ int VirtualFrameProfile::yPositions() const { return std::accumulate(yBoards.beg
 
 namespace {
 
-std::string lowered(std::string_view s)
-{
-    std::string out(s);
-    for (char& c : out)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
-
 // Reads one profile, collecting the first error with its line, section and key. Every key it
 // reads is a key of the profile; whatever else the file holds is refused (checkStructure), so a
-// misspelt key never leaves a frame healthy that was meant to be faulty.
+// misspelt key never leaves a frame healthy that was meant to be faulty. Names compare as the
+// INI reader compares them.
 class ProfileReader {
 public:
-    ProfileReader(const IniFile& ini, std::string name) : ini_(ini), name_(std::move(name))
-    {
-        for (const IniEntry& e : ini_.entries())
-            if (e.kind == IniEntry::Kind::Key)
-                lines_.emplace(lowered(e.section) + "\n" + lowered(e.key), e.line);  // the first, as value() reads
-    }
+    ProfileReader(const IniFile& ini, std::string name) : ini_(ini), name_(std::move(name)), entries_(ini.entries()) {}
 
     std::optional<std::string> value(const char* section, const char* key)
     {
-        known_.insert(lowered(section) + "\n" + lowered(key));
-        knownSections_.insert(lowered(section));
+        known_.emplace_back(section, key);
         return ini_.value(section, key);
     }
 
@@ -52,25 +38,33 @@ public:
     // twice (in one section or in two of the same name: only the first would count).
     void checkStructure()
     {
-        std::set<std::string> keys;
-        for (const IniEntry& e : ini_.entries()) {
-            const std::string where = name_ + " line " + std::to_string(e.line) + ": ";
-            const std::string section = lowered(e.section), key = section + "\n" + lowered(e.key);
+        using Name = std::pair<std::string, std::string>;
+        const auto same = [](const Name& a, const IniEntry& e, bool keyToo) {
+            return sameIniName(a.first, e.section) && (!keyToo || sameIniName(a.second, e.key));
+        };
+        std::vector<Name> seen;
+        for (const IniEntry& e : entries_) {
+            const bool key = e.kind == IniEntry::Kind::Key;
+            const auto in = [&](const std::vector<Name>& names) {
+                return std::any_of(names.begin(), names.end(), [&](const Name& n) { return same(n, e, key); });
+            };
             std::string problem;
             if (e.kind == IniEntry::Kind::Other)
                 problem = "neither a [section] nor a key=value line";
-            else if (e.kind == IniEntry::Kind::Section && !knownSections_.count(section))
+            else if (!key && !in(known_))
                 problem = "unknown section [" + e.section + "]";
-            else if (e.kind == IniEntry::Kind::Key && e.section.empty())
+            else if (key && e.section.empty())
                 problem = "key '" + e.key + "' before the first section";
-            else if (e.kind == IniEntry::Kind::Key && !known_.count(key))
+            else if (key && !in(known_))
                 problem = "unknown key '" + e.key + "' in [" + e.section + "]";
-            else if (e.kind == IniEntry::Kind::Key && !keys.insert(key).second)
+            else if (key && in(seen))
                 problem = "a second '" + e.key + "' in [" + e.section + "]";
             if (!problem.empty()) {
-                error_ = where + problem;
+                error_ = name_ + " line " + std::to_string(e.line) + ": " + problem;
                 return;
             }
+            if (key)
+                seen.emplace_back(e.section, e.key);
         }
     }
 
@@ -156,9 +150,12 @@ public:
         std::string line;
         for (size_t from = 0; line.empty() && from <= key.size();) {
             const size_t slash = std::min(key.find('/', from), key.size());
-            const auto it = lines_.find(lowered(section) + "\n" + lowered(key.substr(from, slash - from)));
-            if (it != lines_.end())
-                line = " line " + std::to_string(it->second);
+            const std::string one = key.substr(from, slash - from);
+            const auto it = std::find_if(entries_.begin(), entries_.end(), [&](const IniEntry& e) {
+                return e.kind == IniEntry::Kind::Key && sameIniName(e.section, section) && sameIniName(e.key, one);
+            });
+            if (it != entries_.end())
+                line = " line " + std::to_string(it->line);
             from = slash + 1;
         }
         error_ = name_ + line + ": [" + section + "] " + key + ": " + what;
@@ -186,8 +183,8 @@ private:
     const IniFile& ini_;
     std::string name_;
     std::string error_;
-    std::map<std::string, size_t> lines_;       // "section\nkey" (lower case): its line
-    std::set<std::string> known_, knownSections_;  // what the reader asked for
+    std::vector<IniEntry> entries_;                           // the file's lines
+    std::vector<std::pair<std::string, std::string>> known_;  // every section and key the reader asked for
 };
 
 bool parseIdentifier(const std::string& hex, std::array<uint8_t, 12>& out)
