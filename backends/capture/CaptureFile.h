@@ -16,8 +16,9 @@
 // line, CR LF, "D:0" without its blank, hex in either case and ids of any width. A file without
 // D: lines holds device 0. It stays strict where a file is damaged: an R:, E: or W: line whose
 // length disagrees with its bytes or whose bytes are not hex, a time that goes back, a device
-// without its R: or I: line: refused with the 1-based line number, so a damaged file never
-// replays half.
+// without its R: or I: line, a line longer than any recording holds, a last line cut off
+// before its line end: refused with the 1-based line number, so a damaged file never replays
+// half. A device without report ids keeps its reports as the kernel gives them (no id byte).
 
 #include <cstdint>
 #include <string>
