@@ -27,6 +27,7 @@
 #include "app/FormHistory.h"
 #include "app/JpegFile.h"
 #include "app/ReadOnlyCheckBox.h"
+#include "calibration/BlockDownload.h"
 #include "calibration/FormCalibrate.h"
 #include "calibration/FormMultiCalib.h"
 #include "session/SessionCore.h"
@@ -698,8 +699,16 @@ void TFormDiag::setDeviceButtonsEnabled(bool enabled)
         b->setEnabled(enabled);
     if (!enabled)
         Button5->setEnabled(false);  // never enabled: it has no action
+    // A recording played back takes what is written and drops it: the buttons that download
+    // (Start, Reset, Import, the multi-area Start) stay off, and say why.
+    const bool recording = session_.connectedToRecording();
+    const QString why = recording ? qs(kRecordingText) : QString();
+    for (QPushButton* b : {Button11, Button10, Button16}) {
+        b->setEnabled(enabled && !recording);
+        b->setToolTip(why);
+    }
     if (windows_.multiCalib)
-        windows_.multiCalib->setDeviceButtonsEnabled(enabled);  // its Start
+        windows_.multiCalib->setDeviceButtonsEnabled(enabled && !recording);  // its Start
 }
 
 // The connected frame's records, by the serial the Status group shows, from the default

@@ -63,24 +63,51 @@ void syncFolder(const std::string& folder) {
     ::close(fd);
 }
 
+std::string notAFile(const struct stat& st)
+{
+    if (S_ISDIR(st.st_mode)) return "a folder";
+    if (S_ISFIFO(st.st_mode)) return "a FIFO (named pipe)";
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) return "a device";
+    if (S_ISSOCK(st.st_mode)) return "a socket";
+    return "something else";
+}
+
 }  // namespace
 
-std::optional<std::string> readFileLimited(const std::string& path, std::size_t maxBytes,
-                                           std::string* error, ReadFailure* failure) {
+int openFileForReading(const std::string& path, std::string* error, ReadFailure* failure, bool allowCharDevice)
+{
     if (failure) *failure = ReadFailure::Other;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: a FIFO opens at once instead of waiting for a writer, and is then refused.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         int err = errno;
         if (failure && err == ENOENT) *failure = ReadFailure::Missing;
         setError(error, "Cannot open " + quoted(path) + ": " + reason(err) + ".");
-        return std::nullopt;
+        return -1;
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(fd, &st) != 0) {
+        int err = errno;
         ::close(fd);
-        setError(error, "Cannot read " + quoted(path) + ": it is not a regular file.");
-        return std::nullopt;
+        setError(error, "Cannot read " + quoted(path) + ": " + reason(err) + ".");
+        return -1;
     }
+    if (!S_ISREG(st.st_mode) && !(allowCharDevice && S_ISCHR(st.st_mode))) {
+        ::close(fd);
+        setError(error, "Cannot read " + quoted(path) + ": it is " + notAFile(st) + ", not a file.");
+        return -1;
+    }
+    // Reads of a regular file never block; a device keeps the flag so that nothing waits on it.
+    if (S_ISREG(st.st_mode)) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (failure) *failure = ReadFailure::None;
+    return fd;
+}
+
+std::optional<std::string> readFileLimited(const std::string& path, std::size_t maxBytes,
+                                           std::string* error, ReadFailure* failure) {
+    int fd = openFileForReading(path, error, failure);
+    if (fd < 0) return std::nullopt;
+    if (failure) *failure = ReadFailure::Other;
     std::string bytes;
     std::vector<char> chunk(64 * 1024);
     for (;;) {

@@ -12,8 +12,17 @@ namespace oculant {
 
 enum class ReadFailure { None, Missing, Other };
 
-// On failure returns nullopt, sets *error to a sentence naming the file and the reason and
-// *failure to Missing when the file does not exist.
+// Opens `path` for reading and keeps it only when it is a regular file (or, with
+// allowCharDevice, also a character device such as a hidraw node). The open never waits: a
+// FIFO's open would wait for a writer and a read of a terminal or a FIFO for input that may
+// never come, so those, folders, sockets and block devices are refused at once. Returns the
+// descriptor, or -1 with *error a sentence naming the file and what it is instead ("Cannot read
+// "x": it is a FIFO (named pipe), not a file.") and *failure set as for readFileLimited.
+int openFileForReading(const std::string& path, std::string* error = nullptr, ReadFailure* failure = nullptr,
+                       bool allowCharDevice = false);
+
+// A regular file's bytes. On failure returns nullopt, sets *error to a sentence naming the file
+// and the reason and *failure to Missing when the file does not exist.
 std::optional<std::string> readFileLimited(const std::string& path, std::size_t maxBytes,
                                            std::string* error = nullptr,
                                            ReadFailure* failure = nullptr);

@@ -45,6 +45,10 @@ inline constexpr const char* kDownloadBusyText =
     "Nothing was written to the frame: it is still busy with an earlier download. Run the calibration again "
     "once that download has ended.";
 
+// Shown instead of a download when the connected device is a recording played back: what is
+// written to it is dropped, so nothing is sent and nothing kept.
+inline constexpr const char* kRecordingText = "This is a recording: nothing can be written to it.";
+
 struct DownloadTick {
     bool finished = false;  // enable the device buttons, stop the timer, ask the frame to run
     bool aborted = false;   // the transfer ended before its last byte

@@ -112,6 +112,11 @@ FlowDownloadStart CalibrationFlow::DownloadParameterBlock()
         result.messages.push_back(lookup_("PanelUnconnect"));
         return result;
     }
+    if (link_.isRecording()) {
+        // Nothing would be written, so nothing is kept for the recorded frame's serial either.
+        result.messages.push_back(kRecordingText);
+        return result;
+    }
     if (!image) {
         // An area that cannot hold the block and its CRC word: nothing sensible to write.
         result.messages.push_back(lookup_("FunctionNotValid"));

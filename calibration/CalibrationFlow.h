@@ -42,6 +42,8 @@ public:
     // The serial the frame reported, under which the replaced calibrations are kept; empty
     // when unknown (nothing is kept).
     virtual std::string serial() const { return {}; }
+    // A recording played back: a download would reach no frame.
+    virtual bool isRecording() const { return false; }
 };
 
 // Texts to show one after the other in message boxes.

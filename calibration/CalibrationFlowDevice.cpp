@@ -30,6 +30,8 @@ uint32_t DeviceSessionLink::blockSent() const { return session_.talk().blockSent
 uint32_t DeviceSessionLink::blockTotal() const { return session_.talk().blockTotal(); }
 void DeviceSessionLink::requestRunAndRefresh() { session_.RequestRunAndRefresh(); }
 
+bool DeviceSessionLink::isRecording() const { return session_.connectedToRecording(); }
+
 // The identity record as the Status group reads it; "N/A" (no serial) names no frame.
 std::string DeviceSessionLink::serial() const
 {

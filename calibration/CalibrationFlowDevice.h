@@ -22,6 +22,7 @@ public:
     uint32_t blockTotal() const override;
     void requestRunAndRefresh() override;
     std::string serial() const override;
+    bool isRecording() const override;
 
 private:
     DeviceSession& session_;

@@ -46,9 +46,10 @@ LayoutFileResult exportLayoutFile(const std::string& path, const LayoutTexts& te
 
 LayoutFileResult importLayoutFile(const std::string& path, LayoutTexts& texts)
 {
-    const std::optional<IniFile> file = IniFile::load(path);
+    std::string reason;
+    const std::optional<IniFile> file = IniFile::load(path, &reason);
     if (!file)
-        return {false, kLayoutOpenFailed};
+        return {false, kLayoutOpenFailed, reason};
     return importLayoutIni(*file, texts);
 }
 

@@ -30,6 +30,7 @@ inline constexpr const char* kLayoutOpenFailed = "文件打开失败！";
 struct LayoutFileResult {
     bool ok = false;
     std::string message;  // to show in a message box
+    std::string reason;   // a file that could not be read: why, naming the file
 };
 
 // Writes the layout as a new file (no key of an older file survives), atomically, UTF-8 with

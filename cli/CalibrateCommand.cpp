@@ -7,6 +7,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "base/JsonText.h"
 #include "calibration/BlockDownload.h"
 #include "calibration/CalibrationFlow.h"
 #include "calibration/CalibrationReport.h"
@@ -212,7 +213,8 @@ std::optional<LayoutTexts> readLayoutFile(const std::string& path, std::ostream&
     LayoutTexts texts;
     const LayoutFileResult imported = importLayoutFile(path, texts);
     if (!imported.ok) {
-        err << prefix << (imported.message == kTooManyAreas ? "more areas than the grid holds" : "cannot be read")
+        err << prefix
+            << (imported.message == kTooManyAreas ? "more areas than the grid holds" : "cannot be read: " + imported.reason)
             << "\n";
         return std::nullopt;
     }
@@ -390,13 +392,12 @@ int runLayoutCalibrate(CommandContext& ctx, CalibrateOptions& o)
             a["verify"] = verifyOrNull(verified[i]);
             areas.push_back(a);
         }
-        ctx.out << Json{{"areas", areas},
-                        {"downloaded", downloaded},
-                        {"flashCrcOk", optionalBool(crcOk)},
-                        {"flash", flash},
-                        {"kept", textOrNull(step.keptPath)},
-                        {"export", exported ? Json(*exported) : nullptr}}
-                       .dump(2)
+        ctx.out << jsonText(Json{{"areas", areas},
+                                 {"downloaded", downloaded},
+                                 {"flashCrcOk", optionalBool(crcOk)},
+                                 {"flash", flash},
+                                 {"kept", textOrNull(step.keptPath)},
+                                 {"export", exported ? Json(*exported) : nullptr}})
                 << "\n";
     } else if (exported) {
         ctx.out << "exported to " << *exported << "\n";
@@ -470,7 +471,7 @@ int runCalibrate(CommandContext& ctx)
         j["flashCrcOk"] = optionalBool(crcOk);
         j["kept"] = textOrNull(download.keptPath);
         j["export"] = exported ? Json(*exported) : nullptr;
-        ctx.out << j.dump(2) << "\n";
+        ctx.out << jsonText(j) << "\n";
     } else if (exported) {
         ctx.out << "exported to " << *exported << "\n";
     }

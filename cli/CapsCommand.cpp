@@ -1,6 +1,7 @@
 // oculant-cli caps FILE|/dev/hidrawN [--json]: the capabilities our HID parser computes for a
 // report descriptor, read from a file (hex text or raw bytes) or from a hidraw node, or for the
 // descriptor of every device of a recording (a capture file).
+#include "base/JsonText.h"
 #include "cli/CapsCommand.h"
 
 #include <fcntl.h>
@@ -18,6 +19,7 @@
 #include "cli/Cli.h"
 #include "backends/capture/CaptureFile.h"
 #include "backends/hidraw/AccessRule.h"
+#include "base/FileIo.h"
 #include "hid/CapsText.h"
 #include "hid/HidDescriptorText.h"
 #include "link/EnumerationProblemText.h"
@@ -69,6 +71,8 @@ DescriptorSource readHidrawDescriptor(int fd, const std::string& path)
     return d;
 }
 
+// A recording is read line by line, its reports checked and not kept, so a capture of any size
+// takes no more than its longest line; anything else is one descriptor, read whole.
 DescriptorSource readDescriptorFile(int fd, const std::string& path)
 {
     std::string content;
@@ -82,16 +86,18 @@ DescriptorSource readDescriptorFile(int fd, const std::string& path)
         if (n == 0)
             break;
         content.append(buffer, size_t(n));
+        if (content.size() == size_t(n) && looksLikeCaptureText(content))
+            break;
         if (content.size() > kMaxDescriptorFileBytes)
             return failure(path + " is larger than 1 MiB, too large for a report descriptor");
     }
     DescriptorSource d;
     if (looksLikeCaptureText(content)) {
         d.recording = true;
-        d.ok = parseCaptureDevices(content, d.devices, d.error);
-    } else {
-        static_cast<DescriptorBytes&>(d) = decodeDescriptorFile(content);
+        d.ok = loadCaptureDevices(path, d.devices, d.error, CaptureContent::HeadersOnly);
+        return d;
     }
+    static_cast<DescriptorBytes&>(d) = decodeDescriptorFile(content);
     if (!d.ok)
         d.error = path + ": " + d.error;
     return d;
@@ -100,15 +106,18 @@ DescriptorSource readDescriptorFile(int fd, const std::string& path)
 DescriptorSource readDescriptorSource(const std::string& path)
 {
     struct stat st {};
-    const bool isDevice = ::stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
-    FileDescriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    if (::stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode)) {
+        FileDescriptor node{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)};
+        if (node.fd < 0)
+            return failure(describeOpenFailure(path, errno, true));
+        return readHidrawDescriptor(node.fd, path);
+    }
+    // Anything else must be a file: a FIFO or a folder is refused before anything waits on it.
+    std::string error;
+    FileDescriptor file{openFileForReading(path, &error)};
     if (file.fd < 0)
-        return failure(describeOpenFailure(path, errno, isDevice));
-    if (::fstat(file.fd, &st) != 0)
-        return failure("cannot read " + path + ": " + std::strerror(errno));
-    if (S_ISDIR(st.st_mode))
-        return failure(path + " is a directory, not a descriptor file");
-    return S_ISCHR(st.st_mode) ? readHidrawDescriptor(file.fd, path) : readDescriptorFile(file.fd, path);
+        return failure(error);
+    return readDescriptorFile(file.fd, path);
 }
 
 std::string hex4(uint16_t v)
@@ -154,7 +163,7 @@ int capsOfRecording(CommandContext& ctx, const std::string& path, const std::vec
         }
     }
     if (json)
-        ctx.out << nlohmann::ordered_json{{"devices", all}}.dump(2) << "\n";
+        ctx.out << jsonText(nlohmann::ordered_json{{"devices", all}}) << "\n";
     return status;
 }
 
@@ -198,7 +207,7 @@ int runCaps(CommandContext& ctx)
         return kExitFailed;
     }
     if (json)
-        ctx.out << capsToJson(parsed.collections).dump(2) << "\n";
+        ctx.out << jsonText(capsToJson(parsed.collections)) << "\n";
     else
         ctx.out << path << ": " << reportHeading(source.bytes.size(), parsed) << "\n" << capsToText(parsed.collections);
     return kExitOk;

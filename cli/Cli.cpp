@@ -1,9 +1,14 @@
 #include "cli/Cli.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <ostream>
 
+#include "backends/virtual/VirtualFrameProfile.h"
+#include "base/FileIo.h"
+#include "cli/InfoCommand.h"
 #include "session/BackendSet.h"
 
 namespace oculant::cli {
@@ -83,6 +88,8 @@ BackendOptions backendOptions(const GlobalOptions& global)
     BackendOptions o;
     o.virtualFrame = global.virtualFrame;
     o.virtualProfile = global.virtualProfile;
+    if (global.profile)
+        o.loadedProfile = *global.profile;
     o.replayFile = global.replayFile;
     o.replaySpeed = global.replaySpeed;
     o.record = !global.captureFile.empty();
@@ -174,6 +181,25 @@ int run(const std::vector<std::string>& argv, std::ostream& out, std::ostream& e
     if (global.simulatedTime && !global.virtualFrame && global.replayFile.empty()) {
         err << "oculant-cli: --simulated-time works only with --virtual-frame or --replay\n";
         return kExitUsage;
+    }
+    // The language file beside the program may be missing (the texts fall back); anything but a
+    // file in its place is refused before it is waited on.
+    std::string languageError;
+    ReadFailure languageFailure = ReadFailure::None;
+    const int language = openFileForReading(languageFileBesideProgram(), &languageError, &languageFailure);
+    if (language >= 0) {
+        ::close(language);
+    } else if (languageFailure != ReadFailure::Missing) {
+        err << "oculant-cli: language file refused: " << languageError << "\n";
+        return kExitFailed;
+    }
+    if (global.virtualFrame && !global.virtualProfile.empty()) {
+        ProfileResult loaded = loadVirtualFrameProfile(global.virtualProfile);
+        if (!loaded.ok) {
+            err << "oculant-cli: profile refused: " << loaded.error << "\n";
+            return kExitUsage;
+        }
+        global.profile = std::make_shared<const VirtualFrameProfile>(std::move(loaded.profile));
     }
     const std::string name = argv[i];
     for (const Command& c : kCommands) {

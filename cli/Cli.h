@@ -9,6 +9,7 @@
 
 namespace oculant {
 struct BackendOptions;
+struct VirtualFrameProfile;
 }
 
 namespace oculant::cli {
@@ -26,6 +27,7 @@ struct CaptureOutcome {
 struct GlobalOptions {
     bool virtualFrame = false;
     std::string virtualProfile;       // empty: the built-in default profile
+    std::shared_ptr<const VirtualFrameProfile> profile;  // read from virtualProfile before the command
     std::optional<std::string> device;  // --device PATH
     std::string language;             // --language NAME
     // --simulated-time: the virtual frame and the timers run on a simulated clock, as fast as

@@ -238,4 +238,11 @@ void CliSession::writeCapture(const std::string& device)
     outcome.seconds = double(capture->durationUs()) / 1e6;
 }
 
+FramesLost CliSession::framesLost()
+{
+    const ResponseDispatcher& d = session().dispatcher();
+    return {d.incompleteFrames(), session().talk().receiveOverruns() + d.droppedFrames(),
+            processor().drops().total()};
+}
+
 }  // namespace oculant::cli

@@ -20,6 +20,15 @@ namespace oculant::cli {
 extern std::atomic<bool> interrupted;
 void installInterruptHandler();
 
+// Frames of the stream that never reached the store and the log, by where they were lost.
+struct FramesLost {
+    uint64_t link = 0;     // a report of theirs lost on the way: given up by the reassembly
+    uint64_t rings = 0;    // reports overwritten in the receive ring, frames in the frame ring
+    uint64_t refused = 0;  // refused by the frame processor
+    uint64_t total() const { return link + rings + refused; }
+    FramesLost operator-(const FramesLost& o) const { return {link - o.link, rings - o.rings, refused - o.refused}; }
+};
+
 class CliSession {
 public:
     // Builds the backends; on a bad profile returns null with the error.
@@ -49,6 +58,8 @@ public:
     // Queues mode 0 and lets the worker write it, then stops the worker; with --capture, then
     // writes the capture file of the device that was connected (outcome in the options).
     void close();
+    // Every frame lost so far, on the link, in the rings or refused.
+    FramesLost framesLost();
     // A replayed capture still has input reports to give: its frame is not done talking.
     bool replaying() const { return backends_->replay && !backends_->replay->finished(); }
 

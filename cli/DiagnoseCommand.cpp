@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 #include <ostream>
 
+#include "base/JsonText.h"
 #include "cli/Cli.h"
 #include "cli/CliSession.h"
 #include "cli/DiagnosticRun.h"
@@ -85,7 +86,7 @@ int runDiagnose(CommandContext& ctx)
         out["reason"] = reason.empty() ? nullptr : nlohmann::ordered_json(run.reasonCode());
         out["reasonText"] = reason.empty() ? nullptr : nlohmann::ordered_json(reason);
         out["boards"] = boards;
-        ctx.out << out.dump(2) << "\n";
+        ctx.out << jsonText(out) << "\n";
     } else {
         ctx.out << word << "\n";
         for (const std::string& line : lines)

@@ -1,5 +1,6 @@
 // oculant-cli info: connects, runs the information sequence and prints what the Status group of
 // the main window shows, with the features, boards and calibration area.
+#include "base/JsonText.h"
 #include "cli/InfoCommand.h"
 
 #include <unistd.h>
@@ -220,7 +221,7 @@ int runInfo(CommandContext& ctx)
     cs->session().setView(nullptr);
 
     if (json)
-        ctx.out << infoToJson(report).dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+        ctx.out << jsonText(infoToJson(report)) << "\n";
     else
         ctx.out << infoToText(report, language);
     return kExitOk;

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 #include <ostream>
 
+#include "base/JsonText.h"
 #include "cli/Cli.h"
 #include "session/BackendSet.h"
 #include "link/EnumerationProblemText.h"
@@ -47,7 +48,7 @@ int runList(CommandContext& ctx)
                             {"outputReportId", d.outputReportId},
                             {"inputReportLength", d.inputReportByteLength},
                             {"outputReportLength", d.outputReportByteLength}});
-        ctx.out << list.dump(2) << "\n";
+        ctx.out << jsonText(list) << "\n";
     } else {
         for (const QuillonDevice& d : talk.devices())
             ctx.out << d.path << "  vendor " << hex(d.vendorId, 4) << "  product " << hex(d.productId, 4)

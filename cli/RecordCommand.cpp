@@ -65,7 +65,9 @@ int runRecord(CommandContext& ctx)
     std::unique_ptr<CliSession> cs = CliSession::openConnected(ctx, "record", exitCode, dir);
     if (!cs)
         return exitCode;
+    const FramesLost lostBefore = cs->framesLost();
     recordSignal(*cs, int(s * 1000));
+    const FramesLost lost = cs->framesLost() - lostBefore;
     cs->close();
 
     const AdLogRecorder& rec = cs->processor().recorder();
@@ -77,10 +79,18 @@ int runRecord(CommandContext& ctx)
     ctx.out << rec.path() << "\n" << rec.framesWritten() << " frames\n";
     if (rec.framesNotWritten() > 0)
         ctx.out << rec.framesNotWritten() << " frames not written (the disk did not keep up)\n";
+    if (lost.total() > 0)
+        ctx.out << lost.total() << " frames lost (" << lost.link << " on the link, " << lost.rings << " in the rings, "
+                << lost.refused << " refused)\n";
     if (summary)
         printSignalSummary(cs->store(), ctx.out);
     if (!cs->logError().empty()) {
         ctx.err << "oculant-cli record: " << cs->logError() << "\n";
+        return kExitFailed;
+    }
+    // The frame sent frames that never reached the log: the log is not the stream.
+    if (lost.total() > 0) {
+        ctx.err << "oculant-cli record: " << lost.total() << " frames of the stream were lost before the log\n";
         return kExitFailed;
     }
     // The recording went on, but the log lacks frames that arrived: not a success.

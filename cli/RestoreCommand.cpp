@@ -5,6 +5,7 @@
 #include <cstring>
 #include <ostream>
 
+#include "base/JsonText.h"
 #include "calibration/CalibrationExport.h"
 #include "calibration/CalibrationFlow.h"
 #include "calibration/ParameterBlock.h"
@@ -84,13 +85,12 @@ int runRestoreCalibration(CommandContext& ctx)
     cs->close();
 
     if (json)
-        ctx.out << Json{{"file", path},
-                        {"coefficients", coefficientsJson(*file.coefficients)},
-                        {"downloaded", end.written},
-                        {"flashCrcOk", optionalBool(crcOk)},
-                        {"flashCoefficients", flash},
-                        {"kept", download.keptPath.empty() ? Json(nullptr) : Json(download.keptPath)}}
-                       .dump(2)
+        ctx.out << jsonText(Json{{"file", path},
+                                 {"coefficients", coefficientsJson(*file.coefficients)},
+                                 {"downloaded", end.written},
+                                 {"flashCrcOk", optionalBool(crcOk)},
+                                 {"flashCoefficients", flash},
+                                 {"kept", download.keptPath.empty() ? Json(nullptr) : Json(download.keptPath)}})
                 << "\n";
     return end.written ? exitCode : kExitFailed;
 }

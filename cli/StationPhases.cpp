@@ -93,13 +93,9 @@ public:
     bool gone() const { return view_.lost || !cs_.session().connected(); }
 
 private:
-    // Reports overwritten in the receive ring, frames overwritten in the frame ring and frames
-    // the processor refused: every way a frame of the stream can be lost.
-    uint64_t framesLost()
-    {
-        return cs_.session().talk().receiveOverruns() + cs_.session().dispatcher().droppedFrames() +
-               cs_.processor().drops().total();
-    }
+    // Every way a frame of the stream can be lost: on the link (a frame whose first or last
+    // report was lost was not counted here before), in the rings, refused.
+    uint64_t framesLost() { return cs_.framesLost().total(); }
 
     CliSession& cs_;
     StationView& view_;

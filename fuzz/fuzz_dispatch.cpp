@@ -12,9 +12,11 @@
 #include <cstdint>
 #include <cstring>
 #include <deque>
+#include <optional>
 #include <vector>
 
 #include "protocol/Crc32.h"
+#include "protocol/SignalFrameLayout.h"
 #include "link/ResponseDispatcher.h"
 #include "fuzz/FuzzCheck.h"
 #include "signal/FrameProcessor.h"
@@ -49,7 +51,9 @@ public:
 // chunk starts a frame, middle chunks append while the frame stays within 16,384 bytes, a last
 // chunk that fits completes it. A frame that overflows, or holds a chunk whose length byte
 // passes the report, is dropped with its remaining chunks; chunks with no frame begun are
-// dropped up to the next first chunk.
+// dropped up to the next first chunk. A sample frame is complete only at exactly the length its
+// header announces: past it the frame is dropped with its remaining chunks, short of it at its
+// last chunk it is dropped.
 class FrameModel {
 public:
     void chunk(const ReceiveRing::Slot& r)
@@ -69,8 +73,17 @@ public:
             return;
         }
         frame_.insert(frame_.end(), data, data + n);
+        const std::optional<size_t> announced = announcedLength();
+        if (announced && frame_.size() > *announced) {
+            building_ = false;
+            return;
+        }
         if (phase == kPhaseMiddle)
             return;
+        if (announced && frame_.size() != *announced) {
+            building_ = false;
+            return;
+        }
         complete_.push_back(frame_);
         // The ring keeps the newest 63 frames; older ones are dropped and counted.
         if (complete_.size() > kSignalRingFrames - 1) {
@@ -83,6 +96,16 @@ public:
     uint64_t dropped() const { return dropped_; }
 
 private:
+    // The whole length a sample frame's header announces, once the header is all there.
+    std::optional<size_t> announcedLength() const
+    {
+        FrameHeader header;
+        if (frame_.empty() || !isKnownFamily(frameFamily(frame_[0])) ||
+            parseFrameHeader(frame_.data(), frame_.size(), header) != HeaderStatus::Ok)
+            return std::nullopt;
+        return announcedFrameLength(header);
+    }
+
     std::vector<uint8_t> frame_;
     bool building_ = false;
     std::deque<std::vector<uint8_t>> complete_;

@@ -3,6 +3,7 @@
 // items for the caps builder (HidCaps.cpp).
 #include "hid/HidDescriptor.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "hid/HidCaps.h"
@@ -346,6 +347,15 @@ std::string frameRuleMismatch(const HidCollectionCaps& caps)
 bool matchesFrameRule(const HidCollectionCaps& caps)
 {
     return frameRuleMismatch(caps).empty();
+}
+
+bool reportsCarryIds(const std::vector<uint8_t>& descriptor)
+{
+    const HidDescriptorResult parsed = parseReportDescriptor(descriptor);
+    if (!parsed.ok)
+        return true;
+    return std::any_of(parsed.collections.begin(), parsed.collections.end(),
+                       [](const HidCollectionCaps& c) { return c.usesReportIds; });
 }
 
 }  // namespace oculant

@@ -44,6 +44,13 @@ inline HidDescriptorResult parseReportDescriptor(const std::vector<uint8_t>& byt
     return parseReportDescriptor(bytes.data(), bytes.size());
 }
 
+// Whether the reports of an interface with this descriptor carry the report-id byte on the wire
+// (HID 1.11 section 6.2.2.7: a Report ID anywhere puts it in front of every report). Where the
+// descriptor cannot be parsed the answer is yes: reports are then passed on as they come.
+// Without ids the tool stores a report behind a 0 byte, as Windows gives it: hidraw's reads get
+// it added, a capture file keeps the report as the kernel gave it, and its replay adds it back.
+bool reportsCarryIds(const std::vector<uint8_t>& descriptor);
+
 // The frame match rule: output report byte length 63, vendor usage page 0xFF00, at least one
 // output value cap and one input button cap. No vendor or product id is looked at.
 bool matchesFrameRule(const HidCollectionCaps& caps);

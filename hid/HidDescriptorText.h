@@ -1,6 +1,7 @@
 #pragma once
 // Report descriptors kept in files: either the raw bytes or hex text, whitespace-separated
-// bytes as "05 01 09 02 A1 01 ...", the form descriptors are usually written down in.
+// bytes as "05 01 09 02 A1 01 ...", the form descriptors are usually written down in, or as a C
+// array initialiser copied out of a source file ("0x05, 0x01,  // Usage Page").
 
 #include <cstdint>
 #include <string>
@@ -20,8 +21,10 @@ struct DescriptorBytes {
 // item, prefix 0x05 or 0x06.
 bool isHexDescriptorText(std::string_view content);
 
-// Whitespace-separated tokens of hex digits, two per byte ("0501" is two bytes). A token with
-// an odd number of digits or any other character is refused.
+// Whitespace-separated tokens of hex digits, two per byte ("0501" is two bytes), or "0x" and one
+// or two digits for one byte; commas separate as blanks do and "//" starts a comment that runs
+// to the end of the line. A token with an odd number of digits or any other character is
+// refused.
 DescriptorBytes parseHexDescriptorText(std::string_view text);
 
 // The bytes of a descriptor file: hex text when it looks like it, else the content as is.

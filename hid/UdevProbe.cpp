@@ -1,12 +1,12 @@
 #include "hid/UdevProbe.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
+#include "base/FileIo.h"
 #include "hid/HidDescriptor.h"
 #include "hid/HidDescriptorText.h"
 
@@ -38,48 +38,6 @@ std::string descriptorInFolder(const std::string& folder)
     return {};
 }
 
-struct ReadOutcome {
-    bool ok = false;
-    std::string content;  // the file, or the reason it could not be read
-};
-
-ReadOutcome readRegularFile(const std::string& path)
-{
-    // O_NONBLOCK: should a FIFO take the file's place after the check, open and read return at
-    // once instead of waiting for a writer.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0)
-        return {false, "cannot open " + path + ": " + errnoText(errno)};
-    ReadOutcome outcome;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        outcome.content = path + " is not a regular file";
-        ::close(fd);
-        return outcome;
-    }
-    char buffer[4096];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            outcome.content = "cannot read " + path + ": " + errnoText(errno);
-            break;
-        }
-        if (n == 0) {
-            outcome.ok = true;
-            break;
-        }
-        outcome.content.append(buffer, size_t(n));
-        if (outcome.content.size() > kMaxDescriptorFileBytes) {
-            outcome.content = path + " is larger than 64 KiB, too large for a report descriptor";
-            break;
-        }
-    }
-    ::close(fd);
-    return outcome;
-}
-
 }  // namespace
 
 bool descriptorHoldsFrame(const std::vector<uint8_t>& descriptor)
@@ -107,10 +65,12 @@ FrameProbe probeFrameDescriptor(const std::string& path)
         return unreadable(path + " is not a descriptor file or a sysfs folder (a device node is never opened: "
                                  "give its sysfs folder, such as /sys/class/hidraw/hidraw0)");
     }
-    const ReadOutcome read = readRegularFile(file);
-    if (!read.ok)
-        return unreadable(read.content);
-    const DescriptorBytes bytes = decodeDescriptorFile(read.content);
+    // Opened without waiting, so a FIFO put in the file's place after the check is refused too.
+    std::string error;
+    const std::optional<std::string> content = readFileLimited(file, kMaxDescriptorFileBytes, &error);
+    if (!content)
+        return unreadable(error);
+    const DescriptorBytes bytes = decodeDescriptorFile(*content);
     if (!bytes.ok)
         return unreadable(file + ": " + bytes.error);
     FrameProbe probe;

@@ -95,6 +95,11 @@ public:
     DeviceRecords& records() { return records_; }
     ResponseDispatcher& dispatcher() { return dispatcher_; }
     bool connected() const { return talk_.connected(); }
+    // Connected to a recording played back (--replay): nothing written reaches a frame.
+    bool connectedToRecording() const
+    {
+        return connected() && talk_.currentDevice() && talk_.backend().isRecording(talk_.currentDevice()->path);
+    }
     // What showAccessProblems() last sent.
     const std::vector<std::string>& accessProblems() const { return accessProblems_; }
 

@@ -51,6 +51,14 @@ std::string CompositeBackend::accessFix(const std::string& path)
     return {};
 }
 
+bool CompositeBackend::isRecording(const std::string& path) const
+{
+    for (const HidBackend* b : backends_)
+        if (b->handles(path))
+            return b->isRecording(path);
+    return false;
+}
+
 FrameTestBench* CompositeBackend::testBench(const std::string& path)
 {
     for (HidBackend* b : backends_)

@@ -76,6 +76,9 @@ public:
     virtual std::string accessFix(const std::string& path) { return {}; }
     // The test bench of the frame at `path` (see FrameTestBench.h); null for a real frame.
     virtual FrameTestBench* testBench(const std::string& path) { return nullptr; }
+    // Whether `path` is a recording played back: it takes what is written and drops it, so
+    // nothing written to it reaches a frame.
+    virtual bool isRecording(const std::string& path) const { return false; }
 
 protected:
     void notifyChange(DeviceChange change, const std::string& path)
@@ -102,6 +105,7 @@ public:
     void processChangeEvents() override;
     FrameTestBench* testBench(const std::string& path) override;
     std::string accessFix(const std::string& path) override;
+    bool isRecording(const std::string& path) const override;
     const std::vector<HidBackend*>& backends() const { return backends_; }
 
 private:

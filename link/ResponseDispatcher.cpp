@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "protocol/Crc32.h"
+#include "protocol/SignalFrameLayout.h"
 
 namespace oculant {
 
@@ -120,7 +121,8 @@ void ResponseDispatcher::handleParameterChunk(const ReceiveRing::Slot& report)
         return;
     }
     const uint32_t offset = readLe16(&report[2]);
-    if (offset + length < kParamBufferSize)
+    // A chunk may end at the buffer's very end; the end marker refuses only what lies beyond.
+    if (offset + length <= kParamBufferSize)
         std::memcpy(&paramBuffer_[offset], &report[kParamChunkDataOffset], length);
     paramLength_ = offset + length;
 }
@@ -159,11 +161,12 @@ void ResponseDispatcher::handleParameterEnd(uint8_t code, uint8_t checksum)
 }
 
 // Chunks of a frame come first, middle..., last, with nothing to number them: a report lost on
-// the way shows only as a phase out of order. A frame missing its last chunk is given up at the
-// next first chunk; chunks that come with no frame begun (its first was lost, or the frame was
-// abandoned) are dropped up to the next first chunk, so that no frame is ever made of the tail
-// of another. Each such frame is counted once. A lost middle chunk leaves a frame too short for
-// its header, which the frame processor refuses.
+// the way shows only as a phase out of order, or as a length that is not the one the frame's
+// header announces. A frame missing its last chunk is given up at the next first chunk; chunks
+// that come with no frame begun (its first was lost, or the frame was abandoned) are dropped up
+// to the next first chunk. A sample frame is kept only at exactly its announced length: more
+// means the chunks of the next frame, which lost its first, were added to one that lost its
+// last (two frames counted); less, that a middle chunk was lost. Each such frame is counted once.
 void ResponseDispatcher::handleSignalChunk(const ReceiveRing::Slot& report)
 {
     const uint8_t phase = report[1] & 0x0F;
@@ -185,6 +188,9 @@ void ResponseDispatcher::handleSignalChunk(const ReceiveRing::Slot& report)
         assemblyPosition_ = n;
         assembling_ = true;
         skipping_ = false;
+        headerRead_ = false;
+        announcedLength_.reset();
+        readAnnouncedLength(frame);
         return;
     }
     if (!assembling_) {
@@ -200,8 +206,19 @@ void ResponseDispatcher::handleSignalChunk(const ReceiveRing::Slot& report)
     }
     std::memcpy(frame + assemblyPosition_, data, n);
     assemblyPosition_ += n;
+    readAnnouncedLength(frame);
+    if (announcedLength_ && assemblyPosition_ > *announcedLength_) {
+        incompleteFrames_ += 2;  // this one's last chunk and the next one's first were lost
+        abandonFrame(phase != kPhaseLast);
+        return;
+    }
     if (phase == kPhaseMiddle)
         return;
+    if (announcedLength_ && assemblyPosition_ != *announcedLength_) {
+        ++incompleteFrames_;  // a middle chunk was lost
+        abandonFrame(false);
+        return;
+    }
     frameLengths_[frameWrite_] = assemblyPosition_;
     frameWrite_ = (frameWrite_ + 1) % int(kSignalRingFrames);
     if (frameWrite_ == frameRead_) {
@@ -210,6 +227,29 @@ void ResponseDispatcher::handleSignalChunk(const ReceiveRing::Slot& report)
     }
     assemblyPosition_ = 0;
     assembling_ = false;
+}
+
+// Once the header is all there: the length it announces, if it announces one. A header the
+// processor would refuse announces nothing here; the processor counts it.
+void ResponseDispatcher::readAnnouncedLength(const uint8_t* frame)
+{
+    if (headerRead_ || assemblyPosition_ == 0)
+        return;  // decided already, or not even the kind byte yet (an empty first chunk)
+    if (!isKnownFamily(frameFamily(frame[0]))) {
+        headerRead_ = true;
+        return;
+    }
+    FrameHeader header;
+    switch (parseFrameHeader(frame, assemblyPosition_, header)) {
+    case HeaderStatus::Truncated:
+        return;  // more chunks to come
+    case HeaderStatus::BeyondLimits:
+        break;
+    case HeaderStatus::Ok:
+        announcedLength_ = announcedFrameLength(header);
+        break;
+    }
+    headerRead_ = true;
 }
 
 void ResponseDispatcher::abandonFrame(bool skipRest)

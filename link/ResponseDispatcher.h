@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,7 +54,8 @@ public:
     uint64_t droppedFrames() const { return droppedFrames_; }
     uint64_t malformedChunks() const { return malformedChunks_; }
     // Signal frames given up because a chunk of theirs did not come (lost on the link): one
-    // whose last chunk was followed by another frame's first, one whose first never came.
+    // whose last chunk was followed by another frame's first, one whose first never came, one
+    // not of the length its header announces.
     uint64_t incompleteFrames() const { return incompleteFrames_; }
     int pendingFrames() const { return (frameWrite_ - frameRead_ + int(protocol::kSignalRingFrames)) % int(protocol::kSignalRingFrames); }
 
@@ -62,6 +64,7 @@ private:
     void handleParameterChunk(const ReceiveRing::Slot& report);
     void handleParameterEnd(uint8_t code, uint8_t checksum);
     void handleSignalChunk(const ReceiveRing::Slot& report);
+    void readAnnouncedLength(const uint8_t* frame);
     // Drops the frame being built; with skipRest its remaining chunks are dropped silently.
     void abandonFrame(bool skipRest);
 
@@ -78,6 +81,8 @@ private:
     uint32_t assemblyPosition_ = 0;
     bool assembling_ = false;  // a first chunk came and the frame is not complete yet
     bool skipping_ = false;    // dropping the chunks of a frame already counted or abandoned
+    bool headerRead_ = false;  // the frame being built has its header, and announcedLength_ is known
+    std::optional<size_t> announcedLength_;  // its whole length, when its header says it
     uint64_t droppedFrames_ = 0;
     uint64_t malformedChunks_ = 0;
     uint64_t incompleteFrames_ = 0;

@@ -43,12 +43,11 @@ size_t FrameLayout::boundaryBlockLength() const
 
 SignalFrameBuilder::SignalFrameBuilder(FrameLayout layout) : layout_(std::move(layout))
 {
-    if (!isKnownFamily(layout_.family) || frameType(layout_.family) != 0)
-        throw std::invalid_argument("unknown signal frame family");
-    if (layout_.bX() > size_t(kMaxLayersPerAxis) || layout_.bY() > size_t(kMaxLayersPerAxis))
-        throw std::invalid_argument("more than 31 layers on an axis");
-    if (layout_.nX > kMaxFrameBytes || layout_.nY > kMaxFrameBytes || layout_.sampleBlockLength() > kMaxFrameBytes)
-        throw std::invalid_argument("layer rows beyond what a frame can carry");
+    const auto last = [](const std::vector<int16_t>& offsets) { return offsets.empty() ? 0 : int(offsets.back()); };
+    const FrameLayoutShape shape{layout_.family, layout_.bX(), layout_.bY(), layout_.nX, layout_.nY,
+                                 last(layout_.xOffsets), last(layout_.yOffsets)};
+    if (const LayoutCheck check = checkFrameLayout(shape))
+        throw std::invalid_argument(check.reason);
     if (hasLongHeader(layout_.family)) {
         if (layout_.xOffsets2.empty() && layout_.yOffsets2.empty()) {
             layout_.xOffsets2 = layout_.xOffsets;
@@ -57,9 +56,6 @@ SignalFrameBuilder::SignalFrameBuilder(FrameLayout layout) : layout_(std::move(l
         if (layout_.xOffsets2.size() != layout_.bX() || layout_.yOffsets2.size() != layout_.bY())
             throw std::invalid_argument("second offset set differs in size from the first");
     }
-    if (layout_.family == kFamilyBoundary
-        && (layout_.xBoundaryLength() > layout_.nX || layout_.yBoundaryLength() > layout_.nY))
-        throw std::invalid_argument("boundary rows longer than their axis");
 }
 
 size_t SignalFrameBuilder::headerLength() const

@@ -68,9 +68,8 @@ struct PartialScan {
 
 class SignalFrameBuilder {
 public:
-    // Throws std::invalid_argument for an unknown family, more than 31 layers on an axis, a
-    // second set whose sizes differ from the first, or rows beyond 16,384 bytes; for family 0x40
-    // a last offset whose boundary row length is below 0 or beyond the axis.
+    // Throws std::invalid_argument with checkFrameLayout's reason for a layout that rule
+    // refuses, and for a second set whose sizes differ from the first.
     explicit SignalFrameBuilder(FrameLayout layout);
 
     const FrameLayout& layout() const { return layout_; }

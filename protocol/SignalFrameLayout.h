@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 
 namespace oculant {
 
@@ -52,6 +53,38 @@ inline constexpr size_t headerLength(uint8_t family, int layerCount)
 
 // Low 8 bits of the byte sum: the frame's own checksum and that of logged reference blocks.
 uint8_t byteSum8(const uint8_t* data, size_t length);
+
+// The one rule for what a frame layout may be, used wherever a layout comes from outside: the
+// virtual frame's profile, the frame builder and the frame processor (from a frame's header).
+// A layout is the family, the layers per axis, the positions per axis and, for family 0x40,
+// the last offset of each axis's first set (its boundary rows are that offset + 1 long).
+struct FrameLayoutShape {
+    uint8_t family = kFamilyFullScan;
+    size_t bX = 0, bY = 0;
+    size_t nX = 0, nY = 0;
+    int lastXOffset = 0, lastYOffset = 0;
+};
+
+enum class LayoutFault {
+    None,
+    Family,    // not 0x00, 0x10, 0x30 or 0x40
+    Layers,    // more than 31 layers on an axis
+    Rows,      // a row, the sample block or a whole scan beyond the 16,384 bytes a frame holds
+    Boundary,  // family 0x40: an axis without layers, or boundary rows of negative length or
+               // longer than the axis
+};
+
+struct LayoutCheck {
+    LayoutFault fault = LayoutFault::None;
+    char axis = 0;       // 'X' or 'Y' where the fault is one axis's
+    std::string reason;  // a sentence fragment, e.g. "41 X layers: a frame carries at most 31"
+    explicit operator bool() const { return fault != LayoutFault::None; }
+};
+
+LayoutCheck checkFrameLayout(const FrameLayoutShape& shape);
+
+// Samples per boundary row of an axis (family 0x40): its last offset + 1, when that fits.
+std::optional<size_t> boundaryRowLength(size_t layers, int lastOffset, size_t positions);
 
 // A position of a layer has a beam when position + offset stays on the axis: offset o >= 0
 // leaves the last o positions dark, o < 0 the first -o.
@@ -97,6 +130,13 @@ struct FrameHeader {
     std::optional<size_t> boundaryBlockLength() const;
 };
 
+// The whole length of a frame (header, payload, checksum) as its header announces it: for the
+// sample frames (types 0, 1 and 4, except family 0x30's live scans) the header, A, family
+// 0x40's boundary rows and the checksum. Other frames do not say their length in the header
+// (touch reports and partial updates carry counts of their own; other types are opaque):
+// nullopt, as for boundary rows that do not fit.
+std::optional<size_t> announcedFrameLength(const FrameHeader& header);
+
 enum class HeaderStatus {
     Ok,
     Truncated,     // the frame ends before its header and checksum byte
@@ -104,8 +144,8 @@ enum class HeaderStatus {
 };
 
 // Decodes the header of a frame of `length` bytes (checksum byte included); the family must be
-// known. Limits: at most 31 layers per axis; A and each axis's row length within the 16,384
-// bytes a frame can hold.
+// known. Beyond the limits: a layout checkFrameLayout refuses for its layers or rows (boundary
+// rows are the payload check's, as FrameHeader's lengths give them).
 HeaderStatus parseFrameHeader(const uint8_t* frame, size_t length, FrameHeader& out);
 
 // Live scans of family 0x30 carry a partial update of plane 0:

@@ -26,7 +26,9 @@ std::unique_ptr<BackendSet> makeBackends(const BackendOptions& options, std::str
         b->composite.add(b->hidraw.get());
     if (options.virtualFrame) {
         VirtualFrameProfile profile;
-        if (!options.virtualProfile.empty()) {
+        if (options.loadedProfile) {
+            profile = *options.loadedProfile;
+        } else if (!options.virtualProfile.empty()) {
             ProfileResult loaded = loadVirtualFrameProfile(options.virtualProfile);
             if (!loaded.ok) {
                 error = loaded.error;

@@ -4,6 +4,7 @@
 // CLI build theirs the same way.
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "link/HidBackend.h"
@@ -16,6 +17,9 @@ namespace oculant {
 struct BackendOptions {
     bool virtualFrame = false;
     std::string virtualProfile;  // empty: the built-in default profile
+    // The profile already read from virtualProfile (the CLI reads it before its command, to
+    // refuse a bad one as a usage error); when set, the file is not read again.
+    std::optional<VirtualFrameProfile> loadedProfile;
     bool hidraw = true;          // real frames too
     // How the virtual frame's reads wait, and its clock (default: the steady clock).
     VirtualBackend::Reads virtualReads = VirtualBackend::Reads::Blocking;

@@ -5,15 +5,15 @@
 #include <cstdio>
 
 #include "base/FileIo.h"
+#include "base/LineReader.h"
 
 namespace oculant {
 
 namespace {
 
-// A capture of ten minutes at a thousand reports a second is about 120 MB of text.
-constexpr size_t kMaxCaptureFileBytes = size_t(512) << 20;
-// Nine digits of seconds: more than thirty years, and no overflow in microseconds.
-constexpr size_t kMaxSecondsDigits = 9;
+// Ten digits of seconds: the seconds since 1970 that some recorders start their clock at, and
+// far from an overflow in microseconds.
+constexpr size_t kMaxSecondsDigits = 10;
 
 std::vector<std::string_view> fields(std::string_view s)
 {
@@ -75,10 +75,15 @@ std::string_view trimmed(std::string_view s)
 // "R:", "D:" ...: one upper-case letter and a colon. Anything else is free text to the readers.
 bool isTagged(std::string_view line) { return line.size() >= 2 && line[1] == ':' && line[0] >= 'A' && line[0] <= 'Z'; }
 
+// A line the reader takes something from: a tag, or one of our writes.
+bool carriesData(std::string_view line) { return isTagged(line) || line.rfind("# W:", 0) == 0; }
+
 // Parses the lines of a recording one by one; throws nothing, reports through `error` (without
 // the line number). Lines belong to the device the last D: line named, device 0 before any.
 class LineParser {
 public:
+    explicit LineParser(CaptureContent content) : keepEvents_(content == CaptureContent::Everything) {}
+
     bool line(std::string_view text, std::string& error)
     {
         text = trimmed(text);
@@ -126,7 +131,7 @@ public:
 
 private:
     struct Seen {
-        bool name = false, ids = false, descriptor = false;
+        bool name = false, ids = false, descriptor = false, report = false;
     };
 
     // The device the lines are for, made when its first line comes.
@@ -189,8 +194,8 @@ private:
 
     bool header(bool Seen::*line, const char* tag, std::string& error)
     {
-        const CaptureFile& device = current();
-        if (!device.events.empty()) {
+        current();
+        if (seen_[current_].report) {
             error = std::string(tag) + " after the first report";
             return false;
         }
@@ -244,8 +249,10 @@ private:
         if (!bytes(f, 1, kMaxCaptureReportBytes, tag, e.bytes, error))
             return false;
         anyEvent_ = true;
+        seen_[current_].report = true;
         lastTimeUs_ = e.timeUs;
-        devices_[current_].events.push_back(std::move(e));
+        if (keepEvents_)
+            devices_[current_].events.push_back(std::move(e));
         return true;
     }
 
@@ -294,6 +301,7 @@ private:
     }
 
     static constexpr size_t kNone = size_t(-1);
+    bool keepEvents_;
     std::vector<CaptureFile> devices_;
     std::vector<Seen> seen_;  // per device, the header lines read
     size_t current_ = kNone;  // index into devices_; kNone until the selected device has a line
@@ -330,23 +338,41 @@ std::string formatCaptureTime(int64_t timeUs)
     return buf;
 }
 
-bool parseCaptureDevices(std::string_view text, std::vector<CaptureFile>& devices, std::string& error)
+namespace {
+
+// Feeds every line `next` gives to a parser and names the line of the first fault. `next`
+// returns a LineReader status with the line and whether it had its line end.
+template <typename NextLine>
+bool parseLines(NextLine next, CaptureContent content, std::vector<CaptureFile>& devices, std::string& error)
 {
     devices.clear();
-    LineParser parser;
+    LineParser parser(content);
     size_t lineNumber = 0;
-    size_t pos = 0;
     std::string reason;
-    while (pos < text.size()) {
-        size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos)
-            end = text.size();
+    for (;;) {
+        std::string_view line;
+        bool terminated = true;
+        const LineReader::Status status = next(line, terminated);
+        if (status == LineReader::Status::End)
+            break;
+        ++lineNumber;
+        if (status == LineReader::Status::TooLong) {
+            error = "line " + std::to_string(lineNumber) + ": longer than " + std::to_string(kMaxCaptureLineBytes) +
+                    " characters, the longest line a recording holds (a report of " +
+                    std::to_string(kMaxCaptureReportBytes) + " bytes)";
+            return false;
+        }
+        if (status == LineReader::Status::Failed)
+            return false;  // the reader's error is the caller's to give
+        // A recorder ends every line; a last line without its end was cut off (a copy that
+        // stopped, a disk that filled) and may read as a shorter valid one ("I: 3 1209 0c1").
+        if (!terminated && carriesData(trimmed(line))) {
+            error = "line " + std::to_string(lineNumber) + ": the file ends inside this line (it has no line end)";
+            return false;
+        }
         // Every carriage return before the line end goes with the blanks (a file converted to
         // CR LF twice): kept, one would end a comment or name that the writer's own line end
         // then takes away.
-        const std::string_view line = text.substr(pos, end - pos);
-        pos = end + 1;
-        ++lineNumber;
         if (!parser.line(line, reason)) {
             error = "line " + std::to_string(lineNumber) + ": " + reason;
             return false;
@@ -358,6 +384,28 @@ bool parseCaptureDevices(std::string_view text, std::vector<CaptureFile>& device
     }
     devices = parser.take();
     return true;
+}
+
+}  // namespace
+
+bool parseCaptureDevices(std::string_view text, std::vector<CaptureFile>& devices, std::string& error,
+                         CaptureContent content)
+{
+    size_t pos = 0;
+    auto next = [&](std::string_view& line, bool& terminated) {
+        if (pos >= text.size())
+            return LineReader::Status::End;
+        size_t end = text.find('\n', pos);
+        terminated = end != std::string_view::npos;
+        if (!terminated)
+            end = text.size();
+        if (end - pos > kMaxCaptureLineBytes)
+            return LineReader::Status::TooLong;
+        line = text.substr(pos, end - pos);
+        pos = end + 1;
+        return LineReader::Status::Line;
+    };
+    return parseLines(next, content, devices, error);
 }
 
 bool looksLikeCaptureText(std::string_view text)
@@ -391,21 +439,16 @@ bool parseCaptureText(std::string_view text, CaptureFile& capture, std::string& 
     return takeFirstDevice(parseCaptureDevices(text, devices, error), devices, capture);
 }
 
-bool loadCaptureDevices(const std::string& path, std::vector<CaptureFile>& devices, std::string& error)
+bool loadCaptureDevices(const std::string& path, std::vector<CaptureFile>& devices, std::string& error,
+                        CaptureContent content)
 {
-    devices.clear();
-    std::string readError;
-    const std::optional<std::string> text = readFileLimited(path, kMaxCaptureFileBytes, &readError);
-    if (!text) {
-        error = readError;
-        return false;
-    }
+    LineReader reader(path, kMaxCaptureLineBytes);
     std::string parseError;
-    if (!parseCaptureDevices(*text, devices, parseError)) {
-        error = path + ": " + parseError;
-        return false;
-    }
-    return true;
+    auto next = [&](std::string_view& line, bool& terminated) { return reader.next(line, terminated); };
+    if (parseLines(next, content, devices, parseError))
+        return true;
+    error = parseError.empty() ? reader.error() : path + ": " + parseError;
+    return false;
 }
 
 bool loadCaptureFile(const std::string& path, CaptureFile& capture, std::string& error)

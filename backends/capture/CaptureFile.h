@@ -16,8 +16,9 @@
 // line, CR LF, "D:0" without its blank, hex in either case and ids of any width. A file without
 // D: lines holds device 0. It stays strict where a file is damaged: an R:, E: or W: line whose
 // length disagrees with its bytes or whose bytes are not hex, a time that goes back, a device
-// without its R: or I: line: refused with the 1-based line number, so a damaged file never
-// replays half.
+// without its R: or I: line, a line longer than any recording holds, a last line cut off
+// before its line end: refused with the 1-based line number, so a damaged file never replays
+// half. A device without report ids keeps its reports as the kernel gives them (no id byte).
 
 #include <cstdint>
 #include <string>
@@ -55,22 +56,36 @@ struct CaptureFile {
 constexpr size_t kMaxCaptureDescriptorBytes = 4096;
 constexpr size_t kMaxCaptureReportBytes = 16384;
 
+// The longest line a recording may hold: an E: or # W: line of the longest report (three
+// characters a byte) with its tag, ten-digit time and length, and room for blanks. Files are
+// read line by line, so this, not the file's size, bounds what reading takes.
+constexpr size_t kMaxCaptureLineBytes = 3 * kMaxCaptureReportBytes + 64;
+
+// What a reader keeps: every report, or only each device's header (name, ids, descriptor) when
+// the reports are not wanted; the reports are checked as strictly either way.
+enum class CaptureContent { Everything, HeadersOnly };
+
 // A recording names each device once with "D: n" before its lines; more than this many in one
 // file is not a recording of devices plugged into one machine.
 constexpr size_t kMaxCaptureDevices = 64;
 
 // Parses a whole recording: every device in the order the file first names it. On failure
 // returns false, leaves `devices` empty and sets `error` to "line N: <reason>" (N counts from
-// 1; a file that ends too early names the line after its last).
-bool parseCaptureDevices(std::string_view text, std::vector<CaptureFile>& devices, std::string& error);
+// 1; a file that ends too early names the line after its last). Refused besides what the
+// header says: a line longer than kMaxCaptureLineBytes, and a last tagged line that the file
+// ends without its line end (cut off).
+bool parseCaptureDevices(std::string_view text, std::vector<CaptureFile>& devices, std::string& error,
+                         CaptureContent content = CaptureContent::Everything);
 // True when the text reads as a recording rather than a bare descriptor: its first line that is
 // not blank is a comment or starts with a tag ("R: ...", "D:0"). Hex text starts with a hex
 // digit and a binary descriptor with an item prefix byte (a Usage Page is 0x05 or 0x06).
 bool looksLikeCaptureText(std::string_view text);
 // The same for the first device only; on failure `capture` is left empty.
 bool parseCaptureText(std::string_view text, CaptureFile& capture, std::string& error);
-// Read and parse a file; errors name the file.
-bool loadCaptureDevices(const std::string& path, std::vector<CaptureFile>& devices, std::string& error);
+// Read and parse a file line by line, of any size; errors name the file. FIFOs, devices and
+// folders are refused at once.
+bool loadCaptureDevices(const std::string& path, std::vector<CaptureFile>& devices, std::string& error,
+                        CaptureContent content = CaptureContent::Everything);
 bool loadCaptureFile(const std::string& path, CaptureFile& capture, std::string& error);
 
 // The text of a capture, which parseCaptureText reads back unchanged (a device other than 0

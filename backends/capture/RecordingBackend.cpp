@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <chrono>
 
+#include "hid/HidDescriptor.h"
+
 namespace oculant {
 
 namespace {
@@ -50,6 +52,11 @@ private:
         int64_t t = std::max<int64_t>(0, now - track_->startUs);
         if (!events.empty())
             t = std::max(t, events.back().timeUs);
+        // Without report ids the file keeps the report as the kernel gave it, without the 0
+        // byte the hidraw handle put in front: what the other recorders write, and what the
+        // replay puts back.
+        if (direction == CaptureEvent::Direction::Input && track_->withoutIds && length > 1 && bytes[0] == 0)
+            ++bytes, --length;
         events.push_back({direction, t, std::vector<uint8_t>(bytes, bytes + std::min(length, kMaxCaptureReportBytes))});
     }
 
@@ -85,6 +92,7 @@ std::unique_ptr<HidHandle> RecordingBackend::open(const std::string& path, OpenF
             slot->startUs = clock_();
             HidAttributes ids;
             inner_.describe(path, ids, slot->file.descriptor);
+            slot->withoutIds = !reportsCarryIds(slot->file.descriptor);
             slot->file.vendorId = ids.vendorId;
             slot->file.productId = ids.productId;
             slot->file.name = "Oculant capture of " + path;

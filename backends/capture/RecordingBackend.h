@@ -31,6 +31,7 @@ public:
     bool followsChanges() const override { return inner_.followsChanges(); }
     FrameTestBench* testBench(const std::string& path) override { return inner_.testBench(path); }
     std::string accessFix(const std::string& path) override { return inner_.accessFix(path); }
+    bool isRecording(const std::string& path) const override { return inner_.isRecording(path); }
 
     // What was recorded of a path so far; nullopt when it was never opened.
     std::optional<CaptureFile> capture(const std::string& path) const;
@@ -41,6 +42,7 @@ public:
         std::mutex mutex;  // guards file and startUs
         CaptureFile file;
         int64_t startUs = 0;
+        bool withoutIds = false;  // the device's reports carry no report id (set before it is shared)
     };
 
 private:

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "hid/HidDescriptor.h"
+
 namespace oculant {
 
 namespace {
@@ -72,12 +74,18 @@ private:
     std::atomic<bool> cancelled_{false};
 };
 
+// A device without report ids is recorded as the kernel gives its reports; the tool reads them
+// behind the 0 byte hidraw's reads put in front (HidrawHandle), so the replay does the same.
 std::vector<CaptureEvent> inputsOf(const CaptureFile& capture)
 {
+    const bool addId = !reportsCarryIds(capture.descriptor);
     std::vector<CaptureEvent> inputs;
     for (const CaptureEvent& e : capture.events)
-        if (e.direction == CaptureEvent::Direction::Input)
+        if (e.direction == CaptureEvent::Direction::Input) {
             inputs.push_back(e);
+            if (addId)
+                inputs.back().bytes.insert(inputs.back().bytes.begin(), 0);
+        }
     return inputs;
 }
 

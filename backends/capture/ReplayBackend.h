@@ -40,6 +40,7 @@ public:
     bool handles(const std::string& path) const override;
     bool describe(const std::string& path, HidAttributes& attributes, std::vector<uint8_t>& descriptor) override;
     std::unique_ptr<HidHandle> open(const std::string& path, OpenFailure* failure, std::string* detail) override;
+    bool isRecording(const std::string& path) const override { return path == path_; }
 
     // Input reports handed out so far, and whether that is all of them.
     size_t delivered() const;

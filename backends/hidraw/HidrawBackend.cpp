@@ -57,19 +57,6 @@ std::vector<uint8_t> descriptorFromNode(int fd)
     return std::vector<uint8_t>(rd.value, rd.value + size);
 }
 
-// HID 1.11 section 6.2.2.7: a Report ID anywhere in the descriptor puts the id byte in front of
-// every report of the interface; hidraw passes reports on as the device sends them.
-HidrawHandle::ReportIds reportIdsOf(const std::vector<uint8_t>& descriptor)
-{
-    const HidDescriptorResult parsed = parseReportDescriptor(descriptor);
-    if (!parsed.ok)
-        return HidrawHandle::ReportIds::Present;  // unknown: reports are passed on as they come
-    for (const HidCollectionCaps& c : parsed.collections)
-        if (c.usesReportIds)
-            return HidrawHandle::ReportIds::Present;
-    return HidrawHandle::ReportIds::Absent;
-}
-
 }  // namespace
 
 HidrawBackend::HidrawBackend(std::string sysfsRoot, std::string devDir, std::unique_ptr<HidrawChangeSource> monitor)
@@ -129,7 +116,7 @@ std::unique_ptr<HidHandle> HidrawBackend::open(const std::string& path, OpenFail
     std::optional<HidrawNodeInfo> info = readHidrawNode(sysfsRoot_, name);
     const std::vector<uint8_t> descriptor = info ? info->descriptor : descriptorFromNode(fd);
     std::string error;
-    std::unique_ptr<HidrawHandle> handle = HidrawHandle::adopt(fd, reportIdsOf(descriptor), &error);
+    std::unique_ptr<HidrawHandle> handle = HidrawHandle::adopt(fd, reportsCarryIds(descriptor) ? HidrawHandle::ReportIds::Present : HidrawHandle::ReportIds::Absent, &error);
     if (!handle)
         return fail(OpenFailure::Other, path + ": " + error);
     if (failure)

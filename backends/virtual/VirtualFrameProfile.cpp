@@ -10,6 +10,7 @@
 #include <numeric>
 
 #include "protocol/Protocol.h"
+#include "protocol/SignalFrameLayout.h"
 #include "base/IniFile.h"
 
 namespace oculant {
@@ -19,15 +20,58 @@ int VirtualFrameProfile::yPositions() const { return std::accumulate(yBoards.beg
 
 namespace {
 
-// Reads one profile, collecting the first error with its section and key.
+// Reads one profile, collecting the first error with its line, section and key. Every key it
+// reads is a key of the profile; whatever else the file holds is refused (checkStructure), so a
+// misspelt key never leaves a frame healthy that was meant to be faulty. Names compare as the
+// INI reader compares them.
 class ProfileReader {
 public:
-    ProfileReader(const IniFile& ini, std::string name) : ini_(ini), name_(std::move(name)) {}
+    ProfileReader(const IniFile& ini, std::string name) : ini_(ini), name_(std::move(name)), entries_(ini.entries()) {}
+
+    std::optional<std::string> value(const char* section, const char* key)
+    {
+        known_.emplace_back(section, key);
+        return ini_.value(section, key);
+    }
+
+    // After every key was read: the first line that is not a key of the profile, or a key given
+    // twice (in one section or in two of the same name: only the first would count).
+    void checkStructure()
+    {
+        using Name = std::pair<std::string, std::string>;
+        const auto same = [](const Name& a, const IniEntry& e, bool keyToo) {
+            return sameIniName(a.first, e.section) && (!keyToo || sameIniName(a.second, e.key));
+        };
+        std::vector<Name> seen;
+        for (const IniEntry& e : entries_) {
+            const bool key = e.kind == IniEntry::Kind::Key;
+            const auto in = [&](const std::vector<Name>& names) {
+                return std::any_of(names.begin(), names.end(), [&](const Name& n) { return same(n, e, key); });
+            };
+            std::string problem;
+            if (e.kind == IniEntry::Kind::Other)
+                problem = "neither a [section] nor a key=value line";
+            else if (!key && !in(known_))
+                problem = "unknown section [" + e.section + "]";
+            else if (key && e.section.empty())
+                problem = "key '" + e.key + "' before the first section";
+            else if (key && !in(known_))
+                problem = "unknown key '" + e.key + "' in [" + e.section + "]";
+            else if (key && in(seen))
+                problem = "a second '" + e.key + "' in [" + e.section + "]";
+            if (!problem.empty()) {
+                error_ = name_ + " line " + std::to_string(e.line) + ": " + problem;
+                return;
+            }
+            if (key)
+                seen.emplace_back(e.section, e.key);
+        }
+    }
 
     template <typename T>
     void number(const char* section, const char* key, T& out, long long lo, long long hi)
     {
-        std::optional<std::string> text = ini_.value(section, key);
+        std::optional<std::string> text = value(section, key);
         if (!text || text->empty())
             return;
         std::optional<long long> v = parseNumber(*text);
@@ -38,7 +82,7 @@ public:
 
     void list(const char* section, const char* key, std::vector<int>& out, long long lo, long long hi)
     {
-        std::optional<std::string> text = ini_.value(section, key);
+        std::optional<std::string> text = value(section, key);
         if (!text || text->empty())
             return;
         std::vector<int> values;
@@ -54,7 +98,7 @@ public:
 
     void elements(const char* section, const char* key, std::vector<VirtualFrameProfile::Element>& out)
     {
-        std::optional<std::string> text = ini_.value(section, key);
+        std::optional<std::string> text = value(section, key);
         if (!text || text->empty())
             return;
         std::vector<VirtualFrameProfile::Element> items;
@@ -71,7 +115,7 @@ public:
 
     void real(const char* section, const char* key, double& out, double lo = -HUGE_VAL, double hi = HUGE_VAL)
     {
-        std::optional<std::string> text = ini_.value(section, key);
+        std::optional<std::string> text = value(section, key);
         if (!text || text->empty())
             return;
         char* end = nullptr;
@@ -92,16 +136,29 @@ public:
 
     void text(const char* section, const char* key, std::string& out)
     {
-        if (std::optional<std::string> v = ini_.value(section, key))
+        if (std::optional<std::string> v = value(section, key))
             out = *v;
     }
 
-    std::optional<std::string> raw(const char* section, const char* key) const { return ini_.value(section, key); }
+    std::optional<std::string> raw(const char* section, const char* key) { return value(section, key); }
 
+    // `key` may name two keys ("XOffsets/YOffsets"): the line is the first one's the file has.
     void fail(const std::string& section, const std::string& key, const std::string& what)
     {
-        if (error_.empty())
-            error_ = name_ + ": [" + section + "] " + key + ": " + what;
+        if (!error_.empty())
+            return;
+        std::string line;
+        for (size_t from = 0; line.empty() && from <= key.size();) {
+            const size_t slash = std::min(key.find('/', from), key.size());
+            const std::string one = key.substr(from, slash - from);
+            const auto it = std::find_if(entries_.begin(), entries_.end(), [&](const IniEntry& e) {
+                return e.kind == IniEntry::Kind::Key && sameIniName(e.section, section) && sameIniName(e.key, one);
+            });
+            if (it != entries_.end())
+                line = " line " + std::to_string(it->line);
+            from = slash + 1;
+        }
+        error_ = name_ + line + ": [" + section + "] " + key + ": " + what;
     }
     const std::string& error() const { return error_; }
 
@@ -126,6 +183,8 @@ private:
     const IniFile& ini_;
     std::string name_;
     std::string error_;
+    std::vector<IniEntry> entries_;                           // the file's lines
+    std::vector<std::pair<std::string, std::string>> known_;  // every section and key the reader asked for
 };
 
 bool parseIdentifier(const std::string& hex, std::array<uint8_t, 12>& out)
@@ -205,8 +264,6 @@ ProfileResult parseVirtualFrameProfile(const IniFile& ini, const std::string& na
     r.real("Screen", "OffsetY", p.screenOffsetY);
     if (r.error().empty() && (p.screenScaleX == 0 || p.screenScaleY == 0))
         r.fail("Screen", p.screenScaleX == 0 ? "ScaleX" : "ScaleY", "must not be 0");
-    if (r.error().empty() && p.family == 0x40 && !p.xOffsets.empty() && !p.yOffsets.empty() && (p.xOffsets.back() < -1 || p.yOffsets.back() < -1))
-        r.fail("Geometry", "XOffsets/YOffsets", "family 0x40 needs a last layer offset of -1 or more (its boundary rows are offset + 1 long)");
     for (const auto& [list, key] : {std::pair{&p.deadEmitters, "DeadEmitters"}, {&p.deadReceivers, "DeadReceivers"},
                                     {&p.weakEmitters, "WeakEmitters"}, {&p.weakReceivers, "WeakReceivers"},
                                     {&p.intermittentEmitters, "IntermittentEmitters"},
@@ -217,16 +274,26 @@ ProfileResult parseVirtualFrameProfile(const IniFile& ini, const std::string& na
     for (const auto& b : p.darkBoards)
         if (r.error().empty() && (b.index < 1 || size_t(b.index) > (b.axis == 'X' ? p.xBoards.size() : p.yBoards.size())))
             r.fail("Faults", "DarkBoards", std::string("board ") + b.axis + ":" + std::to_string(b.index) + " does not exist (boards count from 1)");
-    if (r.error().empty() && p.family != 0x00 && p.family != 0x10 && p.family != 0x30 && p.family != 0x40)
-        r.fail("Geometry", "Family", "must be 0x00, 0x10, 0x30 or 0x40");
+    // The beams run from layer 0 of each axis.
     if (r.error().empty() && (p.xOffsets.empty() || p.yOffsets.empty()))
         r.fail("Geometry", p.xOffsets.empty() ? "XOffsets" : "YOffsets", "needs at least one layer");
+    if (r.error().empty()) {
+        const FrameLayoutShape shape{p.family, p.xOffsets.size(), p.yOffsets.size(), size_t(p.xPositions()),
+                                     size_t(p.yPositions()), p.xOffsets.back(), p.yOffsets.back()};
+        if (const LayoutCheck check = checkFrameLayout(shape)) {
+            const bool offsets = check.fault == LayoutFault::Layers || check.fault == LayoutFault::Boundary;
+            const std::string axes = offsets ? "XOffsets/YOffsets" : "XBoards/YBoards";
+            const std::string key = check.axis ? std::string(1, check.axis) + (offsets ? "Offsets" : "Boards") : axes;
+            r.fail("Geometry", check.fault == LayoutFault::Family ? "Family" : key, check.reason);
+        }
+    }
 
     if (r.error().empty()) {
         const ParameterBlockImage image = buildParameterBlockImage(p);
         if (!image.ok)
             r.fail("Geometry", "XBoards/YBoards", image.error);
     }
+    r.checkStructure();
     result.error = r.error();
     result.ok = result.error.empty();
     return result;

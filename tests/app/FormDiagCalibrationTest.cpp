@@ -2,11 +2,36 @@
 // Start, Export and the capture window it opens, with the timers driven by hand.
 #include "tests/support/FormDiagFixture.h"
 
+#include "backends/capture/CaptureFile.h"
+#include "backends/capture/ReplayBackend.h"
+
 namespace oculant {
 namespace {
 
 using namespace formdiagtest;
-class FormDiagCalibration : public FormDiagFixture {};
+class FormDiagCalibration : public FormDiagFixture {
+protected:
+    std::unique_ptr<ReplayBackend> replay;  // outlives the core TearDown ends
+};
+
+// A recording played back takes no download: Start, Reset and Import are off, and say why.
+TEST_F(FormDiagCalibration, on_a_replay_the_buttons_that_download_are_off_and_say_why)
+{
+    CaptureFile capture;
+    std::string error;
+    ASSERT_TRUE(loadCaptureFile((kSource / "tests/data/capture/frame-without-report-ids.txt").string(), capture, error))
+        << error;
+    replay = std::make_unique<ReplayBackend>(capture, "frame.txt", 1.0, ReplayBackend::Reads::NonBlocking,
+                                             [this] { return int64_t(nowMs_) * 1000; });
+    sessionBackend = replay.get();
+    start();
+    connectAndRead();
+    for (QPushButton* b : {form->Button11, form->Button10, form->Button16}) {
+        EXPECT_FALSE(b->isEnabled());
+        EXPECT_EQ(b->toolTip(), "This is a recording: nothing can be written to it.");
+    }
+    EXPECT_TRUE(form->Button4->isEnabled());  // Refresh only reads
+}
 
 TEST_F(FormDiagCalibration, start_opens_the_capture_and_a_cancelled_capture_ends_silently)
 {

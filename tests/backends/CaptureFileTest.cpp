@@ -95,7 +95,11 @@ TEST(CaptureFileReader, refuses_each_damage_on_its_own_line)
         {"a damaged report without its blank", kHeader + "E:000000.000000 2 03\n", "line 5: E: says 2 bytes but holds 1"},
         {"plain text only", "hello\n   - a note\n", "line 3: the file ends without its R: line"},
         {"ends without the descriptor", "N: x\nI: 3 1 2\n", "line 3: the file ends without its R: line"},
-        {"ends without the ids", "# only\nR: 1 00", "line 3: the file ends without its I: line"},
+        {"ends without the ids", "# only\nR: 1 00\n", "line 3: the file ends without its I: line"},
+        // A file cut off: its last line may read as a shorter valid one.
+        {"the ids cut off", "R: 1 00\nI: 3 1209 0c1", "line 2: the file ends inside this line (it has no line end)"},
+        {"a report cut off", kHeader + "E: 000001.000000 2 03 1", "line 5: the file ends inside this line"},
+        {"a write cut off", kHeader + "# W: 000001.000000 1 03", "line 5: the file ends inside this line"},
         {"empty file", "", "line 1: the file ends without its R: line"},
     };
     for (const Case& c : cases) {

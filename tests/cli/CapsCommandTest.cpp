@@ -138,7 +138,8 @@ TEST_F(CapsCommand, errors_exit_1_with_the_reason)
         {"truncated descriptor", write("cut.hex", "05 01 09 02 A1 01 26 FF"),
          "report descriptor refused: truncated item at offset 6"},
         {"unbalanced", write("open.hex", "05 01 09 02 A1 01"), "report descriptor refused: collection opened"},
-        {"directory", dir.str(), "is a directory"},
+        {"directory", dir.str(), "it is a folder, not a file"},
+        {"FIFO", test::makeFifo(dir / "pipe"), "it is a FIFO (named pipe), not a file"},
     };
     for (const Case& c : cases) {
         const CliRun r = caps({c.path});

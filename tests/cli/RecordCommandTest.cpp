@@ -84,5 +84,21 @@ TEST_F(RecordCli, RefusesBadArgumentsAndMissingFolders)
     EXPECT_NE(err.find("not a folder"), std::string::npos);
 }
 
+// Through a link that loses reports the log misses frames: record says how many and where, and
+// fails (before, it said nothing and exited 0).
+TEST_F(RecordCli, frames_lost_on_a_lossy_link_are_counted_and_fail_the_recording)
+{
+    const std::string p = profile("[Faults]\nReportLoss=0.05\n");
+    const fs::path logs = logsFolder();
+    EXPECT_EQ(run({"--virtual-frame=" + p, "--simulated-time", "record", "--seconds", "4", "--dir", logs.string()}), 1)
+        << out << err;
+    const size_t at = out.find(" frames lost (");
+    ASSERT_NE(at, std::string::npos) << out;
+    const size_t lineStart = out.rfind('\n', at) + 1;
+    EXPECT_GT(std::stol(out.substr(lineStart)), 10) << out;
+    EXPECT_NE(out.find("on the link, 0 in the rings, 0 refused)"), std::string::npos) << out;
+    EXPECT_NE(err.find("frames of the stream were lost before the log"), std::string::npos) << err;
+}
+
 }  // namespace
 }  // namespace oculant

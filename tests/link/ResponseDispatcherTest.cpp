@@ -5,6 +5,7 @@
 
 #include "protocol/Crc32.h"
 #include "link/ResponseDispatcher.h"
+#include "protocol/SignalFrameBuilder.h"
 
 namespace oculant {
 namespace {
@@ -98,10 +99,36 @@ struct DispatchFixture : ::testing::Test {
         std::fill_n(s.begin() + 3, std::min<size_t>(n, 61), fill);
         dispatcher.DispatchResponse(s);
     }
+    // A frame of 71 bytes marked by `fill` at byte 1; kind 0x0F (a type the frame does not
+    // say the length of), so that reassembly takes it at whatever length its chunks give.
     void frame(uint8_t fill)
     {
-        chunk(0, 61, fill);
+        Slot s = report(0x30);
+        s[2] = 61;
+        s[3] = 0x0F;
+        std::fill_n(s.begin() + 4, 60, fill);
+        dispatcher.DispatchResponse(s);
         chunk(2, 10, fill);
+    }
+    // The whole frame as the frame sends it: one report per 61 bytes, first, middle..., last.
+    static std::vector<Slot> chunksOf(const std::vector<uint8_t>& whole)
+    {
+        std::vector<Slot> out;
+        for (size_t at = 0; at < whole.size(); at += 61) {
+            const size_t n = std::min<size_t>(61, whole.size() - at);
+            const uint8_t phase = at == 0 ? 0 : at + n == whole.size() ? 2 : 1;
+            Slot s = report(uint8_t(0x30 | phase));
+            s[2] = uint8_t(n);
+            std::copy_n(whole.begin() + long(at), n, s.begin() + 3);
+            out.push_back(s);
+        }
+        return out;
+    }
+    std::vector<std::vector<uint8_t>> delivered()
+    {
+        std::vector<std::vector<uint8_t>> frames;
+        dispatcher.deliverFrames([&](const uint8_t* d, uint32_t n) { frames.emplace_back(d, d + n); });
+        return frames;
     }
 };
 
@@ -196,14 +223,22 @@ TEST_F(DispatchFixture, RejectedBlocksLeaveEarlierValues)
     EXPECT_TRUE(rec.status.empty());
 }
 
-TEST_F(DispatchFixture, ChunkAtTheBufferEndIsNotCopiedAndOversizedLengthsAreRefused)
+// A chunk that ends exactly at byte 16,384 is stored and summed: the end marker refuses only
+// what lies beyond (before, the chunk was not stored but the block was summed with it, so the
+// block of exactly 16,384 bytes was refused for a checksum of bytes never kept).
+TEST_F(DispatchFixture, ChunkEndingAtTheBufferEndIsKeptAndOversizedLengthsAreRefused)
 {
-    Slot s = report(0x22);
-    protocol::writeLe16(&s[2], 16384 - 10);
-    s[4] = 10;
-    dispatcher.DispatchResponse(s);
+    std::vector<uint8_t> whole = block(16384);
+    std::fill(whole.end() - 41, whole.end(), 0x5A);
+    sendBlock(whole);  // 277 chunks of 59 bytes, then 41 bytes from 16,343 to 16,384
     EXPECT_EQ(dispatcher.parameterAssembledLength(), 16384u);
-    EXPECT_EQ(dispatcher.parameterBuffer()[16383], 0);
+    EXPECT_EQ(dispatcher.parameterBuffer()[16383], 0x5A);
+    EXPECT_EQ(rec.blocks, 1);
+    EXPECT_EQ(records.boards.xBoards, 4);
+    EXPECT_EQ(dispatcher.malformedChunks(), 0u);
+    rec.blocks = 0;
+
+    Slot s = report(0x22);
 
     protocol::writeLe16(&s[2], 0);
     s[4] = 60;  // more than one report holds after the header
@@ -211,28 +246,36 @@ TEST_F(DispatchFixture, ChunkAtTheBufferEndIsNotCopiedAndOversizedLengthsAreRefu
     EXPECT_EQ(dispatcher.parameterAssembledLength(), 16384u);
     EXPECT_EQ(dispatcher.malformedChunks(), 1u);
 
-    protocol::writeLe16(&s[2], 0xFFF0);  // past the buffer: the end marker must not sum it
-    s[4] = 50;
+    protocol::writeLe16(&s[2], 16384 - 58);  // one byte past the buffer: not kept, not summed
+    s[4] = 59;
     dispatcher.DispatchResponse(s);
+    EXPECT_EQ(dispatcher.parameterAssembledLength(), 16385u);
     Slot end = report(0x22);
     end[4] = 0xFF;
     dispatcher.DispatchResponse(end);
-    EXPECT_EQ(rec.blocks + int(rec.status.size()), 0);
     EXPECT_EQ(dispatcher.malformedChunks(), 2u);
+
+    protocol::writeLe16(&s[2], 0xFFF0);  // far past the buffer: the end marker must not sum it
+    s[4] = 50;
+    dispatcher.DispatchResponse(s);
+    end[5] = 0;
+    dispatcher.DispatchResponse(end);
+    EXPECT_EQ(rec.blocks + int(rec.status.size()), 0);
+    EXPECT_EQ(dispatcher.malformedChunks(), 3u);
 }
 
 TEST_F(DispatchFixture, SignalFramesReassembleInOrder)
 {
-    chunk(0, 61, 1);
-    chunk(1, 61, 2);
-    chunk(2, 5, 3);
+    chunk(0, 61, 2);  // kind 0x02: a type whose length the header does not say
+    chunk(1, 61, 3);
+    chunk(2, 5, 5);
     std::vector<std::vector<uint8_t>> frames;
     dispatcher.deliverFrames([&](const uint8_t* d, uint32_t n) { frames.emplace_back(d, d + n); });
     ASSERT_EQ(frames.size(), 1u);
     ASSERT_EQ(frames[0].size(), 127u);
-    EXPECT_EQ(frames[0][0], 1);
-    EXPECT_EQ(frames[0][61], 2);
-    EXPECT_EQ(frames[0][126], 3);
+    EXPECT_EQ(frames[0][0], 2);
+    EXPECT_EQ(frames[0][61], 3);
+    EXPECT_EQ(frames[0][126], 5);
     EXPECT_EQ(dispatcher.deliverFrames(nullptr), 0);
 }
 
@@ -246,7 +289,7 @@ TEST_F(DispatchFixture, RingKeeps63FramesAndCountsTheOverwrittenOnes)
     frame(64);  // the 65th overwrites the storage of the oldest
     EXPECT_EQ(dispatcher.droppedFrames(), 2u);
     std::vector<int> firsts;
-    dispatcher.deliverFrames([&](const uint8_t* d, uint32_t) { firsts.push_back(d[0]); });
+    dispatcher.deliverFrames([&](const uint8_t* d, uint32_t) { firsts.push_back(d[1]); });
     ASSERT_EQ(firsts.size(), 63u);
     EXPECT_EQ(firsts.front(), 2);
     EXPECT_EQ(firsts.back(), 64);
@@ -288,8 +331,7 @@ TEST_F(DispatchFixture, DamagedSignalChunksAreDroppedWithoutReadingPastTheReport
 }
 
 // Reports lost on the link: each frame that misses its first or its last chunk is dropped and
-// counted once, and the frames around it arrive whole. (A missing middle chunk is the frame
-// processor's to refuse: the frame is then shorter than its header says.)
+// counted once, and the frames around it arrive whole.
 TEST_F(DispatchFixture, FramesMissingAChunkAreDroppedAndCountedNeverJoined)
 {
     chunk(0, 61, 1);  // frame A: its last chunk is lost
@@ -310,6 +352,66 @@ TEST_F(DispatchFixture, FramesMissingAChunkAreDroppedAndCountedNeverJoined)
     EXPECT_EQ(frames[1], std::vector<uint8_t>(9, 5));
     EXPECT_EQ(dispatcher.incompleteFrames(), 3u);
     EXPECT_EQ(dispatcher.droppedFrames(), 0u);
+}
+
+// Live scans of a frame of 3 + 3 layers of 40 and 24 positions: 227 bytes, four reports each.
+struct LostChunks : DispatchFixture {
+    SignalFrameBuilder builder{[] {
+        FrameLayout l;
+        l.family = kFamilyFullScan;
+        l.nX = 40;
+        l.nY = 24;
+        l.xOffsets = {0, 2, -2};
+        l.yOffsets = {0, 2, -2};
+        return l;
+    }()};
+    std::vector<Slot> scan(uint8_t level)
+    {
+        return chunksOf(builder.liveScan(std::vector<uint8_t>(builder.layout().sampleBlockLength(), level)));
+    }
+    void send(const std::vector<Slot>& chunks, size_t from = 0, size_t to = SIZE_MAX)
+    {
+        for (size_t i = from; i < std::min(to, chunks.size()); ++i)
+            dispatcher.DispatchResponse(chunks[i]);
+    }
+};
+
+// Frame N without its last chunk and frame N+1 without its first hold, together, a frame of
+// the right kind with a checksum that may well match: it is never delivered, and both frames
+// are counted (before, it was joined and only the checksum stood in its way).
+TEST_F(LostChunks, the_pieces_of_two_frames_never_make_one)
+{
+    const std::vector<Slot> a = scan(10), b = scan(20), c = scan(30);
+    ASSERT_EQ(a.size(), 4u);
+    send(a, 0, 3);  // its last chunk is lost
+    send(b, 1);     // its first chunk is lost
+    send(c);
+    const auto frames = delivered();
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0], builder.liveScan(std::vector<uint8_t>(builder.layout().sampleBlockLength(), 30)));
+    EXPECT_EQ(dispatcher.incompleteFrames(), 2u);
+}
+
+// The edges around one whole frame: one that lost its first and last chunks, then a whole
+// one, then one that lost its first; and a frame that lost a middle chunk is short of its length.
+TEST_F(LostChunks, frames_missing_first_last_or_middle_chunks_are_counted_around_a_whole_one)
+{
+    const std::vector<Slot> a = scan(1), b = scan(2), c = scan(3), d = scan(4), e = scan(5);
+    send(a, 1, 3);
+    send(b);
+    send(c, 1);
+    auto frames = delivered();
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0][frames[0].size() - 2], 2);  // b's last sample
+    EXPECT_EQ(dispatcher.incompleteFrames(), 2u);
+
+    dispatcher.DispatchResponse(d[0]);
+    send(d, 2);  // its second chunk is lost
+    send(e);
+    frames = delivered();
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0][frames[0].size() - 2], 5);
+    EXPECT_EQ(dispatcher.incompleteFrames(), 3u);
 }
 
 }  // namespace

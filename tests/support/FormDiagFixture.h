@@ -95,7 +95,7 @@ protected:
         SessionCore::Options coreOptions;
         coreOptions.threading = HIDTalk::Threading::Manual;
         coreOptions.store = &processSignalStore();  // the one the windows read
-        core = std::make_unique<SessionCore>(backend, coreOptions);
+        core = std::make_unique<SessionCore>(sessionBackend ? *sessionBackend : backend, coreOptions);
         form = std::make_unique<RecordingFormDiag>(*core, options);
         form->attachWindows({&signal, &points, &imgDiag, &calibrate, &multiCalib});
         form->show();
@@ -162,6 +162,7 @@ protected:
     test::TempDir dir_;
     std::optional<test::ScopedDataHome> dataHome_;
     VirtualBackend backend{VirtualBackend::Reads::NonBlocking};
+    HidBackend* sessionBackend = nullptr;  // set before start(): the window's devices come from it instead
     std::string path;
     TFormSignal signal;
     TFormPoints points;

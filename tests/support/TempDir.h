@@ -3,6 +3,8 @@
 // the end, and whole files read and written byte for byte. The folder's name is made unique by
 // mkdtemp, so that tests run in parallel never share one.
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -65,6 +67,15 @@ inline std::string writeFile(const std::filesystem::path& path, std::string_view
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!out.write(bytes.data(), std::streamsize(bytes.size())))
         throw std::runtime_error("cannot write " + path.string());
+    return path.string();
+}
+
+// A FIFO (named pipe) at `path`, which no one writes to: a reader that opens or reads it as a
+// file waits for ever. Its path.
+inline std::string makeFifo(const std::filesystem::path& path)
+{
+    if (::mkfifo(path.c_str(), 0600) != 0)
+        throw std::runtime_error("cannot make the FIFO " + path.string());
     return path.string();
 }
 
