@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <ostream>
 
+#include "base/JsonText.h"
 #include "base/CsvField.h"
 #include "base/FileIo.h"
 #include "cli/Cli.h"
@@ -90,7 +91,7 @@ int printRecords(results::ResultStore& store, const results::RecordFilter& filte
         [&](station::TestRecord&& r) {
             if (json) {
                 out << (n ? ",\n" : "[\n")
-                    << indented(station::recordToJson(r).dump(2, ' ', false, nlohmann::json::error_handler_t::replace), 2);
+                    << indented(jsonText(station::recordToJson(r)), 2);
             } else if (csv) {
                 for (const std::string* f : {&r.uid, &r.serial, &r.model, &r.station, &r.operatorName, &r.plan,
                                              &r.device, &r.started, &r.finished})
@@ -127,7 +128,7 @@ void printSummary(const std::vector<results::SummaryRow>& rows, bool json, bool 
                            {"serials", r.serials},
                            {"passedFirstTime", r.passedFirstTime},
                            {"firstPassYield", r.firstPassYield()}});
-        out << all.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+        out << jsonText(all) << "\n";
         return;
     }
     if (csv)

@@ -8,6 +8,7 @@
 #include <functional>
 #include <iostream>
 
+#include "base/JsonText.h"
 #include "cli/DatabaseOptions.h"
 #include "results/Spool.h"
 #include "station/RecordJson.h"
@@ -245,7 +246,7 @@ int exportRecords(results::ResultStore& store, const results::RecordFilter& filt
     const bool ok = store.forEach(
         filter,
         [&](station::TestRecord&& r) {
-            out << station::recordToJson(r).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+            out << jsonText(station::recordToJson(r), -1) << "\n";
             return bool(out);
         },
         error);

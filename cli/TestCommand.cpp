@@ -9,6 +9,7 @@
 #include <cstring>
 #include <ostream>
 
+#include "base/JsonText.h"
 #include "base/FileIo.h"
 #include "cli/Cli.h"
 #include "cli/CliSession.h"
@@ -82,7 +83,7 @@ bool keepRecord(const station::TestRecord& record, const DatabaseChoice& db,
     if (path.empty()) {
         err << "oculant-cli test: " << why << " nor spooled (" << spoolError
             << "); it is printed below and nowhere else\n";
-        err << station::recordToJson(record).dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+        err << jsonText(station::recordToJson(record)) << "\n";
         return false;
     }
     err << "oculant-cli test: " << why << ": the record is spooled in " << path
@@ -209,7 +210,7 @@ int runTest(CommandContext& ctx)
     cs->session().setView(nullptr);
 
     if (json)
-        ctx.out << station::recordToJson(record).dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+        ctx.out << jsonText(station::recordToJson(record)) << "\n";
     else
         ctx.out << outcomeText(record.outcome) << "  " << record.serial << "  " << record.model << "  (plan "
                 << plan.name << ", record " << record.uid << ")\n";

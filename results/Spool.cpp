@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "base/FileIo.h"
+#include "base/JsonText.h"
 #include "results/ResultStore.h"
 #include "station/RecordJson.h"
 
@@ -52,7 +53,7 @@ std::string spoolRecord(const std::string& folder, const station::TestRecord& re
     const nlohmann::ordered_json file{{"database", urlWithoutPassword(databaseUrl)},
                                       {"record", station::recordToJson(record)}};
     const std::string path = folder + "/" + record.uid + ".json";
-    if (!writeFileAtomically(path, file.dump(1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n", error,
+    if (!writeFileAtomically(path, jsonText(file, 1) + "\n", error,
                              0600))
         return {};
     syncFolder(folder);
