@@ -21,7 +21,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <map>
 #include <set>
 
 #include "base/FileIo.h"
@@ -192,23 +191,12 @@ void TFormHistory::refreshLine()
         return;
     }
     // All stations: each day's counts added up.
-    std::map<std::string, results::SummaryRow> days;
-    results::SummaryRow total;
-    for (const results::SummaryRow& r : *rows) {
-        results::SummaryRow& d = days[r.day];
-        d.day = r.day;
-        for (auto [sum, add] : {std::pair{&d, &r}, std::pair{&total, &r}}) {
-            sum->records += add->records;
-            sum->passed += add->passed;
-            sum->serials += add->serials;
-            sum->passedFirstTime += add->passedFirstTime;
-        }
-    }
-    for (const auto& [day, d] : days) {
-        const qreal x = qreal(QDateTime(QDate::fromString(qs(day), "yyyy-MM-dd"), QTime(12, 0)).toMSecsSinceEpoch());
+    for (const results::SummaryRow& d : results::perDay(*rows)) {
+        const qreal x = qreal(QDateTime(QDate::fromString(qs(d.day), "yyyy-MM-dd"), QTime(12, 0)).toMSecsSinceEpoch());
         SeriesYield->append(x, 100 * d.yield());
         SeriesFirstPass->append(x, 100 * d.firstPassYield());
     }
+    const results::SummaryRow total = results::totalOf(*rows);
     auto* axis = qobject_cast<QDateTimeAxis*>(ChartYield->chart()->axes(Qt::Horizontal).value(0));
     if (axis) {
         // A tick a day on a short period (never two labels of one day), eight on a long one.

@@ -12,9 +12,11 @@ namespace oculant::cli {
 std::optional<DatabaseChoice> takeDatabaseOptions(std::vector<std::string>& args, const std::string& command,
                                                   std::ostream& err)
 {
-    const std::string text = takeOption(args, "--db").value_or(results::defaultDatabaseUrl());
+    const std::optional<std::string> given = takeOption(args, "--db");
+    const std::string text = given.value_or(results::defaultDatabaseUrl());
     const std::optional<std::string> timeout = takeOption(args, "--db-timeout");
     DatabaseChoice choice;
+    choice.given = given.has_value();
     if (timeout) {
         char* end = nullptr;
         const long seconds = std::strtol(timeout->c_str(), &end, 10);

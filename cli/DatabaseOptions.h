@@ -13,6 +13,7 @@ namespace oculant::cli {
 struct DatabaseChoice {
     results::DatabaseUrl url;
     results::OpenOptions options;
+    bool given = false;  // --db was on the command line (else the default)
 };
 
 // Takes --db (default: the user's SQLite file) and --db-timeout from args; nullopt after saying

@@ -8,6 +8,7 @@
 #include <functional>
 #include <iostream>
 
+#include "base/FileIo.h"
 #include "base/JsonText.h"
 #include "cli/DatabaseOptions.h"
 #include "results/Spool.h"
@@ -23,10 +24,10 @@ constexpr size_t kMaxRecordLine = 16 * 1024 * 1024;
 // Records stored per transaction.
 constexpr size_t kImportBatch = 2000;
 
-// Lines of a stream, each at most kMaxRecordLine bytes.
-class LineReader {
+// Lines of a stream (a file or standard input), each at most kMaxRecordLine bytes.
+class StreamLines {
 public:
-    explicit LineReader(std::istream& in) : in_(in) {}
+    explicit StreamLines(std::istream& in) : in_(in) {}
     // The next line (without its '\n'); false at the end, or with *tooLong set.
     bool next(std::string& line, bool& tooLong)
     {
@@ -83,7 +84,7 @@ bool readRecords(std::istream& in, const std::function<bool(station::TestRecord&
         }
         return true;
     }
-    LineReader lines(in);
+    StreamLines lines(in);
     std::string line;
     bool tooLong = false;
     for (size_t number = 1; lines.next(line, tooLong); ++number) {
@@ -138,6 +139,13 @@ int runImport(CommandContext& ctx)
     // A file is read through once before anything is stored: a malformed record refuses the
     // whole import. Standard input cannot be read twice: its batches before a bad line stay.
     if (!standardInput) {
+        // A FIFO, a device or a folder is refused at once, as every file argument is.
+        const int fd = openFileForReading(file, &error);
+        if (fd < 0) {
+            ctx.err << "oculant-cli results import: " << error << "\n";
+            return kExitFailed;
+        }
+        ::close(fd);
         std::istream* in = reopen();
         if (!in) {
             ctx.err << "oculant-cli results import: cannot open " << file << "\n";
@@ -200,9 +208,6 @@ int runImport(CommandContext& ctx)
 
 int runSync(CommandContext& ctx)
 {
-    const bool dbGiven = std::find(ctx.args.begin(), ctx.args.end(), "--db") != ctx.args.end() ||
-                         std::any_of(ctx.args.begin(), ctx.args.end(),
-                                     [](const std::string& a) { return a.rfind("--db=", 0) == 0; });
     const std::optional<DatabaseChoice> db = takeDatabaseOptions(ctx.args, "results sync", ctx.err);
     if (!db)
         return kExitUsage;
@@ -212,7 +217,7 @@ int runSync(CommandContext& ctx)
     }
     const std::string folder = results::defaultSpoolFolder();
     const results::SyncReport report =
-        results::syncSpool(folder, dbGiven ? std::optional(db->url) : std::nullopt, db->options);
+        results::syncSpool(folder, db->given ? std::optional(db->url) : std::nullopt, db->options);
     for (const std::string& problem : report.problems)
         ctx.err << "oculant-cli results sync: kept " << problem << "\n";
     ctx.out << report.sent << " sent, " << report.alreadyStored << " already stored, " << report.kept << " kept in "

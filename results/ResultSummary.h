@@ -4,6 +4,7 @@
 // itself (ResultStore::summary); this is the row it gives.
 
 #include <string>
+#include <vector>
 
 namespace oculant::results {
 
@@ -14,6 +15,11 @@ struct SummaryRow {
     double yield() const { return records ? double(passed) / double(records) : 0; }
     double firstPassYield() const { return serials ? double(passedFirstTime) / double(serials) : 0; }
 };
+
+// The rows of all stations added up per day, oldest day first (a line's days as one).
+std::vector<SummaryRow> perDay(const std::vector<SummaryRow>& rows);
+// Every row added up: the period's records, yield and first-pass yield.
+SummaryRow totalOf(const std::vector<SummaryRow>& rows);
 
 // The local day of a record's UTC start time, as the line counts it: what a record is filed
 // under when it is stored.
