@@ -665,9 +665,10 @@ void TFormDiag::TimerSessionTimer() { core_.tick(options_.clockMs()); }
 
 QString TFormDiag::text(std::string_view key) const { return qs(language_.LookupText(key)); }
 
-void TFormDiag::showConnectionState(std::string_view connectionKey)
+void TFormDiag::showConnectionState(std::string_view connectionKey) { showStateText(text(connectionKey)); }
+
+void TFormDiag::showStateText(const QString& state)
 {
-    const QString state = text(connectionKey);
     setStatusText(state);
     if (windows_.imgDiag)
         windows_.imgDiag->setWindowTitle(text(kDiagnosticCaption.key) + " - " + state);
@@ -675,6 +676,23 @@ void TFormDiag::showConnectionState(std::string_view connectionKey)
 }
 
 void TFormDiag::showConnected() { showConnectionState(kConnected.key); }
+
+// A frame that answers nothing is not shown as connected with empty fields; one that left some
+// answers out says which, until the next status text.
+void TFormDiag::showMissingAnswers(const std::vector<std::string>& names, bool none)
+{
+    if (none) {
+        showStateText(QStringLiteral("not answering"));
+        setStatusText(QStringLiteral("The frame is connected but not answering: Refresh asks again."));
+        return;
+    }
+    if (names.empty())
+        return;
+    QStringList list;
+    for (const std::string& name : names)
+        list << qs(name);
+    setStatusText(QStringLiteral("The frame did not answer: %1. Refresh asks again.").arg(list.join(", ")));
+}
 void TFormDiag::showUnconnected() { showConnectionState(kUnconnected.key); }
 
 // A frame we may not open is worth more than "not connected": why, and what to do. Apart from

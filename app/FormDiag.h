@@ -183,6 +183,7 @@ private:
     void disableDeviceButtons() override;
     void refillDeviceList(const std::vector<std::string>& paths, int currentIndex) override;
     void setRefreshEnabled(bool enabled) override;
+    void showMissingAnswers(const std::vector<std::string>& names, bool none) override;
     void restartDiagnostic() override;
     void showAccessProblems(const std::vector<std::string>& lines) override;
     void onVersionStatus(const DeviceRecords& records) override;
@@ -202,6 +203,7 @@ private:
 
     QString text(std::string_view key) const;
     void showConnectionState(std::string_view connectionKey);
+    void showStateText(const QString& state);  // the status bar and both titles
     void setDeviceButtonsEnabled(bool enabled);
     void setStatusText(const QString& text);
     void applyFeatureState(const FeatureState& state);

@@ -140,6 +140,14 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes, std::s
     std::string temp = folder + "/." + nameOf(target) + ".tmp-XXXXXX";
     const std::string prefix = "Cannot save " + quoted(path) + ": ";
 
+    // A device, a FIFO or a folder in the file's place would be replaced by the rename (a root
+    // user's /dev/null becoming a file): refused instead.
+    struct stat existing {};
+    if (::stat(target.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
+        setError(error, prefix + "it is " + notAFile(existing) + ", not a file.");
+        return false;
+    }
+
     int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) {
         setError(error, prefix + "cannot create a temporary file in " + quoted(folder) + ": " +

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <ostream>
 
 #include "base/JsonText.h"
@@ -61,21 +62,34 @@ int runDiagnose(CommandContext& ctx)
     std::unique_ptr<CliSession> cs = CliSession::openConnected(ctx, "diagnose", exitCode);
     if (!cs)
         return exitCode;
-    DeviceSession& session = cs->session();
-    if (!session.records().boards.valid) {
-        ctx.err << "oculant-cli diagnose: the frame did not report its board layout\n";
-        return kExitFailed;
+    // Without the board table nothing can be tested; the run still ends with its reason and,
+    // with --json, its JSON.
+    std::optional<DiagnosticRun> run;
+    NoVerdictReason reason;
+    if (!cs->session().records().boards.valid) {
+        reason = noLayoutReason(cs->session().timesAsked());
+    } else {
+        run.emplace(*cs);
+        run->run(sweep, int(timeout * 1000));
+        reason = run->noVerdictReason(timeoutText);
     }
-
-    DiagnosticRun run(*cs);
-    run.run(sweep, int(timeout * 1000));
     cs->close();
-    const DiagnosticSession& diag = run.diagnostic();
+    if (!run) {
+        if (json)
+            ctx.out << jsonText(nlohmann::ordered_json{{"verdict", "NONE"},
+                                                       {"reason", reason.code},
+                                                       {"reasonText", reason.text},
+                                                       {"boards", nlohmann::json::array()}})
+                    << "\n";
+        else
+            ctx.out << "NONE\n" << reason.text << "\n";
+        return kExitNoVerdict;
+    }
+    const DiagnosticSession& diag = run->diagnostic();
 
     const OverallVerdict verdict = diag.verdict();
     const char* word = verdict == OverallVerdict::Pass ? "PASS" : verdict == OverallVerdict::Fail ? "FAIL" : "NONE";
     const std::vector<std::string> lines = diag.faultLines(lookup);
-    const std::string reason = run.noVerdictReason(timeoutText);
     if (json) {
         nlohmann::ordered_json boards = nlohmann::json::array();
         size_t i = 0;
@@ -83,16 +97,16 @@ int runDiagnose(CommandContext& ctx)
             for (const PCB_INFO& b : *list)
                 boards.push_back(boardJson(b, i < lines.size() ? lines[i++] : ""));
         nlohmann::ordered_json out{{"verdict", word}};
-        out["reason"] = reason.empty() ? nullptr : nlohmann::ordered_json(run.reasonCode());
-        out["reasonText"] = reason.empty() ? nullptr : nlohmann::ordered_json(reason);
+        out["reason"] = reason.code.empty() ? nullptr : nlohmann::ordered_json(reason.code);
+        out["reasonText"] = reason.code.empty() ? nullptr : nlohmann::ordered_json(reason.text);
         out["boards"] = boards;
         ctx.out << jsonText(out) << "\n";
     } else {
         ctx.out << word << "\n";
         for (const std::string& line : lines)
             ctx.out << line << "\n";
-        if (!reason.empty())
-            ctx.out << reason << "\n";
+        if (!reason.code.empty())
+            ctx.out << reason.text << "\n";
     }
     return verdict == OverallVerdict::Pass ? kExitOk : verdict == OverallVerdict::Fail ? kExitFailed : kExitNoVerdict;
 }

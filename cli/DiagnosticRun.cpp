@@ -1,6 +1,9 @@
 #include "cli/DiagnosticRun.h"
 
+#include <algorithm>
+
 #include "cli/CliSession.h"
+#include "link/FrameTestBench.h"
 #include "diagnostics/DiagnosticCommands.h"
 
 namespace oculant::cli {
@@ -17,6 +20,19 @@ void send(DeviceSession& s, const DiagnosticCommand& c)
 constexpr int64_t kUntestableMs = 2000;
 
 bool untestable(DiagnosticNotice n) { return n == DiagnosticNotice::NoLevels || n == DiagnosticNotice::LayoutMismatch; }
+
+// The edges along which elements were never seen dark: those a sweep missed.
+unsigned pendingEdges(const BoardModel& model)
+{
+    unsigned edges = 0;
+    for (const auto* list : {&model.emitters, &model.receivers})
+        for (const PCB_INFO& b : *list)
+            if (std::any_of(b.leds.begin(), b.leds.end(),
+                            [](const LED_STA& e) { return e.status == kPending && !e.blockedSeen; }))
+                edges |= b.onX() ? (b.isEmitter() ? kSweepXEmitters : kSweepXReceivers)
+                                 : (b.isEmitter() ? kSweepYEmitters : kSweepYReceivers);
+    return edges;
+}
 
 }  // namespace
 
@@ -40,9 +56,22 @@ void DiagnosticRun::run(bool sweep, int timeoutMs, const std::function<bool()>& 
     diag.setActive(true);
 
     bool sweepStarted = false;
-    int64_t lastTimerMs = cs->nowMs();
+    const int64_t startMs = cs->nowMs();
+    int64_t lastTimerMs = startMs;
+    int64_t lastFrameMs = startMs;
+    uint32_t lastFrameCount = diag.frameCount();
+    const uint64_t lostBefore = cs->framesLost().link;
+    facts_ = {};
     int64_t untestableSinceMs = -1;
     const auto finished = [&] {
+        const uint64_t lost = cs->framesLost().link - lostBefore;
+        if (diag.frameCount() != lastFrameCount || lost != facts_.framesLost) {
+            facts_.framesSeen += diag.frameCount() >= lastFrameCount ? diag.frameCount() - lastFrameCount : 1;
+            lastFrameCount = diag.frameCount();
+            lastFrameMs = cs->nowMs();
+        }
+        facts_.framesLost = lost;
+        facts_.msSinceLastFrame = cs->nowMs() - lastFrameMs;
         if (stop && stop())
             return true;
         if (!untestable(diag.notice()))
@@ -58,6 +87,11 @@ void DiagnosticRun::run(bool sweep, int timeoutMs, const std::function<bool()>& 
         if (sweep && !sweepStarted && diag.testState() == TestState::Testing) {
             cs->testBench()->startSweep();
             sweepStarted = true;
+        } else if (sweepStarted && !cs->testBench()->sweepRunning() && diag.verdict() == OverallVerdict::None) {
+            // As a technician does while elements stay grey: along their edges again (the scans
+            // that would have shown them dark may have been lost on the way).
+            if (const unsigned edges = pendingEdges(diag.model()))
+                cs->testBench()->startSweep(edges);
         }
         const OverallVerdict v = diag.verdict();
         if (v == OverallVerdict::Pass)
@@ -72,29 +106,11 @@ void DiagnosticRun::run(bool sweep, int timeoutMs, const std::function<bool()>& 
     session.setActiveWindow(ActiveWindow::None);
 }
 
-std::string DiagnosticRun::noVerdictReason(const std::string& timeoutText) const
+NoVerdictReason DiagnosticRun::noVerdictReason(const std::string& timeoutText) const
 {
-    if (diag_.verdict() != OverallVerdict::None)
-        return {};
-    if (diag_.notice() != DiagnosticNotice::None)
-        return diag_.noticeText();
-    return "No verdict within " + timeoutText + " s: every element must be blocked once and then clear again (slide "
-           "a finger along each edge of the frame).";
-}
-
-const char* DiagnosticRun::reasonCode() const
-{
-    switch (diag_.notice()) {
-    case DiagnosticNotice::NoLevels:
-        return "no-levels";
-    case DiagnosticNotice::LayoutMismatch:
-        return "layout-mismatch";
-    case DiagnosticNotice::LiftHand:
-        return "hand-on-frame";
-    case DiagnosticNotice::None:
-        break;
-    }
-    return "timeout";
+    DiagnosticRunFacts facts = facts_;
+    facts.timeoutText = timeoutText;
+    return explainNoVerdict(diag_, facts);
 }
 
 }  // namespace oculant::cli

@@ -9,6 +9,7 @@
 
 #include "base/TextLookup.h"
 #include "diagnostics/DiagnosticSession.h"
+#include "diagnostics/NoVerdictReason.h"
 
 namespace oculant::cli {
 
@@ -24,19 +25,20 @@ public:
 
     // The Diagnostic button, the window's show and activation, its timer until a verdict or
     // `timeoutMs`, then its close. With `sweep` the virtual frame's technician slides the
-    // finger once the test runs. `stop`, when given, ends the run early when it says so.
+    // finger once the test runs, and again along every edge while it has no verdict. `stop`,
+    // when given, ends the run early when it says so.
     void run(bool sweep, int timeoutMs, const std::function<bool()>& stop = {});
 
     const DiagnosticSession& diagnostic() const { return diag_; }
     OverallVerdict verdict() const { return diag_.verdict(); }
-    // Without a verdict: the window's notice, else the time-out ("within S s", S as given).
-    std::string noVerdictReason(const std::string& timeoutText) const;
-    // Why there is no verdict, as a code: the notice, or "timeout".
-    const char* reasonCode() const;
+    // Why there is no verdict (code and text; empty with a verdict), from what the run saw of
+    // the link; the time-out as given ("within S s").
+    NoVerdictReason noVerdictReason(const std::string& timeoutText) const;
 
 private:
     CliSession& cs_;
     DiagnosticSession diag_;
+    DiagnosticRunFacts facts_;
 };
 
 }  // namespace oculant::cli

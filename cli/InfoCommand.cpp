@@ -23,6 +23,7 @@ namespace {
 constexpr int kConnectTimeoutMs = 8000;
 // The parameter block answer comes in chunks after the last command of the sequence.
 constexpr int kParameterBlockGraceMs = 500;
+constexpr const char* kNotAnsweringText = "not answering";
 
 std::string hex8(uint32_t value)
 {
@@ -134,6 +135,8 @@ nlohmann::ordered_json infoToJson(const DeviceInfoReport& r)
         return optional ? nlohmann::ordered_json(*optional) : nlohmann::ordered_json(nullptr);
     };
     nlohmann::ordered_json j;
+    j["state"] = r.state;
+    j["missingAnswers"] = r.missingAnswers;
     j["model"] = r.model;
     j["hardwareVersion"] = r.hardwareVersion;
     j["softwareVersion"] = r.softwareVersion;
@@ -157,6 +160,7 @@ std::string infoToText(const DeviceInfoReport& r, const Language& language)
 {
     const std::vector<std::pair<std::string, std::string>> lines = {
         {language.LookupTextOr("Label36", textkeys::kDevicePathDesignCaption), r.device},
+        {"State:", r.state},
         {label(language, "Label1"), r.model},
         {label(language, "Label5"), r.hardwareVersion},
         {label(language, "Label6"), r.softwareVersion},
@@ -215,8 +219,13 @@ int runInfo(CommandContext& ctx)
         return exitCode;
     cs->runFor(kParameterBlockGraceMs, [&] { return answers.parameterCrc.has_value(); });
     const QuillonDevice* current = cs->session().talk().currentDevice();
-    const DeviceInfoReport report = buildInfoReport(cs->session().records(), answers, current ? current->path : "",
-                                                    language, systemLocalTime());
+    DeviceInfoReport report = buildInfoReport(cs->session().records(), answers, current ? current->path : "",
+                                              language, systemLocalTime());
+    report.missingAnswers = cs->session().missingAnswerNames();
+    if (cs->session().notAnswering())
+        report.state = kNotAnsweringText;
+    else
+        report.state = language.LookupTextOr(textkeys::kConnected.key, textkeys::kConnected.fallback);
     cs->close();
     cs->session().setView(nullptr);
 
@@ -224,7 +233,8 @@ int runInfo(CommandContext& ctx)
         ctx.out << jsonText(infoToJson(report)) << "\n";
     else
         ctx.out << infoToText(report, language);
-    return kExitOk;
+    // What the frame would not say is not known: a line must not take N/A for an answer.
+    return report.missingAnswers.empty() ? kExitOk : kExitFailed;
 }
 
 }  // namespace oculant::cli

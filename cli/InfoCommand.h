@@ -33,6 +33,10 @@ public:
 
 struct DeviceInfoReport {
     std::string device;
+    // "Connected", or "not answering" when the frame answered nothing it was asked, again and
+    // again; the answers that never came, by name.
+    std::string state = "Connected";
+    std::vector<std::string> missingAnswers;
     std::string model = "N/A";
     std::string hardwareVersion = "N/A";
     std::string softwareVersion = "N/A";

@@ -3,20 +3,55 @@
 #include <cstdio>
 #include <filesystem>
 #include <ostream>
+#include <span>
+#include <vector>
 
 #include "cli/Cli.h"
 #include "cli/CliSession.h"
 #include "cli/SignalRecording.h"
+#include "protocol/SignalFrameLayout.h"
 
 namespace oculant::cli {
 
 namespace {
 
+// The levels of the last live scan, row by row (X layers of nX, then Y layers of nY): the
+// store's current plane, or for family 0x00, whose live scans the store does not keep, the
+// scan itself as it went into the log.
+class LastScan {
+public:
+    void take(const uint8_t* frame, uint32_t length)
+    {
+        FrameHeader h;
+        if (parseFrameHeader(frame, length, h) != HeaderStatus::Ok || h.family() != kFamilyShortHeader ||
+            h.type() != kTypeLiveScan)
+            return;
+        const size_t start = 11 + 2 * size_t(h.offsetCount());
+        if (start + h.sampleBlockLength() >= length)
+            return;
+        header_ = h;
+        samples_.assign(frame + start, frame + start + h.sampleBlockLength());
+    }
+    bool held() const { return !samples_.empty(); }
+    std::span<const uint8_t> row(int r) const
+    {
+        const size_t n = r < header_.bX ? header_.nX : header_.nY;
+        const size_t at = r < header_.bX ? size_t(r) * header_.nX
+                                         : size_t(header_.bX) * header_.nX + size_t(r - header_.bX) * header_.nY;
+        return {samples_.data() + at, n};
+    }
+
+private:
+    FrameHeader header_;
+    std::vector<uint8_t> samples_;
+};
+
 // One line per layer of the current signal: what a technician looks at first.
-void printSignalSummary(const SignalStore& store, std::ostream& out)
+void printSignalSummary(const SignalStore& store, const LastScan& shortScan, std::ostream& out)
 {
+    const bool fromScan = !store.liveScansCarryLevels() && shortScan.held();
     for (int row = 0; row < store.layerCount(); ++row) {
-        const auto r = store.row(kPlaneCurrent, row);
+        const std::span<const uint8_t> r = fromScan ? shortScan.row(row) : store.row(kPlaneCurrent, row);
         const bool xLayer = row < store.bX();
         const int layer = xLayer ? row : row - store.bX();
         const int offset = store.rowOffset(row);
@@ -65,6 +100,10 @@ int runRecord(CommandContext& ctx)
     std::unique_ptr<CliSession> cs = CliSession::openConnected(ctx, "record", exitCode, dir);
     if (!cs)
         return exitCode;
+    LastScan shortScan;
+    if (summary)
+        cs->core().addFrameObserver(
+            [&shortScan](const uint8_t* data, uint32_t length, const FrameResult&) { shortScan.take(data, length); });
     const FramesLost lostBefore = cs->framesLost();
     recordSignal(*cs, int(s * 1000));
     const FramesLost lost = cs->framesLost() - lostBefore;
@@ -83,7 +122,7 @@ int runRecord(CommandContext& ctx)
         ctx.out << lost.total() << " frames lost (" << lost.link << " on the link, " << lost.rings << " in the rings, "
                 << lost.refused << " refused)\n";
     if (summary)
-        printSignalSummary(cs->store(), ctx.out);
+        printSignalSummary(cs->store(), shortScan, ctx.out);
     if (!cs->logError().empty()) {
         ctx.err << "oculant-cli record: " << cs->logError() << "\n";
         return kExitFailed;

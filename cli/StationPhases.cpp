@@ -81,13 +81,13 @@ public:
     {
         const std::string phase = name(PhaseKind::Diagnose);
         if (!cs_.session().records().boards.valid)
-            return station::errorPhase(phase, "the frame did not report its board layout");
+            return station::errorPhase(phase, noLayoutReason(cs_.session().timesAsked()).text);
         DiagnosticRun run(cs_);
         run.run(settings_.sweep, int(limits.timeoutSeconds * 1000), [&] { return gone(); });
         if (gone())
             return station::errorPhase(phase, kFrameLostText);
         return station::judgeDiagnosis(run.verdict(), run.diagnostic().model(),
-                                       run.noVerdictReason(station::numberText(limits.timeoutSeconds)));
+                                       run.noVerdictReason(station::numberText(limits.timeoutSeconds)).text);
     }
 
     bool gone() const { return view_.lost || !cs_.session().connected(); }

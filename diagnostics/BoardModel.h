@@ -37,6 +37,12 @@ struct LED_STA {
     // Seen with every covering beam blocked since it became pending; it is accepted once its
     // beams are clear again, so an element that goes dark and stays dark is never accepted.
     bool blockedSeen = false;
+    // Seen with every covering beam at most 3/4 of its reference, not blocked, while pending:
+    // a finger over it that could not darken it (strong ambient light).
+    bool dimmedSeen = false;
+    // Scans in a row, up to the last one, with every covering beam blocked: a finger sliding by
+    // darkens an element for a few, one resting on it or a failed element for ever more.
+    uint16_t darkScans = 0;
 };
 
 // One board. A board without elements has count 0 and last == first; it holds no position,

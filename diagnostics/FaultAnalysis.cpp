@@ -66,8 +66,10 @@ void MarkAllPending(BoardModel& model)
 {
     forEachBoard(model, [](PCB_INFO& b) {
         markWholeBoard(b, kPending);
-        for (LED_STA& led : b.leds)
-            led.blockedSeen = false;
+        for (LED_STA& led : b.leds) {
+            led.blockedSeen = led.dimmedSeen = false;
+            led.darkScans = 0;
+        }
         b.faults = faultBit(kFaultPending);
     });
 }
@@ -162,9 +164,10 @@ void AcceptBlocked(BoardModel& model, const BeamView& beams)
     forEachBoard(model, [&](PCB_INFO& b) {
         const AxisSignal& axis = beams.axis(b.axis);
         // Per element: covering layers, and among them those blocked in this scan.
-        thread_local std::vector<uint8_t> covering, blocked;
+        thread_local std::vector<uint8_t> covering, blocked, dimmed;
         covering.assign(b.count, 0);
         blocked.assign(b.count, 0);
+        dimmed.assign(b.count, 0);
         for (int d = 0; d < axis.layerCount; ++d) {
             const LayerRows& rows = axis.layers[size_t(d)];
             const LayerCoverage c = axis.coverage(d, b.first, b.count, sideOf(b));
@@ -172,10 +175,13 @@ void AcceptBlocked(BoardModel& model, const BeamView& beams)
                 const size_t k = size_t(j + c.shift);
                 ++covering[size_t(j)];
                 blocked[size_t(j)] += rows.current[k] <= rows.reference[k] / 4;
+                dimmed[size_t(j)] += 4 * rows.current[k] <= 3 * rows.reference[k];
             }
         }
         for (size_t j = 0; j < b.leds.size(); ++j) {
             LED_STA& led = b.leds[j];
+            const bool dark = covering[j] > 0 && blocked[j] == covering[j];
+            led.darkScans = dark ? uint16_t(std::min(led.darkScans + 1, 0xFFFF)) : 0;
             if (led.status == kOk && covering[j] > 0 && blocked[j] == covering[j]) {
                 // Dark again after it was accepted: a finger on it, or an element that failed
                 // during the test. The frame does not pass until a scan sees it clear again.
@@ -193,6 +199,8 @@ void AcceptBlocked(BoardModel& model, const BeamView& beams)
                 led.blockedSeen = true;
             } else if (blocked[j] == 0 && led.blockedSeen) {
                 led.status = kOk;
+            } else if (dimmed[j] == covering[j]) {
+                led.dimmedSeen = true;
             }
         }
     });

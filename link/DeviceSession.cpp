@@ -296,6 +296,9 @@ void DeviceSession::startInformationSequence()
     // read completely, not from where the old sequence stopped.
     infoEnabled_ = true;
     infoStep_ = 0;
+    watchEnabled_ = false;
+    records_.answered = 0;
+    missing_ = 0;
 }
 
 void DeviceSession::infoTick()
@@ -315,6 +318,48 @@ void DeviceSession::infoTick()
     infoStep_ = 0;
     if (view_)
         view_->setRefreshEnabled(true);
+    watchEnabled_ = true;
+    watchTicks_ = 0;
+    resends_ = 0;
+}
+
+void DeviceSession::answerWatchTick()
+{
+    if (!watchEnabled_)
+        return;
+    if (!connected() || (records_.answered & kAllInformationAnswers) == kAllInformationAnswers) {
+        endAnswerWatch();
+        return;
+    }
+    if (++watchTicks_ < kAnswerWaitTicks)
+        return;
+    // A recording played back answers nothing that is asked of it: what it holds came already.
+    if (resends_ >= kInfoResends || connectedToRecording()) {
+        endAnswerWatch();
+        return;
+    }
+    ++resends_;
+    watchTicks_ = 0;
+    for (const InformationQuestion& q : kInformationQuestions)
+        if (!(records_.answered & q.answer))
+            talk_.SendCommand(q.command);
+}
+
+void DeviceSession::endAnswerWatch()
+{
+    watchEnabled_ = false;
+    missing_ = connected() ? uint8_t(kAllInformationAnswers & ~records_.answered) : 0;
+    if (view_ && connected())
+        view_->showMissingAnswers(missingAnswerNames(), notAnswering());
+}
+
+std::vector<std::string> DeviceSession::missingAnswerNames() const
+{
+    std::vector<std::string> names;
+    for (const InformationQuestion& q : kInformationQuestions)
+        if (missing_ & q.answer)
+            names.emplace_back(q.name);
+    return names;
 }
 
 bool DeviceSession::startDownload(uint32_t length, const uint8_t* header, const uint8_t* data)

@@ -33,6 +33,9 @@ public:
     // Frames that were recognised but may not be opened: for each the reason, then the fix when
     // there is one. Sent when the list changes (empty: none is left); shown until then.
     virtual void showAccessProblems(const std::vector<std::string>& lines) {}
+    // The information sequence ended without these answers though it asked again (empty:
+    // every answer came). `none` when not one came: the frame does not answer.
+    virtual void showMissingAnswers(const std::vector<std::string>& names, bool none) {}
 };
 
 class DeviceSession {
@@ -56,6 +59,10 @@ public:
     void drainTick();
     void probeTick();   // the connection probe, while probeTimerEnabled()
     void infoTick();    // the information sequence, while infoTimerEnabled()
+    // After the sequence, on the same 100 ms timer while answerWatchEnabled(): waits for its
+    // answers, asks again for those that did not come (a lossy link), and after kInfoResends
+    // rounds ends, telling the view which answers are missing (none: every one came).
+    void answerWatchTick();
     // While rescanTimerEnabled(): a scan of its own, for what no change report
     // tells. It runs while unconnected, where arrival and removal are not reported (hidraw
     // without udev) or a frame that may not be opened is listed (access may be given without a
@@ -63,6 +70,20 @@ public:
     void rescanTick();
     bool probeTimerEnabled() const { return probeEnabled_; }
     bool infoTimerEnabled() const { return infoEnabled_; }
+    bool answerWatchEnabled() const { return watchEnabled_; }
+    // Ticks the watch waits for the answers of one round before asking again, and the rounds.
+    static constexpr int kAnswerWaitTicks = 5;
+    static constexpr int kInfoResends = 3;
+    // The answers the last information sequence still lacked when its watch ended.
+    uint8_t missingAnswers() const { return missing_; }
+    // Their names, in the sequence's order ("identity and serial number (0x17)", ...).
+    std::vector<std::string> missingAnswerNames() const;
+    // Not one answer to the last sequence, asked again and again: the frame is connected but
+    // does not answer.
+    bool notAnswering() const { return missing_ == kAllInformationAnswers; }
+    // How often the last sequence asked for what is missing: once on a recording, which cannot
+    // be asked again.
+    int timesAsked() const { return 1 + resends_; }
     bool rescanTimerEnabled() const;
     int probeState() const { return probeState_; }
 
@@ -111,6 +132,7 @@ private:
     void currentFrameGone();
     void rescanWhileUnconnected();
     void reportAccessProblems();
+    void endAnswerWatch();
 
     DeviceRecords records_;
     ResponseDispatcher dispatcher_;
@@ -124,6 +146,10 @@ private:
     QuillonDevice savedDevice_;
     bool infoEnabled_ = false;
     int infoStep_ = 0;
+    bool watchEnabled_ = false;
+    int watchTicks_ = 0;
+    int resends_ = 0;
+    uint8_t missing_ = 0;
     bool changeHeld_ = false;         // a device change came during a download
     bool downloadEndPending_ = false; // a download started whose end was not yet handled
     std::vector<std::string> accessProblems_;

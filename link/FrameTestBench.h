@@ -21,6 +21,15 @@ struct BenchGeometry {
     double edgeInsetMm = 0;  // a finger's centre this far from the bezel runs along the edge
 };
 
+// The edges a sweep slides along, where each side's elements lie.
+enum SweepEdge : unsigned {
+    kSweepXEmitters = 1u << 0,
+    kSweepXReceivers = 1u << 1,
+    kSweepYEmitters = 1u << 2,
+    kSweepYReceivers = 1u << 3,
+};
+inline constexpr unsigned kAllSweepEdges = 0xF;
+
 class FrameTestBench {
 public:
     virtual ~FrameTestBench() = default;
@@ -33,9 +42,9 @@ public:
     // Where a point of the display (screen logical units, 0-32767) lands on the frame.
     virtual std::pair<double, double> screenToFrameMm(double screenX, double screenY) const = 0;
 
-    // A technician sliding a finger along every edge, for the emitter/receiver test; it paces
-    // itself on the frame's clock and ends by itself.
-    virtual void startSweep() = 0;
+    // A technician sliding a finger along every edge, or the edges given (SweepEdge bits), for
+    // the emitter/receiver test; it paces itself on the frame's clock and ends by itself.
+    virtual void startSweep(unsigned edges = kAllSweepEdges) = 0;
     virtual bool sweepRunning() const = 0;
 
     // The frame's calibration area as its flash holds it, how many block writes into it have

@@ -82,15 +82,18 @@ void ResponseDispatcher::handleInformation(const ReceiveRing::Slot& report)
         if (listener_)
             listener_->onVersionStatus(records_);
         records_.infoAnswered = true;
+        records_.answered |= kAnswerVersionStatus;
         break;
     case kCmdIdentifier:
         std::memcpy(records_.identifier.data(), body, records_.identifier.size());
+        records_.answered |= kAnswerIdentifier;
         if (listener_)
             listener_->onIdentifier(records_);
         break;
     case kCmdIdentity:
         std::memcpy(records_.identity.data(), body, records_.identity.size());
         std::memcpy(records_.identifier.data(), body, records_.identifier.size());
+        records_.answered |= kAnswerIdentity;
         if (listener_)
             listener_->onIdentity(records_);
         break;
@@ -99,6 +102,7 @@ void ResponseDispatcher::handleInformation(const ReceiveRing::Slot& report)
         std::memcpy(records_.userParams.data(), body, records_.userParams.size());
         if (records_.userParams[0] != 0xFF)
             records_.parameterSummary[0] = records_.featureWord();
+        records_.answered |= report[1] == kCmdUserParams ? kAnswerUserParams : kAnswerUserParams2;
         if (listener_)
             listener_->onUserParams(records_);
         break;
@@ -140,8 +144,13 @@ void ResponseDispatcher::handleParameterEnd(uint8_t code, uint8_t checksum)
         sum = uint8_t(sum + paramBuffer_[i]);
     if (sum != checksum || code != kCmdParameterBlock)
         return;
+    // A whole block came: even one the frame never had programmed, or too short to use, is an
+    // answer, and asking again would bring the same.
+    const ParameterBlockVerdict verdict = parseParameterBlock(paramBuffer_.data(), paramLength_, records_.boards);
+    if (verdict != ParameterBlockVerdict::TooManyBoards)
+        records_.answered |= kAnswerParameterBlock;
 
-    switch (parseParameterBlock(paramBuffer_.data(), paramLength_, records_.boards)) {
+    switch (verdict) {
     case ParameterBlockVerdict::TooShort:
         if (listener_)
             listener_->onStatusText(kLengthErrorText);

@@ -82,6 +82,7 @@ void SessionCore::tick(int64_t nowMs)
     // What each timer was before this tick: one that a tick turns on first fires a period later,
     // as a timer started at that moment would.
     const bool probe = device_.probeTimerEnabled(), info = device_.infoTimerEnabled(),
+               watch = !info && device_.answerWatchEnabled(),
                rescan = device_.rescanTimerEnabled(), download = followingDownload();
 
     if (due(nowMs, lastDrain_, kDrainMs)) {
@@ -95,6 +96,8 @@ void SessionCore::tick(int64_t nowMs)
     if (info && due(nowMs, lastInfo_, kInfoMs) && device_.infoTimerEnabled()) {
         ++counts_.infos;
         device_.infoTick();
+    } else if (watch && due(nowMs, lastInfo_, kInfoMs)) {
+        device_.answerWatchTick();
     }
     if (rescan && due(nowMs, lastRescan_, kRescanMs)) {
         ++counts_.rescans;

@@ -524,10 +524,10 @@ void VirtualFrame::fingerUpLocked(int id)
         fingers_.erase(it);
 }
 
-void VirtualFrame::startSweep(double speedMmPerS)
+void VirtualFrame::startSweep(double speedMmPerS, unsigned edges)
 {
     std::lock_guard lock(mutex_);
-    sweep_.emplace(beams_.widthMm(), beams_.heightMm(), speedMmPerS);
+    sweep_.emplace(beams_.widthMm(), beams_.heightMm(), speedMmPerS, edges);
     sweepStartUs_ = clock_();
 }
 

@@ -63,7 +63,7 @@ public:
     std::vector<VirtualFinger> fingers() const;
     // Starts the scripted sweep of the emitter/receiver test, paced by the frame's clock; it
     // uses its own finger and ends by itself.
-    void startSweep(double speedMmPerS = VirtualSweep::kDefaultSpeedMmPerS);
+    void startSweep(double speedMmPerS = VirtualSweep::kDefaultSpeedMmPerS, unsigned edges = VirtualSweep::kAllEdges);
     bool sweepRunning() const;
     const VirtualBeams& beams() const { return beams_; }
     // Where a point of the display lands on the frame, through the profile's [Screen]

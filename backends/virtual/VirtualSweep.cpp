@@ -2,15 +2,19 @@
 
 namespace oculant {
 
-VirtualSweep::VirtualSweep(double widthMm, double heightMm, double speedMmPerS)
-    : width_(widthMm), height_(heightMm), speed_(speedMmPerS > 0 ? speedMmPerS : kDefaultSpeedMmPerS)
+VirtualSweep::VirtualSweep(double widthMm, double heightMm, double speedMmPerS, unsigned edges)
+    : width_(widthMm), height_(heightMm), speed_(speedMmPerS > 0 ? speedMmPerS : kDefaultSpeedMmPerS),
+      edges_(edges & kAllEdges)
 {
 }
 
 double VirtualSweep::durationSeconds() const
 {
-    const double path = 2 * (width_ + 2 * kOvershootMm) + 2 * (height_ + 2 * kOvershootMm);
-    return path / speed_ + 4 * kLiftSeconds;
+    double seconds = 0;
+    for (int e = 0; e < 4; ++e)
+        if (edges_ & (1u << e))
+            seconds += ((e < 2 ? width_ : height_) + 2 * kOvershootMm) / speed_ + kLiftSeconds;
+    return seconds;
 }
 
 std::optional<std::pair<double, double>> VirtualSweep::fingerAt(double t) const
@@ -23,7 +27,10 @@ std::optional<std::pair<double, double>> VirtualSweep::fingerAt(double t) const
         double fixed;
     };
     const Edge edges[4] = {{true, kInsetMm}, {true, height_ - kInsetMm}, {false, kInsetMm}, {false, width_ - kInsetMm}};
-    for (const Edge& e : edges) {
+    for (int i = 0; i < 4; ++i) {
+        if (!(edges_ & (1u << i)))
+            continue;
+        const Edge& e = edges[i];
         const double length = (e.alongX ? width_ : height_) + 2 * kOvershootMm;
         const double travel = length / speed_;
         if (t < travel) {

@@ -25,7 +25,7 @@ public:
     {
         return frame_->screenToFrameMm(screenX, screenY);
     }
-    void startSweep() override { frame_->startSweep(); }
+    void startSweep(unsigned edges) override { frame_->startSweep(VirtualSweep::kDefaultSpeedMmPerS, edges); }
     bool sweepRunning() const override { return frame_->sweepRunning(); }
     std::vector<uint8_t> calibrationAreaBytes() const override;
     int completedCalibrationWrites() const override { return frame_->completedCalibrationWrites(); }

@@ -46,7 +46,7 @@ TEST(InfoCommand, report_of_the_default_virtual_frame)
     std::vector<std::string> keys;
     for (const auto& item : j.items())
         keys.push_back(item.key());
-    EXPECT_EQ(keys, (std::vector<std::string>{"model", "hardwareVersion", "softwareVersion", "firmwareStatus",
+    EXPECT_EQ(keys, (std::vector<std::string>{"state", "missingAnswers", "model", "hardwareVersion", "softwareVersion", "firmwareStatus",
                                               "runStatus", "shipDate", "shipTime", "serial", "frames", "featureWord",
                                               "parameterCrc", "xBoards", "yBoards", "calibrationArea", "features",
                                               "rotation"}));
@@ -179,7 +179,9 @@ TEST(InfoCommand, json_end_to_end_on_the_built_in_virtual_frame)
     const CliRun r = cli({"--virtual-frame", "--device", "virtual:0", "info", "--json"});
     ASSERT_EQ(r.status, kExitOk) << r.err;
     const nlohmann::json j = nlohmann::json::parse(r.out);
-    EXPECT_EQ(j.size(), 16u);
+    EXPECT_EQ(j.size(), 18u);
+    EXPECT_EQ(j["state"], "Connected");
+    EXPECT_TRUE(j["missingAnswers"].empty());
     EXPECT_EQ(j["hardwareVersion"], "2.58");
     EXPECT_EQ(j["serial"], "VF-000001");
     EXPECT_EQ(j["xBoards"].size(), 5u);

@@ -63,6 +63,21 @@ TEST_F(SpecialFiles, layouts_plans_and_profiles_are_refused_as_usage_with_exit_6
     refusedEverywhere({"--virtual-frame={}", "--simulated-time", "info"}, kExitUsage, "oculant-cli: profile refused: ");
 }
 
+// A file a command writes, given a FIFO in its place: refused, and the FIFO is still one. The
+// write goes through a temporary file renamed over the target, which used to replace whatever
+// stood there (run as root, a --export /dev/null turned /dev/null into a plain file).
+TEST_F(SpecialFiles, files_written_by_the_commands_never_replace_what_is_not_a_file)
+{
+    const std::string cfg = test::makeFifo(dir / "export.cfg");
+    EXPECT_EQ(run({"--virtual-frame", "--simulated-time", "calibrate", "--export", cfg}), kExitFailed) << out << err;
+    EXPECT_TRUE(fs::is_fifo(cfg));
+    EXPECT_EQ(run({"--virtual-frame", "--simulated-time", "test", "--db", "sqlite:" + dir.file("r.db"), "--junit",
+                   folder}),
+              kExitUsage)
+        << err;
+    EXPECT_TRUE(fs::is_directory(folder));
+}
+
 // The language file beside the program: a program copied into the test's folder with a FIFO
 // named lan.ini beside it. It says so and ends, instead of waiting.
 TEST_F(SpecialFiles, a_language_file_that_is_not_a_file_is_refused_at_start)
