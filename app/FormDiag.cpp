@@ -681,18 +681,12 @@ void TFormDiag::showConnected() { showConnectionState(kConnected.key); }
 // answers out says which, until the next status text.
 void TFormDiag::showMissingAnswers(const std::vector<std::string>& names, bool none)
 {
-    if (none) {
-        showStateText(QStringLiteral("not answering"));
-        setStatusText(QStringLiteral("The frame is connected but not answering: Refresh asks again."));
-        return;
-    }
-    if (names.empty())
-        return;
-    QStringList list;
-    for (const std::string& name : names)
-        list << qs(name);
-    setStatusText(QStringLiteral("The frame did not answer: %1. Refresh asks again.").arg(list.join(", ")));
+    if (none)
+        showStateText(QString::fromLatin1(DeviceSession::kNotAnsweringText));
+    if (!names.empty())
+        setStatusText(qs(session_.missingAnswersText()));
 }
+
 void TFormDiag::showUnconnected() { showConnectionState(kUnconnected.key); }
 
 // A frame we may not open is worth more than "not connected": why, and what to do. Apart from

@@ -92,27 +92,9 @@ std::unique_ptr<CliSession> CliSession::open(CommandContext& ctx, const char* co
         return nullptr;
     }
     cs->reportWorker(ctx);
-    if (const std::string missing = cs->missingAnswersText(); !missing.empty())
+    if (const std::string missing = cs->session().missingAnswersText(); !missing.empty())
         ctx.err << "oculant-cli " << command << ": " << missing << "\n";
     return cs;
-}
-
-namespace {
-std::string timesText(int n) { return n == 1 ? "once (a recording is not asked again)" : std::to_string(n) + " times"; }
-}  // namespace
-
-std::string CliSession::missingAnswersText() const
-{
-    const DeviceSession& s = core_->device();
-    if (s.notAnswering())
-        return "the frame is connected but not answering: no answer to the information sequence, asked " +
-               timesText(s.timesAsked());
-    std::string names;
-    for (const std::string& name : s.missingAnswerNames())
-        names += (names.empty() ? "" : ", ") + name;
-    if (names.empty())
-        return {};
-    return "the frame did not answer " + names + ", asked " + timesText(s.timesAsked());
 }
 
 std::unique_ptr<CliSession> CliSession::create(const GlobalOptions& options, std::string& error,

@@ -51,9 +51,6 @@ public:
     // The longest the information sequence and its answers take: seven ticks, then a wait for
     // the answers and up to three rounds asking again for those lost.
     static constexpr int kInformationMs = 6000;
-    // Which answers of the information sequence never came, for the command's error stream;
-    // empty when every one did.
-    std::string missingAnswersText() const;
     // Runs the timers for up to `ms` milliseconds, returning early (true) once done() says so.
     // Returns false when the time ran out or the user interrupted.
     bool runFor(int ms, const std::function<bool()>& done = {});

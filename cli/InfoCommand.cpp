@@ -21,9 +21,6 @@ namespace {
 // The probe connects in about 300 ms and the sequence takes 700 ms; a real frame behind a hub
 // may take longer to show up, but a production line should not wait for ever.
 constexpr int kConnectTimeoutMs = 8000;
-// The parameter block answer comes in chunks after the last command of the sequence.
-constexpr int kParameterBlockGraceMs = 500;
-constexpr const char* kNotAnsweringText = "not answering";
 
 std::string hex8(uint32_t value)
 {
@@ -217,13 +214,12 @@ int runInfo(CommandContext& ctx)
     std::unique_ptr<CliSession> cs = CliSession::openWithView(ctx, "info", answers, kConnectTimeoutMs, exitCode);
     if (!cs)
         return exitCode;
-    cs->runFor(kParameterBlockGraceMs, [&] { return answers.parameterCrc.has_value(); });
     const QuillonDevice* current = cs->session().talk().currentDevice();
     DeviceInfoReport report = buildInfoReport(cs->session().records(), answers, current ? current->path : "",
                                               language, systemLocalTime());
     report.missingAnswers = cs->session().missingAnswerNames();
     if (cs->session().notAnswering())
-        report.state = kNotAnsweringText;
+        report.state = DeviceSession::kNotAnsweringText;
     else
         report.state = language.LookupTextOr(textkeys::kConnected.key, textkeys::kConnected.fallback);
     cs->close();

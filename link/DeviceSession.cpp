@@ -353,6 +353,18 @@ void DeviceSession::endAnswerWatch()
         view_->showMissingAnswers(missingAnswerNames(), notAnswering());
 }
 
+std::string DeviceSession::missingAnswersText() const
+{
+    const int n = timesAsked();
+    const std::string asked = n == 1 ? "once: a recording is not asked again" : std::to_string(n) + " times";
+    if (notAnswering())
+        return "the frame is connected but not answering (asked " + asked + ")";
+    std::string names;
+    for (const std::string& name : missingAnswerNames())
+        names += (names.empty() ? "" : ", ") + name;
+    return names.empty() ? std::string() : "the frame did not answer " + names + ", asked " + asked;
+}
+
 std::vector<std::string> DeviceSession::missingAnswerNames() const
 {
     std::vector<std::string> names;

@@ -84,6 +84,10 @@ public:
     // How often the last sequence asked for what is missing: once on a recording, which cannot
     // be asked again.
     int timesAsked() const { return 1 + resends_; }
+    // What the tool says of the missing answers, in the CLI and the window alike; empty when
+    // every answer came.
+    std::string missingAnswersText() const;
+    static constexpr const char* kNotAnsweringText = "not answering";
     bool rescanTimerEnabled() const;
     int probeState() const { return probeState_; }
 
