@@ -1,5 +1,5 @@
 # The two commands of the README, and a few more for developers.
-.PHONY: deps build run test test-sanitize bench clean package test-package fuzz-smoke
+.PHONY: deps build run test test-sanitize bench clean package test-package fuzz-smoke fuzz-program
 
 deps:
 	@bash scripts/install-deps.sh
@@ -29,11 +29,23 @@ test-sanitize: deps
 	@cmake --build --preset tsan --target test_link test_backends test_faults test_signal
 	@ctest --preset tsan -R '^(HIDTalk|Worker|Session|Fault|AdLog)'
 
-# Every fuzz target for 30 s on a scratch copy of its seed corpus; fails on any finding.
+# Every fuzz target for 30 s on a scratch copy of its seed corpus, then the whole program; fails
+# on any finding.
 fuzz-smoke: deps
 	@cmake --preset fuzz >/dev/null
 	@cmake --build --preset fuzz
 	@bash scripts/fuzz-smoke.sh build/fuzz 30
+	@$(MAKE) --no-print-directory fuzz-program
+
+# Every command of oculant-cli (built with the sanitizers) on generated hostile input, for
+# FUZZ_PROGRAM_SECONDS (120) from seed FUZZ_PROGRAM_SEED (1); findings in build/fuzz/fuzz-program-findings.
+FUZZ_PROGRAM_SECONDS ?= 120
+FUZZ_PROGRAM_SEED ?= 1
+fuzz-program: deps
+	@cmake --preset fuzz >/dev/null
+	@cmake --build --preset fuzz --target oculant-cli
+	@python3 scripts/fuzz-program.py --cli build/fuzz/oculant-cli --seconds $(FUZZ_PROGRAM_SECONDS) \
+	  --seed $(FUZZ_PROGRAM_SEED)
 
 bench: deps
 	@cmake --preset bench >/dev/null

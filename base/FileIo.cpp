@@ -74,6 +74,14 @@ std::string notAFile(const struct stat& st)
 
 }  // namespace
 
+std::string nonFileAt(const std::string& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode))
+        return {};
+    return notAFile(st);
+}
+
 int openFileForReading(const std::string& path, std::string* error, ReadFailure* failure, bool allowCharDevice)
 {
     if (failure) *failure = ReadFailure::Other;
@@ -142,9 +150,8 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes, std::s
 
     // A device, a FIFO or a folder in the file's place would be replaced by the rename (a root
     // user's /dev/null becoming a file): refused instead.
-    struct stat existing {};
-    if (::stat(target.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
-        setError(error, prefix + "it is " + notAFile(existing) + ", not a file.");
+    if (const std::string what = nonFileAt(target); !what.empty()) {
+        setError(error, prefix + "it is " + what + ", not a file.");
         return false;
     }
 

@@ -27,6 +27,11 @@ std::optional<std::string> readFileLimited(const std::string& path, std::size_t 
                                            std::string* error = nullptr,
                                            ReadFailure* failure = nullptr);
 
+// What stands at path when it is neither a regular file nor nothing ("a FIFO (named pipe)", "a
+// device", "a folder", "a socket"), followed through symbolic links; empty otherwise. A file
+// a command is to write or a database it is to open there is refused with it.
+std::string nonFileAt(const std::string& path);
+
 // Replaces path with bytes atomically, keeping the permission bits of an existing file; a
 // symbolic link is followed so the link itself stays. On failure the old file is untouched,
 // the temporary file is removed and *error names the file and the reason. A new file gets

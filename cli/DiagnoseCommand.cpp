@@ -45,8 +45,9 @@ int runDiagnose(CommandContext& ctx)
     const std::string timeoutText = takeOption(ctx.args, "--timeout").value_or("60");
     char* end = nullptr;
     const double timeout = std::strtod(timeoutText.c_str(), &end);
-    if (!ctx.args.empty() || *end != '\0' || !(timeout > 0)) {
-        ctx.err << "usage: oculant-cli diagnose [--sweep] [--timeout S] [--json]\n";
+    // A day at most: beyond it the milliseconds no longer fit the run's clock.
+    if (!ctx.args.empty() || *end != '\0' || !(timeout > 0) || timeout > 86400) {
+        ctx.err << "usage: oculant-cli diagnose [--sweep] [--timeout S (above 0, at most 86400)] [--json]\n";
         return kExitUsage;
     }
     if (sweep && !ctx.global.virtualFrame) {

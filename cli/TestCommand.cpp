@@ -94,6 +94,11 @@ bool keepRecord(const station::TestRecord& record, const DatabaseChoice& db,
 // Whether a file can be written at path, without leaving one there when there was none.
 bool writable(const std::string& path, std::string& why)
 {
+    // Opening a FIFO to write would wait for a reader; a device or a folder is no JUnit file.
+    if (const std::string what = nonFileAt(path); !what.empty()) {
+        why = "it is " + what + ", not a file";
+        return false;
+    }
     const bool existed = ::access(path.c_str(), F_OK) == 0;
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) {

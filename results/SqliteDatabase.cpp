@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "base/FileIo.h"
 #include "results/Database.h"
 
 namespace oculant::results {
@@ -160,6 +161,9 @@ std::unique_ptr<Database> openSqlite(const std::string& path, const OpenOptions&
         error.misconfigured = misconfigured;
         return nullptr;
     };
+    // SQLite would open a FIFO or a device and then wait on it or read it as a database.
+    if (const std::string what = nonFileAt(path); !what.empty())
+        return failed("it is " + what + ", not a database file", true);
     if (options.readOnly) {
         // Nothing created, nothing written: not even the journal mode is touched.
         sqlite3* db = openFile(path, SQLITE_OPEN_READONLY, error);

@@ -14,7 +14,7 @@ packages=(
   lintian appstream
   clang libclang-rt-14-dev
   libsqlite3-dev libpq-dev libssl-dev postgresql libxml2-utils
-  chromium
+  chromium python3
 )
 
 missing=()

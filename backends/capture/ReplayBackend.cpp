@@ -18,6 +18,17 @@ int64_t steadyUs()
         .count();
 }
 
+// When a report recorded `offsetUs` after the first one is due, played at `speed`. A recording
+// of a long time played slowly lands beyond what the clock can count: never due, instead of a
+// time that overflowed into the past.
+int64_t dueUs(int64_t startUs, int64_t offsetUs, double speed)
+{
+    const double due = double(startUs) + std::ceil(double(offsetUs) / speed);
+    if (!(due < 9.0e18))
+        return INT64_MAX;
+    return due < -9.0e18 ? INT64_MIN : int64_t(due);
+}
+
 class ReplayHandle : public HidHandle {
 public:
     ReplayHandle(std::shared_ptr<ReplayBackend::Timeline> timeline, bool blocking)
@@ -36,7 +47,7 @@ public:
             int64_t waitUntil = deadline;
             if (t_->next < t_->inputs.size()) {
                 const CaptureEvent& e = t_->inputs[t_->next];
-                const int64_t due = t_->startUs + int64_t(std::ceil(double(e.timeUs - t_->originUs) / t_->speed));
+                const int64_t due = dueUs(t_->startUs, e.timeUs - t_->originUs, t_->speed);
                 if (now >= due) {
                     const size_t n = std::min(capacity, e.bytes.size());
                     std::memcpy(buffer, e.bytes.data(), n);

@@ -89,6 +89,20 @@ TEST(ReplayBackend, gives_each_report_at_its_time_from_the_first_open_scaled_by_
     }
 }
 
+// Played slowly enough, a report's time lies beyond what the clock counts. It used to overflow
+// into the past and come at once; now it is never due.
+TEST(ReplayBackend, a_speed_too_slow_for_the_clock_never_makes_the_later_reports_due)
+{
+    ReplayAt t(1e-15);
+    auto h = t.backend->open(t.backend->path(), nullptr, nullptr);
+    ASSERT_NE(h, nullptr);
+    std::vector<uint8_t> got;
+    ASSERT_EQ(t.read(*h, got).status, IoStatus::Ok);
+    t.nowUs = int64_t(1) << 62;
+    EXPECT_EQ(t.read(*h, got).status, IoStatus::Timeout);
+    EXPECT_FALSE(t.backend->finished());
+}
+
 TEST(ReplayBackend, keeps_one_timeline_when_the_probe_closes_and_reopens)
 {
     ReplayAt t;

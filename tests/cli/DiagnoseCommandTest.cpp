@@ -104,9 +104,15 @@ TEST_F(DiagnoseCli, FramesThatCannotBeTestedGetNoVerdictAndTheReason)
     }
 }
 
-TEST_F(DiagnoseCli, SweepNeedsTheVirtualFrame)
+TEST_F(DiagnoseCli, SweepNeedsTheVirtualFrameAndTheTimeOutADayAtMost)
 {
     EXPECT_EQ(run({"diagnose", "--sweep"}), cli::kExitUsage);
+    // Beyond a day the milliseconds overflowed the run's clock: the run ended at once, or never.
+    for (const char* t : {"86401", "1e12", "inf", "nan", "0", "-5"}) {
+        SCOPED_TRACE(t);
+        EXPECT_EQ(run({"--virtual-frame", "--simulated-time", "diagnose", "--timeout", t}), cli::kExitUsage);
+        EXPECT_NE(err.find("at most 86400"), std::string::npos) << err;
+    }
 }
 
 }  // namespace

@@ -76,6 +76,30 @@ TEST_F(SpecialFiles, files_written_by_the_commands_never_replace_what_is_not_a_f
               kExitUsage)
         << err;
     EXPECT_TRUE(fs::is_directory(folder));
+    // A FIFO as the JUnit file: opening it to check it can be written used to wait for a reader.
+    EXPECT_EQ(run({"--virtual-frame", "--simulated-time", "test", "--db", "sqlite:" + dir.file("r.db"), "--junit",
+                   fifo}),
+              kExitUsage)
+        << err;
+    EXPECT_NE(err.find("it is a FIFO (named pipe), not a file"), std::string::npos) << err;
+    EXPECT_FALSE(fs::exists(dir.file("r.db"))) << "refused before the test ran";
+}
+
+// A results database that is not a file: SQLite would open a FIFO and wait on it, or take a
+// device for an empty database. Refused at once, by the station (a URL that cannot work) and
+// by every results command.
+TEST_F(SpecialFiles, a_results_database_that_is_not_a_file_is_refused)
+{
+    for (const std::string& path : {fifo, std::string("/dev/null"), folder}) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(run({"results", "summary", "--db", "sqlite:" + path}), kExitFailed) << err;
+        EXPECT_NE(err.find("not a database file"), std::string::npos) << err;
+        EXPECT_EQ(run({"--virtual-frame", "--simulated-time", "test", "--serial", "S-1", "--db", "sqlite:" + path}),
+                  kExitUsage)
+            << err;
+        EXPECT_NE(err.find("not a database file"), std::string::npos) << err;
+    }
+    EXPECT_TRUE(fs::is_fifo(fifo));
 }
 
 // The language file beside the program: a program copied into the test's folder with a FIFO
