@@ -173,6 +173,42 @@ def mutate(rng, data):
     return bytes(data)
 
 
+def mutate_recording(rng, data):
+    """Damages a recording line by line as a lossy link or another tool would: reports lost,
+    repeated, reordered or with bytes changed (their lengths kept, so they are read), times that
+    jump; now and then bytes as well."""
+    if rng.random() < 0.25:
+        return mutate(rng, data)
+    lines = data.split(b"\n")
+    events = [i for i, l in enumerate(lines) if l[:2] in (b"E:", b"B:")]
+    if not events:
+        return mutate(rng, data)
+    for _ in range(rng.choice([1, 2, 5, 20, 100])):
+        i = rng.choice(events)
+        parts = lines[i].split(b" ")
+        kind = rng.randrange(6)
+        if kind == 0 and len(parts) > 3:
+            for _ in range(rng.randint(1, 4)):
+                j = rng.randrange(3, len(parts))
+                if parts[j]:
+                    parts[j] = b"%02x" % rng.randrange(256)
+            lines[i] = b" ".join(parts)
+        elif kind == 1:
+            lines[i] = b"# lost"
+        elif kind == 2:
+            lines.insert(i, lines[i])
+        elif kind == 3:
+            j = rng.choice(events)
+            lines[i], lines[j] = lines[j], lines[i]
+        elif kind == 4 and len(parts) > 1:
+            parts[1] = rng.choice([b"999999.999999", b"9999999999.000000", b"000000.000000", b"-1.0", b"1e3"])
+            lines[i] = b" ".join(parts)
+        elif kind == 5 and len(parts) > 3:
+            parts[3] = rng.choice([b"00", b"ff", b"03", b"04", b"05"])
+            lines[i] = b" ".join(parts)
+    return b"\n".join(lines)
+
+
 def re_number(rng, data):
     """Replaces one number of a text with a hostile one (a timestamp, a length, a count)."""
     import re
@@ -181,6 +217,39 @@ def re_number(rng, data):
         return data
     a, b = rng.choice(spans)
     return data[:a] + rng.choice(HOSTILE_NUMBERS + ["9999999999", "4294967295", "16384", "4096"]).encode() + data[b:]
+
+
+def plausible(rng, key):
+    """A value of the kind the key takes, in or just past its range: most of these are read, so
+    the frame, the plan or the layout is built and run."""
+    k = key.lower()
+    if k in DURATION_KEYS:
+        return rng.choice(["1", "2", "0.5", "0", "3"])
+    if "boards" in k or "offsets" in k:
+        return ",".join(str(rng.choice([0, 1, 8, 16, 32, 33, 64, 255, rng.randint(1, 40)]))
+                        for _ in range(rng.choice([1, 2, 3, 6, 30, 31, 40, 41])))
+    if k.endswith(("emitters", "receivers")):
+        return ",".join(f"{rng.choice('XY')}:{rng.choice([0, 1, 17, 127, 128, 255, 256, rng.randint(0, 300)])}"
+                        for _ in range(rng.randint(1, 4)))
+    if k in ("serial", "modelname", "name", "identifier", "softwareversion", "hardwareversion", "allowedmodels"):
+        return rng.choice(["VF-43", "", "x" * 200, "caf\xe9", "1.20.0", "\u4e2d", "VF,43", "SN 1"])
+    if k in ("reportloss", "intermittentduty", "weaklevel", "drift", "noise"):
+        return rng.choice(["0", "0.02", "0.3", "0.5", "0.999", "1", "1.01"])
+    if k == "phases":
+        return ",".join(rng.sample(["identity", "signal", "diagnose", "signal", "other"], rng.randint(1, 3)))
+    if k == "family":
+        return rng.choice(["0", "0x00", "0x10", "16", "0x30", "48", "0x40", "64", "0x20"])
+    return rng.choice([str(rng.randint(0, 300)), str(rng.randint(0, 70000)), f"{rng.uniform(-10, 10000):.1f}",
+                       "0x%X" % rng.randint(0, 0xFFFFFFFF), "yes", "no", "-1"])
+
+
+def generate_ini(rng, keys, count):
+    """An INI file of keys the reader knows, with values of their kind."""
+    sections = collections.OrderedDict()
+    for section, key in rng.sample(keys, min(count, len(keys))):
+        sections.setdefault(section, []).append(f"{key}={plausible(rng, key)}")
+    text = "\n".join(f"[{s}]\n" + "\n".join(lines) for s, lines in sections.items()) + "\n"
+    return text.encode("utf-8", "surrogateescape")
 
 
 def mutate_ini(rng, text, known_keys=()):
@@ -193,7 +262,10 @@ def mutate_ini(rng, text, known_keys=()):
         if kind <= 2 and keyed:
             i = rng.choice(keyed)
             key = lines[i].split(b"=", 1)[0]
-            if key.strip().lower().decode("latin-1") in DURATION_KEYS:
+            name = key.strip().decode("latin-1")
+            if rng.random() < 0.6:
+                value = plausible(rng, name)
+            elif name.lower() in DURATION_KEYS:
                 value = rng.choice(["0", "-1", "nan", "1e309", "x", "", "0.5", "2", "99999999"])
             else:
                 value = rng.choice(HOSTILE_NUMBERS + HOSTILE_WORDS)
@@ -207,10 +279,7 @@ def mutate_ini(rng, text, known_keys=()):
                                                                     b"[", b"[]", b"[Layout", b"[\xff]"]))
         elif kind == 5 and known_keys:
             section, key = rng.choice(known_keys)
-            value = rng.choice(HOSTILE_NUMBERS + HOSTILE_WORDS + ["X:1,2,3", "Y:0", "X:0-400", "0.3", "1", "41",
-                                                                 "X:1;Y:2", ",".join(["8"] * 41)])
-            if key.lower() in DURATION_KEYS:
-                value = rng.choice(["0", "-1", "nan", "x", "0.5", "2"])
+            value = plausible(rng, key) if rng.random() < 0.7 else rng.choice(HOSTILE_NUMBERS + HOSTILE_WORDS)
             lines.append(f"[{section}]".encode())
             lines.append(f"{key}={value}".encode("utf-8", "surrogatepass"))
         elif kind == 6:
@@ -218,7 +287,7 @@ def mutate_ini(rng, text, known_keys=()):
                                                                     b"\x00", b"k=" + b"v" * 70000]))
         elif kind == 7 and keyed:
             lines.insert(rng.randrange(len(lines) + 1), lines[rng.choice(keyed)])
-        else:
+        elif rng.random() < 0.3:
             return mutate(rng, b"\n".join(lines))
     return b"\n".join(lines)
 
@@ -280,28 +349,31 @@ def pick(rng, seeds):
     return rng.choice(seeds) if seeds else b""
 
 
-def frame_options(case, seeds, allow_replay=True):
+def frame_options(case, seeds, allow_replay=True, real_time=False):
     """How the command finds its frame: the virtual frame (default or a hostile profile) or a
-    replay of a damaged recording; now and then no frame at all."""
+    replay of a damaged recording; now and then no frame at all. On the real clock only for the
+    short commands (real_time): a calibration of 61 targets takes its minute there."""
     rng = case.rng
     roll = rng.random()
-    if roll < 0.05:
+    if roll < 0.02:
         return []
     if allow_replay and roll < 0.4:
-        rec = case.input("recording.txt", lambda: mutate(rng, pick(rng, seeds.captures)))
+        rec = case.input("recording.txt", lambda: mutate_recording(rng, pick(rng, seeds.captures)))
         where = rec
         if rng.random() < 0.2:
             where = (os.fsencode(rec) if isinstance(rec, str) else rec) + b":" + rng.choice(
                 ["1", "2", "0", "-1", "99", "x", ""]).encode()
         opts = ["--replay", where]
-        if rng.random() < 0.8:
+        if not real_time or rng.random() < 0.8:
             opts.append("--simulated-time")
         if rng.random() < 0.3:
-            opts += ["--replay-speed", rng.choice(["1000", "0.5", "0", "-3", "1e-9", "nan", "1001", "1e300", "x"])]
+            opts += ["--replay-speed", rng.choice(["1000", "0.5", "2", "1e-9", "1000", "0.001"] if rng.random() < 0.7
+                                                  else ["0", "-3", "nan", "1001", "1e300", "x"])]
         return opts
-    opts = ["--simulated-time"] if rng.random() < 0.93 else []
+    opts = [] if real_time and rng.random() < 0.2 else ["--simulated-time"]
     if rng.random() < 0.6:
-        profile = case.input("profile.ini", lambda: mutate_ini(rng, pick(rng, seeds.profiles), PROFILE_KEYS))
+        profile = case.input("profile.ini", lambda: generate_ini(rng, PROFILE_KEYS, rng.randint(1, 6))
+                             if rng.random() < 0.5 else mutate_ini(rng, pick(rng, seeds.profiles), PROFILE_KEYS))
         return [b"--virtual-frame=" + (os.fsencode(profile) if isinstance(profile, str) else profile)] + opts
     return ["--virtual-frame"] + opts
 
@@ -320,7 +392,7 @@ def command(case, seeds):
     if kind == "caps":
         what = rng.choice(["capture", "descriptor", "binary"])
         if what == "capture":
-            data = lambda: mutate(rng, pick(rng, seeds.captures))
+            data = lambda: (mutate_recording if rng.random() < 0.5 else mutate)(rng, pick(rng, seeds.captures))
         elif what == "descriptor":
             data = lambda: mutate(rng, pick(rng, seeds.descriptors))
         else:
@@ -330,9 +402,9 @@ def command(case, seeds):
         data = lambda: mutate(rng, pick(rng, seeds.descriptors))
         return "udev-probe", ["udev-probe", case.input("report_descriptor", data)]
     if kind == "list":
-        return "list", frame_options(case, seeds) + ["list"] + json_flag
+        return "list", frame_options(case, seeds, real_time=True) + ["list"] + json_flag
     if kind == "info":
-        return "info", frame_options(case, seeds) + ["info"] + json_flag
+        return "info", frame_options(case, seeds, real_time=True) + ["info"] + json_flag
     if kind == "diagnose":
         args = ["diagnose", "--timeout", number(rng, ["1", "2", "3", "0.5"])]
         if rng.random() < 0.5:
@@ -366,7 +438,7 @@ def command(case, seeds):
             args += ["--verify", "5"]
         return "calibrate", frame_options(case, seeds, allow_replay=False) + args + json_flag
     if kind == "reset-calibration":
-        return "reset-calibration", frame_options(case, seeds) + ["reset-calibration", "--yes"]
+        return "reset-calibration", frame_options(case, seeds, real_time=True) + ["reset-calibration", "--yes"]
     if kind == "restore-calibration":
         def cfg():
             if rng.random() < 0.3:
@@ -375,7 +447,7 @@ def command(case, seeds):
         args = ["restore-calibration", case.input("set.cfg", cfg)]
         if rng.random() < 0.9:
             args.append("--yes")
-        return "restore-calibration", frame_options(case, seeds) + args + json_flag
+        return "restore-calibration", frame_options(case, seeds, real_time=True) + args + json_flag
     if kind == "capture":
         args = ["capture", "--out", case.output("capture.txt"), "--seconds", number(rng, ["1", "0.5", "2"])]
         if rng.random() < 0.5:
@@ -384,7 +456,8 @@ def command(case, seeds):
     if kind == "test":
         args = ["test"]
         if rng.random() < 0.6:
-            args += ["--plan", case.input("plan.ini", lambda: mutate_ini(rng, pick(rng, seeds.plans), PLAN_KEYS))]
+            args += ["--plan", case.input("plan.ini", lambda: mutate_ini(rng, pick(rng, seeds.plans), PLAN_KEYS)
+                                          if rng.random() < 0.7 else pick(rng, seeds.plans))]
         if rng.random() < 0.7:
             args += ["--serial", rng.choice(["SN-1", "", "x" * 300, "caf\xe9", "a\nb", "'; drop table records;--"])]
         if rng.random() < 0.3:
@@ -523,6 +596,7 @@ def main():
     ap.add_argument("--hang", type=float, default=30, help="seconds after which a command is a hang (30)")
     ap.add_argument("--findings", default=None, help="where findings are kept (default: beside the cli)")
     ap.add_argument("--stats", default=None, help="writes the run's figures as JSON here")
+    ap.add_argument("--verbose", action="store_true", help="prints every command line with its status")
     a = ap.parse_args()
     rng = random.Random(a.seed)
     findings = a.findings or os.path.join(os.path.dirname(os.path.abspath(a.cli)), "fuzz-program-findings")
@@ -534,7 +608,7 @@ def main():
         os.makedirs(cli_dir)
         shutil.copy2(a.cli, os.path.join(cli_dir, "oculant-cli"))
         ws = Workspace(base)
-        seeds = Seeds(a.cli, base, rng)
+        seeds = Seeds(os.path.abspath(a.cli), base, rng)
         runs = collections.Counter()
         statuses = collections.Counter()
         slowest = collections.defaultdict(float)
@@ -548,6 +622,9 @@ def main():
             name, args = command(case, seeds)
             rc, took, problem, out, err, argv = run_case(cli_dir, case, name, args, a.hang)
             runs[name] += 1
+            if a.verbose:
+                said = err.strip().split(b"\n")[-1][:160].decode("utf-8", "replace")
+                print(f"{rc:3} {took:5.1f}s {b' '.join(argv[1:])[:300]!r}\n          {said}")
             statuses[rc] += 1
             slowest[name] = max(slowest[name], took)
             if problem:
