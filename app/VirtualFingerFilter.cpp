@@ -13,7 +13,7 @@
 namespace oculant {
 
 VirtualFingerFilter::VirtualFingerFilter(FrameTestBench& bench, QObject* parent)
-    : QObject(parent), frame_(bench)
+    : QObject(parent), frame_(bench), fingers_(bench)
 {
 }
 
@@ -48,28 +48,41 @@ std::pair<double, double> VirtualFingerFilter::toFrameMm(Mapping mapping, QObjec
 bool VirtualFingerFilter::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
+    // The window closing under a held button never gets its release: the finger comes off with it.
+    if ((type == QEvent::Hide || type == QEvent::Close) && pressedOn_ && watched == pressedOn_.data()) {
+        fingers_.liftAll();
+        pressedOn_ = nullptr;
+        return false;
+    }
     if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove && type != QEvent::MouseButtonRelease)
         return false;
-    const Mapping mapping = mappingFor(watched);
-    if (mapping == Mapping::None || !watched->isWidgetType())
-        return false;
     auto* mouse = static_cast<QMouseEvent*>(event);
+    const bool leftOrRight = mouse->button() == Qt::LeftButton || mouse->button() == Qt::RightButton;
+    const BenchFingers::Button button = mouse->button() == Qt::RightButton ? BenchFingers::Right : BenchFingers::Left;
+    const bool leftHeld = mouse->buttons() & Qt::LeftButton;
+    const bool rightHeld = mouse->buttons() & Qt::RightButton;
+    // A release lifts its finger wherever it lands, also over a window that maps nothing.
+    if (type == QEvent::MouseButtonRelease) {
+        if (leftOrRight)
+            fingers_.release(button);
+        return false;
+    }
+    if (!pressedOn_)
+        fingers_.liftAll();  // the window it was put down on is gone
+    const Mapping mapping = mappingFor(watched);
+    if (mapping == Mapping::None || !watched->isWidgetType()) {
+        if (type == QEvent::MouseMove)
+            fingers_.buttonsHeld(leftHeld, rightHeld);
+        return false;
+    }
     const auto [x, y] = toFrameMm(mapping, watched, mouse->globalPosition(), mouse->position());
     if (type == QEvent::MouseButtonPress) {
-        int& finger = mouse->button() == Qt::RightButton ? rightFinger_ : leftFinger_;
-        if (finger == 0 && (mouse->button() == Qt::LeftButton || mouse->button() == Qt::RightButton))
-            finger = frame_.fingerDown(x, y);
-    } else if (type == QEvent::MouseMove) {
-        if (leftFinger_ && (mouse->buttons() & Qt::LeftButton))
-            frame_.moveFinger(leftFinger_, x, y);
-        if (rightFinger_ && (mouse->buttons() & Qt::RightButton))
-            frame_.moveFinger(rightFinger_, x, y);
-    } else {
-        int& finger = mouse->button() == Qt::RightButton ? rightFinger_ : leftFinger_;
-        if (finger != 0) {
-            frame_.fingerUp(finger);
-            finger = 0;
+        if (leftOrRight) {
+            fingers_.press(button, x, y);
+            pressedOn_ = static_cast<QWidget*>(watched)->window();
         }
+    } else {
+        fingers_.move(leftHeld, rightHeld, x, y);
     }
     return false;  // the windows still get their events
 }

@@ -9,6 +9,10 @@
 // is one finger; holding the right button adds a second one (ids and colours in the draw test).
 
 #include <QObject>
+#include <QPointer>
+#include <QWidget>
+
+#include "link/BenchFingers.h"
 
 namespace oculant {
 
@@ -27,8 +31,8 @@ private:
     std::pair<double, double> toFrameMm(Mapping mapping, QObject* watched, QPointF global, QPointF local) const;
 
     FrameTestBench& frame_;
-    int leftFinger_ = 0;   // touch id while the left button is down, else 0
-    int rightFinger_ = 0;  // likewise for the right button
+    BenchFingers fingers_;
+    QPointer<QWidget> pressedOn_;  // the window the fingers were put down on
 };
 
 }  // namespace oculant
