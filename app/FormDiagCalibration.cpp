@@ -264,7 +264,8 @@ bool TFormDiag::TimerDownTabTimer()
     if (!tick.finished)
         return true;
     downloadProgress_->hide();
-    enableDeviceButtons();
+    // A frame unplugged during the write is gone: its buttons stay off.
+    setDeviceButtonsEnabled(session_.connected());
     std::string status = tick.statusText;
     for (const std::string& note : {keptNote_, tick.historyError})
         if (!note.empty())

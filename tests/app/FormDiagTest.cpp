@@ -213,6 +213,27 @@ TEST_F(FormDiagTest, unplug_and_plug_back_in_from_the_virtual_frame_menu)
     EXPECT_EQ(form->windowTitle(), shipped("English", "FormDiagCaption") + " - " + shipped("English", "PanelConnect"));
 }
 
+// Unplugged while Reset writes the identity: the download ends aborted and the buttons of a
+// frame that is not there stay off (the end of a download used to enable them all).
+TEST_F(FormDiagTest, a_frame_unplugged_during_a_download_leaves_its_buttons_off)
+{
+    attach();
+    withVirtualFrameMenu = true;
+    start();
+    connectAndRead();
+    form->Button10->click();  // Reset, confirmed
+    ASSERT_TRUE(form->core().followingDownload());
+    advance(50);
+    form->findChild<QAction*>("VirtualFramePlugged")->setChecked(false);
+    deliverDeviceChanges();
+    for (int i = 0; i < 20 && form->core().followingDownload(); ++i)
+        advance(200);
+    ASSERT_FALSE(form->core().followingDownload());
+    EXPECT_EQ(form->windowTitle(), shipped("English", "FormDiagCaption") + " - " + shipped("English", "PanelUnconnect"));
+    for (QPushButton* b : deviceButtons())
+        EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString();
+}
+
 TEST_F(FormDiagTest, a_frame_that_may_not_be_opened_is_shown_with_the_fix_until_opened_or_removed)
 {
     const std::string refused = attach();
