@@ -574,6 +574,18 @@ void TFormDiag::changeEvent(QEvent* event)
 
 void TFormDiag::closeEvent(QCloseEvent* event)
 {
+    // Closing in the middle of a write leaves the frame's flash half written: asked first.
+    if (core_.followingDownload()) {
+        const uint32_t total = session_.talk().blockTotal();
+        const int percent = total > 0 ? int(uint64_t(session_.talk().blockSent()) * 100 / total) : 0;
+        const auto text = [this](const textkeys::KeyFallback& t) {
+            return QString::fromStdString(language_.LookupTextOr(t.key, t.fallback));
+        };
+        if (!confirm(text(textkeys::kCloseDuringDownloadCaption), text(textkeys::kCloseDuringDownload).arg(percent))) {
+            event->ignore();
+            return;
+        }
+    }
     FormClose();
     QMainWindow::closeEvent(event);
 }

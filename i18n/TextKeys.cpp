@@ -42,6 +42,8 @@ std::vector<std::string_view> allTextKeys() {
     addOnce(keys, kDiagnosticCaption.key);
     addAll(keys, kLookedUpTexts);
     addOnce(keys, kLanguageNotSaved.key);
+    addOnce(keys, kCloseDuringDownloadCaption.key);
+    addOnce(keys, kCloseDuringDownload.key);
     addOnce(keys, kMultiCalibCaption.key);
     addAll(keys, kMultiCalibCells);
     addAll(keys, kMultiCalibButtons);

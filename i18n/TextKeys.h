@@ -174,6 +174,14 @@ inline constexpr auto kLookedUpTexts = std::to_array<std::string_view>({
 // addition, read with this fallback.
 inline constexpr KeyFallback kLanguageNotSaved{"LanguageNotSaved", "Language choice not saved"};
 
+// The main window closed while a calibration is being written: the question, with the share
+// already written in place of %1. The program's own addition, read with these fallbacks.
+inline constexpr KeyFallback kCloseDuringDownloadCaption{"CloseDuringDownloadCap", "Calibration being written"};
+inline constexpr KeyFallback kCloseDuringDownload{
+    "CloseDuringDownload",
+    "A calibration is being written into the frame's flash (%1 % written). Closed now, the frame keeps a calibration "
+    "written only in part. Close anyway?"};
+
 // Multi-area calibration window, read with the fallback given.
 inline constexpr ControlText kMultiCalibCaption{"", "MultiCalibFormCaption", "MultiAreaCalib"};
 inline constexpr std::array<KeyFallback, 9> kMultiCalibCells{{

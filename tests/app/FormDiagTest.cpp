@@ -234,6 +234,30 @@ TEST_F(FormDiagTest, a_frame_unplugged_during_a_download_leaves_its_buttons_off)
         EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString();
 }
 
+// Closing the main window while Reset writes: asked first, with the share written; No keeps
+// the window and the write going to its end, Yes closes.
+TEST_F(FormDiagTest, closing_during_a_download_asks_first_and_no_lets_the_write_finish)
+{
+    attach();
+    start();
+    connectAndRead();
+    form->Button10->click();  // Reset, confirmed
+    ASSERT_TRUE(form->core().followingDownload());
+    form->questions.clear();
+    form->answer = false;
+    EXPECT_FALSE(form->close());
+    ASSERT_EQ(form->questions.size(), 1u);
+    EXPECT_TRUE(form->questions[0].startsWith("A calibration is being written into the frame's flash (")) << form->questions[0].toStdString();
+    EXPECT_TRUE(form->isVisible());
+    for (int i = 0; i < 20 && form->core().followingDownload(); ++i)
+        advance(200);
+    EXPECT_FALSE(form->core().followingDownload());
+    EXPECT_EQ(backend.testBench(path)->completedCalibrationWrites(), 1) << "the write went on to its end";
+    // Nothing being written: closed without a question.
+    EXPECT_TRUE(form->close());
+    EXPECT_EQ(form->questions.size(), 1u);
+}
+
 TEST_F(FormDiagTest, a_frame_that_may_not_be_opened_is_shown_with_the_fix_until_opened_or_removed)
 {
     const std::string refused = attach();

@@ -53,10 +53,16 @@ public:
     std::vector<QString> messages;
     std::vector<QDialog*> opened;
     std::function<void()> whileOpen;
+    std::vector<QString> questions;  // every confirmation asked, answered with `answer`
+    bool answer = true;
 
 protected:
     void showMessage(const QString& text) override { messages.push_back(text); }
-    bool confirm(const QString&, const QString&) override { return true; }
+    bool confirm(const QString&, const QString& question) override
+    {
+        questions.push_back(question);
+        return answer;
+    }
     void execModal(QDialog& window) override
     {
         opened.push_back(&window);
