@@ -691,15 +691,29 @@ void TFormDiag::showConnected() { showConnectionState(kConnected.key); }
 
 // A frame that answers nothing is not shown as connected with empty fields; one that left some
 // answers out says which, until the next status text.
+// Its buttons follow: nothing can be calibrated, tested or read on a frame that does not answer,
+// and Refresh (which asks again) stays on; a frame that answers again gets them back.
 void TFormDiag::showMissingAnswers(const std::vector<std::string>& names, bool none)
 {
-    if (none)
-        showStateText(QString::fromLatin1(DeviceSession::kNotAnsweringText));
+    if (none) {
+        showStateText(QString::fromStdString(language_.LookupTextOr(kNotAnswering.key, kNotAnswering.fallback)));
+        setDeviceButtonsEnabled(false);
+        Button4->setEnabled(true);
+        notAnsweringShown_ = true;
+    } else if (notAnsweringShown_) {
+        notAnsweringShown_ = false;
+        showConnected();
+        setDeviceButtonsEnabled(session_.connected());
+    }
     if (!names.empty())
         setStatusText(qs(session_.missingAnswersText()));
 }
 
-void TFormDiag::showUnconnected() { showConnectionState(kUnconnected.key); }
+void TFormDiag::showUnconnected()
+{
+    notAnsweringShown_ = false;
+    showConnectionState(kUnconnected.key);
+}
 
 // A frame we may not open is worth more than "not connected": why, and what to do. Apart from
 // the status bar, so that no later status text or language change hides it.

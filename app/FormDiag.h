@@ -228,6 +228,7 @@ private:
     FormDiagOptions options_;
     Language language_;  // owned by the main window; lives until it closes
     DeviceSession& session_;          // the core's
+    bool notAnsweringShown_ = false;  // the title says "not answering" and the buttons are off
     FrameProcessor& frameProcessor_;  // the core's, on the process's signal store
     SecondaryWindows windows_;
     std::array<QCheckBox*, kFeatureBoxCount> featureBoxes_{};  // the feature list, built at first show

@@ -29,6 +29,7 @@ std::vector<std::string_view> allTextKeys() {
     addOnce(keys, kMainCaption.key);
     addOnce(keys, kConnected.key);
     addOnce(keys, kUnconnected.key);
+    addOnce(keys, kNotAnswering.key);
     addAll(keys, kMainWindowControls);
     addOnce(keys, kMakerNameLabel);
     addAll(keys, kBlankedWhenAbsent);

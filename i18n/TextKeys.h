@@ -38,6 +38,9 @@ inline constexpr std::string_view kStatusBarDesignText = "触摸屏未连接！"
 inline constexpr KeyFallback kMainCaption{"FormDiagCaption", ""};
 inline constexpr KeyFallback kConnected{"PanelConnect", "Connected"};
 inline constexpr KeyFallback kUnconnected{"PanelUnconnect", "Unonnected"};
+// A frame connected that answered none of the information sequence's questions (the program's
+// own addition; the command line says the same, "not answering").
+inline constexpr KeyFallback kNotAnswering{"PanelNotAnswering", "not answering"};
 
 // Main window controls re-captioned by their own name, in the order of application.
 // "：" is the full-width colon of the design captions.

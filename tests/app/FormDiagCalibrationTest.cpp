@@ -33,6 +33,32 @@ TEST_F(FormDiagCalibration, on_a_replay_the_buttons_that_download_are_off_and_sa
     EXPECT_TRUE(form->Button4->isEnabled());  // Refresh only reads
 }
 
+// A frame that answers the probe and then nothing: "not answering" in the title, and only
+// Refresh (which asks again) stays on; not a "Connected" window with empty fields and live buttons.
+TEST_F(FormDiagCalibration, a_frame_that_answers_nothing_is_not_answering_and_its_buttons_are_off)
+{
+    CaptureFile capture;
+    std::string error;
+    ASSERT_TRUE(loadCaptureFile((kSource / "tests/data/capture/frame-without-report-ids.txt").string(), capture, error))
+        << error;
+    bool probeAnswered = false;
+    std::erase_if(capture.events, [&](const CaptureEvent& e) {
+        if (e.direction != CaptureEvent::Direction::Input)
+            return false;
+        return std::exchange(probeAnswered, true);
+    });
+    replay = std::make_unique<ReplayBackend>(capture, "silent.txt", 1.0, ReplayBackend::Reads::NonBlocking,
+                                             [this] { return int64_t(nowMs_) * 1000; });
+    sessionBackend = replay.get();
+    start();
+    connectAndRead();
+    advance(1000);
+    EXPECT_EQ(form->windowTitle(), shipped("English", "FormDiagCaption") + " - not answering");
+    for (QPushButton* b : deviceButtons())
+        EXPECT_EQ(b->isEnabled(), b == form->Button4) << b->objectName().toStdString();
+    EXPECT_EQ(form->EditSerialNum->text(), "N/A");
+}
+
 TEST_F(FormDiagCalibration, start_opens_the_capture_and_a_cancelled_capture_ends_silently)
 {
     startConnected();
