@@ -38,10 +38,9 @@ int runApplication(OculantApplication& app, const AppOptions& options)
     }
 
     // The session core: the worker starts here and runs until the stop below. Signal frames go
-    // into the process's signal store, which the windows read.
+    // into the core's signal store, which it hands to the windows that read it.
     SessionCore::Options coreOptions;
     coreOptions.threading = HIDTalk::Threading::RealtimeThread;
-    coreOptions.store = &processSignalStore();
     SessionCore core(backends->sessionBackend(), coreOptions);
 
     const std::string folder = QCoreApplication::applicationDirPath().toStdString() + "/";
@@ -60,8 +59,8 @@ int runApplication(OculantApplication& app, const AppOptions& options)
     // The windows in their creation order; the main window shows what the core reports.
     TFormDiag FormDiag(core, formOptions);
     TFormSignal FormSignal;
-    TFormPoints FormPoints;
-    TFormImgDiag FormImgDiag;
+    TFormPoints FormPoints(core.store());
+    TFormImgDiag FormImgDiag(core.store());
     TFormCalibrate FormCalibrate;
     TFormMultiCalib FormMultiCalib;
     FormDiag.attachWindows({&FormSignal, &FormPoints, &FormImgDiag, &FormCalibrate, &FormMultiCalib});

@@ -5,7 +5,7 @@
 //
 // Use (the window does exactly this; a command-line run does the same without painting):
 //
-//   DiagnosticSession session(processSignalStore(), records.boards);
+//   DiagnosticSession session(core.store(), records.boards);
 //   processor.addListener(&session);           // live scans arrive through OnSignalFrame
 //   send(diagnosticModeCommand());             // main window, connected: mode 4 ...
 //   session.restartTest();                     // ... and the test starts over

@@ -40,8 +40,6 @@ void ImgView::mouseDoubleClickEvent(QMouseEvent*)
         onDoubleClick();
 }
 
-TFormImgDiag::TFormImgDiag(QWidget* parent) : TFormImgDiag(processSignalStore(), parent) {}
-
 TFormImgDiag::TFormImgDiag(SignalStore& store, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), session_(store, noBoards_), canvas_(QFont("Tahoma"))
 {

@@ -57,9 +57,7 @@ class TFormImgDiag : public QDialog, public SignalFrameListener {
 public:
     using CommandSender = std::function<void(const DiagnosticCommand&)>;
 
-    // On the process's signal store.
-    explicit TFormImgDiag(QWidget* parent = nullptr);
-    // On a store of the caller's (tests, tools); it must outlive the window.
+    // On the session core's signal store; it must outlive the window.
     explicit TFormImgDiag(SignalStore& store, QWidget* parent = nullptr);
     ~TFormImgDiag() override;
 

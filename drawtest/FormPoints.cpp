@@ -23,8 +23,6 @@ constexpr int kClickSlopPixels = 4;
 
 }  // namespace
 
-TFormPoints::TFormPoints(QWidget* parent) : TFormPoints(processSignalStore(), parent) {}
-
 TFormPoints::TFormPoints(const SignalStore& store, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
 {

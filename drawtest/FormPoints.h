@@ -6,7 +6,7 @@
 // it hands over on a 24-bit image, which is the only record of the strokes.
 //
 // Wiring (by whoever creates the windows): register touchListener() with the frame processor
-// that fills the process's signal store, and give the window a command sender and the language
+// that fills the session core's signal store, and give the window a command sender and the language
 // look-up.
 
 #include <QDialog>
@@ -29,9 +29,7 @@ public:
     static constexpr int kButtonHeight = 41;
     static constexpr int kButtonGap = 10;  // each button's distance from the centre line
 
-    // On the process's signal store (nX and nY for the size test).
-    explicit TFormPoints(QWidget* parent = nullptr);
-    // On a store of the caller's (tests, tools); it must outlive the window.
+    // On the session core's signal store (nX and nY for the size test); it must outlive the window.
     explicit TFormPoints(const SignalStore& store, QWidget* parent = nullptr);
     ~TFormPoints() override;
 

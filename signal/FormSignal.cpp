@@ -337,7 +337,7 @@ void TFormSignal::setProcessor(FrameProcessor* processor)
 
 const SignalStore& TFormSignal::store() const
 {
-    return processor_ ? processor_->store() : processSignalStore();
+    return processor_ ? processor_->store() : unwired_;
 }
 
 void TFormSignal::onFrameProcessed(const FrameResult& result)

@@ -13,7 +13,7 @@
 //   connect(TimerReDraw, &QTimer::timeout, &FormSignal, &TFormSignal::TimerReDrawTimer);
 //   session.setFrameSink([&](const uint8_t* d, uint32_t n) {
 //       FormSignal.onFrameProcessed(processor.ProcessFrame(d, n)); });
-// Unwired, the window charts the process's signal store and sends nothing.
+// Unwired, the window charts an empty store and sends nothing.
 
 #include <QChartView>
 #include <QDialog>
@@ -24,6 +24,7 @@
 #include <span>
 
 #include "signal/ChartFrameRate.h"
+#include "signal/SignalStore.h"
 #include "signal/ChartSeries.h"
 #include "signal/ChartText.h"
 #include "signal/ChartZoom.h"
@@ -42,7 +43,6 @@ namespace oculant {
 class DeviceSession;
 class FrameProcessor;
 struct FrameResult;
-class SignalStore;
 
 // One signal chart. Its "title" property is the chart's title, so the language file re-captions
 // it by the control name like any other control.
@@ -152,6 +152,7 @@ protected:
 
 private:
     const SignalStore& store() const;
+    SignalStore unwired_;  // charted until a processor is set
     void updateCaption();
     void updateStatus();
     void showLogError(const std::string& text);

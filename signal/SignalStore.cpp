@@ -120,10 +120,4 @@ bool SignalStore::updateLayout(const FrameHeader& header, const uint8_t* bytes)
     return true;
 }
 
-SignalStore& processSignalStore()
-{
-    static SignalStore store;
-    return store;
-}
-
 }  // namespace oculant

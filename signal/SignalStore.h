@@ -92,7 +92,4 @@ private:
     uint8_t family_ = kFamilyFullScan;
 };
 
-// The one store of the process. Owned here; lives until exit. Tests use their own instances.
-SignalStore& processSignalStore();
-
 }  // namespace oculant

@@ -136,8 +136,9 @@ TEST_F(PointsWindow, clear_whitens_the_canvas_and_every_way_out_stops_the_touch_
 TEST(PointsWindowOnVirtualFrame, a_finger_stroke_lands_where_its_millimetres_map)
 {
     test::SessionHarness h;
-    FrameProcessor processor{processSignalStore(), "/nonexistent"};
-    TFormPoints window;
+    SignalStore store;
+    FrameProcessor processor{store, "/nonexistent"};
+    TFormPoints window{store};
     processor.addListener(window.touchListener());
     h.session.setFrameSink([&](const uint8_t* d, uint32_t n) { processor.ProcessFrame(d, n); });
     auto frame = h.backend.frame(h.start());

@@ -100,7 +100,7 @@ protected:
         }
         SessionCore::Options coreOptions;
         coreOptions.threading = HIDTalk::Threading::Manual;
-        coreOptions.store = &processSignalStore();  // the one the windows read
+        coreOptions.store = &store;  // the one the windows read
         core = std::make_unique<SessionCore>(sessionBackend ? *sessionBackend : backend, coreOptions);
         form = std::make_unique<RecordingFormDiag>(*core, options);
         form->attachWindows({&signal, &points, &imgDiag, &calibrate, &multiCalib});
@@ -170,9 +170,10 @@ protected:
     VirtualBackend backend{VirtualBackend::Reads::NonBlocking};
     HidBackend* sessionBackend = nullptr;  // set before start(): the window's devices come from it instead
     std::string path;
+    SignalStore store;  // the core's, as main() hands the core's store to the windows
     TFormSignal signal;
-    TFormPoints points;
-    TFormImgDiag imgDiag;
+    TFormPoints points{store};
+    TFormImgDiag imgDiag{store};
     TFormCalibrate calibrate;
     TFormMultiCalib multiCalib;
     std::unique_ptr<SessionCore> core;  // made by start(), as main() makes it before the window
