@@ -47,6 +47,9 @@ HOSTILE_WORDS = ["", " ", "\t", "=", "[", "]", ";", "#", "\\", "\"", "'", "%s%n%
 NON_UTF8 = [b"\xff\xfe", b"caf\xe9", b"\xc3", b"\xe6\xbc", b"\x80abc", b"\xed\xa0\x80", b"\xf4\x90\x80\x80"]
 
 DURATION_KEYS = {"seconds", "timeout", "faultsafterseconds"}
+# FrameRate=0 sends frames unpaced: on the simulated clock a test of a minute then takes minutes of
+# the machine's time, as asked. Every other rate, in range or not, is tried.
+PACE_VALUES = ["1", "25", "100", "1000", "1001", "-1", "x", "nan", "1e9", ""]
 
 
 def latin1_name(rng, stem):
@@ -209,6 +212,12 @@ def mutate_recording(rng, data):
     return b"\n".join(lines)
 
 
+def paced(profile):
+    """The profile with an unpaced FrameRate (0) made 1: see PACE_VALUES."""
+    import re
+    return re.sub(rb"(?im)^(\s*framerate\s*=\s*)[-+]?[0.]+\s*$", rb"\g<1>1", profile)
+
+
 def re_number(rng, data):
     """Replaces one number of a text with a hostile one (a timestamp, a length, a count)."""
     import re
@@ -223,6 +232,8 @@ def plausible(rng, key):
     """A value of the kind the key takes, in or just past its range: most of these are read, so
     the frame, the plan or the layout is built and run."""
     k = key.lower()
+    if k == "framerate":
+        return rng.choice(PACE_VALUES)
     if k in DURATION_KEYS:
         return rng.choice(["1", "2", "0.5", "0", "3"])
     if "boards" in k or "offsets" in k:
@@ -263,7 +274,7 @@ def mutate_ini(rng, text, known_keys=()):
             i = rng.choice(keyed)
             key = lines[i].split(b"=", 1)[0]
             name = key.strip().decode("latin-1")
-            if rng.random() < 0.6:
+            if rng.random() < 0.6 or name.lower() == "framerate":
                 value = plausible(rng, name)
             elif name.lower() in DURATION_KEYS:
                 value = rng.choice(["0", "-1", "nan", "1e309", "x", "", "0.5", "2", "99999999"])
@@ -279,7 +290,7 @@ def mutate_ini(rng, text, known_keys=()):
                                                                     b"[", b"[]", b"[Layout", b"[\xff]"]))
         elif kind == 5 and known_keys:
             section, key = rng.choice(known_keys)
-            value = plausible(rng, key) if rng.random() < 0.7 else rng.choice(HOSTILE_NUMBERS + HOSTILE_WORDS)
+            value = plausible(rng, key) if rng.random() < 0.7 or key == "FrameRate" else rng.choice(HOSTILE_NUMBERS + HOSTILE_WORDS)
             lines.append(f"[{section}]".encode())
             lines.append(f"{key}={value}".encode("utf-8", "surrogatepass"))
         elif kind == 6:
@@ -294,14 +305,14 @@ def mutate_ini(rng, text, known_keys=()):
 
 PROFILE_KEYS = [
     ("Beams", k) for k in ("Ambient", "Drift", "LevelSpread", "Seed")] + [
-    ("Faults", k) for k in ("DarkBoards", "DeadEmitters", "DeadReceivers", "Garbage", "GarbageSeed",
+    ("Faults", k) for k in ("DarkBoards", "DeadEmitters", "DeadReceivers", "FaultsAfterSeconds", "Garbage", "GarbageSeed",
                             "IntermittentDuty", "IntermittentEmitters", "IntermittentReceivers", "ReportLoss",
                             "ReportedXBoards", "ReportedYBoards", "StallAfterBytes", "WeakEmitters",
                             "WeakLevel", "WeakReceivers")] + [
     ("Frame", k) for k in ("AnswerInfo", "FeatureWord", "FirmwareStatus", "FlashSizeCode", "Frames",
                            "HardwareVersion", "Identifier", "ModelCode", "ModelName", "ProductId", "RunFlags",
                            "Serial", "ShipTime", "SoftwareVersion", "VendorId")] + [
-    ("Geometry", k) for k in ("Family", "Noise", "ReferenceLevel", "XBoards", "XOffsets", "YBoards",
+    ("Geometry", k) for k in ("Family", "FrameRate", "Noise", "ReferenceLevel", "XBoards", "XOffsets", "YBoards",
                               "YOffsets")] + [
     ("Screen", k) for k in ("OffsetX", "OffsetY", "RotationDeg", "ScaleX", "ScaleY")]
 PLAN_KEYS = [("Plan", "Name"), ("Plan", "Phases"), ("identity", "AllowedModels"), ("identity", "MinSoftwareVersion"),
@@ -372,8 +383,8 @@ def frame_options(case, seeds, allow_replay=True, real_time=False):
         return opts
     opts = [] if real_time and rng.random() < 0.2 else ["--simulated-time"]
     if rng.random() < 0.6:
-        profile = case.input("profile.ini", lambda: generate_ini(rng, PROFILE_KEYS, rng.randint(1, 6))
-                             if rng.random() < 0.5 else mutate_ini(rng, pick(rng, seeds.profiles), PROFILE_KEYS))
+        profile = case.input("profile.ini", lambda: paced(generate_ini(rng, PROFILE_KEYS, rng.randint(1, 6))
+                             if rng.random() < 0.5 else mutate_ini(rng, pick(rng, seeds.profiles), PROFILE_KEYS)))
         return [b"--virtual-frame=" + (os.fsencode(profile) if isinstance(profile, str) else profile)] + opts
     return ["--virtual-frame"] + opts
 
