@@ -27,6 +27,8 @@ AppOptions parseAppArguments(const std::vector<std::string>& args)
         const std::string& a = args[i];
         if (a == "-h" || a == "--help") {
             o.help = true;
+        } else if (a == "--version") {
+            o.version = true;
         } else if (a == "--virtual-frame") {
             o.virtualFrame = true;
         } else if (a.rfind(profileOption, 0) == 0 && a.size() > profileOption.size()) {
@@ -62,7 +64,12 @@ std::string appUsage()
            "                             the Linux HID tools) back as the device replay:FILE, listed\n"
            "                             first; FILE:N plays device N of a recording of several\n"
            "  --replay-speed X           play it X times as fast (default 1)\n"
-           "  -h, --help                 show this text\n";
+           "  --version                  show the version\n"
+           "  -h, --help                 show this text\n"
+           "\n"
+           "Keys: Ctrl+Q quits; Esc leaves the full-screen windows.\n";
 }
+
+const char* appVersion() { return OCULANT_VERSION; }
 
 }  // namespace oculant

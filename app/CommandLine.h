@@ -8,6 +8,7 @@ namespace oculant {
 
 struct AppOptions {
     bool help = false;
+    bool version = false;  // --version: "oculant 0.1.0"
     bool virtualFrame = false;
     std::string virtualProfile;  // empty: the built-in default profile
     std::string replayFile;      // --replay FILE: play a capture back as the device replay:FILE
@@ -18,5 +19,7 @@ struct AppOptions {
 // Arguments after the program name, with Qt's own options already taken out.
 AppOptions parseAppArguments(const std::vector<std::string>& args);
 std::string appUsage();
+// The version the program was built as ("0.1.0").
+const char* appVersion();
 
 }  // namespace oculant

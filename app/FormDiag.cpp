@@ -33,6 +33,7 @@
 #include "session/SessionCore.h"
 #include "diagnostics/FormImgDiag.h"
 #include "drawtest/FormPoints.h"
+#include "app/CommandLine.h"
 #include "i18n/TextKeys.h"
 #include "results/DatabaseUrl.h"
 #include "signal/FormSignal.h"
@@ -140,6 +141,7 @@ TFormDiag::TFormDiag(SessionCore& core, FormDiagOptions options, QWidget* parent
     setWindowTitle(qs(kMainWindowDesignCaption));
     buildControls();
     buildTimers();
+    buildAppMenu();
     if (options_.virtualBench)
         buildVirtualFrameMenu();
     core_.setView(this);
@@ -542,6 +544,39 @@ void TFormDiag::buildTimers()
     TimerSession->start();
 }
 
+// Quit (Ctrl+Q) closes the window as its close button does, asking first during a write; it
+// works without a window manager too, where the window has no close button.
+void TFormDiag::buildAppMenu()
+{
+    appMenu_ = menuBar()->addMenu(QString());
+    appMenu_->setObjectName("MenuOculant");
+    aboutAction_ = appMenu_->addAction(QString(), this, &TFormDiag::showAbout);
+    aboutAction_->setObjectName("MenuAbout");
+    appMenu_->addSeparator();
+    quitAction_ = appMenu_->addAction(QString(), this, &QWidget::close);
+    quitAction_->setObjectName("MenuQuit");
+    quitAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    quitAction_->setShortcutContext(Qt::ApplicationShortcut);
+    captionAppMenu();
+}
+
+void TFormDiag::captionAppMenu()
+{
+    const auto text = [this](const KeyFallback& t) { return qs(language_.LookupTextOr(t.key, t.fallback)); };
+    appMenu_->setTitle(text(kMenuOculant));
+    aboutAction_->setText(text(kMenuAbout));
+    quitAction_->setText(text(kMenuQuit));
+}
+
+void TFormDiag::showAbout()
+{
+    const auto text = [this](const KeyFallback& t) { return qs(language_.LookupTextOr(t.key, t.fallback)); };
+    const QuillonDevice* device = session_.connected() ? session_.talk().currentDevice() : nullptr;
+    showMessage(text(kAboutText)
+                    .replace("\\n", "\n")
+                    .arg(QString::fromLatin1(appVersion()), device ? qs(device->path) : text(kAboutNoFrame)));
+}
+
 void TFormDiag::buildVirtualFrameMenu()
 {
     QMenu* menu = menuBar()->addMenu("&Virtual frame");
@@ -939,6 +974,7 @@ void TFormDiag::ComboBoxLanChange(bool userChoice)
     for (const std::string& item : applied.displayDirItems)
         ComboBoxDisplayDir->addItem(qs(item));
     ComboBoxDisplayDir->setCurrentIndex(direction);
+    captionAppMenu();
 }
 
 QWidget* TFormDiag::windowNamed(std::string_view name)

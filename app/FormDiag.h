@@ -31,6 +31,9 @@ class QSlider;
 class QStatusBar;
 class QTimer;
 
+class QMenu;
+class QAction;
+
 namespace oculant {
 
 class TFormSignal;
@@ -200,6 +203,9 @@ private:
     QGroupBox* buildToolsGroup();
     void buildTimers();
     void buildVirtualFrameMenu();
+    void buildAppMenu();
+    void captionAppMenu();  // from the language chosen
+    void showAbout();
 
     QString text(std::string_view key) const;
     void showConnectionState(std::string_view connectionKey);
@@ -228,7 +234,10 @@ private:
     FormDiagOptions options_;
     Language language_;  // owned by the main window; lives until it closes
     DeviceSession& session_;          // the core's
-    bool notAnsweringShown_ = false;  // the title says "not answering" and the buttons are off
+    bool notAnsweringShown_ = false;
+    QMenu* appMenu_ = nullptr;  // About, Quit
+    QAction* aboutAction_ = nullptr;
+    QAction* quitAction_ = nullptr;  // the title says "not answering" and the buttons are off
     FrameProcessor& frameProcessor_;  // the core's, on the process's signal store
     SecondaryWindows windows_;
     std::array<QCheckBox*, kFeatureBoxCount> featureBoxes_{};  // the feature list, built at first show

@@ -80,9 +80,14 @@ int runApplication(OculantApplication& app, const AppOptions& options)
 
 int main(int argc, char** argv)
 {
-    // Help needs no display.
-    if (parseAppArguments(std::vector<std::string>(argv + 1, argv + argc)).help) {
+    // Help and the version need no display.
+    const AppOptions early = parseAppArguments(std::vector<std::string>(argv + 1, argv + argc));
+    if (early.help) {
         std::fputs(appUsage().c_str(), stdout);
+        return 0;
+    }
+    if (early.version) {
+        std::printf("oculant %s\n", appVersion());
         return 0;
     }
     OculantApplication app(argc, argv);  // takes Qt's own options out of argv

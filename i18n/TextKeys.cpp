@@ -43,6 +43,8 @@ std::vector<std::string_view> allTextKeys() {
     addOnce(keys, kDiagnosticCaption.key);
     addAll(keys, kLookedUpTexts);
     addOnce(keys, kLanguageNotSaved.key);
+    for (const KeyFallback& k : {kMenuOculant, kMenuAbout, kMenuQuit, kAboutText, kAboutNoFrame})
+        addOnce(keys, k.key);
     addOnce(keys, kCloseDuringDownloadCaption.key);
     addOnce(keys, kCloseDuringDownload.key);
     addOnce(keys, kMultiCalibCaption.key);

@@ -177,6 +177,16 @@ inline constexpr auto kLookedUpTexts = std::to_array<std::string_view>({
 // addition, read with this fallback.
 inline constexpr KeyFallback kLanguageNotSaved{"LanguageNotSaved", "Language choice not saved"};
 
+// The main window's own menu: About and Quit (the program's own additions). %1 in the About text
+// is the version, %2 the connected frame's path.
+inline constexpr KeyFallback kMenuOculant{"MenuOculant", "&Oculant"};
+inline constexpr KeyFallback kMenuAbout{"MenuAbout", "&About Oculant"};
+inline constexpr KeyFallback kMenuQuit{"MenuQuit", "&Quit"};
+inline constexpr KeyFallback kAboutText{
+    "AboutText",
+    "Oculant %1\nService tool for infrared multi-touch frames.\nLicence: MIT.\nConnected frame: %2"};
+inline constexpr KeyFallback kAboutNoFrame{"AboutNoFrame", "none"};
+
 // The main window closed while a calibration is being written: the question, with the share
 // already written in place of %1. The program's own addition, read with these fallbacks.
 inline constexpr KeyFallback kCloseDuringDownloadCaption{"CloseDuringDownloadCap", "Calibration being written"};

@@ -1,5 +1,8 @@
 // The main window on the offscreen platform with a virtual frame: the session's ticks are
 // driven by hand through the window's timer handlers, the worker is stepped without a thread.
+#include <QMenu>
+
+#include "app/CommandLine.h"
 #include "tests/support/FormDiagFixture.h"
 
 namespace oculant {
@@ -256,6 +259,32 @@ TEST_F(FormDiagTest, closing_during_a_download_asks_first_and_no_lets_the_write_
     // Nothing being written: closed without a question.
     EXPECT_TRUE(form->close());
     EXPECT_EQ(form->questions.size(), 1u);
+}
+
+// The window's own menu: About names the version and the connected frame, in the language
+// chosen; Quit is Ctrl+Q and closes the window, also where no window manager gives it a close button.
+TEST_F(FormDiagTest, about_names_the_version_and_the_frame_and_ctrl_q_quits)
+{
+    startConnected();
+    auto* about = form->findChild<QAction*>("MenuAbout");
+    auto* quit = form->findChild<QAction*>("MenuQuit");
+    ASSERT_NE(about, nullptr);
+    ASSERT_NE(quit, nullptr);
+    EXPECT_EQ(quit->shortcut(), QKeySequence("Ctrl+Q"));
+    about->trigger();
+    ASSERT_EQ(form->messages.size(), 1u);
+    EXPECT_TRUE(form->messages[0].startsWith(QString("Oculant ") + appVersion() + "\n")) << form->messages[0].toStdString();
+    EXPECT_TRUE(form->messages[0].endsWith("Connected frame: " + QString::fromStdString(path)))
+        << form->messages[0].toStdString();
+
+    form->ComboBoxLan->setCurrentIndex(form->ComboBoxLan->findText("中文简体"));
+    form->ComboBoxLanChange(false);
+    EXPECT_EQ(form->findChild<QMenu*>("MenuOculant")->title(), "Oculant(&O)");
+    EXPECT_EQ(quit->text(), "退出(&Q)");
+
+    ASSERT_TRUE(form->isVisible());
+    quit->trigger();
+    EXPECT_FALSE(form->isVisible());
 }
 
 TEST_F(FormDiagTest, a_frame_that_may_not_be_opened_is_shown_with_the_fix_until_opened_or_removed)
