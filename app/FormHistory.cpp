@@ -206,7 +206,8 @@ void TFormHistory::refreshLine()
     }
     LabelLine->setText(total.records == 0
                            ? QString("No test records in the period.")
-                           : QString("%1 records, yield %2 %, first-pass yield %3 % (%4 of %5 frames passed first time)")
+                           : QString(total.records == 1 ? "%1 record, yield %2 %, first-pass yield %3 % (%4 of %5 frame passed first time)"
+                                                        : "%1 records, yield %2 %, first-pass yield %3 % (%4 of %5 frames passed first time)")
                                  .arg(total.records)
                                  .arg(100 * total.yield(), 0, 'f', 1)
                                  .arg(100 * total.firstPassYield(), 0, 'f', 1)

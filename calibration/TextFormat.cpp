@@ -18,7 +18,12 @@ std::string formatFixed(double value, int precision)
                                          std::chars_format::fixed, precision);
     if (ec != std::errc())
         return "0";
-    return std::string(buffer.data(), end);
+    std::string text(buffer.data(), end);
+    // A value that rounds to zero is shown as zero: "-0.000000" reads as a sign the technician
+    // has to puzzle over.
+    if (text[0] == '-' && text.find_first_not_of("-0.") == std::string::npos)
+        text.erase(0, 1);
+    return text;
 }
 
 std::string formatInt(long long value)

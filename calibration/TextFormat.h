@@ -6,7 +6,7 @@
 
 namespace oculant {
 
-// "%.<precision>f"
+// "%.<precision>f", except that what rounds to zero has no minus sign ("0.000000", not "-0.000000").
 std::string formatFixed(double value, int precision);
 
 // "%d"

@@ -71,6 +71,12 @@ TEST_F(CalibrateCli, text_output_is_the_report_then_the_end_of_the_download)
     EXPECT_NE(out.find("Average calibration error: "), std::string::npos) << out;
     // Direction 2 turns the targets half round: the map's diagonal is negative.
     EXPECT_NE(out.find("K0: -"), std::string::npos) << out;
+
+    // On the default frame the fit's K5 is a few 1e-11 below zero: printed as zero, not as
+    // "-0.000000", as are the residuals' zeros.
+    ASSERT_EQ(runOnFrame("", {"calibrate"}), 0) << out << err;
+    EXPECT_NE(out.find("K5: 0.000000\n"), std::string::npos) << out;
+    EXPECT_EQ(out.find("-0.000000"), std::string::npos) << out;
 }
 
 TEST_F(CalibrateCli, refusals_end_with_status_one_and_a_missing_frame_with_two)
