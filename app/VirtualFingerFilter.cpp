@@ -1,6 +1,9 @@
 #include "app/VirtualFingerFilter.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QWidget>
@@ -48,6 +51,17 @@ std::pair<double, double> VirtualFingerFilter::toFrameMm(Mapping mapping, QObjec
 bool VirtualFingerFilter::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
+    // Ctrl+U is the main window's shortcut, which a modal window (the diagnostic, the capture
+    // screen, the draw test) shadows: taken here then, so the cable can be pulled mid-test.
+    if (type == QEvent::KeyPress && QApplication::activeModalWidget()) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_U && key->modifiers() == Qt::ControlModifier && !key->isAutoRepeat())
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* plugged = w->findChild<QAction*>("VirtualFramePlugged")) {
+                    plugged->toggle();
+                    return true;
+                }
+    }
     // The window closing under a held button never gets its release: the finger comes off with it.
     if ((type == QEvent::Hide || type == QEvent::Close) && pressedOn_ && watched == pressedOn_.data()) {
         fingers_.liftAll();

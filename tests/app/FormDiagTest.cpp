@@ -1,8 +1,12 @@
 // The main window on the offscreen platform with a virtual frame: the session's ticks are
 // driven by hand through the window's timer handlers, the worker is stepped without a thread.
+#include <QApplication>
+#include <QDialog>
+#include <QKeyEvent>
 #include <QMenu>
 
 #include "app/CommandLine.h"
+#include "app/VirtualFingerFilter.h"
 #include "tests/support/FormDiagFixture.h"
 
 namespace oculant {
@@ -285,6 +289,29 @@ TEST_F(FormDiagTest, about_names_the_version_and_the_frame_and_ctrl_q_quits)
     ASSERT_TRUE(form->isVisible());
     quit->trigger();
     EXPECT_FALSE(form->isVisible());
+}
+
+// Ctrl+U unplugs the virtual frame also while a modal window shadows the main window's shortcut.
+TEST_F(FormDiagTest, ctrl_u_unplugs_the_virtual_frame_under_a_modal_window)
+{
+    attach();
+    withVirtualFrameMenu = true;
+    start();
+    connectAndRead();
+    VirtualFingerFilter filter(*backend.testBench(path));
+    qApp->installEventFilter(&filter);
+    QDialog modal(form.get());
+    modal.setModal(true);
+    modal.show();
+    ASSERT_EQ(QApplication::activeModalWidget(), &modal);
+    QKeyEvent ctrlU(QEvent::KeyPress, Qt::Key_U, Qt::ControlModifier);
+    QApplication::sendEvent(&modal, &ctrlU);
+    EXPECT_FALSE(backend.testBench(path)->plugged());
+    EXPECT_FALSE(form->findChild<QAction*>("VirtualFramePlugged")->isChecked());
+    QApplication::sendEvent(&modal, &ctrlU);
+    EXPECT_TRUE(backend.testBench(path)->plugged());
+    modal.hide();
+    qApp->removeEventFilter(&filter);
 }
 
 TEST_F(FormDiagTest, a_frame_that_may_not_be_opened_is_shown_with_the_fix_until_opened_or_removed)
