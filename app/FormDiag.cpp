@@ -528,6 +528,13 @@ QGroupBox* TFormDiag::buildCalibrationGroup()
     buttons->addStretch(1);
     buttons->addWidget(Button14);
     column->addLayout(buttons);
+    // Where the calibration a download replaced was kept: a long path, wrapped, shown until the
+    // next calibration action (the status bar's next text would take it away within a second).
+    LabelKept = makeLabel(GroupBox3, "LabelKept", "");
+    LabelKept->setWordWrap(true);
+    LabelKept->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    LabelKept->hide();
+    column->addWidget(LabelKept);
     return GroupBox3;
 }
 

@@ -96,6 +96,7 @@ public:
     QComboBox* ComboBox1;
     // Frames that were found but may not be opened, with the fix; hidden while there are none.
     QLabel* LabelAccess;
+    QLabel* LabelKept;  // the note naming the kept calibration, under the run buttons
 
     QGroupBox* GroupBox1;  // Status
     QLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label6, *Label7, *Label8, *Label39;
@@ -236,6 +237,7 @@ private:
     DeviceSession& session_;          // the core's
     bool notAnsweringShown_ = false;
     QMenu* appMenu_ = nullptr;  // About, Quit
+
     QAction* aboutAction_ = nullptr;
     QAction* quitAction_ = nullptr;  // the title says "not answering" and the buttons are off
     FrameProcessor& frameProcessor_;  // the core's, on the process's signal store

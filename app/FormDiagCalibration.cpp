@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -103,6 +104,7 @@ void TFormDiag::startCalibrationDownload(bool started, const std::string& keptNo
     if (!started)
         return;
     keptNote_ = keptNote;
+    LabelKept->hide();
     disableDeviceButtons();
     downloadProgress_->setValue(0);
     downloadProgress_->show();
@@ -267,10 +269,11 @@ bool TFormDiag::TimerDownTabTimer()
     // A frame unplugged during the write is gone: its buttons stay off.
     setDeviceButtonsEnabled(session_.connected());
     std::string status = tick.statusText;
-    for (const std::string& note : {keptNote_, tick.historyError})
-        if (!note.empty())
-            status += (status.empty() ? "" : " — ") + note;
+    if (!tick.historyError.empty())
+        status += (status.empty() ? "" : " — ") + tick.historyError;
     setStatusText(QString::fromStdString(status));
+    LabelKept->setText(QString::fromStdString(keptNote_));
+    LabelKept->setVisible(!keptNote_.empty());
     keptNote_.clear();
     if (tick.messageBox)
         showMessage(QString::fromStdString(*tick.messageBox));
@@ -284,7 +287,7 @@ void TFormDiag::Button10Click()
     if (!confirm(QString::fromStdString(caption), QString::fromStdString(question)))
         return;
     const FlowDownloadStart download = flow.reset();
-    startCalibrationDownload(download.started);
+    startCalibrationDownload(download.started, download.keptNote);
     showCalibrationMessages(download.messages);
 }
 

@@ -291,6 +291,32 @@ TEST_F(FormDiagTest, about_names_the_version_and_the_frame_and_ctrl_q_quits)
     EXPECT_FALSE(form->isVisible());
 }
 
+// The note naming the kept calibration: under the run buttons, whole, after Reset too, and still
+// there when the information read after the download has put its own text in the status bar.
+TEST_F(FormDiagTest, the_kept_calibration_note_stays_until_the_next_download)
+{
+    attach();
+    start();
+    connectAndRead();
+    const auto resetAndWait = [&] {
+        form->Button10->click();  // Reset, confirmed
+        ASSERT_TRUE(form->core().followingDownload());
+        EXPECT_FALSE(form->LabelKept->isVisible()) << "the last note goes with the next download";
+        for (int i = 0; i < 20 && form->core().followingDownload(); ++i)
+            advance(200);
+        ASSERT_FALSE(form->core().followingDownload());
+    };
+    resetAndWait();
+    EXPECT_TRUE(form->LabelKept->isVisible());
+    EXPECT_TRUE(form->LabelKept->text().startsWith("No earlier calibration")) << form->LabelKept->text().toStdString();
+    resetAndWait();
+    advance(2000);
+    EXPECT_TRUE(form->LabelKept->isVisible());
+    EXPECT_TRUE(form->LabelKept->text().startsWith("The calibration about to be replaced is kept in "))
+        << form->LabelKept->text().toStdString();
+    EXPECT_TRUE(form->LabelKept->wordWrap());
+}
+
 // Ctrl+U unplugs the virtual frame also while a modal window shadows the main window's shortcut.
 TEST_F(FormDiagTest, ctrl_u_unplugs_the_virtual_frame_under_a_modal_window)
 {
