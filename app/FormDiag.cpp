@@ -569,7 +569,6 @@ void TFormDiag::buildAppMenu()
 
 void TFormDiag::captionAppMenu()
 {
-    const auto text = [this](const KeyFallback& t) { return qs(language_.LookupTextOr(t.key, t.fallback)); };
     appMenu_->setTitle(text(kMenuOculant));
     aboutAction_->setText(text(kMenuAbout));
     quitAction_->setText(text(kMenuQuit));
@@ -577,7 +576,6 @@ void TFormDiag::captionAppMenu()
 
 void TFormDiag::showAbout()
 {
-    const auto text = [this](const KeyFallback& t) { return qs(language_.LookupTextOr(t.key, t.fallback)); };
     const QuillonDevice* device = session_.connected() ? session_.talk().currentDevice() : nullptr;
     showMessage(text(kAboutText)
                     .replace("\\n", "\n")
@@ -618,12 +616,7 @@ void TFormDiag::closeEvent(QCloseEvent* event)
 {
     // Closing in the middle of a write leaves the frame's flash half written: asked first.
     if (core_.followingDownload()) {
-        const uint32_t total = session_.talk().blockTotal();
-        const int percent = total > 0 ? int(uint64_t(session_.talk().blockSent()) * 100 / total) : 0;
-        const auto text = [this](const textkeys::KeyFallback& t) {
-            return QString::fromStdString(language_.LookupTextOr(t.key, t.fallback));
-        };
-        if (!confirm(text(textkeys::kCloseDuringDownloadCaption), text(textkeys::kCloseDuringDownload).arg(percent))) {
+        if (!confirm(text(kCloseDuringDownloadCaption), text(kCloseDuringDownload).arg(downloadPercent()))) {
             event->ignore();
             return;
         }
@@ -718,6 +711,13 @@ void TFormDiag::TimerSessionTimer() { core_.tick(options_.clockMs()); }
 // Connection state
 
 QString TFormDiag::text(std::string_view key) const { return qs(language_.LookupText(key)); }
+QString TFormDiag::text(const KeyFallback& t) const { return qs(language_.LookupTextOr(t.key, t.fallback)); }
+
+int TFormDiag::downloadPercent() const
+{
+    const uint32_t total = session_.talk().blockTotal();
+    return total > 0 ? int(uint64_t(session_.talk().blockSent()) * 100 / total) : 0;
+}
 
 void TFormDiag::showConnectionState(std::string_view connectionKey) { showStateText(text(connectionKey)); }
 
@@ -738,7 +738,7 @@ void TFormDiag::showConnected() { showConnectionState(kConnected.key); }
 void TFormDiag::showMissingAnswers(const std::vector<std::string>& names, bool none)
 {
     if (none) {
-        showStateText(QString::fromStdString(language_.LookupTextOr(kNotAnswering.key, kNotAnswering.fallback)));
+        showStateText(text(kNotAnswering));
         setDeviceButtonsEnabled(false);
         Button4->setEnabled(true);
         notAnsweringShown_ = true;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "i18n/TextKeys.h"
 #include "deviceinfo/DeviceInfoText.h"
 #include "link/DeviceSession.h"
 #include "deviceinfo/FeatureWord.h"
@@ -209,6 +210,8 @@ private:
     void showAbout();
 
     QString text(std::string_view key) const;
+    QString text(const textkeys::KeyFallback& t) const;  // the program's own texts, with their fallbacks
+    int downloadPercent() const;  // of the block being written, 0 before it starts
     void showConnectionState(std::string_view connectionKey);
     void showStateText(const QString& state);  // the status bar and both titles
     void setDeviceButtonsEnabled(bool enabled);

@@ -260,9 +260,7 @@ bool TFormDiag::TimerDownTabTimer()
     const FlowTick tick = calibration_->flow.downloadTick();
     if (!tick.statusText.empty())
         setStatusText(QString::fromStdString(tick.statusText));
-    const uint32_t total = session_.talk().blockTotal();
-    if (total > 0)
-        downloadProgress_->setValue(int(uint64_t(session_.talk().blockSent()) * 100 / total));
+    downloadProgress_->setValue(downloadPercent());
     if (!tick.finished)
         return true;
     downloadProgress_->hide();
