@@ -159,10 +159,14 @@ void TFormDiag::attachWindows(const SecondaryWindows& windows)
 {
     windows_ = windows;
     const TextLookup lookup = [this](std::string_view key) { return language_.LookupText(key); };
+    const TextLookupOr lookupOr = [this](std::string_view key, std::string_view fallback) {
+        return language_.LookupTextOr(key, fallback);
+    };
     if (TFormSignal* w = windows_.signal) {
         w->setSession(&session_);
         w->setProcessor(&frameProcessor_);
         w->setTextLookup(lookup);
+        w->setWordLookup(lookupOr);
         // The signal window keeps the recorder in step with LogOn, which Button3/Button15 set.
         core_.setRedraw([w] { w->TimerReDrawTimer(); });
         // It counts the frames and shows a log that cannot be written.
@@ -184,9 +188,7 @@ void TFormDiag::attachWindows(const SecondaryWindows& windows)
         w->setTextLookup(lookup);
     }
     if (TFormMultiCalib* w = windows_.multiCalib) {
-        w->setTextLookupOr([this](std::string_view key, std::string_view fallback) {
-            return language_.LookupTextOr(key, fallback);
-        });
+        w->setTextLookupOr(lookupOr);
         w->setDeviceButtonsEnabled(deviceButtonsEnabled_);
     }
     attachCalibration();
@@ -450,7 +452,7 @@ QGroupBox* TFormDiag::buildCalibrationGroup()
     margins->addWidget(EditUpPxiMargin, 1, 1);
     margins->addWidget(Label38, 1, 2);
     margins->addWidget(EditDownPxiMargin, 1, 3);
-    margins->addWidget(new QLabel("pixel", GroupBox5), 2, 0, 1, 4, Qt::AlignRight);
+    margins->addWidget(makeLabel(GroupBox5, "LabelPixel", "pixel"), 2, 0, 1, 4, Qt::AlignRight);
     settings->addWidget(GroupBox5, 0, Qt::AlignTop);
 
     // Calibration window; its fields are enabled with CheckBoxWindowCalib.
@@ -530,7 +532,8 @@ QGroupBox* TFormDiag::buildCalibrationGroup()
     column->addLayout(buttons);
     // Where the calibration a download replaced was kept: a long path, wrapped, shown until the
     // next calibration action (the status bar's next text would take it away within a second).
-    LabelKept = makeLabel(GroupBox3, "LabelKept", "");
+    LabelKept = makeLabel(GroupBox3, "LabelKept", " ");
+    LabelKept->clear();
     LabelKept->setWordWrap(true);
     LabelKept->setTextInteractionFlags(Qt::TextSelectableByMouse);
     LabelKept->hide();
@@ -796,7 +799,9 @@ void TFormDiag::setDeviceButtonsEnabled(bool enabled)
 void TFormDiag::ButtonHistoryClick()
 {
     if (!FormHistory)
-        FormHistory = new TFormHistory(this);
+        FormHistory = new TFormHistory(this, [this](std::string_view key, std::string_view fallback) {
+            return language_.LookupTextOr(key, fallback);
+        });
     FormHistory->load(EditSerialNum->text().toStdString(), results::defaultDatabaseUrl());
     FormHistory->open();
 }
@@ -951,7 +956,7 @@ void TFormDiag::Button14Click()
     QStringList tried;
     for (const SettingsProgram& p : kTabletSettings)
         tried << p.program;
-    setStatusText("No touch settings program found (tried " + tried.join(", ") + ")");
+    setStatusText(text(kTouchSettingsMissing).arg(tried.join(", ")));
 }
 
 void TFormDiag::showMessage(const QString& message) { QMessageBox::information(this, windowTitle(), message); }
@@ -982,6 +987,11 @@ void TFormDiag::ComboBoxLanChange(bool userChoice)
         ComboBoxDisplayDir->addItem(qs(item));
     ComboBoxDisplayDir->setCurrentIndex(direction);
     captionAppMenu();
+    // The History dialog takes its texts when made: the next one is made in the new language.
+    if (FormHistory && !FormHistory->isVisible()) {
+        delete FormHistory;
+        FormHistory = nullptr;
+    }
 }
 
 QWidget* TFormDiag::windowNamed(std::string_view name)
@@ -996,6 +1006,8 @@ QWidget* TFormDiag::windowNamed(std::string_view name)
         return windows_.imgDiag;
     if (name == kMultiCalibWindow)
         return windows_.multiCalib;
+    if (name == kCalibrateWindow)
+        return windows_.calibrate;
     return nullptr;
 }
 
@@ -1049,7 +1061,10 @@ void TFormDiag::setCaption(const CaptionTarget& target, const std::string& capti
         return;
     if (target.control.empty())
         window->setWindowTitle(qs(caption));
-    else if (window == this && target.control == kStatusBar)
+    else if (target.toolTip) {
+        if (auto* w = window->findChild<QWidget*>(qs(target.control)))
+            w->setToolTip(qs(caption));
+    } else if (window == this && target.control == kStatusBar)
         setStatusText(qs(caption));
     else if (QObject* object = window->findChild<QObject*>(qs(target.control)))
         setObjectCaption(object, qs(caption));

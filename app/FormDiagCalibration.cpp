@@ -90,6 +90,9 @@ void TFormDiag::attachCalibration()
             session_.talk().SendCommand(code, payload, length);
         });
         w->setTextLookup([this](std::string_view key) { return language_.LookupText(key); });
+        w->setTextLookupOr([this](std::string_view key, std::string_view fallback) {
+            return language_.LookupTextOr(key, fallback);
+        });
     }
 }
 
@@ -323,13 +326,13 @@ void TFormDiag::Button16Click()
         return;
     const CalibrationImport file = readCalibrationExport(chosen.toStdString());
     if (!file.coefficients) {
-        showMessage("The calibration file " + chosen + " is refused: " + QString::fromStdString(file.refusal));
+        showMessage(text(textkeys::kImportRefused).arg(chosen, QString::fromStdString(file.refusal)));
         return;
     }
-    std::string shown = "Download this calibration into the frame?\n";
+    std::string shown = text(textkeys::kImportQuestion).toStdString() + "\n";
     for (size_t i = 0; i < file.coefficients->k.size(); ++i)
         shown += "K" + formatInt(long(i)) + ": " + formatFixed(file.coefficients->k[i], 6) + "\n";
-    if (!confirm("Import", QString::fromStdString(shown)))
+    if (!confirm(text(textkeys::kImportCaption), QString::fromStdString(shown)))
         return;
     const FlowDownloadStart download = flow.restore(*file.coefficients);
     startCalibrationDownload(download.started, download.keptNote);

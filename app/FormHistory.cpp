@@ -24,10 +24,12 @@
 #include <set>
 
 #include "base/FileIo.h"
+#include "i18n/TextKeys.h"
 #include "results/ResultStore.h"
 #include "station/RecordText.h"
 
 using namespace oculant;
+namespace h = oculant::textkeys::history;
 
 namespace {
 
@@ -41,13 +43,16 @@ std::string localMidnight(const QDate& day)
 
 }  // namespace
 
-TFormHistory::TFormHistory(QWidget* parent) : QDialog(parent)
+TFormHistory::TFormHistory(QWidget* parent, TextLookupOr lookup) : QDialog(parent), lookup_(std::move(lookup))
 {
     setObjectName("FormHistory");
-    setWindowTitle("History");
+    setWindowTitle(text(h::kCaption));
     LabelTitle = new QLabel(this);
     TableRecords = new QTableWidget(0, 7, this);
-    TableRecords->setHorizontalHeaderLabels({"Started", "Outcome", "Station", "Operator", "Plan", "Phases", "Reason"});
+    QStringList columns;
+    for (const auto& c : h::kColumns)
+        columns << text(c);
+    TableRecords->setHorizontalHeaderLabels(columns);
     TableRecords->setEditTriggers(QAbstractItemView::NoEditTriggers);
     TableRecords->setSelectionBehavior(QAbstractItemView::SelectRows);
     TableRecords->verticalHeader()->hide();
@@ -59,10 +64,10 @@ TFormHistory::TFormHistory(QWidget* parent) : QDialog(parent)
     recordsLayout->addWidget(TableRecords, 1);
 
     // The line: station, period, the chart and the report.
-    auto* line = new QGroupBox("Line yield per day", this);
+    auto* line = new QGroupBox(text(h::kLineGroup), this);
     ComboStation = new QComboBox(line);
     ComboStation->setObjectName("ComboStation");
-    ComboStation->setToolTip("The station whose days are shown and reported; all stations together by default");
+    ComboStation->setToolTip(text(h::kTipStation));
     EditFrom = new QDateEdit(QDate::currentDate().addDays(-29), line);
     EditTo = new QDateEdit(QDate::currentDate(), line);
     for (QDateEdit* e : {EditFrom, EditTo}) {
@@ -70,23 +75,23 @@ TFormHistory::TFormHistory(QWidget* parent) : QDialog(parent)
         e->setDisplayFormat("yyyy-MM-dd");
         connect(e, &QDateEdit::dateChanged, this, [this] { refreshLine(); });
     }
-    EditFrom->setToolTip("The first day of the period (local time)");
-    EditTo->setToolTip("The last day of the period, included");
+    EditFrom->setToolTip(text(h::kTipFrom));
+    EditTo->setToolTip(text(h::kTipTo));
     connect(ComboStation, &QComboBox::currentIndexChanged, this, [this] { refreshLine(); });
     SeriesYield = new QLineSeries;
-    SeriesYield->setName("yield (records that passed)");
+    SeriesYield->setName(text(h::kYieldSeries));
     SeriesFirstPass = new QLineSeries;
-    SeriesFirstPass->setName("first-pass yield (frames)");
+    SeriesFirstPass->setName(text(h::kFirstPassSeries));
     auto* chart = new QChart;
     chart->addSeries(SeriesYield);
     chart->addSeries(SeriesFirstPass);
     auto* days = new QDateTimeAxis;
     days->setFormat("MM-dd");
-    days->setTitleText("day");
+    days->setTitleText(text(h::kDayAxis));
     auto* percent = new QValueAxis;
     percent->setRange(0, 100);
     percent->setLabelFormat("%d %%");
-    percent->setTitleText("yield (%)");
+    percent->setTitleText(text(h::kYieldAxis));
     chart->addAxis(days, Qt::AlignBottom);
     chart->addAxis(percent, Qt::AlignLeft);
     for (QLineSeries* s : {SeriesYield, SeriesFirstPass}) {
@@ -100,18 +105,17 @@ TFormHistory::TFormHistory(QWidget* parent) : QDialog(parent)
     ChartYield->setMinimumSize(360, 240);
     LabelLine = new QLabel(line);
     LabelLine->setWordWrap(true);
-    ButtonReport = new QPushButton("&Write report...", line);
+    ButtonReport = new QPushButton(text(h::kReport), line);
     ButtonReport->setObjectName("ButtonReport");
-    ButtonReport->setToolTip("Writes the line report of this station and period as one HTML page that opens "
-                             "anywhere, without a server or network");
+    ButtonReport->setToolTip(text(h::kTipReport));
     connect(ButtonReport, &QPushButton::clicked, this, &TFormHistory::ButtonReportClick);
     auto* form = new QFormLayout;
-    form->addRow("&Station:", ComboStation);
+    form->addRow(text(h::kStation), ComboStation);
     auto* period = new QHBoxLayout;
     period->addWidget(EditFrom);
-    period->addWidget(new QLabel("to", line));
+    period->addWidget(new QLabel(text(h::kTo), line));
     period->addWidget(EditTo);
-    form->addRow("Period:", period);
+    form->addRow(text(h::kPeriod), period);
     auto* lineLayout = new QVBoxLayout(line);
     lineLayout->addLayout(form);
     lineLayout->addWidget(ChartYield, 1);
@@ -124,11 +128,17 @@ TFormHistory::TFormHistory(QWidget* parent) : QDialog(parent)
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 2);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    buttons->button(QDialogButtonBox::Close)->setText(text(h::kClose));
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(splitter, 1);
     layout->addWidget(buttons);
     resize(1200, 520);
+}
+
+QString TFormHistory::text(std::string_view key, std::string_view fallback) const
+{
+    return qs(lookup_ ? lookup_(key, fallback) : std::string(fallback));
 }
 
 results::RecordFilter TFormHistory::lineFilter() const
@@ -158,7 +168,7 @@ void TFormHistory::load(const std::string& serial, const std::string& databaseUr
     const QString chosen = ComboStation->currentText();
     ComboStation->blockSignals(true);
     ComboStation->clear();
-    ComboStation->addItem("All stations");
+    ComboStation->addItem(text(h::kAllStations));
     std::set<std::string> stations;
     for (const results::SummaryRow& r : all.value_or(std::vector<results::SummaryRow>{}))
         stations.insert(r.station);
@@ -168,7 +178,7 @@ void TFormHistory::load(const std::string& serial, const std::string& databaseUr
     ComboStation->blockSignals(false);
     if (!records) {
         TableRecords->setRowCount(0);
-        LabelTitle->setText(qs("The results database cannot be read: " + error));
+        LabelTitle->setText(text(h::kUnreadable).arg(qs(error)));
         refreshLine();
         return;
     }
@@ -187,7 +197,7 @@ void TFormHistory::refreshLine()
             rows = store->summary(lineFilter(), error);
     ButtonReport->setEnabled(rows.has_value());
     if (!rows) {
-        LabelLine->setText(qs("No line figures: " + error));
+        LabelLine->setText(text(h::kNoLineFigures).arg(qs(error)));
         return;
     }
     // All stations: each day's counts added up.
@@ -205,9 +215,8 @@ void TFormHistory::refreshLine()
         axis->setTickCount(int(std::clamp<qint64>(span + 1, 2, 8)));
     }
     LabelLine->setText(total.records == 0
-                           ? QString("No test records in the period.")
-                           : QString(total.records == 1 ? "%1 record, yield %2 %, first-pass yield %3 % (%4 of %5 frame passed first time)"
-                                                        : "%1 records, yield %2 %, first-pass yield %3 % (%4 of %5 frames passed first time)")
+                           ? text(h::kNoRecordsInPeriod)
+                           : text(total.records == 1 ? h::kLineOne : h::kLineMany)
                                  .arg(total.records)
                                  .arg(100 * total.yield(), 0, 'f', 1)
                                  .arg(100 * total.firstPassYield(), 0, 'f', 1)
@@ -226,11 +235,11 @@ bool TFormHistory::writeReport(const std::string& path)
     if (report) {
         report->line = url->engine == results::Engine::Sqlite ? url->target : results::shownUrl(url->text);
         if (writeFileAtomically(path, results::lineReportHtml(*report), &error)) {
-            LabelLine->setText(qs("Line report written to " + path));
+            LabelLine->setText(text(h::kReportWritten).arg(qs(path)));
             return true;
         }
     }
-    LabelLine->setText(qs("The report could not be written: " + error));
+    LabelLine->setText(text(h::kReportFailed).arg(qs(error)));
     return false;
 }
 
@@ -238,17 +247,16 @@ void TFormHistory::ButtonReportClick()
 {
     const QString name = QDir::home().filePath("line-report-" + EditFrom->date().toString("yyyy-MM-dd") + "-to-" +
                                                EditTo->date().toString("yyyy-MM-dd") + ".html");
-    const QString path = QFileDialog::getSaveFileName(this, "Write the line report", name, "HTML pages (*.html)");
+    const QString path = QFileDialog::getSaveFileName(this, text(h::kReportCaption), name, text(h::kReportFilter));
     if (!path.isEmpty())
         writeReport(path.toStdString());
 }
 
 void TFormHistory::show(const std::string& serial, const std::vector<station::TestRecord>& records)
 {
-    LabelTitle->setText(records.empty() ? qs("No test records of " + serial + " yet.")
-                                        : qs(std::to_string(records.size()) +
-                                             (records.size() == 1 ? " test record of " : " test records of ") + serial +
-                                             ", newest first"));
+    LabelTitle->setText(records.empty()        ? text(h::kNoRecords).arg(qs(serial))
+                        : records.size() == 1 ? text(h::kRecordsOne).arg(qs(serial))
+                                              : text(h::kRecordsMany).arg(records.size()).arg(qs(serial)));
     TableRecords->setRowCount(int(records.size()));
     for (size_t i = 0; i < records.size(); ++i) {
         const station::TestRecord& r = records[i];

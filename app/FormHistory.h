@@ -6,7 +6,9 @@
 
 #include <QDialog>
 
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "results/ResultSummary.h"
@@ -27,7 +29,9 @@ struct RecordFilter;
 class TFormHistory : public QDialog {
     Q_OBJECT
 public:
-    explicit TFormHistory(QWidget* parent = nullptr);
+    // The language file's text of a key, or the fallback when the file has none.
+    using TextLookupOr = std::function<std::string(std::string_view key, std::string_view fallback)>;
+    explicit TFormHistory(QWidget* parent = nullptr, TextLookupOr lookup = {});
 
     // Reads the records of `serial` from the database, and the line's yield; the dialog says so
     // when there are none or the database cannot be read.
@@ -48,9 +52,13 @@ public:
     QPushButton* ButtonReport;
 
 private:
+    QString text(std::string_view key, std::string_view fallback) const;
+    template <typename T>
+    QString text(const T& t) const { return text(t.key, t.fallback); }
     void refreshLine();
     oculant::results::RecordFilter lineFilter() const;
     void ButtonReportClick();
 
     std::string databaseUrl_;
+    TextLookupOr lookup_;
 };

@@ -1,5 +1,7 @@
 #include "calibration/FormCalibrate.h"
 
+#include "i18n/TextKeys.h"
+
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPainter>
@@ -202,7 +204,8 @@ void TFormCalibrate::ButtonVerifyClick()
         return;
     const std::optional<CalibrationData> targets = verifyTargets(result_->view.verify, result_->view.options.count);
     if (!targets || !capture_->session.open(*targets)) {
-        result_->verifyText = "Verify: no room for the verify targets in this calibration window.";
+        const auto& k = textkeys::kVerifyNoRoom;
+        result_->verifyText = lookupOr_ ? lookupOr_(k.key, k.fallback) : std::string(k.fallback);
         redraw(true);
         return;
     }
@@ -352,7 +355,8 @@ void TFormCalibrate::drawResult(QPainter& p)
     const CalibrationWindow& w = capture_->settings.window;
     // Errors larger than the arrows' room are drawn shrunk: "0.042 times", not "0 times".
     const QString factor = arrows.scale >= 10 ? QString::number(arrows.scale, 'f', 0) : QString::number(arrows.scale, 'g', 2);
-    const QString scale = QString("Arrows drawn %1 times their length").arg(factor);
+    const auto& k = textkeys::kArrowsScale;
+    const QString scale = QString::fromStdString(lookupOr_ ? lookupOr_(k.key, k.fallback) : std::string(k.fallback)).arg(factor);
     p.setPen(kInfoBlue);
     p.drawText(QRect(w.x + 20, w.y + 10, w.width - 40, w.height / 2), Qt::AlignTop | Qt::AlignHCenter | Qt::TextWordWrap,
                resultText() + "\n" + scale);

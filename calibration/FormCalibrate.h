@@ -51,6 +51,8 @@ public:
     // ---- Wiring ----
     void setCommandSender(CommandSender send) { send_ = std::move(send); }
     void setTextLookup(TextLookup lookup) { lookup_ = std::move(lookup); }
+    // The window's own texts, with their English fallbacks.
+    void setTextLookupOr(TextLookupOr lookup) { lookupOr_ = std::move(lookup); }
     SignalFrameListener* touchListener();
 
     // Grid, aux points, margins and window for the next opening; screen = the display's size.
@@ -103,6 +105,7 @@ private:
     Mode mode_ = Mode::Capture;
     CommandSender send_;
     TextLookup lookup_;
+    TextLookupOr lookupOr_;
     QImage picture_;
     uint64_t tick_ = 0;
     bool closing_ = false;

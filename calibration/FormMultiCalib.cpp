@@ -279,9 +279,27 @@ void TFormMultiCalib::FormShow()
     centreOnScreen();
 }
 
+// A message of the layout rules in the chosen language: the rules give their Chinese texts, the
+// language file has them by key. The path an export names stays as it is.
+QString TFormMultiCalib::shown(const std::string& message) const
+{
+    static const std::pair<const char*, std::string_view> kMessages[] = {
+        {kTooManyAreas, "LayoutTooManyAreas"}, {kSelectRowToRemove, "LayoutSelectRow"},
+        {kLayoutCreateFailed, "LayoutCreateFailed"}, {kLayoutImported, "LayoutImported"},
+        {kLayoutOpenFailed, "LayoutOpenFailed"},
+    };
+    for (const auto& [chinese, key] : kMessages)
+        if (message == chinese)
+            return text(key, chinese);
+    if (message.starts_with(kLayoutExported))
+        return text("LayoutExported", kLayoutExported) + qs(message.substr(std::string_view(kLayoutExported).size()));
+    return qs(message);
+}
+
 QString TFormMultiCalib::text(std::string_view key, std::string_view fallback) const
 {
-    return lookup_ ? qs(lookup_(key, fallback)) : qs(fallback);
+    // A language file writes a line break as "\n".
+    return (lookup_ ? qs(lookup_(key, fallback)) : qs(fallback)).replace("\\n", "\n");
 }
 
 // Captions, buttons and labels fall back to what they show now; the headers and the title to
@@ -383,7 +401,7 @@ bool TFormMultiCalib::refresh()
     LayoutTexts texts = readTexts();
     LayoutRefresh r = refreshLayout(texts, windowWidth_, windowHeight_);
     if (!r.accepted) {
-        showMessage(qs(r.message));
+        showMessage(shown(r.message));
         return false;
     }
     writeTexts(texts);
@@ -420,7 +438,7 @@ void TFormMultiCalib::Button6Click()
 {
     LayoutTexts texts = readTexts();
     if (const std::optional<std::string> message = removeLayoutRow(texts, selectedGridRow())) {
-        showMessage(qs(*message));
+        showMessage(shown(*message));
         return;
     }
     writeTexts(texts);
@@ -428,23 +446,24 @@ void TFormMultiCalib::Button6Click()
 
 void TFormMultiCalib::Button3Click()
 {
-    const QString chosen = chooseExportFile(qs(dialogFilterText(kLayoutExportFilter)));
+    const QString chosen = chooseExportFile(qs(dialogFilterText(str(text("LayoutExportFilter", kLayoutExportFilter)))));
     if (chosen.isEmpty())
         return;
     const std::string path = exportFileName(str(chosen), kLayoutFileExtension);
-    if (QFileInfo::exists(qs(path)) && !confirmOverwrite(qs(kLayoutOverwriteQuestion), qs(kLayoutOverwriteCaption)))
+    if (QFileInfo::exists(qs(path)) && !confirmOverwrite(text("LayoutOverwrite", kLayoutOverwriteQuestion),
+                                                         text("LayoutOverwriteCap", kLayoutOverwriteCaption)))
         return;
-    showMessage(qs(exportLayoutFile(path, readTexts()).message));
+    showMessage(shown(exportLayoutFile(path, readTexts()).message));
 }
 
 void TFormMultiCalib::Button4Click()
 {
-    const QString chosen = chooseImportFile(qs(dialogFilterText(kLayoutImportFilter)));
+    const QString chosen = chooseImportFile(qs(dialogFilterText(str(text("LayoutImportFilter", kLayoutImportFilter)))));
     if (chosen.isEmpty())
         return;
     LayoutTexts texts = readTexts();
     const LayoutFileResult r = importLayoutFile(str(QFileInfo(chosen).absoluteFilePath()), texts);
-    showMessage(qs(r.message));
+    showMessage(shown(r.message));
     if (!r.ok)
         return;
     writeTexts(texts);

@@ -102,6 +102,7 @@ private:
     bool refresh();
     void drawPreview();
     QString text(std::string_view key, std::string_view fallback) const;
+    QString shown(const std::string& message) const;
 
     TextLookupOr lookup_;
     MultiCalibHost* host_ = nullptr;

@@ -68,6 +68,9 @@ LanguageApplied ComboBoxLanChange(Language& language, bool userChoice, const Cap
 
     plan.readOrKeep(kDiagnosticWindow, "", kDiagnosticCaption.key);
 
+    for (const WindowText& t : kAddedTexts)
+        plan.set({t.window, t.control, t.toolTip}, language.LookupTextOr(t.text.key, t.text.fallback));
+
     plan.result().saved = save.saved;
     return std::move(plan.result());
 }

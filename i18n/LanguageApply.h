@@ -16,6 +16,7 @@ namespace oculant {
 struct CaptionTarget {
     std::string_view window;
     std::string_view control;
+    bool toolTip = false;  // the control's tool tip rather than its caption
     bool operator==(const CaptionTarget&) const = default;
 };
 

@@ -52,6 +52,28 @@ std::vector<std::string_view> allTextKeys() {
     addAll(keys, kMultiCalibButtons);
     addAll(keys, kMultiCalibLabels);
     addOnce(keys, kMultiCalibTitle.key);
+    for (const WindowText& t : kAddedTexts)
+        addOnce(keys, t.text.key);
+    using namespace history;
+    for (const KeyFallback& k : {kCaption, kLineGroup, kStation, kPeriod, kTo, kAllStations, kTipStation, kTipFrom, kTipTo,
+                                 kDayAxis, kYieldAxis, kYieldSeries, kFirstPassSeries, kReport, kTipReport, kReportCaption,
+                                 kReportFilter, kClose})
+        addOnce(keys, k.key);
+    addAll(keys, kColumns);
+    for (const KeyFallback& k : {kUnreadable, kNoLineFigures, kNoRecordsInPeriod, kLineOne, kLineMany, kReportWritten,
+                                 kReportFailed, kNoRecords, kRecordsOne, kRecordsMany})
+        addOnce(keys, k.key);
+    {
+        using namespace signalwords;
+        for (const KeyFallback& k : {kLayer, kRate, kDropped, kReportsLost, kNotRecording, kRecordingTo, kLastLog,
+                                     kOneFrame, kFrames, kNotWritten})
+            addOnce(keys, k.key);
+        addAll(keys, kDropReasons);
+    }
+    addAll(keys, kMultiCalibMessageKeys);
+    for (const KeyFallback& k : {kTouchSettingsMissing, kImportRefused, kImportCaption, kImportQuestion, kArrowsScale,
+                                 kVerifyNoRoom})
+        addOnce(keys, k.key);
     return keys;
 }
 

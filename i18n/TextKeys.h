@@ -227,6 +227,132 @@ inline constexpr std::array<ControlText, 7> kMultiCalibLabels{{
 }};
 inline constexpr KeyFallback kMultiCalibTitle{"MultiCalibTitle", "平面展开示意图"};
 
+// Texts the program adds to its windows beside the design's, by window and object name, applied
+// with every language; the fallback is the English text. toolTip: the control's tool tip
+// rather than its caption.
+inline constexpr std::string_view kCalibrateWindow = "TFormCalibrate";
+inline constexpr std::string_view kHistoryWindow = "FormHistory";
+struct WindowText {
+    std::string_view window;
+    std::string_view control;  // empty: the window's caption
+    KeyFallback text;
+    bool toolTip = false;
+};
+inline constexpr auto kAddedTexts = std::to_array<WindowText>({
+    {kMainWindow, "ButtonHistory", {"ButtonHistory", "&History"}},
+    {kMainWindow, "Button16", {"Button16", "&Import"}},
+    {kMainWindow, "Button14", {"Button14", "&Touch settings"}},
+    {kMainWindow, "LabelPixel", {"LabelPixel", "pixel"}},
+    {kMainWindow, "CheckBoxFeatureMac", {"CheckBoxFeatureMac", "Mac coordinate conversion (not used)"}},
+    {kDiagnosticWindow, "Button1", {"DiagButtonReset", "重  置"}},
+    {kDiagnosticWindow, "Button2", {"DiagButtonExit", "退  出"}},
+    {kDrawTestWindow, "Button1", {"DrawButtonClear", "清  除"}},
+    {kDrawTestWindow, "Button2", {"DrawButtonExit", "退  出"}},
+    {kDrawTestWindow, "Close1", {"DrawMenuClose", "Close"}},
+    {kCalibrateWindow, "", {"FormCalibrate", "Calibrate"}},
+    {kCalibrateWindow, "ButtonVerify", {"CalibButtonVerify", "&Verify"}},
+    {kCalibrateWindow, "ButtonClose", {"CalibButtonClose", "&Close"}},
+    // Tool tips of the controls whose caption does not say all
+    {kMainWindow, "ComboBox1", {"TipDevice", "The frames found; the one chosen is opened and read"}, true},
+    {kMainWindow, "Button4", {"TipRefresh", "Reads the frame's information again"}, true},
+    {kMainWindow, "ButtonHistory", {"TipHistory", "This frame's test records, and the line's yield per day"}, true},
+    {kMainWindow, "Button1", {"TipDiagnostic", "Tests every emitter and receiver: PASS or FAIL with the faults found"}, true},
+    {kMainWindow, "Button2", {"TipDrawTest", "Full screen: draw with your fingers to try the touch (Esc leaves)"}, true},
+    {kMainWindow, "Button3", {"TipSignal", "The receivers' raw signals as live charts"}, true},
+    {kMainWindow, "Button15", {"TipRecord", "Records the raw signals to a log file in the working folder"}, true},
+    {kMainWindow, "Button11", {"TipCalibrate", "Full screen: touch each target, then the result is written into the frame (Esc cancels)"}, true},
+    {kMainWindow, "Button10", {"TipReset", "Writes the frame's default calibration; the current one is kept in a file first"}, true},
+    {kMainWindow, "Button13", {"TipExport", "Saves the last calibration's coefficients to a file"}, true},
+    {kMainWindow, "Button16", {"TipImport", "Writes a calibration file's coefficients into the frame"}, true},
+    {kMainWindow, "Button12", {"TipMultiArea", "Calibrates a screen split into areas, each with its own targets"}, true},
+    {kMainWindow, "Button14", {"TipTouchSettings", "Opens the desktop's own touch screen settings"}, true},
+    {kMainWindow, "CheckBoxCalibAuxPoint", {"TipAuxPoints", "Adds a target in the centre of every grid cell"}, true},
+    {kMainWindow, "CheckBoxWindowCalib", {"TipWindowCalib", "Calibrates only the window given below instead of the whole screen"}, true},
+    {kMainWindow, "CheckBoxEx", {"TipExtension", "Widens the touch area beyond the display's edges by the millimetres given"}, true},
+    {kMainWindow, "ComboBoxDisplayDir", {"TipDisplayDir", "How the display is turned; the calibration follows it"}, true},
+});
+
+// The History dialog's texts. %1... are filled in as named in the English text.
+namespace history {
+inline constexpr KeyFallback kCaption{"HistoryCaption", "History"};
+inline constexpr KeyFallback kLineGroup{"HistoryLine", "Line yield per day"};
+inline constexpr KeyFallback kStation{"HistoryStation", "&Station:"};
+inline constexpr KeyFallback kPeriod{"HistoryPeriod", "Period:"};
+inline constexpr KeyFallback kTo{"HistoryTo", "to"};
+inline constexpr KeyFallback kAllStations{"HistoryAllStations", "All stations"};
+inline constexpr KeyFallback kTipStation{"HistoryTipStation", "The station whose days are shown and reported; all stations together by default"};
+inline constexpr KeyFallback kTipFrom{"HistoryTipFrom", "The first day of the period (local time)"};
+inline constexpr KeyFallback kTipTo{"HistoryTipTo", "The last day of the period, included"};
+inline constexpr KeyFallback kDayAxis{"HistoryDayAxis", "day"};
+inline constexpr KeyFallback kYieldAxis{"HistoryYieldAxis", "yield (%)"};
+inline constexpr KeyFallback kYieldSeries{"HistoryYieldSeries", "yield (records that passed)"};
+inline constexpr KeyFallback kFirstPassSeries{"HistoryFirstPassSeries", "first-pass yield (frames)"};
+inline constexpr KeyFallback kReport{"HistoryReport", "&Write report..."};
+inline constexpr KeyFallback kTipReport{"HistoryTipReport", "Writes the line report of this station and period as one HTML page that opens anywhere, without a server or network"};
+inline constexpr KeyFallback kReportCaption{"HistoryReportCaption", "Write the line report"};
+inline constexpr KeyFallback kReportFilter{"HistoryReportFilter", "HTML pages (*.html)"};
+inline constexpr KeyFallback kClose{"HistoryClose", "&Close"};
+inline constexpr std::array<KeyFallback, 7> kColumns{{
+    {"HistoryColStarted", "Started"},
+    {"HistoryColOutcome", "Outcome"},
+    {"HistoryColStation", "Station"},
+    {"HistoryColOperator", "Operator"},
+    {"HistoryColPlan", "Plan"},
+    {"HistoryColPhases", "Phases"},
+    {"HistoryColReason", "Reason"},
+}};
+inline constexpr KeyFallback kUnreadable{"HistoryUnreadable", "The results database cannot be read: %1"};
+inline constexpr KeyFallback kNoLineFigures{"HistoryNoLineFigures", "No line figures: %1"};
+inline constexpr KeyFallback kNoRecordsInPeriod{"HistoryNoRecordsInPeriod", "No test records in the period."};
+inline constexpr KeyFallback kLineOne{"HistoryLineOne", "%1 record, yield %2 %, first-pass yield %3 % (%4 of %5 frame passed first time)"};
+inline constexpr KeyFallback kLineMany{"HistoryLineMany", "%1 records, yield %2 %, first-pass yield %3 % (%4 of %5 frames passed first time)"};
+inline constexpr KeyFallback kReportWritten{"HistoryReportWritten", "Line report written to %1"};
+inline constexpr KeyFallback kReportFailed{"HistoryReportFailed", "The report could not be written: %1"};
+inline constexpr KeyFallback kNoRecords{"HistoryNoRecords", "No test records of %1 yet."};
+inline constexpr KeyFallback kRecordsOne{"HistoryRecordsOne", "1 test record of %1"};
+inline constexpr KeyFallback kRecordsMany{"HistoryRecordsMany", "%1 test records of %2, newest first"};
+}  // namespace history
+
+// The signal window's axis and status line. %1... are filled in as named in the English text.
+namespace signalwords {
+inline constexpr KeyFallback kLayer{"SignalLayer", "%1 layer %2, offset %3"};
+inline constexpr KeyFallback kRate{"SignalRate", "%1 frames/s"};
+inline constexpr KeyFallback kDropped{"SignalDropped", "dropped %1"};
+inline constexpr KeyFallback kReportsLost{"SignalReportsLost", "%1 reports lost"};
+inline constexpr KeyFallback kNotRecording{"SignalNotRecording", "not recording"};
+inline constexpr KeyFallback kRecordingTo{"SignalRecordingTo", "recording %1"};
+inline constexpr KeyFallback kLastLog{"SignalLastLog", "last log %1"};
+inline constexpr KeyFallback kOneFrame{"SignalOneFrame", "%1 frame"};
+inline constexpr KeyFallback kFrames{"SignalFrames", "%1 frames"};
+inline constexpr KeyFallback kNotWritten{"SignalNotWritten", "%1 not written (disk too slow)"};
+// The reasons a frame is dropped, by the processor's status (accepted first, never shown).
+inline constexpr std::array<KeyFallback, 8> kDropReasons{{
+    {"DropAccepted", "accepted"},
+    {"DropBadChecksum", "bad checksum"},
+    {"DropUnknownFamily", "unknown family"},
+    {"DropTruncated", "truncated"},
+    {"DropBeyondLimits", "beyond limits"},
+    {"DropShortPayload", "short payload"},
+    {"DropOutOfRange", "out of range"},
+    {"DropRingFull", "frame ring full"},
+}};
+}  // namespace signalwords
+
+// The multi-area window's messages and file filters, by key; the window keeps their Chinese
+// texts as fallbacks.
+inline constexpr auto kMultiCalibMessageKeys = std::to_array<std::string_view>({
+    "LayoutTooManyAreas", "LayoutSelectRow", "LayoutCreateFailed", "LayoutExported", "LayoutImported",
+    "LayoutOpenFailed", "LayoutOverwrite", "LayoutOverwriteCap", "LayoutExportFilter", "LayoutImportFilter",
+});
+
+// The main window's and the capture window's own messages.
+inline constexpr KeyFallback kTouchSettingsMissing{"TouchSettingsMissing", "No touch settings program found (tried %1)"};
+inline constexpr KeyFallback kImportRefused{"ImportRefused", "The calibration file %1 is refused: %2"};
+inline constexpr KeyFallback kImportCaption{"ImportCap", "Import"};
+inline constexpr KeyFallback kImportQuestion{"ImportConfirm", "Download this calibration into the frame?"};
+inline constexpr KeyFallback kArrowsScale{"CalibArrowsScale", "Arrows drawn %1 times their length"};
+inline constexpr KeyFallback kVerifyNoRoom{"CalibVerifyNoRoom", "Verify: no room for the verify targets in this calibration window."};
+
 // Every key above, each once, in the order listed.
 std::vector<std::string_view> allTextKeys();
 

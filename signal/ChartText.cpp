@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "i18n/TextKeys.h"
+
 namespace oculant {
 namespace {
 
@@ -14,10 +16,23 @@ std::string text(const SignalTextLookup& lookup, std::string_view key, std::stri
     return lookup ? lookup(key) : std::string(fallback);
 }
 
-void appendDrops(std::string& out, const SignalStatus& s)
+namespace w = textkeys::signalwords;
+using textkeys::KeyFallback;
+
+std::string word(const TextLookupOr& words, const KeyFallback& k)
+{
+    return words ? words(k.key, k.fallback) : std::string(k.fallback);
+}
+
+std::string word(const TextLookupOr& words, const KeyFallback& k, std::initializer_list<std::string_view> values)
+{
+    return fillIn(word(words, k), values);
+}
+
+void appendDrops(std::string& out, const SignalStatus& s, const TextLookupOr& words)
 {
     const uint64_t total = s.ringDrops + s.drops.total();
-    out += "dropped " + std::to_string(total);
+    out += word(words, w::kDropped, {std::to_string(total)});
     std::string reasons;
     auto reason = [&](std::string_view what, uint64_t count) {
         if (count == 0)
@@ -26,30 +41,29 @@ void appendDrops(std::string& out, const SignalStatus& s)
             reasons += ", ";
         reasons += std::string(what) + " " + std::to_string(count);
     };
-    reason("frame ring full", s.ringDrops);
+    reason(word(words, w::kDropReasons[kFrameStatusCount]), s.ringDrops);
     for (int i = 1; i < kFrameStatusCount; ++i)
-        reason(frameDropReason(FrameStatus(i)), s.drops.byStatus[size_t(i)]);
+        reason(frameDropReason(FrameStatus(i), words), s.drops.byStatus[size_t(i)]);
     if (!reasons.empty())
         out += " (" + reasons + ")";
     if (s.lostReports > 0)
-        out += ", " + std::to_string(s.lostReports) + " reports lost";
+        out += ", " + word(words, w::kReportsLost, {std::to_string(s.lostReports)});
 }
 
-void appendLog(std::string& out, const SignalStatus& s)
+void appendLog(std::string& out, const SignalStatus& s, const TextLookupOr& words)
 {
     if (s.logPath.empty()) {
-        out += "not recording";
+        out += word(words, w::kNotRecording);
         return;
     }
     // Logs go into the current directory by default; "./" says nothing to the reader.
     std::string_view path = s.logPath;
     if (path.starts_with("./"))
         path.remove_prefix(2);
-    out += s.recording ? "recording " : "last log ";
-    out += path;
-    out += ", " + std::to_string(s.framesWritten) + (s.framesWritten == 1 ? " frame" : " frames");
+    out += word(words, s.recording ? w::kRecordingTo : w::kLastLog, {path});
+    out += ", " + word(words, s.framesWritten == 1 ? w::kOneFrame : w::kFrames, {std::to_string(s.framesWritten)});
     if (s.framesNotWritten > 0)
-        out += ", " + std::to_string(s.framesNotWritten) + " not written (disk too slow)";
+        out += ", " + word(words, w::kNotWritten, {std::to_string(s.framesNotWritten)});
 }
 
 }  // namespace
@@ -62,45 +76,30 @@ std::string signalCaption(bool logOn, const SignalTextLookup& lookup)
     return caption;
 }
 
-std::string chartLayerText(bool xAxis, int layer, int offset)
+std::string chartLayerText(bool xAxis, int layer, int offset, const TextLookupOr& words)
 {
-    return std::string(xAxis ? "X" : "Y") + " layer " + std::to_string(layer) + ", offset " +
-           (offset > 0 ? "+" : "") + std::to_string(offset);
+    return word(words, w::kLayer,
+                {xAxis ? "X" : "Y", std::to_string(layer), (offset > 0 ? "+" : "") + std::to_string(offset)});
 }
 
-std::string_view frameDropReason(FrameStatus status)
+std::string frameDropReason(FrameStatus status, const TextLookupOr& words)
 {
-    switch (status) {
-    case FrameStatus::Accepted:
-        return "accepted";
-    case FrameStatus::BadChecksum:
-        return "bad checksum";
-    case FrameStatus::UnknownFamily:
-        return "unknown family";
-    case FrameStatus::Truncated:
-        return "truncated";
-    case FrameStatus::BeyondLimits:
-        return "beyond limits";
-    case FrameStatus::ShortPayload:
-        return "short payload";
-    case FrameStatus::OutOfRange:
-        return "out of range";
-    }
-    return "unknown";
+    const size_t i = size_t(status);
+    return i < size_t(kFrameStatusCount) ? word(words, w::kDropReasons[i]) : std::string("unknown");
 }
 
-std::string signalStatusText(const SignalStatus& s)
+std::string signalStatusText(const SignalStatus& s, const TextLookupOr& words)
 {
     char rate[32];
-    std::snprintf(rate, sizeof rate, "%.1f frames/s", s.framesPerSecond);
-    std::string out = rate;
+    std::snprintf(rate, sizeof rate, "%.1f", s.framesPerSecond);
+    std::string out = word(words, w::kRate, {rate});
     out += kSeparator;
     out += "X " + std::to_string(s.bX) + " × " + std::to_string(s.nX) + ", Y " + std::to_string(s.bY) + " × " +
            std::to_string(s.nY);
     out += kSeparator;
-    appendDrops(out, s);
+    appendDrops(out, s, words);
     out += kSeparator;
-    appendLog(out, s);
+    appendLog(out, s, words);
     return out;
 }
 

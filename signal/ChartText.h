@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/TextLookup.h"
 #include "signal/FrameProcessor.h"
 
 namespace oculant {
@@ -37,7 +38,8 @@ std::string signalCaption(bool logOn, const SignalTextLookup& lookup);
 
 // Under a chart: which layer it shows, so that X1 and X2 (the last two layers) can be told
 // apart from layers 1 and 2. "X layer 4, offset +2"; layer 0 is shown with offset 0.
-std::string chartLayerText(bool xAxis, int layer, int offset);
+// words: the language file's texts (the English ones without).
+std::string chartLayerText(bool xAxis, int layer, int offset, const TextLookupOr& words = {});
 
 // What the status line shows.
 struct SignalStatus {
@@ -58,9 +60,9 @@ struct SignalStatus {
 //   "25.0 frames/s  |  X 3 × 40, Y 3 × 24  |  dropped 3 (frame ring full 2, bad checksum 1)
 //    |  recording 1700000000.txt, 250 frames"; frames missing from the log are named after them,
 //   ", 12 not written (disk too slow)".
-std::string signalStatusText(const SignalStatus& status);
+std::string signalStatusText(const SignalStatus& status, const TextLookupOr& words = {});
 
 // The processor's reason for refusing a frame, as the status line names it.
-std::string_view frameDropReason(FrameStatus status);
+std::string frameDropReason(FrameStatus status, const TextLookupOr& words = {});
 
 }  // namespace oculant

@@ -419,7 +419,7 @@ void TFormSignal::TimerReDrawTimer()
     for (const ChartSource& c : plan.charts()) {
         UpdateChart(c.chart, c.samples, c.offset);
         const bool x = c.chart < kChartY0;
-        charts_[size_t(c.chart)]->setLayerText(qs(chartLayerText(x, x ? c.row : c.row - s.bX(), c.offset)));
+        charts_[size_t(c.chart)]->setLayerText(qs(chartLayerText(x, x ? c.row : c.row - s.bX(), c.offset, words_)));
     }
     updateStatus();
 }
@@ -446,7 +446,7 @@ void TFormSignal::updateStatus()
         status.framesWritten = recorder.framesWritten();
         status.framesNotWritten = recorder.framesNotWritten();
     }
-    const QString text = qs(signalStatusText(status));
+    const QString text = qs(signalStatusText(status, words_));
     if (StatusLine->currentMessage() != text)
         StatusLine->showMessage(text);
 }

@@ -115,6 +115,8 @@ public:
     // Also hands the current LogOn state to the processor's recorder.
     void setProcessor(FrameProcessor* processor);
     void setTextLookup(SignalTextLookup lookup) { lookup_ = std::move(lookup); }
+    // The axis and status line texts, with their English fallbacks.
+    void setWordLookup(TextLookupOr words) { words_ = std::move(words); }
     // Milliseconds of a monotonic clock, for the frame rate; tests step their own.
     void setClock(MsClock clock) { clock_ = std::move(clock); }
     // The result of every ProcessFrame: counts the frame for the rate and shows a log error.
@@ -161,6 +163,7 @@ private:
     DeviceSession* session_ = nullptr;
     FrameProcessor* processor_ = nullptr;
     SignalTextLookup lookup_;
+    TextLookupOr words_;
     MsClock clock_;
     ChartContent content_;  // reused by every UpdateChart
     ChartFrameRate rate_;

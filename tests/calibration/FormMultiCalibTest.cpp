@@ -14,6 +14,8 @@
 
 #include "calibration/FormMultiCalib.h"
 #include "calibration/MultiAreaLayout.h"
+#include "i18n/Language.h"
+#include "tests/support/ShownTexts.h"
 #include "tests/support/TempDir.h"
 
 namespace oculant {
@@ -293,6 +295,50 @@ TEST_F(MultiCalibWindow, export_and_import_through_the_file_buttons)
     EXPECT_EQ(window.Edit1->text(), "9200.0");
     EXPECT_EQ(window.Edit5->text(), "2");
     EXPECT_EQ(window.layout().areas[0].frameMm[2], 3450.0f);
+}
+
+// In English the same round trip speaks English: the question, the messages and the filters come
+// from the language file, the path stays as it is.
+TEST_F(MultiCalibWindow, the_file_buttons_speak_the_language_chosen)
+{
+    Language language(test::kShippedLanguageFile.string());
+    language.select("English");
+    struct AskingWindow : TestWindow {
+        std::vector<QString> asked, filters;
+        bool confirmOverwrite(const QString& question, const QString& caption) override
+        {
+            asked.push_back(caption + ": " + question);
+            return true;
+        }
+        QString chooseExportFile(const QString& filter) override
+        {
+            filters.push_back(filter);
+            return exportChoice;
+        }
+    };
+    AskingWindow english;
+    english.setTextLookupOr([&](std::string_view key, std::string_view fallback) {
+        return language.LookupTextOr(key, fallback);
+    });
+    english.setCaptureWindowSize(1920, 1080);
+    english.show();
+    QApplication::processEvents();
+    const test::TempDir dir;
+    const QString written = QString::fromStdString(dir.file("layout.txt"));
+    english.exportChoice = QString::fromStdString(dir.file("layout"));
+    english.Button3->click();
+    english.Button3->click();
+    ASSERT_EQ(english.messages.size(), 2u);
+    EXPECT_EQ(english.messages[0].toStdString(), ("Layout and parameters exported to:\n" + written).toStdString());
+    EXPECT_EQ(english.asked, std::vector<QString>{"Confirm overwrite: The file already exists. Overwrite it?"});
+    EXPECT_EQ(english.filters.front(), "Layout files(*.txt)");
+    english.importChoice = QString::fromStdString(dir.file("missing.txt"));
+    english.Button4->click();
+    EXPECT_EQ(english.messages.back(), "The file could not be opened!");
+    english.Button5->click();  // two areas: one may go
+    english.StringGrid->clearSelection();
+    english.Button6->click();
+    EXPECT_EQ(english.messages.back(), "Select a cell of the row to remove!");
 }
 
 TEST_F(MultiCalibWindow, import_names_added_rows_and_keeps_cells_of_missing_sections)
