@@ -162,6 +162,7 @@ public:
     void Button10Click();
     void Button13Click();
     void Button16Click();  // Import: a calibration file downloaded into the frame
+    QString calibrationImportFolder() const;  // where Import's file dialog opens
     void Button12Click();  // step B, then the multi-area window
     // Every 200 ms of a download: progress, then its end; false once it has ended.
     bool TimerDownTabTimer();

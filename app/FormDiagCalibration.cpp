@@ -61,7 +61,9 @@ struct TFormDiag::Calibration final : MultiCalibHost {
     Calibration(TFormDiag& w, DeviceSession& session, TextLookup lookup)
         : window(w), link(session), flow(link, std::move(lookup))
     {
-        flow.keepReplacedSetsIn(CalibrationHistory::userFolder());
+        flow.keepReplacedSetsIn(
+            CalibrationHistory::userFolder(), [] { return std::time(nullptr); },
+            [&w](std::string_view key, std::string_view fallback) { return w.language_.LookupTextOr(key, fallback); });
     }
     std::optional<std::pair<int, int>> stepB() override { return window.multiAreaWindowSize(); }
     void runAreas(const MultiAreaLayout& layout) override { window.runMultiArea(layout); }
@@ -318,10 +320,23 @@ namespace oculant {
 
 // Import: a calibration file (an export, or a set kept before a download) is checked, its
 // coefficients shown for confirmation, then downloaded as a single-area calibration.
+// Where Import opens: the connected frame's kept calibrations, else the folder of all frames,
+// else the working folder.
+QString TFormDiag::calibrationImportFolder() const
+{
+    const std::string all = CalibrationHistory::userFolder();
+    const std::string frame = CalibrationHistory(all).frameFolder(EditSerialNum->text().toStdString());
+    for (const std::string& folder : {frame, all})
+        if (!folder.empty() && QFileInfo(QString::fromStdString(folder)).isDir())
+            return QString::fromStdString(folder);
+    return {};
+}
+
 void TFormDiag::Button16Click()
 {
     CalibrationFlow& flow = calibration_->flow;
-    const QString chosen = QFileDialog::getOpenFileName(this, QString(), QString(), text("CalibExportFile"));
+    const QString chosen =
+        QFileDialog::getOpenFileName(this, QString(), calibrationImportFolder(), text("CalibExportFile"));
     if (chosen.isEmpty())
         return;
     const CalibrationImport file = readCalibrationExport(chosen.toStdString());

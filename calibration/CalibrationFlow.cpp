@@ -207,12 +207,14 @@ FlowDownloadStart CalibrationFlow::restore(const CalibrationCoefficients& k)
     return download;
 }
 
-void CalibrationFlow::keepReplacedSetsIn(std::string folder, std::function<std::time_t()> now)
+void CalibrationFlow::keepReplacedSetsIn(std::string folder, std::function<std::time_t()> now, TextLookupOr words)
 {
-    if (folder.empty())
+    if (folder.empty()) {
         history_.reset();
-    else
+    } else {
         history_.emplace(std::move(folder));
+        history_->setWords(std::move(words));
+    }
     clock_ = std::move(now);
 }
 

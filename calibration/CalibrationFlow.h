@@ -171,7 +171,8 @@ public:
 
     // Before every download the set it replaces is kept under this folder, per frame serial
     // (CalibrationHistory); without a folder nothing is kept. `now` names the kept files.
-    void keepReplacedSetsIn(std::string folder, std::function<std::time_t()> now = [] { return std::time(nullptr); });
+    void keepReplacedSetsIn(std::string folder, std::function<std::time_t()> now = [] { return std::time(nullptr); },
+                            TextLookupOr words = {});
     // The warning before a reset: caption and text.
     std::pair<std::string, std::string> resetConfirmation() const;
 

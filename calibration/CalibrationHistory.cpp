@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "base/FileIo.h"
+#include "i18n/TextKeys.h"
 #include "calibration/CalibrationExport.h"
 
 namespace oculant {
@@ -56,22 +57,27 @@ std::string CalibrationHistory::frameFolder(const std::string& serial) const
     return folder_ + "/" + folderName(serial);
 }
 
+std::string CalibrationHistory::word(std::string_view key, std::string_view fallback,
+                                     std::initializer_list<std::string_view> values) const
+{
+    return fillIn(words_ ? words_(key, fallback) : std::string(fallback), values);
+}
+
 CalibrationHistory::Kept CalibrationHistory::keepBeforeDownload(const std::string& serial, std::time_t now) const
 {
     Kept kept;
     const std::string folder = frameFolder(serial);
     if (folder.empty()) {
-        kept.note = "The frame has no serial number: the calibration it holds cannot be kept for it.";
+        kept.note = word(textkeys::kKeptNoSerial.key, textkeys::kKeptNoSerial.fallback, {});
         return kept;
     }
     const std::string current = folder + "/" + kCurrentFile;
     const std::optional<std::string> bytes = readFileLimited(current, 4096);
     std::error_code ec;
     if (!bytes) {
-        kept.note = fs::exists(folder + "/" + kMultiAreaMark, ec)
-                        ? "Frame " + serial + " holds a multi-area calibration by this tool, which no calibration "
-                                              "file can keep: nothing kept."
-                        : "No earlier calibration of frame " + serial + " by this tool is known: nothing to keep.";
+        const textkeys::KeyFallback& k =
+            fs::exists(folder + "/" + kMultiAreaMark, ec) ? textkeys::kKeptMultiArea : textkeys::kKeptNothingKnown;
+        kept.note = word(k.key, k.fallback, {serial});
         return kept;
     }
     std::string path = folder + "/replaced-" + timeStamp(now) + ".cfg";
@@ -79,11 +85,11 @@ CalibrationHistory::Kept CalibrationHistory::keepBeforeDownload(const std::strin
         path = folder + "/replaced-" + timeStamp(now) + "-" + std::to_string(n) + ".cfg";
     std::string error;
     if (!writeFileAtomically(path, *bytes, &error)) {
-        kept.note = "The calibration about to be replaced could not be kept: " + error;
+        kept.note = word(textkeys::kKeptFailed.key, textkeys::kKeptFailed.fallback, {error});
         return kept;
     }
     kept.path = path;
-    kept.note = "The calibration about to be replaced is kept in " + path;
+    kept.note = word(textkeys::kKept.key, textkeys::kKept.fallback, {path});
     return kept;
 }
 

@@ -13,12 +13,16 @@
 
 #include "calibration/CalibrationCoefficients.h"
 
+#include "base/TextLookup.h"
+
 namespace oculant {
 
 class CalibrationHistory {
 public:
     // folder holds one sub-folder per serial.
     explicit CalibrationHistory(std::string folder) : folder_(std::move(folder)) {}
+    // The notes' texts from the language file (English without).
+    void setWords(TextLookupOr words) { words_ = std::move(words); }
 
     // $XDG_DATA_HOME/oculant/calibrations, or ~/.local/share/oculant/calibrations when
     // XDG_DATA_HOME is unset or not absolute; empty when neither gives a place.
@@ -41,7 +45,9 @@ public:
     static constexpr const char* kMultiAreaMark = "current-is-multi-area";
 
 private:
+    std::string word(std::string_view key, std::string_view fallback, std::initializer_list<std::string_view> values) const;
     std::string folder_;
+    TextLookupOr words_;
 };
 
 }  // namespace oculant

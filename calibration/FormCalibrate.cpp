@@ -15,6 +15,7 @@
 #include "calibration/CaptureListener.h"
 #include "calibration/CaptureResult.h"
 #include "calibration/CaptureSession.h"
+#include "calibration/TextFormat.h"
 #include "calibration/VerifyPass.h"
 #include "signal/SignalFrameListener.h"
 
@@ -27,6 +28,7 @@ const QColor kSilver(192, 192, 192);
 const QColor kInfoBlue(0, 0, 255);
 const QColor kPieGreen(0, 255, 0);
 const QColor kTargetRed(255, 0, 0);
+constexpr int kWarningFrame = 8;  // pixels: the red frame of a result beyond the limit
 // The longest residual arrow of a result, in picture pixels.
 constexpr int kLongestArrowPx = 60;
 
@@ -128,6 +130,13 @@ QString TFormCalibrate::resultText() const
     std::string text = result_->view.summary;
     if (!result_->verifyText.empty())
         text += "\n" + result_->verifyText;
+    if (beyondVerifyLimit(result_->view, verifyResult())) {
+        const bool verified = result_->verify && result_->verify->completed;
+        const double largest = verified ? result_->verify->residuals.maxErrorMm : result_->view.residuals.maxErrorMm;
+        const auto& k = textkeys::kBeyondLimit;
+        text += "\n" + fillIn(lookupOr_ ? lookupOr_(k.key, k.fallback) : std::string(k.fallback),
+                              {formatFixed(largest, 1), formatFixed(result_->view.options.limitMm, 1)});
+    }
     return QString::fromStdString(text);
 }
 
@@ -357,7 +366,13 @@ void TFormCalibrate::drawResult(QPainter& p)
     const QString factor = arrows.scale >= 10 ? QString::number(arrows.scale, 'f', 0) : QString::number(arrows.scale, 'g', 2);
     const auto& k = textkeys::kArrowsScale;
     const QString scale = QString::fromStdString(lookupOr_ ? lookupOr_(k.key, k.fallback) : std::string(k.fallback)).arg(factor);
-    p.setPen(kInfoBlue);
+    // An error beyond the limit: the text in red and the window framed in red.
+    const bool beyond = beyondVerifyLimit(result_->view, verifyResult());
+    if (beyond) {
+        p.setPen(QPen(kTargetRed, kWarningFrame));
+        p.drawRect(QRect(w.x + kWarningFrame / 2, w.y + kWarningFrame / 2, w.width - kWarningFrame, w.height - kWarningFrame));
+    }
+    p.setPen(beyond ? kTargetRed : kInfoBlue);
     p.drawText(QRect(w.x + 20, w.y + 10, w.width - 40, w.height / 2), Qt::AlignTop | Qt::AlignHCenter | Qt::TextWordWrap,
                resultText() + "\n" + scale);
 }

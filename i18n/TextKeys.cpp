@@ -72,7 +72,7 @@ std::vector<std::string_view> allTextKeys() {
     }
     addAll(keys, kMultiCalibMessageKeys);
     for (const KeyFallback& k : {kTouchSettingsMissing, kImportRefused, kImportCaption, kImportQuestion, kArrowsScale,
-                                 kVerifyNoRoom})
+                                 kBeyondLimit, kVerifyNoRoom, kKeptNoSerial, kKeptMultiArea, kKeptNothingKnown, kKeptFailed, kKept})
         addOnce(keys, k.key);
     return keys;
 }

@@ -351,7 +351,15 @@ inline constexpr KeyFallback kImportRefused{"ImportRefused", "The calibration fi
 inline constexpr KeyFallback kImportCaption{"ImportCap", "Import"};
 inline constexpr KeyFallback kImportQuestion{"ImportConfirm", "Download this calibration into the frame?"};
 inline constexpr KeyFallback kArrowsScale{"CalibArrowsScale", "Arrows drawn %1 times their length"};
+inline constexpr KeyFallback kBeyondLimit{"CalibBeyondLimit", "The largest error, %1 mm, is beyond the verify limit of %2 mm: calibrate again."};
 inline constexpr KeyFallback kVerifyNoRoom{"CalibVerifyNoRoom", "Verify: no room for the verify targets in this calibration window."};
+
+// What became of the calibration a download replaces, under the main window's run buttons.
+inline constexpr KeyFallback kKeptNoSerial{"KeptNoSerial", "The frame has no serial number: the calibration it holds cannot be kept for it."};
+inline constexpr KeyFallback kKeptMultiArea{"KeptMultiArea", "Frame %1 holds a multi-area calibration by this tool, which no calibration file can keep: nothing kept."};
+inline constexpr KeyFallback kKeptNothingKnown{"KeptNothingKnown", "No earlier calibration of frame %1 by this tool is known: nothing to keep."};
+inline constexpr KeyFallback kKeptFailed{"KeptFailed", "The calibration about to be replaced could not be kept: %1"};
+inline constexpr KeyFallback kKept{"Kept", "The calibration about to be replaced is kept in %1"};
 
 // Every key above, each once, in the order listed.
 std::vector<std::string_view> allTextKeys();

@@ -7,6 +7,8 @@
 
 #include "app/CommandLine.h"
 #include "app/VirtualFingerFilter.h"
+#include <QFileInfo>
+
 #include "tests/support/FormDiagFixture.h"
 
 namespace oculant {
@@ -315,6 +317,16 @@ TEST_F(FormDiagTest, the_kept_calibration_note_stays_until_the_next_download)
     EXPECT_TRUE(form->LabelKept->text().startsWith("The calibration about to be replaced is kept in "))
         << form->LabelKept->text().toStdString();
     EXPECT_TRUE(form->LabelKept->wordWrap());
+    // Import opens where that file was kept.
+    const QString kept = form->LabelKept->text().section(" kept in ", 1);
+    EXPECT_EQ(form->calibrationImportFolder(), QFileInfo(kept).absolutePath());
+
+    // The same note in Chinese.
+    form->ComboBoxLan->setCurrentIndex(form->ComboBoxLan->findText("中文简体"));
+    form->ComboBoxLanChange(true);
+    resetAndWait();
+    EXPECT_TRUE(form->LabelKept->text().startsWith(shipped("中文简体", "Kept").section("%1", 0, 0)))
+        << form->LabelKept->text().toStdString();
 }
 
 // Ctrl+U unplugs the virtual frame also while a modal window shadows the main window's shortcut.

@@ -128,6 +128,11 @@ TEST_F(CaptureWindow, the_result_marks_the_largest_residual_and_verify_captures_
     EXPECT_FALSE(reddish(targetPixel(0) + QPoint(0, -12)));
     EXPECT_TRUE(reddish(targetPixel(2) + QPoint(30, 0))) << "its arrow points right, 60 pixels long";
     EXPECT_FALSE(reddish(targetPixel(2) + QPoint(-30, 0)));
+    // That error is far beyond the verify limit: said in the text, and the window framed in red.
+    const QPoint corner(settings.window.x + 2, settings.window.y + 2);
+    EXPECT_NE(window.resultText().indexOf("is beyond the verify limit of 2.0 mm: calibrate again"), -1)
+        << window.resultText().toStdString();
+    EXPECT_TRUE(reddish(corner));
 
     window.ButtonVerify->click();
     ASSERT_TRUE(window.capture().isOpen());
@@ -147,6 +152,8 @@ TEST_F(CaptureWindow, the_result_marks_the_largest_residual_and_verify_captures_
     EXPECT_TRUE(window.ButtonVerify->isVisible());
     EXPECT_NE(window.resultText().indexOf("Verify 5 points: largest error 0.0 mm"), -1) << window.resultText().toStdString();
     EXPECT_NE(window.resultText().indexOf("passed"), -1);
+    EXPECT_EQ(window.resultText().indexOf("beyond the verify limit"), -1) << "the verify pass shows no such error";
+    EXPECT_FALSE(reddish(corner));
 
     window.ButtonClose->click();
     EXPECT_FALSE(window.isVisible());
