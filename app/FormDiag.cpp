@@ -186,6 +186,7 @@ void TFormDiag::attachWindows(const SecondaryWindows& windows)
             session_.talk().SendCommand(c.code, c.payload.data(), c.payload.size());
         });
         w->setTextLookup(lookup);
+        w->setTextLookupOr(lookupOr);
     }
     if (TFormMultiCalib* w = windows_.multiCalib) {
         w->setTextLookupOr(lookupOr);

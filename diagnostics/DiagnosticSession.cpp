@@ -1,5 +1,7 @@
 #include "diagnostics/DiagnosticSession.h"
 
+#include "i18n/TextKeys.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -71,6 +73,7 @@ void DiagnosticSession::BuildModel()
 {
     testState_ = TestState::ModelBuilt;
     notice_ = DiagnosticNotice::None;
+    testingMs_ = 0;
     builtFrom_ = *layout_;
     model_.BuildModel(*layout_);
     picture_.invalidate();
@@ -137,21 +140,39 @@ FrameStep DiagnosticSession::testScan()
     return {FrameOutcome::Tested, true};
 }
 
-std::string DiagnosticSession::noticeText() const
+std::string DiagnosticSession::noticeText(const TextLookupOr& words) const
 {
+    namespace k = textkeys::diagwords;
+    const auto word = [&](const textkeys::KeyFallback& t) {
+        return words ? words(t.key, t.fallback) : std::string(t.fallback);
+    };
     switch (notice_) {
     case DiagnosticNotice::None:
         break;
     case DiagnosticNotice::NoLevels:
-        return "No verdict: this frame's live scans (signal family 0x00) carry no signal levels.";
+        return word(k::kNoLevels);
     case DiagnosticNotice::LayoutMismatch:
-        return "No verdict: the signal has " + std::to_string(store_.nX()) + " x " + std::to_string(store_.nY()) +
-               " positions, the board table " + std::to_string(model_.xTotal) + " x " +
-               std::to_string(model_.yTotal) + ".";
+        return fillIn(word(k::kLayoutMismatch), {std::to_string(store_.nX()), std::to_string(store_.nY()),
+                                                 std::to_string(model_.xTotal), std::to_string(model_.yTotal)});
     case DiagnosticNotice::LiftHand:
-        return "Lift your hand off the frame: most beams are blocked at once.";
+        return word(k::kLiftHand);
     }
     return {};
+}
+
+DiagnosticProgress DiagnosticSession::progress() const
+{
+    DiagnosticProgress p;
+    for (const auto* list : {&model_.emitters, &model_.receivers})
+        for (const PCB_INFO& b : *list)
+            for (const LED_STA& led : b.leds) {
+                ++p.total;
+                p.accepted += led.status == kOk ? 1 : 0;
+            }
+    p.elapsedMs = testingMs_;
+    p.testing = testState_ == TestState::AwaitingReference || testState_ == TestState::Testing;
+    p.finished = testState_ == TestState::Finished && p.total > 0 && p.accepted == p.total;
+    return p;
 }
 
 TickStep DiagnosticSession::TimerTimer(bool windowActive)
@@ -160,6 +181,8 @@ TickStep DiagnosticSession::TimerTimer(bool windowActive)
         return {TickOutcome::TimerStopped, {}, false};
     if (!windowActive)
         return {TickOutcome::NotActive, {}, false};
+    if (testState_ == TestState::AwaitingReference || testState_ == TestState::Testing)
+        testingMs_ += kTimerIntervalMs;
     if (frameCount_ != lastFrameCount_) {
         lastFrameCount_ = frameCount_;
         staleTicks_ = 0;

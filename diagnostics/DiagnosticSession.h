@@ -86,6 +86,15 @@ enum class DiagnosticNotice {
     LiftHand,        // the last scan had most beams of an axis blocked at once
 };
 
+// How far the test is: elements accepted of all, and how long it has judged scans.
+struct DiagnosticProgress {
+    int accepted = 0;
+    int total = 0;
+    int64_t elapsedMs = 0;  // timer ticks while the test took its reference and judged scans
+    bool testing = false;   // taking the reference or judging scans
+    bool finished = false;  // every element accepted
+};
+
 struct TickStep {
     TickOutcome outcome = TickOutcome::TimerStopped;
     std::string_view captionKey;  // set the caption to this text's look-up; empty: unchanged
@@ -154,7 +163,11 @@ public:
     OverallVerdict verdict() const { return overallVerdict(model_); }
     DiagnosticNotice notice() const { return notice_; }
     // The notice as the window shows it (fixed English texts); empty for none.
-    std::string noticeText() const;
+    std::string noticeText(const TextLookupOr& words = {}) const;
+    DiagnosticProgress progress() const;
+    // The window's test has a time-out as the command line's has (60 s by default): past it the
+    // test goes on, and the progress line says which elements are still wanted.
+    static constexpr int64_t kWindowTimeoutMs = 60000;
     // FaultLine of every emitter board, then every receiver board.
     std::vector<std::string> faultLines(const TextLookup& lookup) const;
 
@@ -168,6 +181,7 @@ private:
     BoardModel model_;
     DiagnosticPicture picture_;
     TestState testState_ = TestState::Finished;
+    int64_t testingMs_ = 0;
     bool timerEnabled_ = false;
     uint32_t frameCount_ = 0;
     uint32_t lastFrameCount_ = 0;

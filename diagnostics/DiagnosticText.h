@@ -12,6 +12,12 @@
 
 namespace oculant {
 
+struct DiagnosticProgress;
+
+// The line under the diagnostic picture: "412 of 480 elements accepted (85.8 %), 48 s left";
+// past the time-out, which elements are still wanted; empty before the test judges scans.
+std::string progressText(const DiagnosticProgress& progress, int64_t timeoutMs, const TextLookupOr& words = {});
+
 namespace diagtext {
 inline constexpr std::string_view kTestSteps = "TestSteps";
 inline constexpr std::string_view kTestStep[4] = {"TestStep1", "TestStep2", "TestStep3", "TestStep4"};

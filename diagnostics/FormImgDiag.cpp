@@ -1,5 +1,7 @@
 #include "diagnostics/FormImgDiag.h"
 
+#include "diagnostics/DiagnosticText.h"
+
 #include <QEvent>
 #include <QGuiApplication>
 #include <QLabel>
@@ -77,6 +79,16 @@ TFormImgDiag::TFormImgDiag(SignalStore& store, QWidget* parent)
     LabelNotice->setFont(noticeFont);
     LabelNotice->hide();
 
+    // At the bottom, in the middle: how far the test is, on the picture's white.
+    LabelProgress = new QLabel(this);
+    LabelProgress->setObjectName("LabelProgress");
+    LabelProgress->setAlignment(Qt::AlignCenter);
+    LabelProgress->setStyleSheet("QLabel { color: black; background: white; padding: 2px; }");
+    QFont progressFont = font;
+    progressFont.setPixelSize(16);
+    LabelProgress->setFont(progressFont);
+    LabelProgress->hide();
+
     Timer = new QTimer(this);
     Timer->setInterval(DiagnosticSession::kTimerIntervalMs);
     connect(Timer, &QTimer::timeout, this, [this] { TimerTimer(); });
@@ -100,7 +112,8 @@ void TFormImgDiag::send(const DiagnosticCommand& command)
 
 void TFormImgDiag::showNotice()
 {
-    const QString text = QString::fromStdString(session_.noticeText());
+    showProgress();
+    const QString text = QString::fromStdString(session_.noticeText(words_));
     if (text == LabelNotice->text() && LabelNotice->isVisible() == !text.isEmpty())
         return;
     LabelNotice->setText(text);
@@ -111,6 +124,19 @@ void TFormImgDiag::showNotice()
     const int top = Button1->y() + Button1->height() + kButtonGap;
     LabelNotice->move((width() - LabelNotice->width()) / 2, top);
     LabelNotice->raise();
+}
+
+void TFormImgDiag::showProgress()
+{
+    const QString text =
+        QString::fromStdString(progressText(session_.progress(), DiagnosticSession::kWindowTimeoutMs, words_));
+    if (text == LabelProgress->text() && LabelProgress->isVisible() == !text.isEmpty())
+        return;
+    LabelProgress->setText(text);
+    LabelProgress->setVisible(!text.isEmpty());
+    LabelProgress->adjustSize();
+    LabelProgress->move((width() - LabelProgress->width()) / 2, height() - LabelProgress->height() - kButtonGap);
+    LabelProgress->raise();
 }
 
 void TFormImgDiag::syncTimer()

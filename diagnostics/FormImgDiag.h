@@ -65,6 +65,8 @@ public:
     void setBoardLayout(const BoardLayoutTable& table) { session_.setBoardLayout(table); }
     void setCommandSender(CommandSender send) { send_ = std::move(send); }
     void setTextLookup(TextLookup lookup);
+    // The notices and the progress line, with their English fallbacks.
+    void setTextLookupOr(TextLookupOr words) { words_ = std::move(words); }
     SignalFrameListener* frameListener() { return this; }
 
     DiagnosticSession& session() { return session_; }
@@ -77,6 +79,7 @@ public:
     ImgView* Img;
     QPushButton* Button1;  // reset
     QPushButton* Button2;  // exit
+    QLabel* LabelProgress;  // elements accepted of all, and the time left
     QTimer* Timer;         // 200 ms frame watch, running only while the session's timer is
     QLabel* LabelNotice;   // why the test does not go on (lift the hand, no levels, …); hidden when none
 
@@ -109,6 +112,7 @@ private:
     void send(const DiagnosticCommand& command);
     void syncTimer();
     void showNotice();
+    void showProgress();
 
     // Until a layout table is given: no boards.
     BoardLayoutTable noBoards_;
@@ -116,6 +120,7 @@ private:
     QImageCanvas canvas_;
     CommandSender send_;
     TextLookup lookup_;
+    TextLookupOr words_;
 };
 
 }  // namespace oculant

@@ -71,6 +71,9 @@ std::vector<std::string_view> allTextKeys() {
         addAll(keys, kDropReasons);
     }
     addAll(keys, kMultiCalibMessageKeys);
+    for (const KeyFallback& k : {diagwords::kNoLevels, diagwords::kLayoutMismatch, diagwords::kLiftHand, diagwords::kProgress,
+                                 diagwords::kProgressTimedOut, diagwords::kProgressDone})
+        addOnce(keys, k.key);
     for (const KeyFallback& k : {kTouchSettingsMissing, kImportRefused, kImportCaption, kImportQuestion, kArrowsScale,
                                  kBeyondLimit, kVerifyNoRoom, kKeptNoSerial, kKeptMultiArea, kKeptNothingKnown, kKeptFailed, kKept})
         addOnce(keys, k.key);

@@ -361,6 +361,16 @@ inline constexpr KeyFallback kKeptNothingKnown{"KeptNothingKnown", "No earlier c
 inline constexpr KeyFallback kKeptFailed{"KeptFailed", "The calibration about to be replaced could not be kept: %1"};
 inline constexpr KeyFallback kKept{"Kept", "The calibration about to be replaced is kept in %1"};
 
+// The diagnostic window's notices and progress line. %1... are filled in as the English texts name.
+namespace diagwords {
+inline constexpr KeyFallback kNoLevels{"DiagNoLevels", "No verdict: this frame's live scans (signal family 0x00) carry no signal levels."};
+inline constexpr KeyFallback kLayoutMismatch{"DiagLayoutMismatch", "No verdict: the signal has %1 x %2 positions, the board table %3 x %4."};
+inline constexpr KeyFallback kLiftHand{"DiagLiftHand", "Lift your hand off the frame: most beams are blocked at once."};
+inline constexpr KeyFallback kProgress{"DiagProgress", "%1 of %2 elements accepted (%3 %), %4 s left before the time-out"};
+inline constexpr KeyFallback kProgressTimedOut{"DiagProgressTimedOut", "%1 of %2 elements accepted (%3 %): no verdict within %4 s; the boards still wanted are in the fault list"};
+inline constexpr KeyFallback kProgressDone{"DiagProgressDone", "All %1 elements accepted in %2 s"};
+}  // namespace diagwords
+
 // Every key above, each once, in the order listed.
 std::vector<std::string_view> allTextKeys();
 

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "tests/support/DiagnosticTestSupport.h"
 #include "diagnostics/DiagnosticSession.h"
+#include "i18n/Language.h"
+#include "tests/support/ShownTexts.h"
 #include "signal/FrameProcessor.h"
 #include "signal/SignalStore.h"
 
@@ -142,6 +146,59 @@ TEST_F(Session, a_test_walks_through_reference_judgement_and_testing_to_pass)
     EXPECT_EQ(s.outcome, FrameOutcome::Finished);
     EXPECT_FALSE(s.redraw);
     EXPECT_EQ(session.verdict(), OverallVerdict::Pass);
+}
+
+// The line under the picture, stepped as the window steps it: a scan every 20 ms and the timer
+// every 200 ms. It counts accepted elements up to all of them, and the time left down from the
+// time-out; a test with elements never touched says it has passed the time-out.
+TEST_F(Session, the_progress_line_counts_accepted_elements_and_the_time_left)
+{
+    const int64_t timeout = DiagnosticSession::kWindowTimeoutMs;
+    session.FormShow();
+    EXPECT_EQ(progressText(session.progress(), timeout), "") << "nothing judged yet";
+    runToTesting();
+    DiagnosticProgress p = session.progress();
+    EXPECT_EQ(p.total, 2 * (6 + 6 + 8));
+    EXPECT_EQ(p.accepted, 0);
+    EXPECT_EQ(progressText(p, timeout), "0 of 40 elements accepted (0.0 %), 60 s left before the time-out");
+
+    int scans = 0;
+    std::set<int> partly;  // the counts seen on the way, short of every element
+    const auto scanAndTick = [&](BeamScene& s) {
+        frame(s);
+        if (++scans % 10 == 0)
+            session.TimerTimer(true);
+        if (const int n = session.progress().accepted; n > 0 && n < 40)
+            partly.insert(n);
+    };
+    scene.sweep([&] { scanAndTick(scene); }, [&] { return session.testState() == TestState::Testing; });
+    ASSERT_EQ(session.verdict(), OverallVerdict::Pass);
+    EXPECT_GE(partly.size(), 10u) << "the count grows as the finger goes round";
+    p = session.progress();
+    EXPECT_TRUE(p.finished);
+    EXPECT_EQ(p.accepted, 40);
+    EXPECT_EQ(p.elapsedMs, int64_t(scans / 10) * DiagnosticSession::kTimerIntervalMs);
+    EXPECT_EQ(progressText(p, timeout), "All 40 elements accepted in " + std::to_string((p.elapsedMs + 999) / 1000) + " s");
+
+    // Again, with nobody at the frame: the time runs out, the test goes on and says so.
+    session.Button1Click();
+    runToTesting();
+    for (int i = 0; i < 10 * 299; ++i)
+        scanAndTick(scene);
+    EXPECT_EQ(progressText(session.progress(), timeout), "0 of 40 elements accepted (0.0 %), 1 s left before the time-out");
+    for (int i = 0; i < 10; ++i)
+        scanAndTick(scene);
+    EXPECT_EQ(progressText(session.progress(), timeout),
+              "0 of 40 elements accepted (0.0 %): no verdict within 60 s; the boards still wanted are in the fault list");
+    EXPECT_EQ(session.testState(), TestState::Testing);
+
+    // In Chinese, from the shipped language file.
+    Language language(test::kShippedLanguageFile.string());
+    language.select("中文简体");
+    const std::string chinese = progressText(session.progress(), timeout, [&](std::string_view k, std::string_view f) {
+        return language.LookupTextOr(k, f);
+    });
+    EXPECT_EQ(chinese, "已通过 0 / 40 个灯管（0.0 %）：60 秒内没有结论；仍待测的灯板见故障列表");
 }
 
 // Frame A passes; then the diagnostic is opened again on frame B with other boards, then on frame
