@@ -47,10 +47,14 @@ public:
     QLabel* LabelLine;
     QPushButton* ButtonReport;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void refreshLine();
     oculant::results::RecordFilter lineFilter() const;
     void ButtonReportClick();
 
     std::string databaseUrl_;
+    bool fitted_ = false;  // sized at the first showing; later ones keep the user's size
 };
