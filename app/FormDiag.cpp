@@ -37,6 +37,8 @@
 #include "i18n/TextKeys.h"
 #include "results/DatabaseUrl.h"
 #include "signal/FormSignal.h"
+#include "widgets/ReadableColour.h"
+#include "widgets/WindowFit.h"
 
 namespace oculant {
 
@@ -135,9 +137,10 @@ TFormDiag::TFormDiag(SessionCore& core, FormDiagOptions options, QWidget* parent
                 .count();
         };
     setObjectName(qs(kMainWindow));
-    // Single border, system menu and minimise: the window keeps the size of its contents.
+    // A resizable window: it opens at the size of its contents where the screen has room for
+    // them, and its contents scroll where it has not.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+                   Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     setWindowTitle(qs(kMainWindowDesignCaption));
     buildControls();
     buildTimers();
@@ -201,10 +204,11 @@ void TFormDiag::attachWindows(const SecondaryWindows& windows)
 
 void TFormDiag::buildControls()
 {
-    auto* central = new QWidget(this);
-    setCentralWidget(central);
-    // The window takes the size its contents ask for, in every language.
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    // The groups scroll between the menu and the status bar, which stay in view; the window
+    // grows with its contents (a longer language, a note shown) as far as the screen lets it.
+    auto* central = new QWidget;
+    central->setObjectName("Contents");
+    setCentralWidget(new ContentsScrollArea(central, this));
     auto* column = new QVBoxLayout(central);
     column->setContentsMargins(8, 6, 8, 4);
     column->setSpacing(6);
@@ -213,7 +217,6 @@ void TFormDiag::buildControls()
     LabelAccess = makeLabel(central, "LabelAccess", " ");
     LabelAccess->setWordWrap(true);
     LabelAccess->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    LabelAccess->setStyleSheet("QLabel { color: #a00000; }");
     LabelAccess->hide();
     column->addWidget(LabelAccess);
     auto* middle = new QHBoxLayout;
@@ -225,7 +228,8 @@ void TFormDiag::buildControls()
 
     StatusBar1 = statusBar();
     StatusBar1->setObjectName("StatusBar1");
-    StatusBar1->setSizeGripEnabled(false);
+    StatusBar1->setSizeGripEnabled(true);  // without a window manager the only way to resize
+    colourNotes();
     StatusBar1->showMessage(qs(kStatusBarDesignText));
 }
 
@@ -614,6 +618,16 @@ void TFormDiag::changeEvent(QEvent* event)
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
         FormActivate();
+    if (event->type() == QEvent::PaletteChange)
+        colourNotes();
+}
+
+// The access note is red, as dark or as light as the window's background needs to read it.
+void TFormDiag::colourNotes()
+{
+    QPalette notePalette = LabelAccess->palette();
+    notePalette.setColor(QPalette::WindowText, readableOn(QColor(0xa0, 0, 0), palette().color(QPalette::Window)));
+    LabelAccess->setPalette(notePalette);
 }
 
 void TFormDiag::closeEvent(QCloseEvent* event)
@@ -653,7 +667,7 @@ void TFormDiag::FormShow()
         showMessage(qs(language_.path() + ": " + error + "\nThe texts show their built-in defaults."));
 
     loadLogo();
-    move(screen()->availableGeometry().center() - rect().center());
+    fitToScreen(*this, Placement::Centre);
 }
 
 void TFormDiag::readScreenSize()

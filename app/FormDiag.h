@@ -199,6 +199,7 @@ private:
     void onStatusText(const std::string& text) override;
 
     void buildControls();
+    void colourNotes();  // from the palette
     QWidget* buildHeader();
     QGroupBox* buildStatusGroup();
     QGroupBox* buildFeatureGroup();

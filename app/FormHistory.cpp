@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineSeries>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QValueAxis>
@@ -27,6 +28,7 @@
 #include "i18n/TextKeys.h"
 #include "results/ResultStore.h"
 #include "station/RecordText.h"
+#include "widgets/WindowFit.h"
 
 using namespace oculant;
 namespace h = oculant::textkeys::history;
@@ -48,6 +50,7 @@ TFormHistory::TFormHistory(QWidget* parent, TextLookupOr lookup) : QDialog(paren
     setObjectName("FormHistory");
     setWindowTitle(text(h::kCaption));
     LabelTitle = new QLabel(this);
+    LabelTitle->setWordWrap(true);  // a long database path must not widen the dialog
     TableRecords = new QTableWidget(0, 7, this);
     QStringList columns;
     for (const auto& c : h::kColumns)
@@ -127,13 +130,25 @@ TFormHistory::TFormHistory(QWidget* parent, TextLookupOr lookup) : QDialog(paren
     splitter->addWidget(line);
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 2);
+    // Three fifths for the records and two for the line, whatever width the screen allows.
+    splitter->setSizes({3000, 2000});
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     buttons->button(QDialogButtonBox::Close)->setText(text(h::kClose));
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    // The records and the line scroll on a small screen; Close stays in view below them.
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(splitter, 1);
+    layout->addWidget(new ContentsScrollArea(splitter, this), 1);
     layout->addWidget(buttons);
-    resize(1200, 520);
+}
+
+// Wide enough for the table's columns beside the chart, where the screen has the room.
+void TFormHistory::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (event->spontaneous())
+        return;
+    fitToScreen(*this, fitted_ ? Placement::KeepInside : Placement::Centre, fitted_ ? size() : QSize(1200, 520));
+    fitted_ = true;
 }
 
 QString TFormHistory::text(std::string_view key, std::string_view fallback) const

@@ -51,6 +51,9 @@ public:
     QLabel* LabelLine;
     QPushButton* ButtonReport;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     QString text(std::string_view key, std::string_view fallback) const;
     template <typename T>
@@ -61,4 +64,5 @@ private:
 
     std::string databaseUrl_;
     TextLookupOr lookup_;
+    bool fitted_ = false;  // sized at the first showing; later ones keep the user's size
 };

@@ -18,6 +18,7 @@
 #include "calibration/TextFormat.h"
 #include "calibration/VerifyPass.h"
 #include "signal/SignalFrameListener.h"
+#include "widgets/WindowFit.h"
 
 namespace oculant {
 namespace {
@@ -203,8 +204,10 @@ void TFormCalibrate::placeButtons()
 {
     const CalibrationWindow& w = capture_->settings.window;
     const int cx = w.x + w.width / 2, y = w.y + w.height / 2 + 40;
-    ButtonVerify->setGeometry(cx - 110, y, 100, 32);
-    ButtonClose->setGeometry(cx + 10, y, 100, 32);
+    // 100 × 32, or larger where the caption or the font needs it; both alike.
+    const QSize size = QSize(100, 32).expandedTo(captionSize(*ButtonVerify)).expandedTo(captionSize(*ButtonClose));
+    ButtonVerify->setGeometry(cx - 10 - size.width(), y, size.width(), size.height());
+    ButtonClose->setGeometry(cx + 10, y, size.width(), size.height());
 }
 
 void TFormCalibrate::ButtonVerifyClick()

@@ -25,6 +25,8 @@
 #include "calibration/MultiAreaPreview.h"
 #include "calibration/TextFormat.h"
 #include "i18n/TextKeys.h"
+#include "widgets/ReadableColour.h"
+#include "widgets/WindowFit.h"
 
 namespace oculant {
 namespace {
@@ -37,28 +39,32 @@ const QColor kOutlineGrey(128, 128, 128);
 
 constexpr int kColumns = 9;
 constexpr int kNumberColumnWidth = 30;
-constexpr int kCellWidth = 70;
+constexpr int kCellWidth = 70;  // at least; wider where a header's text needs it
 constexpr int kRowHeight = 24;
-// Rows the table shows without scrolling: the built-in layout and a few more.
+// Rows the table shows without scrolling: the built-in layout and a few more; at least a few
+// where the screen is short, more where the window is made taller.
 constexpr int kVisibleRows = 6;
+constexpr int kFewestRows = 3;
 
 QString qs(std::string_view text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
 std::string str(const QString& text) { return text.toStdString(); }
 
-// The table's cell painting: every cell centred on one line, the frame columns (1..4) in dark
-// red and the display columns (5..8) in blue; the area numbers keep the table's colour.
+// The frame columns (1..4) in dark red and the display columns (5..8) in blue, as the sketch
+// draws them; invalid for the area numbers, which keep the table's colour.
+QColor designColour(int column)
+{
+    if (column >= 1 && column <= 4)
+        return kFrameRed;
+    if (column >= 5 && column <= 8)
+        return kDisplayBlue;
+    return {};
+}
+
+// The table's cell painting: every cell centred on one line, in its column's colour read
+// against the table's base.
 class CellDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
-
-    static QColor columnColour(int column)
-    {
-        if (column >= 1 && column <= 4)
-            return kFrameRed;
-        if (column >= 5 && column <= 8)
-            return kDisplayBlue;
-        return {};
-    }
 
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
@@ -66,7 +72,8 @@ protected:
         QStyledItemDelegate::initStyleOption(option, index);
         option->displayAlignment = Qt::AlignCenter;
         option->features &= ~QStyleOptionViewItem::WrapText;
-        if (const QColor c = columnColour(index.column()); c.isValid())
+        if (const QColor c = TFormMultiCalib::columnColour(index.column(), option->palette, QPalette::Base);
+            c.isValid())
             option->palette.setColor(QPalette::Text, c);
     }
 
@@ -103,7 +110,35 @@ QPushButton* makeButton(QWidget* parent, const char* name, std::string_view capt
     return button;
 }
 
+// The table asks for its header and kVisibleRows rows, all columns in view; it takes less
+// height where the window is short, down to kFewestRows, and the rest where it is tall.
+class AreaTable : public QTableWidget {
+public:
+    AreaTable(int rows, int columns, QWidget* parent) : QTableWidget(rows, columns, parent)
+    {
+        setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+    }
+
+    QSize sizeHint() const override { return sizeFor(kVisibleRows); }
+    QSize minimumSizeHint() const override { return sizeFor(kFewestRows); }
+
+private:
+    QSize sizeFor(int rows) const
+    {
+        const int frame = 2 * frameWidth();
+        return {horizontalHeader()->length() + frame + verticalScrollBar()->sizeHint().width(),
+                std::max(horizontalHeader()->sizeHint().height(), horizontalHeader()->minimumHeight()) +
+                    rows * verticalHeader()->defaultSectionSize() + frame};
+    }
+};
+
 }  // namespace
+
+QColor TFormMultiCalib::columnColour(int column, const QPalette& palette, QPalette::ColorRole background)
+{
+    const QColor design = designColour(column);
+    return design.isValid() ? readableOn(design, palette.color(background)) : design;
+}
 
 TFormMultiCalib::TFormMultiCalib(QWidget* parent)
     : QDialog(parent), layout_(std::make_unique<MultiAreaLayout>())
@@ -142,11 +177,17 @@ void TFormMultiCalib::setCaptureWindowSize(int width, int height)
 
 void TFormMultiCalib::buildControls()
 {
-    auto* column = new QVBoxLayout(this);
-    column->setSizeConstraint(QLayout::SetFixedSize);  // a fixed-size dialog, sized to its texts
+    // Everything scrolls where the screen is smaller than the window's contents.
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto* contents = new QWidget;
+    contents->setObjectName("Contents");
+    outer->addWidget(new ContentsScrollArea(contents, this));
+    auto* column = new QVBoxLayout(contents);
     column->setContentsMargins(10, 10, 10, 10);
     column->setSpacing(10);
 
+    // The sketch keeps its size: its pixels are the layout's geometry.
     Image1 = new QLabel(this);
     Image1->setObjectName("Image1");
     Image1->setFixedSize(kPreviewWidth, kPreviewHeight);
@@ -190,34 +231,27 @@ void TFormMultiCalib::buildControls()
     sizes->setColumnStretch(11, 1);
     column->addLayout(sizes);
 
-    StringGrid = new QTableWidget(0, kColumns, this);
+    StringGrid = new AreaTable(0, kColumns, this);
     StringGrid->setObjectName("StringGrid");
     StringGrid->setItemDelegate(new CellDelegate(StringGrid));
     StringGrid->verticalHeader()->hide();
     StringGrid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    StringGrid->verticalHeader()->setDefaultSectionSize(kRowHeight);
+    // Rows and header of the design's height, taller where the font needs it.
+    const int rowHeight = std::max(kRowHeight, StringGrid->fontMetrics().height() + 8);
+    StringGrid->verticalHeader()->setDefaultSectionSize(rowHeight);
     QHeaderView* header = StringGrid->horizontalHeader();
     header->setMinimumSectionSize(kNumberColumnWidth);
     header->setSectionResizeMode(QHeaderView::Fixed);
-    header->setFixedHeight(kRowHeight);
+    header->setMinimumHeight(rowHeight);
     header->setDefaultAlignment(Qt::AlignCenter);
     // A header click would select a whole column, whose top row is the first area.
     header->setSectionsClickable(false);
-    StringGrid->setColumnWidth(0, kNumberColumnWidth);
-    for (int c = 1; c < kColumns; ++c)
-        StringGrid->setColumnWidth(c, kCellWidth);
-    for (int c = 0; c < kColumns; ++c) {
-        auto* item = new QTableWidgetItem(qs(keys::kMultiCalibCells[size_t(c)].fallback));
-        if (const QColor colour = CellDelegate::columnColour(c); colour.isValid())
-            item->setForeground(colour);
-        StringGrid->setHorizontalHeaderItem(c, item);
-    }
+    for (int c = 0; c < kColumns; ++c)
+        StringGrid->setHorizontalHeaderItem(c, new QTableWidgetItem(qs(keys::kMultiCalibCells[size_t(c)].fallback)));
+    colourHeaders();
+    fitColumns();
     StringGrid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     StringGrid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    const int frame = 2 * StringGrid->frameWidth();
-    StringGrid->setFixedSize(kNumberColumnWidth + (kColumns - 1) * kCellWidth + frame +
-                                 StringGrid->verticalScrollBar()->sizeHint().width(),
-                             kRowHeight * (kVisibleRows + 1) + frame);
 
     Button1 = makeButton(this, "Button1", keys::kMultiCalibButtons[0].design);
     Button2 = makeButton(this, "Button2", keys::kMultiCalibButtons[1].design);
@@ -252,7 +286,36 @@ void TFormMultiCalib::buildControls()
     bottom->setSpacing(12);
     bottom->addWidget(StringGrid);
     bottom->addLayout(side, 1);
-    column->addLayout(bottom);
+    column->addLayout(bottom, 1);
+}
+
+// Every column as wide as its header's text, and never narrower than the design's.
+void TFormMultiCalib::fitColumns()
+{
+    QHeaderView* header = StringGrid->horizontalHeader();
+    for (int c = 0; c < kColumns; ++c) {
+        const int design = c == 0 ? kNumberColumnWidth : kCellWidth;
+        StringGrid->setColumnWidth(c, std::max(design, header->sectionSizeHint(c)));
+    }
+    StringGrid->updateGeometry();
+}
+
+// Against the window's palette, which the header inherits: when the palette changes, the window
+// hears of it before its children do.
+void TFormMultiCalib::colourHeaders()
+{
+    for (int c = 0; c < kColumns; ++c)
+        if (const QColor colour = columnColour(c, palette(), QPalette::Button); colour.isValid())
+            StringGrid->horizontalHeaderItem(c)->setForeground(colour);
+}
+
+QColor TFormMultiCalib::cellColour(int column) const { return columnColour(column, StringGrid->palette(), QPalette::Base); }
+
+void TFormMultiCalib::changeEvent(QEvent* event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && StringGrid)
+        colourHeaders();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -317,17 +380,15 @@ void TFormMultiCalib::applyTexts()
         const auto& cell = keys::kMultiCalibCells[size_t(c)];
         StringGrid->horizontalHeaderItem(c)->setText(text(cell.key, cell.fallback));
     }
+    fitColumns();
 }
 
+// At the size of its contents the first time, as large as the user left it after; centred,
+// within the screen.
 void TFormMultiCalib::centreOnScreen()
 {
-    adjustSize();
-    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
-    if (!s)
-        return;
-    QRect frame = frameGeometry();
-    frame.moveCenter(s->availableGeometry().center());
-    move(frame.topLeft());
+    fitToScreen(*this, Placement::Centre, fitted_ ? size().expandedTo(sizeHint()) : sizeHint());
+    fitted_ = true;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -10,6 +10,7 @@
 
 #include <QDialog>
 #include <QImage>
+#include <QPalette>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -65,12 +66,18 @@ public:
     const MultiAreaLayout& layout() const;
     const QImage& preview() const { return preview_; }
 
+    // The colour of a table column's numbers (frame columns red, display columns blue, invalid
+    // for the area numbers), made readable on `background` of `palette`; cellColour: on the
+    // table's own base.
+    static QColor columnColour(int column, const QPalette& palette, QPalette::ColorRole background);
+    QColor cellColour(int column) const;
+
     // ---- Controls, by their design names (owned by the window) ----
-    QLabel* Image1;  // the sketch, 795 × 225
+    QLabel* Image1;  // the sketch, 795 × 225, fixed: its pixels are the layout's geometry
     QLabel *Label20, *Label1, *Label3, *Label4, *Label10, *Label11, *Label8;
     QLineEdit *Edit1, *Edit2, *Edit3, *Edit4, *Edit7, *Edit8;  // sizes and offsets, mm
     QLineEdit* Edit5;  // number of areas, display only
-    QTableWidget* StringGrid;
+    QTableWidget* StringGrid = nullptr;
     QPushButton *Button1, *Button2, *Button3, *Button4, *Button5, *Button6;
 
     // ---- Handlers ----
@@ -84,6 +91,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
     // The window's message boxes and file dialogs; tests replace them.
     virtual void showMessage(const QString& text);
     virtual bool confirmOverwrite(const QString& question, const QString& caption);
@@ -92,6 +100,8 @@ protected:
 
 private:
     void buildControls();
+    void fitColumns();
+    void colourHeaders();
     void applyTexts();
     void centreOnScreen();
     LayoutTexts readTexts() const;
@@ -112,6 +122,7 @@ private:
     int windowWidth_ = 0;
     int windowHeight_ = 0;
     bool shownBefore_ = false;
+    bool fitted_ = false;  // sized once; later showings keep the size the user chose
 };
 
 }  // namespace oculant

@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include "signal/SignalStore.h"
+#include "widgets/WindowFit.h"
 
 namespace oculant {
 
@@ -185,8 +186,11 @@ void TFormImgDiag::FormShow()
         setGeometry(s->geometry());
     setWindowState(windowState() | Qt::WindowMaximized);
     const QSize size = s ? s->size() : QSize(800, 480);
-    Button1->move(size.width() / 2 - Button1->width() - kButtonGap, size.height() / 5);
-    Button2->move(size.width() / 2 + kButtonGap, size.height() / 5);
+    // The design's size, larger where a caption (in another language) or the font needs it;
+    // both alike.
+    const QSize button = QSize(kButtonWidth, kButtonHeight).expandedTo(captionSize(*Button1)).expandedTo(captionSize(*Button2));
+    Button1->setGeometry(size.width() / 2 - button.width() - kButtonGap, size.height() / 5, button.width(), button.height());
+    Button2->setGeometry(size.width() / 2 + kButtonGap, size.height() / 5, button.width(), button.height());
     if (session_.FormShow())
         Redraw();
     showNotice();

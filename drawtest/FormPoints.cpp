@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include "widgets/WindowFit.h"
+
 namespace oculant {
 
 namespace {
@@ -40,10 +42,8 @@ TFormPoints::TFormPoints(const SignalStore& store, QWidget* parent)
     Button1->setObjectName("Button1");
     Button2 = new QPushButton(QString::fromUtf8("退  出"), this);
     Button2->setObjectName("Button2");
-    for (QPushButton* b : {Button1, Button2}) {
-        b->setFixedSize(kButtonWidth, kButtonHeight);
+    for (QPushButton* b : {Button1, Button2})
         b->setAutoDefault(false);  // Enter neither clears nor leaves
-    }
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
 
@@ -166,10 +166,13 @@ void TFormPoints::FormResize()
 
 void TFormPoints::placeControls()
 {
-    const int top = height() / 2 - kButtonHeight / 2;
-    Button1->move(width() / 2 - kButtonWidth - kButtonGap, top);
-    Button2->move(width() / 2 + kButtonGap, top);
-    LabelCaption->setGeometry(0, top + kButtonHeight + kButtonGap, width(), LabelCaption->sizeHint().height());
+    // The design's size, larger where a caption (in another language) or the font needs it;
+    // both alike.
+    const QSize button = QSize(kButtonWidth, kButtonHeight).expandedTo(captionSize(*Button1)).expandedTo(captionSize(*Button2));
+    const int top = height() / 2 - button.height() / 2;
+    Button1->setGeometry(width() / 2 - button.width() - kButtonGap, top, button.width(), button.height());
+    Button2->setGeometry(width() / 2 + kButtonGap, top, button.width(), button.height());
+    LabelCaption->setGeometry(0, top + button.height() + kButtonGap, width(), LabelCaption->sizeHint().height());
 }
 
 void TFormPoints::FormClose() { drawTest_.stopTouchReports(); }

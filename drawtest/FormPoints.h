@@ -25,6 +25,7 @@ namespace oculant {
 class TFormPoints : public QDialog, private DrawTestView {
     Q_OBJECT
 public:
+    // The buttons' size at least; larger where a caption or the font needs it.
     static constexpr int kButtonWidth = 75;
     static constexpr int kButtonHeight = 41;
     static constexpr int kButtonGap = 10;  // each button's distance from the centre line

@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QScatterSeries>
+#include <QShowEvent>
 #include <QStatusBar>
 #include <QValueAxis>
 #include <QWheelEvent>
@@ -19,6 +20,8 @@
 #include "link/DeviceSession.h"
 #include "protocol/Protocol.h"
 #include "signal/ChartLayout.h"
+#include "widgets/ReadableColour.h"
+#include "widgets/WindowFit.h"
 #include "signal/ChartRefresh.h"
 #include "signal/FrameProcessor.h"
 #include "signal/SignalStore.h"
@@ -93,7 +96,9 @@ SignalChartView::SignalChartView(const ChartName& name, QWidget* parent)
     levelAxis_->setRange(kLevelAxisMin, kLevelAxisMax);
     levelAxis_->setTickInterval(kLevelAxisTick);
     positionAxis_->setTitleFont(windowFont());
-    positionAxis_->setTitleBrush(QColor(96, 96, 96));
+    // The layer text is grey, a step back from the title, as dark as the chart's background
+    // needs to read it.
+    positionAxis_->setTitleBrush(readableOn(QColor(96, 96, 96), chart_->backgroundBrush().color()));
     chart_->addAxis(positionAxis_, Qt::AlignBottom);
     chart_->addAxis(levelAxis_, Qt::AlignLeft);
     applyRange();
@@ -135,7 +140,7 @@ void SignalChartView::ensureSeries()
     markLabels_->setPointLabelsFormat("@yPoint");
     markLabels_->setPointLabelsVisible(true);
     markLabels_->setPointLabelsClipping(false);
-    markLabels_->setPointLabelsColor(Qt::black);
+    markLabels_->setPointLabelsColor(readableOn(Qt::black, chart_->backgroundBrush().color()));
     markLabels_->setPointLabelsFont(windowFont());
     labelWidth_ = QFontMetricsF(windowFont()).horizontalAdvance("000") + 4;
     for (QAbstractSeries* s : std::initializer_list<QAbstractSeries*>{line_, bars_, markLabels_}) {
@@ -316,9 +321,10 @@ TFormSignal::TFormSignal(QWidget* parent) : QDialog(parent), clock_(steadyMs)
 
     StatusLine = new QStatusBar(this);
     StatusLine->setObjectName("StatusLine");
-    StatusLine->setSizeGripEnabled(false);
+    StatusLine->setSizeGripEnabled(true);  // without a window manager the only way to resize
 
     // The design's client area of 1162 × 581 holds the charts; the status line comes on top.
+    // A smaller screen gets a smaller window (showEvent); the charts share what there is.
     resize(1162, 581 + StatusLine->sizeHint().height());
     updateStatus();
 }
@@ -473,6 +479,10 @@ void TFormSignal::resizeEvent(QResizeEvent* event)
 void TFormSignal::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
+    if (!event->spontaneous()) {
+        fitToScreen(*this, fitted_ ? Placement::KeepInside : Placement::Centre, size());
+        fitted_ = true;
+    }
     FormShow();
 }
 

@@ -169,6 +169,7 @@ private:
     ChartFrameRate rate_;
     uint64_t framesProcessed_ = 0;
     QMessageBox* logErrorBox_ = nullptr;
+    bool fitted_ = false;  // placed at the first showing; later ones keep where the user put it
 };
 
 }  // namespace oculant

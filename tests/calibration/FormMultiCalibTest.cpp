@@ -17,6 +17,7 @@
 #include "i18n/Language.h"
 #include "tests/support/ShownTexts.h"
 #include "tests/support/TempDir.h"
+#include "widgets/ReadableColour.h"
 
 namespace oculant {
 namespace {
@@ -94,8 +95,10 @@ TEST_F(MultiCalibWindow, first_showing_fills_the_two_default_rows_and_refreshes)
     EXPECT_EQ(window.Edit5->text(), "2");
     EXPECT_EQ(grid().horizontalHeaderItem(0)->text(), "No.");
     EXPECT_EQ(grid().horizontalHeaderItem(8)->text(), "Display y1");
-    EXPECT_EQ(grid().columnWidth(0), 30);
-    EXPECT_EQ(grid().columnWidth(5), 70);
+    // The design's widths, wider where a header's text needs it.
+    EXPECT_EQ(grid().columnWidth(0), std::max(30, grid().horizontalHeader()->sectionSizeHint(0)));
+    for (int c = 1; c <= 8; ++c)
+        EXPECT_EQ(grid().columnWidth(c), std::max(70, grid().horizontalHeader()->sectionSizeHint(c))) << c;
     EXPECT_EQ(grid().rowHeight(1), 24);
     EXPECT_EQ(window.layout().areaCount, 2);
     EXPECT_EQ(window.layout().areas[0].displayPixels, (PixelRect{0, 0, 720, 1080}));
@@ -382,6 +385,62 @@ TEST_F(MultiCalibWindow, preview_shows_the_frame_areas_in_dark_red_and_the_displ
     window.Button2->click();
     EXPECT_EQ(window.preview().pixelColor(10 + 6000 * 775 / 9200, 100), QColor(139, 0, 0));
     EXPECT_NE(window.preview().pixelColor(785, 100), QColor(139, 0, 0));
+}
+
+// The numbers of the frame columns are red and those of the display columns blue, as the sketch
+// draws them; on a dark desktop they are lighter red and blue, readable on the table's base.
+TEST_F(MultiCalibWindow, the_tables_red_and_blue_numbers_read_on_a_dark_palette_as_on_a_light_one)
+{
+    const QColor frameRed(139, 0, 0), displayBlue(0, 0, 255);
+    for (int c = 1; c <= 4; ++c)
+        EXPECT_EQ(window.cellColour(c), frameRed) << c;
+    for (int c = 5; c <= 8; ++c)
+        EXPECT_EQ(window.cellColour(c), displayBlue) << c;
+    EXPECT_FALSE(window.cellColour(0).isValid()) << "the area numbers keep the table's colour";
+
+    const QPalette light = QApplication::palette();
+    QPalette dark = light;
+    for (const auto& [role, colour] : std::initializer_list<std::pair<QPalette::ColorRole, QColor>>{
+             {QPalette::Window, QColor(45, 45, 45)}, {QPalette::Base, QColor(30, 30, 30)},
+             {QPalette::Button, QColor(53, 53, 53)}, {QPalette::Text, QColor(230, 230, 230)},
+             {QPalette::WindowText, QColor(230, 230, 230)}, {QPalette::ButtonText, QColor(230, 230, 230)}})
+        dark.setColor(role, colour);
+    QApplication::setPalette(dark);
+    struct Restore {
+        QPalette palette;
+        ~Restore() { QApplication::setPalette(palette); }
+    } restore{light};
+    QApplication::processEvents();
+
+    const QColor base = grid().palette().color(QPalette::Base);
+    const QColor headerBackground = grid().horizontalHeader()->palette().color(QPalette::Button);
+    ASSERT_EQ(base, QColor(30, 30, 30));
+    for (int c = 1; c <= 8; ++c) {
+        SCOPED_TRACE(c);
+        const QColor colour = window.cellColour(c);
+        EXPECT_GE(contrastRatio(colour, base), kReadableContrast);
+        EXPECT_NEAR(colour.hslHue(), c <= 4 ? 0 : 240, 1) << colour.name().toStdString();
+        EXPECT_GE(contrastRatio(grid().horizontalHeaderItem(c)->foreground().color(), headerBackground),
+                  kReadableContrast);
+    }
+
+    // As painted: the brightest ink of a frame cell and of a display cell stands out from the base
+    // and has its column's colour.
+    const QImage picture = grid().viewport()->grab().toImage();
+    for (const int column : {1, 5}) {
+        SCOPED_TRACE(column);
+        const QRect cellArea = grid().visualRect(grid().model()->index(1, column)).adjusted(1, 1, -1, -1);
+        QColor ink = base;
+        for (int y = cellArea.top(); y <= cellArea.bottom(); ++y)
+            for (int x = cellArea.left(); x <= cellArea.right(); ++x)
+                if (const QColor p = picture.pixelColor(x, y); contrastRatio(p, base) > contrastRatio(ink, base))
+                    ink = p;
+        EXPECT_GE(contrastRatio(ink, base), 3.0) << ink.name().toStdString();
+        if (column == 1)
+            EXPECT_GT(ink.red(), std::max(ink.green(), ink.blue()) + 60) << ink.name().toStdString();
+        else
+            EXPECT_GT(ink.blue(), std::max(ink.red(), ink.green()) + 60) << ink.name().toStdString();
+    }
 }
 
 }  // namespace

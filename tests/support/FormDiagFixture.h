@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -104,6 +105,10 @@ protected:
         core = std::make_unique<SessionCore>(sessionBackend ? *sessionBackend : backend, coreOptions);
         form = std::make_unique<RecordingFormDiag>(*core, options);
         form->attachWindows({&signal, &points, &imgDiag, &calibrate, &multiCalib});
+        if (onScreen) {
+            form->setScreen(onScreen);
+            form->move(onScreen->geometry().topLeft());
+        }
         form->show();
     }
 
@@ -165,6 +170,7 @@ protected:
     }
 
     bool withVirtualFrameMenu = false;
+    QScreen* onScreen = nullptr;  // set before start(): the main window opens there, not on the primary screen
     test::TempDir dir_;
     std::optional<test::ScopedDataHome> dataHome_;
     VirtualBackend backend{VirtualBackend::Reads::NonBlocking};
