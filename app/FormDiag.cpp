@@ -580,6 +580,10 @@ void TFormDiag::captionAppMenu()
     appMenu_->setTitle(text(kMenuOculant));
     aboutAction_->setText(text(kMenuAbout));
     quitAction_->setText(text(kMenuQuit));
+    if (virtualMenu_) {
+        virtualMenu_->setTitle(text(kMenuVirtualFrame));
+        pluggedAction_->setText(text(kVirtualFramePlugged).arg(qs(options_.virtualFramePath)));
+    }
 }
 
 void TFormDiag::showAbout()
@@ -592,9 +596,12 @@ void TFormDiag::showAbout()
 
 void TFormDiag::buildVirtualFrameMenu()
 {
-    QMenu* menu = menuBar()->addMenu("&Virtual frame");
-    QAction* plugged = menu->addAction(qs(options_.virtualFramePath) + " plugged in");
+    QMenu* menu = menuBar()->addMenu(text(kMenuVirtualFrame));
+    menu->setObjectName("MenuVirtualFrame");
+    QAction* plugged = menu->addAction(text(kVirtualFramePlugged).arg(qs(options_.virtualFramePath)));
     plugged->setObjectName("VirtualFramePlugged");
+    virtualMenu_ = menu;
+    pluggedAction_ = plugged;
     plugged->setCheckable(true);
     plugged->setChecked(true);
     plugged->setShortcut(QKeySequence("Ctrl+U"));

@@ -242,6 +242,8 @@ private:
     DeviceSession& session_;          // the core's
     bool notAnsweringShown_ = false;
     QMenu* appMenu_ = nullptr;  // About, Quit
+    QMenu* virtualMenu_ = nullptr;  // with a virtual frame only
+    QAction* pluggedAction_ = nullptr;
 
     QAction* aboutAction_ = nullptr;
     QAction* quitAction_ = nullptr;  // the title says "not answering" and the buttons are off

@@ -8,6 +8,7 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -151,6 +152,15 @@ void TFormHistory::showEvent(QShowEvent* event)
     fitted_ = true;
 }
 
+// The SQLite database the dialog reads when it does not exist yet; empty otherwise.
+QString TFormHistory::missingDatabase() const
+{
+    const auto url = results::parseDatabaseUrl(databaseUrl_, nullptr);
+    if (!url || url->engine != results::Engine::Sqlite || QFileInfo::exists(qs(url->target)))
+        return {};
+    return qs(url->target);
+}
+
 QString TFormHistory::text(std::string_view key, std::string_view fallback) const
 {
     return qs(lookup_ ? lookup_(key, fallback) : std::string(fallback));
@@ -193,7 +203,8 @@ void TFormHistory::load(const std::string& serial, const std::string& databaseUr
     ComboStation->blockSignals(false);
     if (!records) {
         TableRecords->setRowCount(0);
-        LabelTitle->setText(text(h::kUnreadable).arg(qs(error)));
+        const QString missing = missingDatabase();
+        LabelTitle->setText(missing.isEmpty() ? text(h::kUnreadable).arg(qs(error)) : text(h::kNoDatabase).arg(missing));
         refreshLine();
         return;
     }
@@ -211,8 +222,17 @@ void TFormHistory::refreshLine()
         if (auto store = results::ResultStore::openForReading(*url, error))
             rows = store->summary(lineFilter(), error);
     ButtonReport->setEnabled(rows.has_value());
+    auto* axis = qobject_cast<QDateTimeAxis*>(ChartYield->chart()->axes(Qt::Horizontal).value(0));
+    if (axis) {
+        // A tick a day on a short period (never two labels of one day), eight on a long one.
+        const qint64 span = EditFrom->date().daysTo(EditTo->date()) + 1;
+        axis->setRange(QDateTime(EditFrom->date(), QTime(0, 0)), QDateTime(EditTo->date().addDays(1), QTime(0, 0)));
+        axis->setTickCount(int(std::clamp<qint64>(span + 1, 2, 8)));
+    }
     if (!rows) {
-        LabelLine->setText(text(h::kNoLineFigures).arg(qs(error)));
+        // A station that has not stored a record yet has no database: nothing is wrong.
+        LabelLine->setText(missingDatabase().isEmpty() ? text(h::kNoLineFigures).arg(qs(error))
+                                                       : text(h::kNoRecordsInPeriod));
         return;
     }
     // All stations: each day's counts added up.
@@ -222,13 +242,6 @@ void TFormHistory::refreshLine()
         SeriesFirstPass->append(x, 100 * d.firstPassYield());
     }
     const results::SummaryRow total = results::totalOf(*rows);
-    auto* axis = qobject_cast<QDateTimeAxis*>(ChartYield->chart()->axes(Qt::Horizontal).value(0));
-    if (axis) {
-        // A tick a day on a short period (never two labels of one day), eight on a long one.
-        const qint64 span = EditFrom->date().daysTo(EditTo->date()) + 1;
-        axis->setRange(QDateTime(EditFrom->date(), QTime(0, 0)), QDateTime(EditTo->date().addDays(1), QTime(0, 0)));
-        axis->setTickCount(int(std::clamp<qint64>(span + 1, 2, 8)));
-    }
     LabelLine->setText(total.records == 0
                            ? text(h::kNoRecordsInPeriod)
                            : text(total.records == 1 ? h::kLineOne : h::kLineMany)

@@ -59,6 +59,7 @@ private:
     template <typename T>
     QString text(const T& t) const { return text(t.key, t.fallback); }
     void refreshLine();
+    QString missingDatabase() const;
     oculant::results::RecordFilter lineFilter() const;
     void ButtonReportClick();
 

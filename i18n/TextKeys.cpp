@@ -43,7 +43,8 @@ std::vector<std::string_view> allTextKeys() {
     addOnce(keys, kDiagnosticCaption.key);
     addAll(keys, kLookedUpTexts);
     addOnce(keys, kLanguageNotSaved.key);
-    for (const KeyFallback& k : {kMenuOculant, kMenuAbout, kMenuQuit, kAboutText, kAboutNoFrame})
+    for (const KeyFallback& k : {kMenuOculant, kMenuAbout, kMenuQuit, kAboutText, kAboutNoFrame, kMenuVirtualFrame,
+                             kVirtualFramePlugged})
         addOnce(keys, k.key);
     addOnce(keys, kCloseDuringDownloadCaption.key);
     addOnce(keys, kCloseDuringDownload.key);
@@ -60,7 +61,7 @@ std::vector<std::string_view> allTextKeys() {
                                  kReportFilter, kClose})
         addOnce(keys, k.key);
     addAll(keys, kColumns);
-    for (const KeyFallback& k : {kUnreadable, kNoLineFigures, kNoRecordsInPeriod, kLineOne, kLineMany, kReportWritten,
+    for (const KeyFallback& k : {kUnreadable, kNoDatabase, kNoLineFigures, kNoRecordsInPeriod, kLineOne, kLineMany, kReportWritten,
                                  kReportFailed, kNoRecords, kRecordsOne, kRecordsMany})
         addOnce(keys, k.key);
     {

@@ -186,6 +186,9 @@ inline constexpr KeyFallback kAboutText{
     "AboutText",
     "Oculant %1\nService tool for infrared multi-touch frames.\nLicence: MIT.\nConnected frame: %2"};
 inline constexpr KeyFallback kAboutNoFrame{"AboutNoFrame", "none"};
+// With a virtual frame: its menu and the item that plugs it in and out (%1: its path).
+inline constexpr KeyFallback kMenuVirtualFrame{"MenuVirtualFrame", "&Virtual frame"};
+inline constexpr KeyFallback kVirtualFramePlugged{"VirtualFramePlugged", "%1 plugged in"};
 
 // The main window closed while a calibration is being written: the question, with the share
 // already written in place of %1. The program's own addition, read with these fallbacks.
@@ -302,6 +305,7 @@ inline constexpr std::array<KeyFallback, 7> kColumns{{
     {"HistoryColReason", "Reason"},
 }};
 inline constexpr KeyFallback kUnreadable{"HistoryUnreadable", "The results database cannot be read: %1"};
+inline constexpr KeyFallback kNoDatabase{"HistoryNoDatabase", "No test records yet: the results database %1 is made when this station stores its first record."};
 inline constexpr KeyFallback kNoLineFigures{"HistoryNoLineFigures", "No line figures: %1"};
 inline constexpr KeyFallback kNoRecordsInPeriod{"HistoryNoRecordsInPeriod", "No test records in the period."};
 inline constexpr KeyFallback kLineOne{"HistoryLineOne", "%1 record, yield %2 %, first-pass yield %3 % (%4 of %5 frame passed first time)"};

@@ -1,12 +1,16 @@
 // The History dialog of the main window: the connected frame's records from the default
 // database (in a scratch data folder), newest first, with each phase's outcome.
+#include <QChart>
+#include <QChartView>
 #include <QComboBox>
+#include <QDateTimeAxis>
 #include <QDateEdit>
 #include <QLabel>
 #include <QLineSeries>
 #include <QTableWidget>
 
 #include "app/FormHistory.h"
+#include "results/DatabaseUrl.h"
 #include "results/ResultStore.h"
 #include "tests/support/FormDiagFixture.h"
 
@@ -34,6 +38,23 @@ station::TestRecord record(const std::string& serial, const std::string& started
 
 // The fixture points the user's data folder (where the default database is) at its own folder.
 using FormHistoryTest = FormDiagFixture;
+
+// A station that stored nothing yet has no database: History says so plainly, with the period's
+// days on the chart, and creates nothing.
+TEST_F(FormHistoryTest, a_station_without_a_database_yet_is_told_so_plainly)
+{
+    startConnected();
+    form->ButtonHistory->click();
+    ASSERT_TRUE(form->FormHistory);
+    const std::string database = results::parseDatabaseUrl(results::defaultDatabaseUrl())->target;
+    EXPECT_EQ(form->FormHistory->LabelTitle->text().toStdString(),
+              "No test records yet: the results database " + database + " is made when this station stores its first record.");
+    EXPECT_EQ(form->FormHistory->LabelLine->text(), "No test records in the period.");
+    auto* days = qobject_cast<QDateTimeAxis*>(form->FormHistory->ChartYield->chart()->axes(Qt::Horizontal).value(0));
+    ASSERT_NE(days, nullptr);
+    EXPECT_EQ(days->min().date(), form->FormHistory->EditFrom->date());
+    EXPECT_FALSE(fs::exists(database));
+}
 
 TEST_F(FormHistoryTest, history_lists_the_connected_frames_records_newest_first_with_their_phases)
 {
