@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QApplication>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -158,9 +159,43 @@ TFormDiag::~TFormDiag()
 
 // Wires the windows to the session, the frame processor and the language, as each window's
 // header asks of whoever creates the windows.
+namespace {
+
+// Where no window manager runs, the keyboard focus stays with a window that closed: the main
+// window takes it back when one of its own windows hides, as a window manager would hand it.
+class FocusBackOnHide : public QObject {
+public:
+    explicit FocusBackOnHide(QWidget* main) : QObject(main), main_(main) {}
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Hide && watched->isWidgetType() && static_cast<QWidget*>(watched)->isWindow())
+            QTimer::singleShot(0, main_, [main = main_] {
+                if (main->isVisible() && !QApplication::activeModalWidget() && !QApplication::activeWindow())
+                    main->activateWindow();
+            });
+        return false;
+    }
+
+private:
+    QWidget* main_;
+};
+
+}  // namespace
+
+void TFormDiag::watchFocus(QWidget* window)
+{
+    if (!focusBack_)
+        focusBack_ = new FocusBackOnHide(this);
+    if (window)
+        window->installEventFilter(focusBack_);
+}
+
 void TFormDiag::attachWindows(const SecondaryWindows& windows)
 {
     windows_ = windows;
+    for (QWidget* w : std::initializer_list<QWidget*>{windows_.signal, windows_.points, windows_.imgDiag,
+                                                      windows_.calibrate, windows_.multiCalib})
+        watchFocus(w);
     const TextLookup lookup = [this](std::string_view key) { return language_.LookupText(key); };
     const TextLookupOr lookupOr = [this](std::string_view key, std::string_view fallback) {
         return language_.LookupTextOr(key, fallback);
@@ -824,6 +859,7 @@ void TFormDiag::ButtonHistoryClick()
         FormHistory = new TFormHistory(this, [this](std::string_view key, std::string_view fallback) {
             return language_.LookupTextOr(key, fallback);
         });
+        watchFocus(FormHistory);
     FormHistory->load(EditSerialNum->text().toStdString(), results::defaultDatabaseUrl());
     FormHistory->open();
 }

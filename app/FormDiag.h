@@ -243,6 +243,8 @@ private:
     bool notAnsweringShown_ = false;
     QMenu* appMenu_ = nullptr;  // About, Quit
     QMenu* virtualMenu_ = nullptr;  // with a virtual frame only
+    QObject* focusBack_ = nullptr;   // gives the main window the keyboard when its windows close
+    void watchFocus(QWidget* window);
     QAction* pluggedAction_ = nullptr;
 
     QAction* aboutAction_ = nullptr;

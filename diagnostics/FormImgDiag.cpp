@@ -3,6 +3,8 @@
 #include "diagnostics/DiagnosticText.h"
 
 #include <QEvent>
+
+#include <algorithm>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
@@ -83,7 +85,8 @@ TFormImgDiag::TFormImgDiag(SignalStore& store, QWidget* parent)
     // At the bottom, in the middle: how far the test is, on the picture's white.
     LabelProgress = new QLabel(this);
     LabelProgress->setObjectName("LabelProgress");
-    LabelProgress->setAlignment(Qt::AlignCenter);
+    LabelProgress->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    LabelProgress->setWordWrap(true);
     LabelProgress->setStyleSheet("QLabel { color: black; background: white; padding: 2px; }");
     QFont progressFont = font;
     progressFont.setPixelSize(16);
@@ -131,12 +134,15 @@ void TFormImgDiag::showProgress()
 {
     const QString text =
         QString::fromStdString(progressText(session_.progress(), DiagnosticSession::kWindowTimeoutMs, words_));
-    if (text == LabelProgress->text() && LabelProgress->isVisible() == !text.isEmpty())
-        return;
     LabelProgress->setText(text);
     LabelProgress->setVisible(!text.isEmpty());
-    LabelProgress->adjustSize();
-    LabelProgress->move((width() - LabelProgress->width()) / 2, height() - LabelProgress->height() - kButtonGap);
+    // Right of the buttons, in the picture's empty middle; long texts wrap there, so that
+    // nothing of the boards' bars and names is covered.
+    const int left = Button2->x() + Button2->width() + 2 * kButtonGap;
+    const int room = std::max(Button2->width() * 2, width() * 7 / 8 - left);
+    LabelProgress->setFixedWidth(room);
+    LabelProgress->setFixedHeight(LabelProgress->heightForWidth(room));
+    LabelProgress->move(left, Button2->y() + (Button2->height() - LabelProgress->height()) / 2);
     LabelProgress->raise();
 }
 

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QLabel>
+#include <QPushButton>
 #include <QTimer>
 
 #include "diagnostics/FormImgDiag.h"
@@ -115,6 +116,11 @@ TEST_F(ImgDiagWindow, a_hand_on_the_frame_is_asked_off_and_a_sweep_shows_pass_in
     EXPECT_EQ(window.LabelNotice->text().toStdString(), "Lift your hand off the frame: most beams are blocked at once.");
     EXPECT_EQ(pixel(window.picture(), 100, 438), kYellow);  // still pending, not accepted
     EXPECT_EQ(pixel(window.picture(), 757, 100), kYellow);
+    // How far the test is, right of the buttons, on none of the boards.
+    ASSERT_TRUE(window.LabelProgress->isVisibleTo(&window));
+    EXPECT_TRUE(window.LabelProgress->text().startsWith("0 of ")) << window.LabelProgress->text().toStdString();
+    EXPECT_GT(window.LabelProgress->x(), window.Button2->x() + window.Button2->width());
+    EXPECT_LE(window.LabelProgress->geometry().right(), window.width());
 
     scene = BeamScene(frameLayout());
     scene.sweep([&] { feed(1); }, [&] { return window.session().testState() == TestState::Testing; });
@@ -125,6 +131,7 @@ TEST_F(ImgDiagWindow, a_hand_on_the_frame_is_asked_off_and_a_sweep_shows_pass_in
     EXPECT_EQ(pixel(image, 757, 100), kGreen);
     EXPECT_GT(countColour(image, QRect(170, 110, 400, 200), kGreen), 3000);
     EXPECT_EQ(countColour(image, QRect(170, 110, 160, 200), kRed), 0);
+    EXPECT_TRUE(window.LabelProgress->text().startsWith("All ")) << window.LabelProgress->text().toStdString();
 }
 
 TEST_F(ImgDiagWindow, sends_mode_1_on_activation_and_reset_and_mode_0_on_close)
