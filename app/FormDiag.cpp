@@ -161,6 +161,9 @@ TFormDiag::~TFormDiag()
 // header asks of whoever creates the windows.
 namespace {
 
+// The property that keeps a control's own tool tip while a notice stands in its place.
+constexpr const char* kOwnTip = "oculantOwnTip";
+
 // Where no window manager runs, the keyboard focus stays with a window that closed: the main
 // window takes it back when one of its own windows hides, as a window manager would hand it.
 class FocusBackOnHide : public QObject {
@@ -845,7 +848,7 @@ void TFormDiag::setDeviceButtonsEnabled(bool enabled)
     const QString why = recording ? qs(kRecordingText) : QString();
     for (QPushButton* b : {Button11, Button10, Button16}) {
         b->setEnabled(enabled && !recording);
-        b->setToolTip(why);
+        b->setToolTip(recording ? why : b->property(kOwnTip).toString());
     }
     if (windows_.multiCalib)
         windows_.multiCalib->setDeviceButtonsEnabled(enabled && !recording);  // its Start
@@ -1120,8 +1123,11 @@ void TFormDiag::setCaption(const CaptionTarget& target, const std::string& capti
     if (target.control.empty())
         window->setWindowTitle(qs(caption));
     else if (target.toolTip) {
-        if (auto* w = window->findChild<QWidget*>(qs(target.control)))
-            w->setToolTip(qs(caption));
+        if (auto* w = window->findChild<QWidget*>(qs(target.control))) {
+            w->setProperty(kOwnTip, qs(caption));  // what it says again once a notice is gone
+            if (!session_.connectedToRecording() || !w->toolTip().startsWith(qs(kRecordingText)))
+                w->setToolTip(qs(caption));
+        }
     } else if (window == this && target.control == kStatusBar)
         setStatusText(qs(caption));
     else if (QObject* object = window->findChild<QObject*>(qs(target.control)))

@@ -16,6 +16,7 @@
 
 #include "app/FormHistory.h"
 #include "calibration/LayoutFile.h"
+#include "i18n/TextKeys.h"
 #include "calibration/MultiAreaLayout.h"
 #include "results/DatabaseUrl.h"
 #include "results/ResultStore.h"
@@ -171,6 +172,14 @@ TEST_P(FormDiagLanguages, every_window_and_dialog_speaks_the_chosen_language_onl
     form->ComboBoxLanChange(true);
     connectAndRead();
     Shown shown;
+    // The controls whose caption does not say all keep their tool tips once connected.
+    for (const textkeys::WindowText& t : textkeys::kAddedTexts) {
+        if (!t.toolTip || t.window != textkeys::kMainWindow)
+            continue;
+        const auto* w = form->findChild<QWidget*>(QString::fromUtf8(t.control.data(), qsizetype(t.control.size())));
+        ASSERT_NE(w, nullptr) << t.control;
+        EXPECT_EQ(w->toolTip(), shipped(GetParam(), t.text.key)) << t.control;
+    }
 
     // The windows the main window opens, each as the technician opens it.
     form->whileOpen = [&] {
