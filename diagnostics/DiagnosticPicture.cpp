@@ -1,5 +1,7 @@
 #include "diagnostics/DiagnosticPicture.h"
 
+#include <algorithm>
+
 #include "diagnostics/DiagnosticGeometry.h"
 
 namespace oculant {
@@ -21,8 +23,11 @@ constexpr int kLegendFaultsTop = 50;
 constexpr int kLegendRow = 15;
 constexpr int kLegendSwatchIndent = 15;
 
-// Fault list: a 120-pixel column, one 20-pixel line per board side plus its title.
-constexpr int kFaultListLeft = -200;
+// Fault list: a 120-pixel column, one 20-pixel line per board side plus its title, left of
+// where the verdict word goes (it starts 230 pixels left of the centre), never nearer the left
+// edge than the side bars.
+constexpr int kFaultListLeft = -360;
+constexpr int kFaultListMinX = 70;
 constexpr int kFaultListWidth = 120;
 constexpr int kFaultLineHeight = 20;
 
@@ -90,7 +95,7 @@ void DrawFaultList(DiagnosticCanvas& canvas, const BoardModel& model, int width,
     // The boards as built (X and Y), so that the box always holds the lines drawn into it.
     const int n = model.boardCount();
     const int h = n * 2 * kFaultLineHeight + kFaultLineHeight;
-    const int x = width / 2 + kFaultListLeft;
+    const int x = std::max(kFaultListMinX, width / 2 + kFaultListLeft);
     int y = height / 2 - h / 2;
     canvas.fillRect({x, y, x + kFaultListWidth, y + h}, kWhite);
     canvas.text(x, y, look(lookup, diagtext::kFaultStatus), kPlainText);

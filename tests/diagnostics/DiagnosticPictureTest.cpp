@@ -137,21 +137,22 @@ TEST_F(Picture, a_resize_or_a_rebuild_lays_out_again)
 TEST_F(Picture, the_fault_list_has_a_line_per_board_side)
 {
     redraw();
-    // Three boards per side: h = 3 × 40 + 20 = 140, x = 500 − 200, y = 300 − 70.
+    // Three boards per side: h = 3 × 40 + 20 = 140, x = 500 − 360 (clear of the verdict word at
+    // 500 − 230 and more), y = 300 − 70.
     const auto box = std::find_if(canvas.calls.begin(), canvas.calls.end(), [](const CanvasCall& c) {
-        return c.op == CanvasCall::Fill && c.rect == CanvasRect{300, 230, 420, 370};
+        return c.op == CanvasCall::Fill && c.rect == CanvasRect{140, 230, 260, 370};
     });
     ASSERT_NE(box, canvas.calls.end());
     EXPECT_EQ(box->colour, kWhite);
     const char* lines[] = {"XEmit1: NG", "XEmit2: NG", "YEmit1: NG", "XRecv1: NA", "XRecv2: NA", "YRecv1: NA"};
     const CanvasCall* title = canvas.findText("<FaultStatus>");
     ASSERT_NE(title, nullptr);
-    EXPECT_EQ(title->rect.left, 300);
+    EXPECT_EQ(title->rect.left, 140);
     EXPECT_EQ(title->rect.top, 230);
     for (int i = 0; i < 6; ++i) {
         const CanvasCall* c = canvas.findText(lines[i]);
         ASSERT_NE(c, nullptr) << lines[i];
-        EXPECT_EQ(c->rect.left, 300);
+        EXPECT_EQ(c->rect.left, 140);
         EXPECT_EQ(c->rect.top, 250 + 20 * i);
     }
 }
@@ -182,9 +183,12 @@ TEST_F(Picture, fail_shows_as_soon_as_one_board_is_at_fault_and_pass_only_when_a
     ASSERT_NE(pass, nullptr);
     EXPECT_EQ(pass->rect.left, 270);
     EXPECT_EQ(pass->rect.top, 170);
+    for (const CanvasCall& c : canvas.calls)  // the boards' lines end before the word begins
+        if (c.op == CanvasCall::Text && c.text.find(": ") != std::string::npos)
+            EXPECT_LT(c.rect.left + 120, pass->rect.left) << c.text;
     EXPECT_EQ(pass->style.colour, kGreen);
     EXPECT_NE(canvas.findText("100.0%"), nullptr);
-    // The verdict word is painted last, over the legend and the fault list.
+    // The verdict word is painted last, over the legend; the fault list keeps clear of it.
     EXPECT_EQ(canvas.calls.back().text, "PASS");
 }
 
