@@ -67,7 +67,8 @@ std::vector<std::string_view> allTextKeys() {
     {
         using namespace signalwords;
         for (const KeyFallback& k : {kLayer, kRate, kDropped, kReportsLost, kNotRecording, kRecordingTo, kLastLog,
-                                     kOneFrame, kFrames, kNotWritten})
+                                     kOneFrame, kFrames, kNotWritten, kLevelAxis, kLineSeries, kMarkSeries, kValueAt,
+                                     kMarked})
             addOnce(keys, k.key);
         addAll(keys, kDropReasons);
     }

@@ -329,6 +329,11 @@ inline constexpr KeyFallback kLastLog{"SignalLastLog", "last log %1"};
 inline constexpr KeyFallback kOneFrame{"SignalOneFrame", "%1 frame"};
 inline constexpr KeyFallback kFrames{"SignalFrames", "%1 frames"};
 inline constexpr KeyFallback kNotWritten{"SignalNotWritten", "%1 not written (disk too slow)"};
+inline constexpr KeyFallback kLevelAxis{"SignalLevelAxis", "level (0-255)"};
+inline constexpr KeyFallback kLineSeries{"SignalLineSeries", "signal level"};
+inline constexpr KeyFallback kMarkSeries{"SignalMarkSeries", "quality marks (outside 60-240)"};
+inline constexpr KeyFallback kValueAt{"SignalValueAt", "position %1: level %2"};
+inline constexpr KeyFallback kMarked{"SignalMarked", ", quality mark"};
 // The reasons a frame is dropped, by the processor's status (accepted first, never shown).
 inline constexpr std::array<KeyFallback, 8> kDropReasons{{
     {"DropAccepted", "accepted"},

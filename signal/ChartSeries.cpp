@@ -1,6 +1,7 @@
 #include "signal/ChartSeries.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "protocol/SignalFrameLayout.h"
@@ -51,6 +52,13 @@ void fillChartContent(ChartContent& out, std::span<const uint8_t> samples, int o
         if (qualityMarks && needsQualityMark(samples[size_t(i)]))
             out.marks.push_back(point);
     }
+}
+
+const ChartPoint* pointAt(std::span<const ChartPoint> points, double x)
+{
+    const auto it = std::lower_bound(points.begin(), points.end(), x - 0.5,
+                                     [](const ChartPoint& p, double v) { return p.x < v; });
+    return it != points.end() && std::abs(it->x - x) <= 0.5 ? &*it : nullptr;
 }
 
 }  // namespace oculant

@@ -46,6 +46,13 @@ struct ChartContent {
 void selectMarkLabels(std::vector<ChartPoint>& out, std::span<const ChartPoint> marks, double from, double to,
                       double minGap);
 
+// The point of `points` (in position order) nearest to position x, within half a position;
+// nullptr when none is that near (a position without a beam, or beyond the ends).
+const ChartPoint* pointAt(std::span<const ChartPoint> points, double x);
+
+// A quality mark's bar is at least this high, so that a dead beam's mark at level 0 shows.
+inline constexpr int kMinMarkBarLevel = 6;
+
 // Refills `out` (its buffers are reused, so a refresh allocates nothing once warm) from the
 // samples of one layer with its offset. Every sample is read; beamless ones are not shown.
 void fillChartContent(ChartContent& out, std::span<const uint8_t> samples, int offset, bool qualityMarks);

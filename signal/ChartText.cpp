@@ -82,6 +82,14 @@ std::string chartLayerText(bool xAxis, int layer, int offset, const TextLookupOr
                 {xAxis ? "X" : "Y", std::to_string(layer), (offset > 0 ? "+" : "") + std::to_string(offset)});
 }
 
+std::string chartValueText(int position, int level, bool marked, const TextLookupOr& words)
+{
+    std::string text = word(words, w::kValueAt, {std::to_string(position), std::to_string(level)});
+    if (marked)
+        text += word(words, w::kMarked);
+    return text;
+}
+
 std::string frameDropReason(FrameStatus status, const TextLookupOr& words)
 {
     const size_t i = size_t(status);

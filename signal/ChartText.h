@@ -41,6 +41,10 @@ std::string signalCaption(bool logOn, const SignalTextLookup& lookup);
 // words: the language file's texts (the English ones without).
 std::string chartLayerText(bool xAxis, int layer, int offset, const TextLookupOr& words = {});
 
+// The value under the mouse: "position 123: level 200", with ", quality mark" when the
+// position has one; words as above.
+std::string chartValueText(int position, int level, bool marked, const TextLookupOr& words = {});
+
 // What the status line shows.
 struct SignalStatus {
     double framesPerSecond = 0;   // frames processed per second, over the last second

@@ -14,6 +14,9 @@
 #include <QShowEvent>
 #include <QStatusBar>
 #include <QValueAxis>
+#include <QLegend>
+#include <QLegendMarker>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <chrono>
 
@@ -83,7 +86,11 @@ SignalChartView::SignalChartView(const ChartName& name, QWidget* parent)
     setFrameShape(QFrame::NoFrame);
     setChart(chart_);  // owned by the view from here on
 
-    chart_->legend()->hide();
+    // The legend names the line and the marks; the bars' edge and the labels stay out of it.
+    chart_->legend()->setAlignment(Qt::AlignTop);
+    chart_->legend()->setFont(windowFont());
+    chart_->legend()->hide();  // shown with the first content
+    setMouseTracking(true);  // the value under the mouse
     chart_->setDropShadowEnabled(false);
     chart_->setBackgroundRoundness(0);
     chart_->setMargins(QMargins(2, 2, 6, 2));
@@ -148,6 +155,37 @@ void SignalChartView::ensureSeries()
         s->attachAxis(positionAxis_);
         s->attachAxis(levelAxis_);
     }
+    for (QLegendMarker* m : chart_->legend()->markers(markLabels_))
+        m->setVisible(false);
+    // Every chart draws the same two series: the top row's legends say it for all of them.
+    chart_->legend()->setVisible(objectName().endsWith('0'));
+}
+
+QString SignalChartView::word(const textkeys::KeyFallback& t) const
+{
+    return qs(words_ && *words_ ? (*words_)(t.key, t.fallback) : std::string(t.fallback));
+}
+
+// The level axis and the legend in the window's language.
+void SignalChartView::retitle()
+{
+    namespace w = textkeys::signalwords;
+    const QString level = word(w::kLevelAxis), line = word(w::kLineSeries), marks = word(w::kMarkSeries);
+    if (levelAxis_->titleText() != level)
+        levelAxis_->setTitleText(level);
+    if (line_ && line_->name() != line)
+        line_->setName(line);
+    if (bars_ && bars_->name() != marks)
+        bars_->setName(marks);
+}
+
+QString SignalChartView::valueAt(double x) const
+{
+    const ChartPoint* p = pointAt(linePoints_, x);
+    if (!p)
+        return {};
+    const bool marked = pointAt(marks_, x) != nullptr;
+    return qs(chartValueText(p->x, p->level, marked, words_ ? *words_ : TextLookupOr{}));
 }
 
 void SignalChartView::showContent(const ChartContent& content)
@@ -163,7 +201,9 @@ void SignalChartView::showContent(const ChartContent& content)
     for (const ChartPoint& p : content.line)
         points_.append(QPointF(p.x, p.level));
     line_->replace(points_);
+    linePoints_.assign(content.line.begin(), content.line.end());
     showMarks(content);
+    retitle();
 }
 
 // Each mark a bar of 95 % of a position's width from the axis up to its level.
@@ -173,9 +213,11 @@ void SignalChartView::showMarks(const ChartContent& content)
     points_.clear();
     constexpr double half = kMarkBarWidth / 2;
     for (const ChartPoint& p : marks_) {
+        // A dead beam's mark (level 0) still gets a bar to see.
+        const double top = std::max(p.level, kMinMarkBarLevel);
         points_.append(QPointF(p.x - half, 0));
-        points_.append(QPointF(p.x - half, p.level));
-        points_.append(QPointF(p.x + half, p.level));
+        points_.append(QPointF(p.x - half, top));
+        points_.append(QPointF(p.x + half, top));
         points_.append(QPointF(p.x + half, 0));
     }
     if (!points_.isEmpty() || barOutline_->count() > 0)
@@ -254,6 +296,13 @@ void SignalChartView::mousePressEvent(QMouseEvent* event)
 void SignalChartView::mouseMoveEvent(QMouseEvent* event)
 {
     if (!dragFrom_) {
+        // The value under the mouse, in a tool tip that follows it.
+        const QPointF at = chart_->mapFromScene(mapToScene(event->position().toPoint()));
+        const QString value = line_ && chart_->plotArea().contains(at) ? valueAt(chart_->mapToValue(at, line_).x()) : QString();
+        if (value.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(event->globalPosition().toPoint(), value, this);
         QChartView::mouseMoveEvent(event);
         return;
     }
@@ -300,6 +349,7 @@ TFormSignal::TFormSignal(QWidget* parent) : QDialog(parent), clock_(steadyMs)
     SignalChartView** controls[] = {&ChartSigX0, &ChartSigX1, &ChartSigX2, &ChartSigY0, &ChartSigY1, &ChartSigY2};
     for (size_t k = 0; k < charts_.size(); ++k) {
         charts_[k] = new SignalChartView(kSignalChartNames[k], this);
+        charts_[k]->setWords(&words_);
         *controls[k] = charts_[k];
     }
 

@@ -26,6 +26,7 @@
 #include "signal/ChartFrameRate.h"
 #include "signal/SignalStore.h"
 #include "signal/ChartSeries.h"
+#include "i18n/TextKeys.h"
 #include "signal/ChartText.h"
 #include "signal/ChartZoom.h"
 
@@ -60,6 +61,10 @@ public:
 
     // Replaces the chart's points with `content`. The series are created on first use.
     void showContent(const ChartContent& content);
+    // The texts of the level axis, the legend and the value under the mouse; the window's.
+    void setWords(const TextLookupOr* words) { words_ = words; }
+    // What the mouse over position x (a chart value) shows: empty off the line.
+    QString valueAt(double x) const;
 
     // Null until the first refill.
     QLineSeries* line() const { return line_; }
@@ -81,6 +86,8 @@ protected:
 
 private:
     void ensureSeries();
+    QString word(const textkeys::KeyFallback& text) const;
+    void retitle();
     void showMarks(const ChartContent& content);
     void showMarkLabels();
     void applyRange();
@@ -101,6 +108,8 @@ private:
     double labelWidth_ = 0;                // pixels a three-digit label needs
     // Reused across refreshes.
     QList<QPointF> points_;
+    std::vector<ChartPoint> linePoints_;  // the line last shown, for the value under the mouse
+    const TextLookupOr* words_ = nullptr;
 };
 
 class TFormSignal : public QDialog {

@@ -2,6 +2,9 @@
 // driven by its handlers and by a virtual frame streaming through the real processor.
 #include <gtest/gtest.h>
 
+#include <QLegend>
+#include <QLegendMarker>
+
 #include <QAction>
 #include <QCoreApplication>
 #include <QLineSeries>
@@ -96,12 +99,24 @@ TEST(FormSignal, update_chart_leaves_beamless_positions_out_and_marks_only_when_
     EXPECT_EQ(form.chart(4)->markLabels()->count(), 2);
     form.UpdateChart(4, s, -3);
     EXPECT_EQ(lineXs(form.chart(4)), (std::vector<int>{4, 5, 6, 7, 8, 9, 10}));
-    // Now 1 … 3 have no beam and the dead beams at 8 … 10 are marked.
-    EXPECT_EQ(bars(form.chart(4)), (std::vector<std::pair<int, int>>{{4, 241}, {8, 0}, {9, 0}, {10, 0}}));
-    // A dead beam (level 0) keeps its value label although its bar has no height.
+    // Now 1 … 3 have no beam and the dead beams at 8 … 10 are marked, with bars to see.
+    EXPECT_EQ(bars(form.chart(4)), (std::vector<std::pair<int, int>>{
+                                       {4, 241}, {8, kMinMarkBarLevel}, {9, kMinMarkBarLevel}, {10, kMinMarkBarLevel}}));
+    // A dead beam (level 0) keeps its value label at its true level.
     form.UpdateChart(4, s, 0);
     ASSERT_EQ(form.chart(4)->markLabels()->count(), 5);
     EXPECT_EQ(form.chart(4)->markLabels()->at(4), QPointF(10, 0));
+    // The value under the mouse; nothing between positions or off the line; the level axis and
+    // the legend say what is drawn.
+    EXPECT_EQ(form.chart(4)->valueAt(10.2), "position 10: level 0, quality mark");
+    EXPECT_EQ(form.chart(4)->valueAt(5), "position 5: level 100");
+    EXPECT_EQ(form.chart(4)->valueAt(11), "");
+    EXPECT_EQ(form.chart(4)->levelAxis()->titleText(), "level (0-255)");
+    QStringList legend;
+    for (QLegendMarker* m : form.chart(4)->chart()->legend()->markers())
+        if (m->series() != form.chart(4)->markLabels())  // the labels' own marker is hidden
+            legend << m->label();
+    EXPECT_EQ(legend, (QStringList{"signal level", "quality marks (outside 60-240)"}));
 
     form.NSignalQulityClick();
     form.UpdateChart(4, s, 0);
