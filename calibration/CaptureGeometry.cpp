@@ -18,6 +18,32 @@ ScreenPixel infoTextOrigin(const CalibrationWindow& window, size_t characters)
             window.y + 10};
 }
 
+int clearBandTop(const std::vector<ScreenPixel>& targets, int left, int right, int top, int bottom, int height,
+                 int clearance)
+{
+    // The rows the targets keep clear, in order; the gaps between them are the candidates.
+    std::vector<std::pair<int, int>> blocked;
+    for (const ScreenPixel& t : targets)
+        if (t.x >= left - clearance && t.x <= right + clearance)
+            blocked.push_back({t.y - clearance, t.y + clearance});
+    std::sort(blocked.begin(), blocked.end());
+    int from = top, widest = top, widestSpan = -1;
+    for (const auto& [start, end] : blocked) {
+        if (end < from)
+            continue;
+        if (start - from >= height)
+            return from;
+        if (start - from > widestSpan) {
+            widestSpan = start - from;
+            widest = from;
+        }
+        from = std::max(from, end + 1);
+    }
+    if (bottom - from >= height)
+        return from;
+    return bottom - from > widestSpan ? from : widest;
+}
+
 ResidualPicture residualArrows(const FitResiduals& residuals, ScreenSize screen, ScreenSize picture, int longest)
 {
     ResidualPicture out;

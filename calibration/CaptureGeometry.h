@@ -22,6 +22,13 @@ ScreenPixel progressRadialEnd(ScreenPixel centre, int progress);
 // Where the instruction text starts: centred roughly by 3 pixels per character.
 ScreenPixel infoTextOrigin(const CalibrationWindow& window, size_t characters);
 
+// The top of a band `height` pixels high, at or below `top` and above `bottom`, that no target
+// within `clearance` of the columns left … right comes nearer than `clearance` to: the first
+// such band from the top, so that text never covers a target; where none fits, the top of the
+// widest gap between them.
+int clearBandTop(const std::vector<ScreenPixel>& targets, int left, int right, int top, int bottom, int height,
+                 int clearance);
+
 // The result of a fit (or a verify pass) on the picture: an arrow per target from where it was
 // shown towards where its touch landed, all scaled alike so that the longest is `longest`
 // pixels (a residual of a pixel or two would not be seen unscaled), the largest error marked.

@@ -32,6 +32,8 @@ const QColor kTargetRed(255, 0, 0);
 constexpr int kWarningFrame = 8;  // pixels: the red frame of a result beyond the limit
 // The longest residual arrow of a result, in picture pixels.
 constexpr int kLongestArrowPx = 60;
+// Texts keep this far from a target's centre: the current target's white box reaches 35 out.
+constexpr int kTargetClearance = 40;
 
 QPoint toImage(ScreenLogical t, const QImage& image)
 {
@@ -332,7 +334,16 @@ void TFormCalibrate::redraw(bool active)
     const QString info = lookup_ ? QString::fromStdString(lookup_("CalibrateInfo")) : QString();
     p.setPen(kInfoBlue);
     const QFontMetrics metrics(p.font());
-    p.drawText(w.x + w.width / 2 - 3 * int(info.size()), w.y + 10 + metrics.ascent(), info);
+    // At the top, below any target under it (the current one's box reaches 35 pixels out).
+    const int infoLeft = w.x + w.width / 2 - 3 * int(info.size());
+    std::vector<ScreenPixel> targets;
+    for (size_t k = 0; k < d.usedCount(); ++k) {
+        const QPoint c = toImage(d.points[k].target, picture_);
+        targets.push_back({c.x(), c.y()});
+    }
+    const int infoTop = clearBandTop(targets, infoLeft, infoLeft + metrics.horizontalAdvance(info), w.y + 10,
+                                     w.y + w.height, metrics.height(), kTargetClearance);
+    p.drawText(infoLeft, infoTop + metrics.ascent(), info);
 
     if (active && current >= 0 && size_t(current) < d.usedCount())
         drawCurrentTarget(p, toImage(d.points[size_t(current)].target, picture_), capture_->session.progress());
@@ -376,8 +387,17 @@ void TFormCalibrate::drawResult(QPainter& p)
         p.drawRect(QRect(w.x + kWarningFrame / 2, w.y + kWarningFrame / 2, w.width - kWarningFrame, w.height - kWarningFrame));
     }
     p.setPen(beyond ? kTargetRed : kInfoBlue);
-    p.drawText(QRect(w.x + 20, w.y + 10, w.width - 40, w.height / 2), Qt::AlignTop | Qt::AlignHCenter | Qt::TextWordWrap,
-               resultText() + "\n" + scale);
+    // The figures where no target's dot or arrow is: the first clear band from the top.
+    const QString figures = resultText() + "\n" + scale;
+    const QRect room(w.x + 20, w.y + 10, w.width - 40, w.height - 20);
+    const int textHeight = p.fontMetrics().boundingRect(room, Qt::AlignTop | Qt::AlignHCenter | Qt::TextWordWrap, figures).height();
+    std::vector<ScreenPixel> dots;
+    for (const ResidualArrow& a : arrows.arrows)
+        dots.push_back(a.from);
+    const int textTop = clearBandTop(dots, room.left(), room.right(), room.top(), room.bottom(), textHeight,
+                                     kLongestArrowPx + 12);
+    p.drawText(QRect(room.left(), textTop, room.width(), textHeight), Qt::AlignTop | Qt::AlignHCenter | Qt::TextWordWrap,
+               figures);
 }
 
 void TFormCalibrate::paintEvent(QPaintEvent*)

@@ -102,5 +102,25 @@ TEST(CaptureGeometry, targets_land_on_the_picture_and_progress_turns_clockwise)
     EXPECT_EQ(infoTextOrigin({100, 50, 800, 600}, 10), (ScreenPixel{470, 60}));
 }
 
+// Texts on the capture screen go where no target is: the 3 × 3 grid of a 1366 × 768 screen with
+// margins of 38, the instruction line over the top middle target, the result's figures over all.
+TEST(CaptureGeometry, texts_take_the_first_band_clear_of_the_targets)
+{
+    std::vector<ScreenPixel> grid;
+    for (int y : {38, 384, 730})
+        for (int x : {68, 683, 1298})
+            grid.push_back({x, y});
+    // One line of 17 pixels in the middle columns: below the top row's box (38 + 40).
+    EXPECT_EQ(clearBandTop(grid, 480, 880, 10, 768, 17, 40), 79);
+    // Columns clear of every target keep the line at the top.
+    EXPECT_EQ(clearBandTop(grid, 200, 600, 10, 768, 17, 40), 10);
+    // Five lines of figures across the screen, 72 pixels clear of every dot: between the rows.
+    EXPECT_EQ(clearBandTop(grid, 20, 1346, 10, 758, 80, 72), 111);
+    // Figures taller than any gap: the top of the widest one (111 … 311, as wide as 457 … 657).
+    EXPECT_EQ(clearBandTop(grid, 20, 1346, 10, 758, 300, 72), 111);
+    // No targets at all: the top.
+    EXPECT_EQ(clearBandTop({}, 0, 100, 10, 500, 50, 40), 10);
+}
+
 }  // namespace
 }  // namespace oculant
