@@ -290,7 +290,7 @@ void TFormHistory::show(const std::string& serial, const std::vector<station::Te
         const station::TestRecord& r = records[i];
         const std::string cells[] = {station::localTimeText(r.started), std::string(station::outcomeText(r.outcome)),
                                      r.station, r.operatorName, r.plan, station::phaseOutcomes(r, " ", ", "),
-                                     station::firstProblem(r)};
+                                     station::allProblems(r)};
         for (int c = 0; c < 7; ++c)
             TableRecords->setItem(int(i), c, new QTableWidgetItem(qs(cells[c])));
     }

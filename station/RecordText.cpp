@@ -21,6 +21,15 @@ std::string firstProblem(const TestRecord& r)
     return {};
 }
 
+std::string allProblems(const TestRecord& r)
+{
+    std::string out;
+    for (const PhaseRecord& p : r.phases)
+        if (p.outcome != Outcome::Pass)
+            out += (out.empty() ? "" : "; ") + p.name + ": " + p.reason;
+    return out;
+}
+
 std::string localTimeText(const std::string& utc)
 {
     std::tm tm{};

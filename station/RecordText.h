@@ -12,6 +12,8 @@ namespace oculant::station {
 std::string phaseOutcomes(const TestRecord& record, const char* between, const char* separator);
 // The reason of the first phase that did not pass ("diagnose: faulty boards: XEmit1 2/3").
 std::string firstProblem(const TestRecord& record);
+// The reasons of every phase that did not pass, joined by "; ".
+std::string allProblems(const TestRecord& record);
 // "2026-01-31 08:00:12" in local time, from the record's UTC timestamp.
 std::string localTimeText(const std::string& utcTimestamp);
 

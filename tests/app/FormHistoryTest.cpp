@@ -80,6 +80,16 @@ TEST_F(FormHistoryTest, history_lists_the_connected_frames_records_newest_first_
     EXPECT_EQ(table->item(1, 5)->text(), "identity PASS, diagnose FAIL");
     EXPECT_EQ(table->item(1, 6)->text(), "diagnose: faulty boards: XEmit1 2/3");
     EXPECT_EQ(form->FormHistory->LabelTitle->text(), "2 test records of VF-000001, newest first");
+    // A record with two phases that failed names both.
+    station::TestRecord both = record("VF-000002", "2026-02-01T12:00:00.000Z", station::Outcome::Fail);
+    both.phases[0] = {"identity", station::Outcome::Fail, "the frame reports serial VF-000003", 0.7, {}};
+    both.outcome = station::recordOutcome(both.phases);
+    ASSERT_TRUE(store->write(both, error)) << error;
+    form->FormHistory->load("VF-000002", results::defaultDatabaseUrl());
+    ASSERT_EQ(table->rowCount(), 1);
+    EXPECT_EQ(table->item(0, 6)->text(),
+              "identity: the frame reports serial VF-000003; diagnose: faulty boards: XEmit1 2/3");
+    form->FormHistory->load("VF-000001", results::defaultDatabaseUrl());
 
     // The line beside them: the day's yield (2 of 3 records) and first-pass yield (VF-999999
     // passed first time, VF-000001 did not), and its report.
