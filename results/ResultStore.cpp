@@ -77,7 +77,7 @@ const std::vector<std::string> kMeasurementColumns = {"record_uid", "phase_seq",
                                                       "value_text", "value_number", "low",   "high",
                                                       "limit_text", "unit",      "outcome"};
 // Serials looked up in one statement when their day's counts are brought up to date.
-constexpr size_t kSerialsPerRead = 300;
+constexpr size_t kSerialsPerRead = 1000;
 
 const std::vector<std::string> kAttachmentColumns = {"record_uid", "seq", "phase", "name", "path", "size", "sha256"};
 
@@ -345,14 +345,17 @@ bool ResultStore::addToDayCounts(const std::vector<const TestRecord*>& records, 
     const std::vector<Serial> all(serials.begin(), serials.end());
     for (size_t first = 0; first < all.size(); first += kSerialsPerRead) {
         const size_t n = std::min(kSerialsPerRead, all.size() - first);
-        std::string sql = "SELECT station, day, serial, uid, outcome FROM test_record WHERE ";
+        // The serials as a VALUES list (column1, column2, column3 on both engines), each looked
+        // up in the index of the summary's grouping, which holds all the columns read.
+        std::string sql = "SELECT t.station, t.day, t.serial, t.uid, t.outcome FROM (VALUES ";
         std::vector<Value> params;
         for (size_t i = 0; i < n; ++i) {
-            sql += i ? " OR (station = ? AND day = ? AND serial = ?)" : "(station = ? AND day = ? AND serial = ?)";
+            sql += i ? ", (?, ?, ?)" : "(?, ?, ?)";
             const auto& [station, day, serial] = all[first + i];
             params.insert(params.end(), {station, day, serial});
         }
-        sql += " ORDER BY station, day, serial, started, uid";
+        sql += ") AS v JOIN test_record t ON t.station = v.column1 AND t.day = v.column2 AND t.serial = v.column3"
+               " ORDER BY t.station, t.day, t.serial, t.started, t.uid";
         std::vector<Row> rows;
         if (!db_->exec(sql, params, &rows))
             return false;
