@@ -164,7 +164,8 @@ std::optional<std::vector<SummaryRow>> ResultStore::summary(const RecordFilter& 
 {
     // The counts kept per station and day answer for all records, or a station's; any other
     // filter cuts through the days, and an older schema has no counts: the records are counted.
-    if (version_ < kDayCountSchema || !filter.serial.empty() || !filter.since.empty() || !filter.until.empty() || filter.outcome)
+    if (version_ < kDayCountSchema || !filter.serial.empty() || !filter.since.empty() || !filter.until.empty() ||
+        filter.outcome)
         return summaryOfRecords(filter, error);
     std::vector<Value> params;
     std::string sql = "SELECT station, day, records, passed, serials, passed_first FROM day_count";

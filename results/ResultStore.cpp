@@ -76,10 +76,9 @@ const std::vector<std::string> kPhaseColumns = {"record_uid", "seq", "name", "ou
 const std::vector<std::string> kMeasurementColumns = {"record_uid", "phase_seq", "seq",        "name",
                                                       "value_text", "value_number", "low",   "high",
                                                       "limit_text", "unit",      "outcome"};
+const std::vector<std::string> kAttachmentColumns = {"record_uid", "seq", "phase", "name", "path", "size", "sha256"};
 // Serials looked up in one statement when their day's counts are brought up to date.
 constexpr size_t kSerialsPerRead = 1000;
-
-const std::vector<std::string> kAttachmentColumns = {"record_uid", "seq", "phase", "name", "path", "size", "sha256"};
 
 }  // namespace
 
