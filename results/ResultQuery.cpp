@@ -16,6 +16,8 @@ using station::TestRecord;
 
 // Records read per round: the four statements of a page take their children by uid.
 constexpr size_t kPageRecords = 500;
+// The schema from which the counts per station and day are kept.
+constexpr int kDayCountSchema = 3;
 
 // "?, ?, ?" for the uids of a page, and the uids as parameters.
 std::string uidList(const std::vector<Row>& heads, std::vector<Value>& params)
@@ -160,15 +162,30 @@ std::optional<std::vector<TestRecord>> ResultStore::query(const RecordFilter& fi
 
 std::optional<std::vector<SummaryRow>> ResultStore::summary(const RecordFilter& filter, std::string& error)
 {
+    // The counts kept per station and day answer for all records, or a station's; any other
+    // filter cuts through the days, and an older schema has no counts: the records are counted.
+    if (version_ < kDayCountSchema || !filter.serial.empty() || !filter.since.empty() || !filter.until.empty() ||
+        filter.outcome)
+        return summaryOfRecords(filter, error);
+    std::vector<Value> params;
+    std::string sql = "SELECT station, day, records, passed, serials, passed_first FROM day_count";
+    if (!filter.station.empty()) {
+        sql += " WHERE station = ?";
+        params.push_back(filter.station);
+    }
+    return summaryRows(sql, params, error);
+}
+
+std::optional<std::vector<SummaryRow>> ResultStore::summaryOfRecords(const RecordFilter& filter, std::string& error)
+{
     std::vector<Value> params;
     const std::string where = whereClause(filter, params);
-    // Each serial's records of a station's day numbered in the order they were made: the first
-    // one's outcome is the first-pass outcome, whatever the retests did after it.
-    const std::string sql =
-        "SELECT station, day, COUNT(*), SUM(CASE WHEN outcome = 'PASS' THEN 1 ELSE 0 END),"
-        " SUM(CASE WHEN n = 1 THEN 1 ELSE 0 END), SUM(CASE WHEN n = 1 AND outcome = 'PASS' THEN 1 ELSE 0 END)"
-        " FROM (SELECT station, day, outcome, ROW_NUMBER() OVER (PARTITION BY station, day, serial"
-        " ORDER BY started, uid) AS n FROM test_record" + where + ") AS numbered GROUP BY station, day";
+    return summaryRows(dayCountSelect(where), params, error);
+}
+
+std::optional<std::vector<SummaryRow>> ResultStore::summaryRows(const std::string& sql, const std::vector<Value>& params,
+                                                                std::string& error)
+{
     std::vector<Row> rows;
     if (!db_->exec(sql, params, &rows)) {
         error = db_->error();

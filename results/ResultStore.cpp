@@ -3,8 +3,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <set>
+#include <tuple>
 
+#include "results/FilterSql.h"
 #include "results/StoreValues.h"
 
 namespace oculant::results {
@@ -17,7 +20,7 @@ using station::TestRecord;
 
 // Migration n takes a database of version n - 1 to version n. Types that mean the same on both
 // engines; the record's uid is its key, so that no engine's own sequence is needed.
-const std::vector<std::vector<const char*>> kMigrations = {
+const std::vector<std::vector<std::string>> kMigrations = {
     {
         "CREATE TABLE test_record ("
         " uid TEXT PRIMARY KEY, serial TEXT NOT NULL, model TEXT NOT NULL, station TEXT NOT NULL,"
@@ -56,6 +59,15 @@ const std::vector<std::vector<const char*>> kMigrations = {
         // The line report's failures: the few measurements out of their limits among millions.
         "CREATE INDEX measurement_failed ON measurement (record_uid, name) WHERE outcome = 'FAIL'",
     },
+    {
+        // The summary's figures per station and day, kept by every transaction that writes
+        // records (addToDayCounts), so that the summary reads a row a day instead of counting a
+        // million records. Filled here from the records there are.
+        "CREATE TABLE day_count ("
+        " station TEXT NOT NULL, day TEXT NOT NULL, records BIGINT NOT NULL, passed BIGINT NOT NULL,"
+        " serials BIGINT NOT NULL, passed_first BIGINT NOT NULL, PRIMARY KEY (station, day))",
+        "INSERT INTO day_count (station, day, records, passed, serials, passed_first) " + dayCountSelect(""),
+    },
 };
 
 const std::vector<std::string> kRecordColumns = {"uid",    "serial",  "model",    "station", "operator_name", "plan",
@@ -65,6 +77,8 @@ const std::vector<std::string> kMeasurementColumns = {"record_uid", "phase_seq",
                                                       "value_text", "value_number", "low",   "high",
                                                       "limit_text", "unit",      "outcome"};
 const std::vector<std::string> kAttachmentColumns = {"record_uid", "seq", "phase", "name", "path", "size", "sha256"};
+// Serials looked up in one statement when their day's counts are brought up to date.
+constexpr size_t kSerialsPerRead = 1000;
 
 }  // namespace
 
@@ -82,7 +96,7 @@ std::unique_ptr<ResultStore> ResultStore::open(const DatabaseUrl& url, const Ope
         return nullptr;
     }
     // A user who may read but not write finds out now, before a frame is tested for nothing.
-    for (const char* table : {"test_record", "phase", "measurement", "attachment"})
+    for (const char* table : {"test_record", "phase", "measurement", "attachment", "day_count"})
         if (!store->db_->mayInsert(table)) {
             error.text = shownUrl(url.text) + ": no permission to insert into " + table +
                          (store->db_->error().empty() ? "" : " (" + store->db_->error() + ")");
@@ -124,7 +138,7 @@ std::unique_ptr<ResultStore> ResultStore::openForReading(const DatabaseUrl& url,
     std::unique_ptr<ResultStore> store(new ResultStore(std::move(db)));
     std::string why;
     const int version = store->schemaVersion(why);
-    if (version != kSchemaVersion) {
+    if (version < kOldestReadableSchema || version > kSchemaVersion) {
         error.misconfigured = true;
         if (version < 0)
             error.text = "cannot read the schema version of " + where + ": " + why;
@@ -137,6 +151,7 @@ std::unique_ptr<ResultStore> ResultStore::openForReading(const DatabaseUrl& url,
                          "--db " + shownUrl(url.text) + "' (the next record stored does it too)";
         return nullptr;
     }
+    store->version_ = version;
     return store;
 }
 
@@ -185,7 +200,7 @@ bool ResultStore::migrate(std::string& error)
         return false;
     }
     for (int v = version + 1; v <= kSchemaVersion; ++v) {
-        for (const char* statement : kMigrations[size_t(v - 1)])
+        for (const std::string& statement : kMigrations[size_t(v - 1)])
             if (!db_->exec(statement))
                 return fail("schema migration to version " + std::to_string(v) + " failed");
         if (v == 2 && !fillDays(error))
@@ -225,15 +240,16 @@ bool ResultStore::fillDays(std::string& error)
     }
 }
 
-bool ResultStore::insert(const std::vector<const TestRecord*>& records)
+bool ResultStore::insert(const std::vector<const TestRecord*>& records, const std::vector<std::string>& days)
 {
     std::vector<Value> heads, phases, measurements, attachments;
-    for (const TestRecord* r : records) {
+    for (size_t i = 0; i < records.size(); ++i) {
+        const TestRecord* r = records[i];
         for (const std::string* field : {&r->uid, &r->serial, &r->model, &r->station, &r->operatorName, &r->plan,
                                          &r->device, &r->started, &r->finished})
             heads.push_back(*field);
         heads.push_back(std::string(station::outcomeText(r->outcome)));
-        heads.push_back(localDayOf(r->started));
+        heads.push_back(days[i]);
         for (size_t p = 0; p < r->phases.size(); ++p) {
             const PhaseRecord& phase = r->phases[p];
             phases.emplace_back(r->uid);
@@ -269,6 +285,121 @@ bool ResultStore::insert(const std::vector<const TestRecord*>& records)
            db_->insertRows("phase", kPhaseColumns, std::move(phases)) &&
            db_->insertRows("measurement", kMeasurementColumns, std::move(measurements)) &&
            db_->insertRows("attachment", kAttachmentColumns, std::move(attachments));
+}
+
+bool ResultStore::lockDayCounts(const std::set<DayKey>& keys)
+{
+    // The rows of the days the records count in, made at zero where there are none yet, and
+    // locked until the commit (an upsert locks the row it meets). A PostgreSQL session writing
+    // the same day meanwhile waits, and its statements after the wait see what this one
+    // committed; SQLite's write lock already makes the transactions take turns. The rows are
+    // always taken in the same (byte) order, so two transactions never each hold a row the
+    // other waits for.
+    const std::vector<DayKey> all(keys.begin(), keys.end());
+    for (size_t first = 0; first < all.size(); first += kMaxRowsPerInsert) {
+        const size_t n = std::min(kMaxRowsPerInsert, all.size() - first);
+        std::string sql = "INSERT INTO day_count (station, day, records, passed, serials, passed_first) VALUES ";
+        std::vector<Value> params;
+        for (size_t i = 0; i < n; ++i) {
+            sql += i ? ", (?, ?, 0, 0, 0, 0)" : "(?, ?, 0, 0, 0, 0)";
+            params.push_back(all[first + i].first);
+            params.push_back(all[first + i].second);
+        }
+        sql += " ON CONFLICT (station, day) DO UPDATE SET records = day_count.records";
+        if (!db_->exec(sql, params))
+            return false;
+    }
+    return true;
+}
+
+bool ResultStore::addToDayCounts(const std::vector<const TestRecord*>& records, const std::vector<std::string>& days)
+{
+    // What the records just inserted add to their days. Records and passes add up. A serial
+    // new to its station's day adds a serial, and whether it passed first time; a serial that
+    // was there before changes the count of first passes only when one of the new records came
+    // before all of its earlier ones (an import of older records), and then by the difference
+    // of the two first outcomes. Which record is first the database says, in the order the
+    // summary numbers them (started, then uid).
+    struct Counts {
+        long records = 0, passed = 0, serials = 0, passedFirst = 0;
+    };
+    using Serial = std::tuple<std::string, std::string, std::string>;  // station, day, serial
+    struct Firsts {
+        bool now = false, before = false;  // seen: the first record now, the first before these
+        bool passedNow = false, passedBefore = false;
+        std::string uidNow, uidBefore;
+    };
+    std::map<DayKey, Counts> add;
+    std::set<std::string> written;
+    std::set<Serial> serials;
+    for (size_t i = 0; i < records.size(); ++i) {
+        const TestRecord* r = records[i];
+        Counts& c = add[{r->station, days[i]}];
+        ++c.records;
+        c.passed += r->outcome == station::Outcome::Pass;
+        written.insert(r->uid);
+        serials.insert({r->station, days[i], r->serial});
+    }
+    std::map<Serial, Firsts> firsts;
+    const std::vector<Serial> all(serials.begin(), serials.end());
+    for (size_t first = 0; first < all.size(); first += kSerialsPerRead) {
+        const size_t n = std::min(kSerialsPerRead, all.size() - first);
+        // The serials as a VALUES list (column1, column2, column3 on both engines), each looked
+        // up in the index of the summary's grouping, which holds all the columns read.
+        std::string sql = "SELECT t.station, t.day, t.serial, t.uid, t.outcome FROM (VALUES ";
+        std::vector<Value> params;
+        for (size_t i = 0; i < n; ++i) {
+            sql += i ? ", (?, ?, ?)" : "(?, ?, ?)";
+            const auto& [station, day, serial] = all[first + i];
+            params.insert(params.end(), {station, day, serial});
+        }
+        sql += ") AS v JOIN test_record t ON t.station = v.column1 AND t.day = v.column2 AND t.serial = v.column3"
+               " ORDER BY t.station, t.day, t.serial, t.started, t.uid";
+        std::vector<Row> rows;
+        if (!db_->exec(sql, params, &rows))
+            return false;
+        for (const Row& row : rows) {
+            Firsts& f = firsts[{str(row[0]), str(row[1]), str(row[2])}];
+            const bool passed = str(row[4]) == station::outcomeText(station::Outcome::Pass);
+            if (!f.now) {
+                f.now = true;
+                f.passedNow = passed;
+                f.uidNow = str(row[3]);
+            }
+            if (!f.before && !written.count(str(row[3]))) {
+                f.before = true;
+                f.passedBefore = passed;
+                f.uidBefore = str(row[3]);
+            }
+        }
+    }
+    for (const auto& [serial, f] : firsts) {
+        Counts& c = add[{std::get<0>(serial), std::get<1>(serial)}];
+        if (!f.before) {
+            ++c.serials;
+            c.passedFirst += f.passedNow;
+        } else if (f.uidNow != f.uidBefore) {
+            c.passedFirst += long(f.passedNow) - long(f.passedBefore);
+        }
+    }
+    const std::vector<std::pair<DayKey, Counts>> rows(add.begin(), add.end());
+    for (size_t first = 0; first < rows.size(); first += kMaxRowsPerInsert) {
+        const size_t n = std::min(kMaxRowsPerInsert, rows.size() - first);
+        std::string sql = "INSERT INTO day_count (station, day, records, passed, serials, passed_first) VALUES ";
+        std::vector<Value> params;
+        for (size_t i = 0; i < n; ++i) {
+            sql += i ? ", (?, ?, ?, ?, ?, ?)" : "(?, ?, ?, ?, ?, ?)";
+            const auto& [key, c] = rows[first + i];
+            params.insert(params.end(), {key.first, key.second, std::to_string(c.records), std::to_string(c.passed),
+                                         std::to_string(c.serials), std::to_string(c.passedFirst)});
+        }
+        sql += " ON CONFLICT (station, day) DO UPDATE SET records = day_count.records + excluded.records,"
+               " passed = day_count.passed + excluded.passed, serials = day_count.serials + excluded.serials,"
+               " passed_first = day_count.passed_first + excluded.passed_first";
+        if (!db_->exec(sql, params))
+            return false;
+    }
+    return true;
 }
 
 bool ResultStore::write(const std::vector<TestRecord>& records, WriteCounts& counts, std::string& error)
@@ -311,7 +442,14 @@ bool ResultStore::write(const std::vector<TestRecord>& records, WriteCounts& cou
         db_->rollback();
         return true;
     }
-    if (!insert(fresh))
+    std::vector<std::string> days;
+    std::set<DayKey> keys;
+    days.reserve(fresh.size());
+    for (const TestRecord* r : fresh) {
+        days.push_back(localDayOf(r->started));
+        keys.insert({r->station, days.back()});
+    }
+    if (!lockDayCounts(keys) || !insert(fresh, days) || !addToDayCounts(fresh, days))
         return fail("");
     if (!db_->commit())
         return fail("cannot commit: ");

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -19,8 +20,11 @@ namespace oculant::results {
 
 // The schema this tool writes. A database of a later version is refused rather than written in
 // a form its readers would not expect. 2: each record's local day, and the indexes of the
-// queries.
-constexpr int kSchemaVersion = 2;
+// queries. 3: the counts per station and day, kept as records are written.
+constexpr int kSchemaVersion = 3;
+// The oldest schema a query reads as it is (nothing migrated by a query): the summary of a
+// database without the counts per day counts its records instead.
+constexpr int kOldestReadableSchema = 2;
 
 struct RecordFilter {
     std::string serial, station;
@@ -41,7 +45,8 @@ public:
     static std::unique_ptr<ResultStore> open(const DatabaseUrl& url, const OpenOptions& options, DbError& error);
     static std::unique_ptr<ResultStore> open(const DatabaseUrl& url, std::string& error);
     // For queries: nothing is created, migrated or written. A SQLite file that does not exist,
-    // a database that holds no results or one of another schema version is refused.
+    // a database that holds no results or one of a schema version outside
+    // kOldestReadableSchema..kSchemaVersion is refused.
     static std::unique_ptr<ResultStore> openForReading(const DatabaseUrl& url, const OpenOptions& options,
                                                        DbError& error);
     static std::unique_ptr<ResultStore> openForReading(const DatabaseUrl& url, std::string& error);
@@ -64,7 +69,8 @@ public:
                  std::string& error);
     std::optional<std::vector<station::TestRecord>> query(const RecordFilter& filter, std::string& error);
     // Count, yield and first-pass yield per station and day of the matching records; by
-    // station (byte order), newest day first.
+    // station (byte order), newest day first. With no filter but the station, read from the
+    // counts kept per day; otherwise counted from the records (summaryOfRecords).
     std::optional<std::vector<SummaryRow>> summary(const RecordFilter& filter, std::string& error);
     // Everything a line report shows of the matching records (see LineReport.h); the last
     // failures at most `lastFailures` of them.
@@ -74,11 +80,19 @@ public:
 private:
     explicit ResultStore(std::unique_ptr<Database> database) : db_(std::move(database)) {}
     bool migrate(std::string& error);
+    // The summary counted from the records themselves.
+    std::optional<std::vector<SummaryRow>> summaryOfRecords(const RecordFilter& filter, std::string& error);
     bool fillDays(std::string& error);
-    bool insert(const std::vector<const station::TestRecord*>& records);
+    bool insert(const std::vector<const station::TestRecord*>& records, const std::vector<std::string>& days);
+    using DayKey = std::pair<std::string, std::string>;  // station, day
+    bool lockDayCounts(const std::set<DayKey>& keys);
+    bool addToDayCounts(const std::vector<const station::TestRecord*>& records, const std::vector<std::string>& days);
+    std::optional<std::vector<SummaryRow>> summaryRows(const std::string& sql, const std::vector<Value>& params,
+                                                       std::string& error);
     bool readPage(const std::vector<Row>& heads, std::vector<station::TestRecord>& page);
 
     std::unique_ptr<Database> db_;
+    int version_ = kSchemaVersion;  // a query's database may be older
 };
 
 }  // namespace oculant::results

@@ -10,8 +10,12 @@
 #include <ctime>
 #include <fstream>
 #include <map>
+#include <random>
 #include <set>
+#include <thread>
+#include <tuple>
 
+#include "results/ResultStore.h"
 #include "station/RecordJson.h"
 #include "tests/cli/StationTestSupport.h"
 #include "tests/support/LineRecords.h"
@@ -44,8 +48,8 @@ struct Expected {
     long records = 0, passed = 0, serials = 0, passedFirst = 0;
 };
 
-// Per station and day, from the records alone: each serial's earliest record decides its
-// first pass.
+// Per station and day, from the records alone: each serial's earliest record (by its start,
+// then its uid) decides its first pass.
 std::map<std::pair<std::string, std::string>, Expected> expectedSummary(const std::vector<TestRecord>& records)
 {
     std::map<std::pair<std::string, std::string>, Expected> rows;
@@ -55,7 +59,7 @@ std::map<std::pair<std::string, std::string>, Expected> expectedSummary(const st
         ++rows[key].records;
         rows[key].passed += r.outcome == station::Outcome::Pass;
         const TestRecord*& f = first[{r.station, key.second, r.serial}];
-        if (!f || r.started < f->started)
+        if (!f || std::tie(r.started, r.uid) < std::tie(f->started, f->uid))
             f = &r;
     }
     for (const auto& [key, r] : first) {
@@ -118,6 +122,32 @@ protected:
         const test::CliRun r = runCli(args);
         EXPECT_EQ(r.status, 0) << r.err;
         return r.out;
+    }
+    // The counts kept per station and day as the records stored so far say, and the summary
+    // read from them the same bytes as the summary counted from the records (which a --since
+    // before every record has).
+    void expectDayCounts(const std::string& url, const std::vector<TestRecord>& stored, const std::string& when)
+    {
+        SCOPED_TRACE(when);
+        results::DbError openError;
+        const auto db = results::openDatabase(*results::parseDatabaseUrl(url), {true}, openError);
+        ASSERT_TRUE(db) << openError.text;
+        std::vector<results::Row> rows;
+        ASSERT_TRUE(db->exec("SELECT station, day, records, passed, serials, passed_first FROM day_count", {}, &rows));
+        std::map<std::pair<std::string, std::string>, std::string> kept, counted;
+        for (const results::Row& row : rows)
+            kept[{*row[0], *row[1]}] = *row[2] + " " + *row[3] + " " + *row[4] + " " + *row[5];
+        for (const auto& [key, e] : expectedSummary(stored))
+            counted[key] = std::to_string(e.records) + " " + std::to_string(e.passed) + " " +
+                           std::to_string(e.serials) + " " + std::to_string(e.passedFirst);
+        EXPECT_EQ(kept, counted);
+        for (const std::vector<std::string>& summary : {std::vector<std::string>{"results", "summary", "--csv"},
+                                                         {"results", "summary", "--json", "--station", "line-2"}}) {
+            std::vector<std::string> fromCounts = summary, fromRecords = summary;
+            fromCounts.insert(fromCounts.end(), {"--db", url});
+            fromRecords.insert(fromRecords.end(), {"--since", "2000-01-01", "--db", url});
+            EXPECT_EQ(output(fromCounts), output(fromRecords));
+        }
     }
 
     static std::vector<TestRecord>* records_;
@@ -363,7 +393,7 @@ TEST_F(ResultsQuery, anOlderSchemaIsReadAfterItsMigrationWithEveryRecordsDay)
     const std::string url = "sqlite:" + path;
     test::CliRun r = runCli({"results", "summary", "--db", url});
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("older than this tool's 2: bring it up to date with 'oculant-cli results migrate"),
+    EXPECT_NE(r.err.find("older than this tool's 3: bring it up to date with 'oculant-cli results migrate"),
               std::string::npos)
         << r.err;
     r = runCli({"results", "migrate", "--db", url});
@@ -373,6 +403,131 @@ TEST_F(ResultsQuery, anOlderSchemaIsReadAfterItsMigrationWithEveryRecordsDay)
     EXPECT_EQ(rows[0]["day"], localDay("2026-03-01T10:00:00.000Z"));
     EXPECT_EQ(rows[0]["records"], 2);
     EXPECT_EQ(rows[0]["passedFirstTime"], 0);
+}
+
+TEST_F(ResultsQuery, theCountsPerDayFollowEveryWriteWhicheverOrderTheRecordsComeIn)
+{
+    // Three stations over four days, a frame in three failing, imported out of order in three
+    // batches: a frame's retest may come in before its first test.
+    std::vector<TestRecord> records = test::LineRecords({3, 4, 7, 330}).take(900);
+    std::shuffle(records.begin(), records.end(), std::mt19937(5));
+    const auto part = [&](size_t from, size_t to) {
+        return std::vector<TestRecord>(records.begin() + std::ptrdiff_t(from), records.begin() + std::ptrdiff_t(to));
+    };
+    std::vector<TestRecord> stored = part(0, 300), third = part(600, records.size());
+    third.insert(third.end(), stored.begin(), stored.begin() + 20);  // stored already: not counted again
+    // A frame tested twice in the same millisecond, failed then passed (the uids say so), its
+    // retest stored first by the station.
+    TestRecord failed = records[0], passed = records[0];
+    failed.serial = passed.serial = "TIE-1";
+    failed.station = passed.station = "line-2";
+    failed.uid = std::string(31, '0') + "1";
+    passed.uid = std::string(31, '0') + "2";
+    failed.outcome = station::Outcome::Fail;
+    passed.outcome = station::Outcome::Pass;
+
+    for (const std::string& db : {sqlite_, postgres()}) {
+        SCOPED_TRACE(db);
+        std::vector<TestRecord> now = stored;
+        ASSERT_EQ(importInto(db, file("first.jsonl", jsonLines(now))).status, 0);
+        expectDayCounts(db, now, "first import");
+        std::string error;
+        const auto store = results::ResultStore::open(*results::parseDatabaseUrl(db), error);
+        ASSERT_TRUE(store) << error;
+        for (const TestRecord* r : {&passed, &failed}) {
+            ASSERT_TRUE(store->write(*r, error)) << error;
+            now.push_back(*r);
+            expectDayCounts(db, now, "stored " + r->uid);
+        }
+        ASSERT_EQ(importInto(db, file("second.jsonl", jsonLines(part(300, 600)))).status, 0);
+        const test::CliRun r = importInto(db, file("third.jsonl", jsonLines(third)));
+        EXPECT_EQ(r.out.rfind(std::to_string(records.size() - 600) + " stored, 20 already stored", 0), 0u) << r.out;
+        now.insert(now.end(), records.begin() + 300, records.end());
+        expectDayCounts(db, now, "all imported");
+    }
+    // The summary does read the counts: figures changed behind its back are what it shows.
+    sqlite3* handle = nullptr;
+    ASSERT_EQ(sqlite3_open((home_.path() + "/line.sqlite").c_str(), &handle), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(handle, "UPDATE day_count SET records = records + 1000", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(handle);
+    for (const auto& row : nlohmann::json::parse(output({"results", "summary", "--json", "--db", sqlite_})))
+        EXPECT_GE(row["records"], 1000) << row.dump();
+}
+
+TEST_F(ResultsQuery, twoStationsStoringTheSameFramesDayAtOnceAreBothCounted)
+{
+    // A session holds the counts while two stations store a new frame's first test and its
+    // retest: both have written their record before either may count it.
+    const std::string pg = postgres();
+    const results::DatabaseUrl url = *results::parseDatabaseUrl(pg);
+    std::string errors[2];
+    std::unique_ptr<results::ResultStore> stores[2];
+    for (auto& store : stores)
+        ASSERT_TRUE(store = results::ResultStore::open(url, errors[0])) << errors[0];
+    TestRecord first = (*records_)[0], retest = (*records_)[0];
+    first.station = retest.station = "line-2";
+    retest.uid = std::string(32, 'b');
+    retest.started = station::utcTimestamp(test::LineRecords::kStartMs + 60000);
+    first.started = station::utcTimestamp(test::LineRecords::kStartMs);
+    first.outcome = station::Outcome::Fail;
+    retest.outcome = station::Outcome::Pass;
+    results::DbError openError;
+    const auto holder = results::openDatabase(url, {}, openError), watcher = results::openDatabase(url, {}, openError);
+    ASSERT_TRUE(holder && watcher) << openError.text;
+    ASSERT_TRUE(holder->begin() && holder->exec("LOCK TABLE day_count IN SHARE MODE")) << holder->error();
+    std::thread a([&] { stores[0]->write(first, errors[0]); }), b([&] { stores[1]->write(retest, errors[1]); });
+    std::vector<results::Row> waiting;
+    for (int i = 0; i < 1000 && (waiting.empty() || waiting[0][0] != "2"); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        watcher->exec("SELECT COUNT(*) FROM pg_locks WHERE relation = 'day_count'::regclass AND NOT granted", {}, &waiting);
+    }
+    EXPECT_TRUE(!waiting.empty() && waiting[0][0] == "2") << watcher->error();
+    EXPECT_TRUE(holder->commit()) << holder->error();
+    a.join();
+    b.join();
+    EXPECT_EQ(errors[0] + errors[1], "");
+    expectDayCounts(pg, {first, retest}, "stored while held");
+}
+
+TEST_F(ResultsQuery, aDatabaseFromBeforeTheCountsIsReadAsItIsAndMigratedWithThem)
+{
+    const std::vector<TestRecord> records(records_->begin(), records_->begin() + 1000);
+    const std::string pg = postgres(), pgDatabase = lastDatabase_, path = home_.path() + "/line.sqlite";
+    // As the tool before the counts per day left it: schema version 2, no table of counts.
+    const char* older = "DROP TABLE day_count; DELETE FROM schema_version WHERE version = 3;";
+    std::map<std::string, std::string> before;
+    for (const std::string& db : {sqlite_, pg}) {
+        ASSERT_EQ(importInto(db, file("line.jsonl", jsonLines(records))).status, 0);
+        before[db] = output({"results", "summary", "--csv", "--db", db});
+    }
+    sqlite3* handle = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &handle), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(handle, older, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(handle);
+    sqlite3_close(handle);
+    ASSERT_TRUE(server_->sql(older, pgDatabase));
+    const std::string bytes = test::readFile(path);
+    // A query counts the records, and migrates nothing.
+    for (const std::string& db : {sqlite_, pg})
+        EXPECT_EQ(output({"results", "summary", "--csv", "--db", db}), before[db]);
+    EXPECT_EQ(test::readFile(path), bytes);
+    EXPECT_TRUE(server_->sql("DO \\$\\$ BEGIN IF to_regclass('day_count') IS NOT NULL OR (SELECT MAX(version) FROM"
+                             " schema_version) <> 2 THEN RAISE 'migrated'; END IF; END \\$\\$",
+                             pgDatabase));
+    // The migration counts what is there, and the next record stored is counted on.
+    std::vector<TestRecord> stored = records;
+    stored.push_back(records[1]);  // tested again in the same millisecond, its uid after the first's
+    stored.back().uid = std::string(32, 'f');
+    stored.back().outcome = station::Outcome::Pass;
+    for (const std::string& db : {sqlite_, pg}) {
+        SCOPED_TRACE(db);
+        EXPECT_EQ(output({"results", "migrate", "--db", db}), results::shownUrl(db) + ": schema version 3\n");
+        expectDayCounts(db, records, "migrated");
+        EXPECT_EQ(output({"results", "summary", "--csv", "--db", db}), before[db]);
+        std::string error;
+        const auto store = results::ResultStore::open(*results::parseDatabaseUrl(db), error);
+        ASSERT_TRUE(store && store->write(stored.back(), error)) << error;
+        expectDayCounts(db, stored, "stored after the migration");
+    }
 }
 
 TEST_F(ResultsQuery, datesThatAreNoDayOfTheCalendarAreRefused)
