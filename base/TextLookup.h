@@ -13,6 +13,14 @@ using TextLookup = std::function<std::string(std::string_view key)>;
 // The text of key, or the fallback when the language file has none.
 using TextLookupOr = std::function<std::string(std::string_view key, std::string_view fallback)>;
 
+// The text of a key-and-fallback pair (anything with .key and .fallback) through words, or its
+// fallback without them.
+template <typename KeyAndFallback>
+std::string textOf(const TextLookupOr& words, const KeyAndFallback& k)
+{
+    return words ? words(k.key, k.fallback) : std::string(k.fallback);
+}
+
 // A text's %1, %2 ... replaced by the values in order, in one pass (a value holding "%2" stays as
 // it is); a place without a value is left as written.
 inline std::string fillIn(std::string_view text, std::initializer_list<std::string_view> values)

@@ -137,7 +137,7 @@ QString TFormCalibrate::resultText() const
         const bool verified = result_->verify && result_->verify->completed;
         const double largest = verified ? result_->verify->residuals.maxErrorMm : result_->view.residuals.maxErrorMm;
         const auto& k = textkeys::kBeyondLimit;
-        text += "\n" + fillIn(lookupOr_ ? lookupOr_(k.key, k.fallback) : std::string(k.fallback),
+        text += "\n" + fillIn(textOf(lookupOr_, k),
                               {formatFixed(largest, 1), formatFixed(result_->view.options.limitMm, 1)});
     }
     return QString::fromStdString(text);
@@ -219,7 +219,7 @@ void TFormCalibrate::ButtonVerifyClick()
     const std::optional<CalibrationData> targets = verifyTargets(result_->view.verify, result_->view.options.count);
     if (!targets || !capture_->session.open(*targets)) {
         const auto& k = textkeys::kVerifyNoRoom;
-        result_->verifyText = lookupOr_ ? lookupOr_(k.key, k.fallback) : std::string(k.fallback);
+        result_->verifyText = textOf(lookupOr_, k);
         redraw(true);
         return;
     }
@@ -379,7 +379,7 @@ void TFormCalibrate::drawResult(QPainter& p)
     // Errors larger than the arrows' room are drawn shrunk: "0.042 times", not "0 times".
     const QString factor = arrows.scale >= 10 ? QString::number(arrows.scale, 'f', 0) : QString::number(arrows.scale, 'g', 2);
     const auto& k = textkeys::kArrowsScale;
-    const QString scale = QString::fromStdString(lookupOr_ ? lookupOr_(k.key, k.fallback) : std::string(k.fallback)).arg(factor);
+    const QString scale = QString::fromStdString(textOf(lookupOr_, k)).arg(factor);
     // An error beyond the limit: the text in red and the window framed in red.
     const bool beyond = beyondVerifyLimit(result_->view, verifyResult());
     if (beyond) {

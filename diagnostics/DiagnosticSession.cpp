@@ -143,9 +143,7 @@ FrameStep DiagnosticSession::testScan()
 std::string DiagnosticSession::noticeText(const TextLookupOr& words) const
 {
     namespace k = textkeys::diagwords;
-    const auto word = [&](const textkeys::KeyFallback& t) {
-        return words ? words(t.key, t.fallback) : std::string(t.fallback);
-    };
+    const auto word = [&](const textkeys::KeyFallback& t) { return textOf(words, t); };
     switch (notice_) {
     case DiagnosticNotice::None:
         break;

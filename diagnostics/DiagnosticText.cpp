@@ -42,9 +42,7 @@ std::string diagnosticCaption(const TextLookup& lookup, bool connected)
 std::string progressText(const DiagnosticProgress& p, int64_t timeoutMs, const TextLookupOr& words)
 {
     namespace k = textkeys::diagwords;
-    const auto word = [&](const textkeys::KeyFallback& t) {
-        return words ? words(t.key, t.fallback) : std::string(t.fallback);
-    };
+    const auto word = [&](const textkeys::KeyFallback& t) { return textOf(words, t); };
     const auto seconds = [](int64_t ms) { return std::to_string((ms + 999) / 1000); };
     if (p.finished)
         return fillIn(word(k::kProgressDone), {std::to_string(p.total), seconds(p.elapsedMs)});

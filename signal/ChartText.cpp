@@ -21,7 +21,7 @@ using textkeys::KeyFallback;
 
 std::string word(const TextLookupOr& words, const KeyFallback& k)
 {
-    return words ? words(k.key, k.fallback) : std::string(k.fallback);
+    return textOf(words, k);
 }
 
 std::string word(const TextLookupOr& words, const KeyFallback& k, std::initializer_list<std::string_view> values)

@@ -163,7 +163,7 @@ void SignalChartView::ensureSeries()
 
 QString SignalChartView::word(const textkeys::KeyFallback& t) const
 {
-    return qs(words_ && *words_ ? (*words_)(t.key, t.fallback) : std::string(t.fallback));
+    return qs(textOf(words_ ? *words_ : TextLookupOr{}, t));
 }
 
 // The level axis and the legend in the window's language.
