@@ -7,6 +7,18 @@ namespace oculant::results {
 bool Database::insertRows(const std::string& table, const std::vector<std::string>& columns,
                           std::vector<Value>&& values)
 {
+    return insertStatements(table, columns, std::move(values), "");
+}
+
+bool Database::upsertRows(const std::string& table, const std::vector<std::string>& columns, std::vector<Value>&& values,
+                          const std::string& onConflict)
+{
+    return insertStatements(table, columns, std::move(values), " " + onConflict);
+}
+
+bool Database::insertStatements(const std::string& table, const std::vector<std::string>& columns,
+                                std::vector<Value>&& values, const std::string& tail)
+{
     const size_t width = columns.size();
     const size_t perStatement = std::max<size_t>(1, std::min(kMaxRowsPerInsert, maxParameters() / width));
     std::string head = "INSERT INTO " + table + " (";
@@ -24,6 +36,7 @@ bool Database::insertRows(const std::string& table, const std::vector<std::strin
         sql.reserve(head.size() + n * (tuple.size() + 2));
         for (size_t i = 0; i < n; ++i)
             sql += (i ? ", " : "") + tuple;
+        sql += tail;
         const std::vector<Value> params(std::make_move_iterator(values.begin() + std::ptrdiff_t(first * width)),
                                         std::make_move_iterator(values.begin() + std::ptrdiff_t((first + n) * width)));
         if (!exec(sql, params))

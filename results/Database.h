@@ -70,6 +70,13 @@ public:
     // most kMaxRowsPerInsert rows, or what the engine has that is faster (PostgreSQL's COPY).
     virtual bool insertRows(const std::string& table, const std::vector<std::string>& columns,
                             std::vector<Value>&& values);
+    // The same as multi-row INSERTs, each ending in `onConflict` ("ON CONFLICT ... DO UPDATE ...").
+    bool upsertRows(const std::string& table, const std::vector<std::string>& columns, std::vector<Value>&& values,
+                    const std::string& onConflict);
+
+private:
+    bool insertStatements(const std::string& table, const std::vector<std::string>& columns,
+                          std::vector<Value>&& values, const std::string& tail);
 };
 
 // At most this many rows in one INSERT, whatever the engine would take: a statement stays a few

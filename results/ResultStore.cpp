@@ -77,6 +77,8 @@ const std::vector<std::string> kMeasurementColumns = {"record_uid", "phase_seq",
                                                       "value_text", "value_number", "low",   "high",
                                                       "limit_text", "unit",      "outcome"};
 const std::vector<std::string> kAttachmentColumns = {"record_uid", "seq", "phase", "name", "path", "size", "sha256"};
+const std::vector<std::string> kDayCountColumns = {"station", "day", "records", "passed", "serials", "passed_first"};
+
 // Serials looked up in one statement when their day's counts are brought up to date.
 constexpr size_t kSerialsPerRead = 1000;
 
@@ -295,21 +297,13 @@ bool ResultStore::lockDayCounts(const std::set<DayKey>& keys)
     // committed; SQLite's write lock already makes the transactions take turns. The rows are
     // always taken in the same (byte) order, so two transactions never each hold a row the
     // other waits for.
-    const std::vector<DayKey> all(keys.begin(), keys.end());
-    for (size_t first = 0; first < all.size(); first += kMaxRowsPerInsert) {
-        const size_t n = std::min(kMaxRowsPerInsert, all.size() - first);
-        std::string sql = "INSERT INTO day_count (station, day, records, passed, serials, passed_first) VALUES ";
-        std::vector<Value> params;
-        for (size_t i = 0; i < n; ++i) {
-            sql += i ? ", (?, ?, 0, 0, 0, 0)" : "(?, ?, 0, 0, 0, 0)";
-            params.push_back(all[first + i].first);
-            params.push_back(all[first + i].second);
-        }
-        sql += " ON CONFLICT (station, day) DO UPDATE SET records = day_count.records";
-        if (!db_->exec(sql, params))
-            return false;
-    }
-    return true;
+    std::vector<Value> values;
+    for (const DayKey& k : keys)
+        for (Value v : {Value(k.first), Value(k.second), Value(std::string("0")), Value(std::string("0")),
+                        Value(std::string("0")), Value(std::string("0"))})
+            values.push_back(std::move(v));
+    return db_->upsertRows("day_count", kDayCountColumns, std::move(values),
+                           "ON CONFLICT (station, day) DO UPDATE SET records = day_count.records");
 }
 
 bool ResultStore::addToDayCounts(const std::vector<const TestRecord*>& records, const std::vector<std::string>& days)
@@ -327,7 +321,7 @@ bool ResultStore::addToDayCounts(const std::vector<const TestRecord*>& records, 
     struct Firsts {
         bool now = false, before = false;  // seen: the first record now, the first before these
         bool passedNow = false, passedBefore = false;
-        std::string uidNow, uidBefore;
+        bool newFirst = false;  // the first record now is one of those just written
     };
     std::map<DayKey, Counts> add;
     std::set<std::string> written;
@@ -361,15 +355,15 @@ bool ResultStore::addToDayCounts(const std::vector<const TestRecord*>& records, 
         for (const Row& row : rows) {
             Firsts& f = firsts[{str(row[0]), str(row[1]), str(row[2])}];
             const bool passed = str(row[4]) == station::outcomeText(station::Outcome::Pass);
+            const bool isNew = written.count(str(row[3])) > 0;
             if (!f.now) {
                 f.now = true;
                 f.passedNow = passed;
-                f.uidNow = str(row[3]);
+                f.newFirst = isNew;
             }
-            if (!f.before && !written.count(str(row[3]))) {
+            if (!f.before && !isNew) {
                 f.before = true;
                 f.passedBefore = passed;
-                f.uidBefore = str(row[3]);
             }
         }
     }
@@ -378,28 +372,20 @@ bool ResultStore::addToDayCounts(const std::vector<const TestRecord*>& records, 
         if (!f.before) {
             ++c.serials;
             c.passedFirst += f.passedNow;
-        } else if (f.uidNow != f.uidBefore) {
+        } else if (f.newFirst) {
             c.passedFirst += long(f.passedNow) - long(f.passedBefore);
         }
     }
-    const std::vector<std::pair<DayKey, Counts>> rows(add.begin(), add.end());
-    for (size_t first = 0; first < rows.size(); first += kMaxRowsPerInsert) {
-        const size_t n = std::min(kMaxRowsPerInsert, rows.size() - first);
-        std::string sql = "INSERT INTO day_count (station, day, records, passed, serials, passed_first) VALUES ";
-        std::vector<Value> params;
-        for (size_t i = 0; i < n; ++i) {
-            sql += i ? ", (?, ?, ?, ?, ?, ?)" : "(?, ?, ?, ?, ?, ?)";
-            const auto& [key, c] = rows[first + i];
-            params.insert(params.end(), {key.first, key.second, std::to_string(c.records), std::to_string(c.passed),
-                                         std::to_string(c.serials), std::to_string(c.passedFirst)});
-        }
-        sql += " ON CONFLICT (station, day) DO UPDATE SET records = day_count.records + excluded.records,"
-               " passed = day_count.passed + excluded.passed, serials = day_count.serials + excluded.serials,"
-               " passed_first = day_count.passed_first + excluded.passed_first";
-        if (!db_->exec(sql, params))
-            return false;
-    }
-    return true;
+    std::vector<Value> values;
+    for (const auto& [key, c] : add)
+        for (Value v : {Value(key.first), Value(key.second), Value(std::to_string(c.records)),
+                        Value(std::to_string(c.passed)), Value(std::to_string(c.serials)),
+                        Value(std::to_string(c.passedFirst))})
+            values.push_back(std::move(v));
+    return db_->upsertRows("day_count", kDayCountColumns, std::move(values),
+                           "ON CONFLICT (station, day) DO UPDATE SET records = day_count.records + excluded.records,"
+                           " passed = day_count.passed + excluded.passed, serials = day_count.serials + excluded.serials,"
+                           " passed_first = day_count.passed_first + excluded.passed_first");
 }
 
 bool ResultStore::write(const std::vector<TestRecord>& records, WriteCounts& counts, std::string& error)
