@@ -19,11 +19,13 @@ struct CaptureResultView {
 
 // The largest error the result screen shows (the verify pass's once it completed, the fit's
 // before) is beyond the verify limit: the screen warns in red before the technician closes it.
+inline double largestShownErrorMm(const CaptureResultView& view, const VerifyResult* verify)
+{
+    return verify && verify->completed ? verify->residuals.maxErrorMm : view.residuals.maxErrorMm;
+}
 inline bool beyondVerifyLimit(const CaptureResultView& view, const VerifyResult* verify)
 {
-    const bool verified = verify && verify->completed;
-    const double largest = verified ? verify->residuals.maxErrorMm : view.residuals.maxErrorMm;
-    return largest > view.options.limitMm;
+    return largestShownErrorMm(view, verify) > view.options.limitMm;
 }
 
 }  // namespace oculant

@@ -134,10 +134,8 @@ QString TFormCalibrate::resultText() const
     if (!result_->verifyText.empty())
         text += "\n" + result_->verifyText;
     if (beyondVerifyLimit(result_->view, verifyResult())) {
-        const bool verified = result_->verify && result_->verify->completed;
-        const double largest = verified ? result_->verify->residuals.maxErrorMm : result_->view.residuals.maxErrorMm;
-        const auto& k = textkeys::kBeyondLimit;
-        text += "\n" + fillIn(textOf(lookupOr_, k),
+        const double largest = largestShownErrorMm(result_->view, verifyResult());
+        text += "\n" + fillIn(textOf(lookupOr_, textkeys::kBeyondLimit),
                               {formatFixed(largest, 1), formatFixed(result_->view.options.limitMm, 1)});
     }
     return QString::fromStdString(text);
