@@ -3,10 +3,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <mutex>
+#include <thread>
 
 #include "base/FileIo.h"
 #include "base/JsonText.h"
@@ -61,12 +65,71 @@ private:
     size_t pos_ = 0, size_ = 0;
 };
 
+// Batches of records from the thread that reads the file to the one that stores them, so that
+// parsing the JSON and writing the database take a core each. At most two batches wait.
+class BatchPipe {
+public:
+    using Batch = std::vector<station::TestRecord>;
+    // False when the reader has stopped taking batches.
+    bool put(Batch&& batch)
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return stopped_ || waiting_.size() < 2; });
+        if (stopped_)
+            return false;
+        waiting_.push_back(std::move(batch));
+        changed_.notify_all();
+        return true;
+    }
+    // The writer has no more batches.
+    void close()
+    {
+        std::lock_guard lock(mutex_);
+        closed_ = true;
+        changed_.notify_all();
+    }
+    // The reader takes no more batches.
+    void stop()
+    {
+        std::lock_guard lock(mutex_);
+        stopped_ = true;
+        changed_.notify_all();
+    }
+    // False when the writer closed the pipe and every batch was taken.
+    bool take(Batch& batch)
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return closed_ || !waiting_.empty(); });
+        if (waiting_.empty())
+            return false;
+        batch = std::move(waiting_.front());
+        waiting_.pop_front();
+        changed_.notify_all();
+        return true;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Batch> waiting_;
+    bool closed_ = false, stopped_ = false;
+};
+
+// Which lines one reader parses: those whose number, counted from 0, leaves `part` divided by
+// `parts` (the check of a file shares its lines between the cores).
+struct LineShare {
+    size_t part = 0, parts = 1;
+};
+
 // Every record of the stream to `each`, with where it was ("line 12", "record 3"); false with
-// *error at the first that is not a record.
-bool readRecords(std::istream& in, const std::function<bool(station::TestRecord&&)>& each, std::string& error)
+// *error at the first that is not a record (and *failedLine its line, 0 for an array).
+bool readRecords(std::istream& in, const std::function<bool(station::TestRecord&&)>& each, std::string& error,
+                 LineShare share = {}, size_t* failedLine = nullptr)
 {
     in >> std::ws;
     if (in.peek() == '[') {
+        if (share.part != 0)
+            return true;
         // The array `results --json` prints: read whole.
         const nlohmann::json all = nlohmann::json::parse(in, nullptr, false);
         if (all.is_discarded() || !all.is_array()) {
@@ -87,8 +150,9 @@ bool readRecords(std::istream& in, const std::function<bool(station::TestRecord&
     StreamLines lines(in);
     std::string line;
     bool tooLong = false;
-    for (size_t number = 1; lines.next(line, tooLong); ++number) {
-        if (line.find_first_not_of(" \t\r") == std::string::npos)
+    size_t number = 1;
+    for (; lines.next(line, tooLong); ++number) {
+        if ((number - 1) % share.parts != share.part || line.find_first_not_of(" \t\r") == std::string::npos)
             continue;
         const nlohmann::json j = nlohmann::json::parse(line, nullptr, false);
         std::optional<station::TestRecord> r;
@@ -98,12 +162,16 @@ bool readRecords(std::istream& in, const std::function<bool(station::TestRecord&
             r = station::recordFromJson(j, &error);
         if (!r) {
             error = "line " + std::to_string(number) + ": " + error;
+            if (failedLine)
+                *failedLine = number;
             return false;
         }
         if (!each(std::move(*r)))
             return false;
     }
     if (tooLong) {
+        if (failedLine)
+            *failedLine = number;
         error = "a line longer than " + std::to_string(kMaxRecordLine / (1024 * 1024)) + " MiB: not a record";
         return false;
     }
@@ -146,13 +214,32 @@ int runImport(CommandContext& ctx)
             return kExitFailed;
         }
         ::close(fd);
-        std::istream* in = reopen();
-        if (!in) {
-            ctx.err << "oculant-cli results import: cannot open " << file << "\n";
-            return kExitFailed;
-        }
-        if (!readRecords(*in, [](station::TestRecord&&) { return true; }, error)) {
-            ctx.err << "oculant-cli results import: " << file << ": " << error << "; nothing was imported\n";
+        // Two readers, each parsing every other line: the first bad line is the earlier of
+        // the two each stopped at.
+        struct Check {
+            std::ifstream in;
+            bool ok = false;
+            std::string error;
+            size_t line = 0;
+        } checks[2];
+        auto check = [&](size_t part) {
+            Check& c = checks[part];
+            c.in.open(file, std::ios::binary);
+            if (!c.in) {
+                c.error = "cannot open " + file;
+                return;
+            }
+            c.ok = readRecords(c.in, [](station::TestRecord&&) { return true; }, c.error, {part, 2}, &c.line);
+        };
+        std::thread second(check, 1);
+        check(0);
+        second.join();
+        const Check* bad = nullptr;
+        for (const Check& c : checks)
+            if (!c.ok && (!bad || c.line < bad->line))
+                bad = &c;
+        if (bad) {
+            ctx.err << "oculant-cli results import: " << file << ": " << bad->error << "; nothing was imported\n";
             return kExitFailed;
         }
     }
@@ -167,29 +254,44 @@ int runImport(CommandContext& ctx)
     std::istream* in = reopen();
     results::WriteCounts total;
     size_t read = 0;
-    std::vector<station::TestRecord> batch;
     std::string storeError;
     const bool progress = &ctx.err == &std::cerr && ::isatty(STDERR_FILENO);
-    auto flush = [&] {
+    auto store1 = [&](const std::vector<station::TestRecord>& batch) {
         results::WriteCounts counts;
+        read += batch.size();
         if (!store->write(batch, counts, storeError))
             return false;
         total.stored += counts.stored;
         total.alreadyStored += counts.alreadyStored;
-        batch.clear();
         if (progress)
             ctx.err << "\r" << read << " records read, " << total.stored << " stored" << std::flush;
         return true;
     };
-    const bool readAll = in && readRecords(
-                                   *in,
-                                   [&](station::TestRecord&& r) {
-                                       ++read;
-                                       batch.push_back(std::move(r));
-                                       return batch.size() < kImportBatch || flush();
-                                   },
-                                   error);
-    const bool stored = storeError.empty() && flush() && (total.stored == 0 || store->refreshStatistics(storeError));
+    BatchPipe pipe;
+    bool readAll = false;
+    std::thread reader([&] {
+        BatchPipe::Batch batch;
+        readAll = in && readRecords(
+                            *in,
+                            [&](station::TestRecord&& r) {
+                                batch.push_back(std::move(r));
+                                return batch.size() < kImportBatch || pipe.put(std::exchange(batch, {}));
+                            },
+                            error);
+        // What was read before a malformed line is stored, as the lines before it were.
+        if (!batch.empty())
+            pipe.put(std::move(batch));
+        pipe.close();
+    });
+    BatchPipe::Batch batch;
+    bool storing = true;
+    while (pipe.take(batch))
+        if (storing && !store1(batch)) {
+            storing = false;
+            pipe.stop();
+        }
+    reader.join();
+    const bool stored = storing && (total.stored == 0 || store->refreshStatistics(storeError));
     if (progress)
         ctx.err << "\n";
     ctx.out << total.stored << " stored, " << total.alreadyStored << " already stored (of " << read << " read from "
@@ -198,7 +300,7 @@ int runImport(CommandContext& ctx)
         ctx.err << "oculant-cli results import: " << storeError << "\n";
         return kExitFailed;
     }
-    if (!readAll) {
+    if (!readAll && storing) {
         ctx.err << "oculant-cli results import: " << (in ? error : "cannot open " + file)
                 << "; the records before it were stored\n";
         return kExitFailed;

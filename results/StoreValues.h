@@ -2,6 +2,7 @@
 // The store's values to and from the database's texts: exact numbers both ways, outcomes by
 // name, NULL as nullopt.
 
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -20,9 +21,10 @@ inline Value real(const std::optional<double>& v)
 {
     if (!v)
         return std::nullopt;
+    // The shortest text that reads back as the same double.
     char buf[40];
-    std::snprintf(buf, sizeof buf, "%.17g", *v);
-    return std::string(buf);
+    const auto end = std::to_chars(buf, buf + sizeof buf, *v).ptr;
+    return std::string(buf, end);
 }
 
 inline std::string str(const Value& v) { return v.value_or(""); }

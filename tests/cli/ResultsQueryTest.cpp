@@ -267,6 +267,21 @@ TEST_F(ResultsQuery, exportAndImportMoveEveryRecordOnceAndRefuseAMalformedLineWi
     EXPECT_NE(r.err.find("line 2: "), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("nothing was imported"), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(home_.path() + "/other.sqlite"));
+    // Two bad lines, one in each half the check shares out (even and odd lines): the first is named.
+    std::string twice = jsonLines({records[0], records[1], records[2], records[3], records[4]});
+    auto lineStart = [&](int n) {
+        size_t at = 0;
+        for (int i = 1; i < n; ++i)
+            at = twice.find('\n', at) + 1;
+        return at;
+    };
+    twice.insert(lineStart(6), "not json\n");
+    twice.insert(lineStart(4), "[1, 2]\n");
+    r = importInto(other, file("twice.jsonl", twice));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("line 4: "), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("line 7"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(home_.path() + "/other.sqlite"));
 }
 
 TEST_F(ResultsQuery, aSpreadsheetShowsACellThatLooksLikeAFormulaAndNeverRunsIt)
