@@ -51,6 +51,9 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${OCULANT_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# libpq is loaded when a PostgreSQL URL is first used, out of dpkg-shlibdeps' sight; a station
+# of a line's server needs it as it always did (CPack adds the libraries it finds to this).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libpq5")
 # The Chinese texts of lan.ini need a font with those glyphs.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wqy-microhei")
 # Qt loads its platform plugin at run time, out of dpkg-shlibdeps' sight: xcb comes with

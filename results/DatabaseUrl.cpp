@@ -1,11 +1,12 @@
 #include "results/DatabaseUrl.h"
 
-#include <libpq-fe.h>
 #include <pwd.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <functional>
+
+#include "results/LibPq.h"
 
 namespace oculant::results {
 
@@ -76,16 +77,20 @@ std::optional<DatabaseUrl> parseDatabaseUrl(const std::string& text, std::string
     if (text.rfind("postgresql://", 0) == 0 || text.rfind("postgres://", 0) == 0) {
         // libpq's own reading, so that a malformed URI is refused here and not taken for a
         // server that cannot be reached.
+        std::string cannotLoad;
+        const LibPq* pq = libPq(&cannotLoad);
+        if (!pq)
+            return refuse(cannotLoad);
         char* message = nullptr;
-        PQconninfoOption* options = PQconninfoParse(text.c_str(), &message);
+        PQconninfoOption* options = pq->conninfoParse(text.c_str(), &message);
         if (!options) {
             std::string why = message ? message : "out of memory";
-            PQfreemem(message);
+            pq->freemem(message);
             while (!why.empty() && (why.back() == '\n' || why.back() == ' '))
                 why.pop_back();
             return refuse("'" + shownUrl(text) + "' is not a valid PostgreSQL URL: " + redacted(why, passwordsOf(text)));
         }
-        PQconninfoFree(options);
+        pq->conninfoFree(options);
         return DatabaseUrl{Engine::Postgres, text, text};
     }
     return refuse("'" + shownUrl(text) + "' is not a database URL: use sqlite:PATH or postgresql://...");
@@ -121,12 +126,15 @@ std::vector<std::string> passwordsOf(const std::string& text)
     for (const Span& span : passwordSpans(text))
         if (span.end > span.begin)
             secrets.push_back(text.substr(span.begin, span.end - span.begin));
-    if (PQconninfoOption* options = PQconninfoParse(text.c_str(), nullptr)) {
-        for (PQconninfoOption* o = options; o->keyword; ++o)
-            if (std::string(o->keyword) == "password" && o->val && *o->val)
-                secrets.push_back(o->val);
-        PQconninfoFree(options);
-    }
+    // What libpq reads as the password (percent-escapes decoded), for a URL that is libpq's.
+    const bool postgres = text.rfind("postgresql://", 0) == 0 || text.rfind("postgres://", 0) == 0;
+    if (const LibPq* pq = postgres ? libPq() : nullptr)
+        if (PQconninfoOption* options = pq->conninfoParse(text.c_str(), nullptr)) {
+            for (PQconninfoOption* o = options; o->keyword; ++o)
+                if (std::string(o->keyword) == "password" && o->val && *o->val)
+                    secrets.push_back(o->val);
+            pq->conninfoFree(options);
+        }
     return secrets;
 }
 

@@ -1,11 +1,10 @@
 // The results database on a PostgreSQL server, for a whole line: every station connects with
 // libpq and writes its records in transactions of its own.
-#include <libpq-fe.h>
-
 #include <algorithm>
 #include <cstring>
 
 #include "results/Database.h"
+#include "results/LibPq.h"
 
 namespace oculant::results {
 
@@ -16,6 +15,9 @@ namespace {
 constexpr const char* kSchemaLockKey = "774411";
 // Rows from which an insert goes by COPY.
 constexpr size_t kCopyFromRows = 100;
+
+// Only called once openPostgres has loaded libpq.
+const LibPq& pq() { return *libPq(); }
 
 // libpq wants $1, $2...; the store writes '?' as SQLite does. No statement of the store has a
 // '?' inside a literal.
@@ -71,7 +73,7 @@ bool stateIsMisconfiguration(const char* state)
 class PostgresDatabase : public Database {
 public:
     PostgresDatabase(PGconn* conn, std::vector<std::string> secrets) : conn_(conn), secrets_(std::move(secrets)) {}
-    ~PostgresDatabase() override { PQfinish(conn_); }
+    ~PostgresDatabase() override { pq().finish(conn_); }
 
     bool exec(const std::string& sql, const std::vector<Value>& params, std::vector<Row>* rows) override
     {
@@ -81,26 +83,26 @@ public:
         values.reserve(params.size());
         for (const Value& v : params)
             values.push_back(v ? v->c_str() : nullptr);
-        PGresult* result = PQexecParams(conn_, numbered(sql).c_str(), int(values.size()), nullptr, values.data(),
+        PGresult* result = pq().execParams(conn_, numbered(sql).c_str(), int(values.size()), nullptr, values.data(),
                                         nullptr, nullptr, 0);
-        const ExecStatusType status = PQresultStatus(result);
+        const ExecStatusType status = pq().resultStatus(result);
         const bool ok = status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
         if (!ok) {
             setError(result);
         } else if (rows && status == PGRES_TUPLES_OK) {
-            const int n = PQntuples(result), fields = PQnfields(result);
+            const int n = pq().ntuples(result), fields = pq().nfields(result);
             rows->reserve(size_t(n));
             for (int r = 0; r < n; ++r) {
                 Row row;
                 row.reserve(size_t(fields));
                 for (int c = 0; c < fields; ++c)
-                    row.push_back(PQgetisnull(result, r, c) ? std::nullopt
-                                                            : Value(std::string(PQgetvalue(result, r, c),
-                                                                                size_t(PQgetlength(result, r, c)))));
+                    row.push_back(pq().getisnull(result, r, c) ? std::nullopt
+                                                            : Value(std::string(pq().getvalue(result, r, c),
+                                                                                size_t(pq().getlength(result, r, c)))));
                 rows->push_back(std::move(row));
             }
         }
-        PQclear(result);
+        pq().clear(result);
         return ok;
     }
     bool begin() override { return exec("BEGIN", {}, nullptr); }
@@ -136,11 +138,11 @@ public:
         for (size_t c = 0; c < columns.size(); ++c)
             sql += (c ? ", " : "") + columns[c];
         sql += ") FROM STDIN";
-        PGresult* start = PQexec(conn_, sql.c_str());
-        const bool copying = PQresultStatus(start) == PGRES_COPY_IN;
+        PGresult* start = pq().exec(conn_, sql.c_str());
+        const bool copying = pq().resultStatus(start) == PGRES_COPY_IN;
         if (!copying)
             setError(start);
-        PQclear(start);
+        pq().clear(start);
         if (!copying)
             return false;
         std::string data;
@@ -149,30 +151,30 @@ public:
             appendCopyField(data, values[i]);
             data += (i + 1) % columns.size() == 0 ? '\n' : '\t';
             if (data.size() > 1 << 20 || i + 1 == values.size()) {
-                sent = PQputCopyData(conn_, data.data(), int(data.size())) == 1;
+                sent = pq().putCopyData(conn_, data.data(), int(data.size())) == 1;
                 data.clear();
             }
         }
-        PQputCopyEnd(conn_, sent ? nullptr : "the rows could not be sent");
+        pq().putCopyEnd(conn_, sent ? nullptr : "the rows could not be sent");
         bool ok = sent;
-        while (PGresult* result = PQgetResult(conn_)) {
-            if (PQresultStatus(result) != PGRES_COMMAND_OK) {
+        while (PGresult* result = pq().getResult(conn_)) {
+            if (pq().resultStatus(result) != PGRES_COMMAND_OK) {
                 setError(result);
                 ok = false;
             }
-            PQclear(result);
+            pq().clear(result);
         }
         if (!sent && error_.empty())
-            error_ = redacted(trimmedMessage(PQerrorMessage(conn_)), secrets_);
+            error_ = redacted(trimmedMessage(pq().errorMessage(conn_)), secrets_);
         return ok;
     }
 
 private:
     void setError(PGresult* result)
     {
-        error_ = redacted(trimmedMessage(result ? PQresultErrorMessage(result) : PQerrorMessage(conn_)), secrets_);
-        misconfigured_ = PQstatus(conn_) == CONNECTION_OK &&
-                         stateIsMisconfiguration(result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr);
+        error_ = redacted(trimmedMessage(result ? pq().resultErrorMessage(result) : pq().errorMessage(conn_)), secrets_);
+        misconfigured_ = pq().status(conn_) == CONNECTION_OK &&
+                         stateIsMisconfiguration(result ? pq().resultErrorField(result, PG_DIAG_SQLSTATE) : nullptr);
     }
     // A value in COPY's text form: \N for NULL, the separators and the backslash escaped.
     static void appendCopyField(std::string& out, const Value& v)
@@ -202,6 +204,12 @@ private:
 
 std::unique_ptr<Database> openPostgres(const std::string& uri, const OpenOptions& options, DbError& error)
 {
+    std::string why;
+    if (!libPq(&why)) {
+        error.text = why;
+        error.misconfigured = true;
+        return nullptr;
+    }
     const std::vector<std::string> secrets = passwordsOf(uri);
     // A server that does not answer must not hold the station up for long: the record is
     // spooled instead. A connect_timeout in the URI itself comes later and wins.
@@ -219,14 +227,14 @@ std::unique_ptr<Database> openPostgres(const std::string& uri, const OpenOptions
         settings += " -c default_transaction_read_only=on";
     const char* keys[] = {"connect_timeout", "application_name", "options", "dbname", nullptr};
     const char* values[] = {connectTimeout.c_str(), "oculant", settings.c_str(), uri.c_str(), nullptr};
-    PGconn* conn = PQconnectdbParams(keys, values, 1);
-    if (!conn || PQstatus(conn) != CONNECTION_OK) {
-        const std::string message = conn ? trimmedMessage(PQerrorMessage(conn)) : std::string("out of memory");
-        error.misconfigured = conn && (PQconnectionNeedsPassword(conn) || !connectionMayMend(message));
+    PGconn* conn = pq().connectdbParams(keys, values, 1);
+    if (!conn || pq().status(conn) != CONNECTION_OK) {
+        const std::string message = conn ? trimmedMessage(pq().errorMessage(conn)) : std::string("out of memory");
+        error.misconfigured = conn && (pq().connectionNeedsPassword(conn) || !connectionMayMend(message));
         error.text = "cannot connect to " + shownUrl(uri) + ": " + redacted(message, secrets);
-        if (conn && PQconnectionNeedsPassword(conn))
+        if (conn && pq().connectionNeedsPassword(conn))
             error.text += " (the server wants a password: give it in the URL, PGPASSWORD, ~/.pgpass or PGPASSFILE)";
-        PQfinish(conn);
+        pq().finish(conn);
         return nullptr;
     }
     auto database = std::make_unique<PostgresDatabase>(conn, secrets);

@@ -1,7 +1,7 @@
 #pragma once
 // SHA-256 of bytes or of a file, as hex: the checksum an attachment is kept with, so that a log
-// copied off the station can be shown to be the one the record names. libcrypto's (loaded with
-// libpq already), not one of our own.
+// copied off the station can be shown to be the one the record names. libcrypto's, not one of our
+// own.
 
 #include <cstdint>
 #include <memory>

@@ -346,6 +346,37 @@ TEST_F(ResultsQuery, queriesNeverWriteAndAnUnrelatedFileIsLeftAsItWas)
                              lastDatabase_));
 }
 
+// The program as a station runs it: the libraries the dynamic loader opened for one query.
+std::string librariesLoaded(const std::vector<std::string>& args, const std::string& scratch)
+{
+    std::string command = "LD_DEBUG=files LD_DEBUG_OUTPUT=" + scratch + "/loader " OCULANT_BUILD_DIR "/oculant-cli";
+    for (const std::string& a : args)
+        command += " '" + a + "'";
+    for (const fs::directory_entry& e : fs::directory_iterator(scratch))
+        if (e.path().filename().string().rfind("loader", 0) == 0)
+            fs::remove(e.path());
+    EXPECT_EQ(std::system((command + " >/dev/null 2>&1").c_str()), 0) << command;
+    std::string said;
+    for (const fs::directory_entry& e : fs::directory_iterator(scratch))
+        if (e.path().filename().string().rfind("loader", 0) == 0)
+            said += test::readFile(e.path().string());
+    return said;
+}
+
+TEST_F(ResultsQuery, aQueryOfASqliteFileNeverLoadsThePostgresLibraries)
+{
+    ASSERT_EQ(importInto(sqlite_, file("r.jsonl", jsonLines({(*records_)[0], (*records_)[1]}))).status, 0);
+    const std::string pg = postgres();
+    ASSERT_EQ(importInto(pg, file("r.jsonl", jsonLines({(*records_)[0]}))).status, 0);
+    const std::string scratch = home_.path() + "/ld";
+    fs::create_directories(scratch);
+    const std::string sqlite = librariesLoaded({"results", "--serial", (*records_)[0].serial, "--db", sqlite_}, scratch);
+    EXPECT_NE(sqlite.find("libsqlite3"), std::string::npos) << sqlite;
+    for (const char* library : {"libpq", "libkrb5", "libldap", "libgnutls"})
+        EXPECT_EQ(sqlite.find(library), std::string::npos) << library << " loaded for a SQLite query";
+    EXPECT_NE(librariesLoaded({"results", "summary", "--db", pg}, scratch).find("libpq.so.5"), std::string::npos);
+}
+
 TEST_F(ResultsQuery, aWalDatabaseInAFolderTheUserMayNotWriteIsRead)
 {
     if (::getuid() != 0)
