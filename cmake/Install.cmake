@@ -2,6 +2,7 @@
 # found through /proc/self/exe, so they live together in a program folder and the PATH gets
 # relative symbolic links to them:
 #   <prefix>/lib/oculant/{oculant,oculant-cli,lan.ini}    <prefix>/bin/{oculant,oculant-cli} -> ../lib/oculant/...
+#   <prefix>/lib/oculant/oculant-udev-probe               the udev rule's program (no link in bin)
 #   <prefix>/share/oculant/profiles/*.ini                 virtual frame profiles
 #   <prefix>/share/oculant/plans/*.ini                    test plans (the documented example)
 #   <prefix>/lib/udev/rules.d/70-oculant.rules            frame access for the seat's user
@@ -20,7 +21,7 @@ set(program_targets oculant-cli)
 if(TARGET oculant)
   list(APPEND program_targets oculant)
 endif()
-install(TARGETS ${program_targets} RUNTIME DESTINATION ${OCULANT_INSTALL_PKGDIR})
+install(TARGETS ${program_targets} oculant-udev-probe RUNTIME DESTINATION ${OCULANT_INSTALL_PKGDIR})
 install(FILES ${CMAKE_SOURCE_DIR}/data/lan.ini DESTINATION ${OCULANT_INSTALL_PKGDIR})
 
 # The links are made here, dangling in the build tree, and installed as links.

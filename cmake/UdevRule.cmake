@@ -1,11 +1,11 @@
-# The frames' udev rule runs `oculant-cli udev-probe` by its installed path, so the rule file is
+# The frames' udev rule runs `oculant-udev-probe` by its installed path, so the rule file is
 # made from the template data/70-oculant.rules for the prefix it is installed under:
 #   - at configure time for CMAKE_INSTALL_PREFIX, into <build>/udev/70-oculant.rules (the file
 #     the tests read);
 #   - again at install time, for the prefix then in force (`cmake --install --prefix DIR`, or
 #     /usr for the package: cmake/Package.cmake installs it with that prefix and a DESTDIR).
 set(udev_rule_template ${CMAKE_SOURCE_DIR}/data/70-oculant.rules)
-set(udev_probe "${OCULANT_INSTALL_PKGDIR}/oculant-cli")
+set(udev_probe "${OCULANT_INSTALL_PKGDIR}/oculant-udev-probe")
 set(udev_rules_dir "${OCULANT_INSTALL_UDEVRULESDIR}")
 if(NOT IS_ABSOLUTE "${udev_probe}")
   set(udev_probe_configured "${CMAKE_INSTALL_PREFIX}/${udev_probe}")

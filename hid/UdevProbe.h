@@ -5,6 +5,7 @@
 // descriptor file is opened, never a device node, and nothing is written.
 
 #include <cstdint>
+#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -24,5 +25,11 @@ FrameProbe probeFrameDescriptor(const std::string& path);
 // The descriptor parses and one of its top-level collections matches the frame rule. A
 // descriptor the parser refuses holds no frame: the scan would not recognise one there either.
 bool descriptorHoldsFrame(const std::vector<uint8_t>& descriptor);
+
+// The probe as udev runs it, args being what follows the program (or its command): one PATH,
+// "--" before a path that starts with a dash. Prints ID_OCULANT_FRAME=1 for a frame, nothing for
+// anything else; 0 both ways, 1 with the reason when no descriptor can be read, 64 with `usage`.
+int runFrameProbe(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                  const std::string& usage);
 
 }  // namespace oculant

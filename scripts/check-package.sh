@@ -200,9 +200,9 @@ check_man oculant-cli "$root/usr/share/man/man1/oculant-cli.1.gz" "$("$cli" --he
 
 # ---- The udev rule runs the installed probe, and the probe answers ----------------------------
 rule="$root/usr/lib/udev/rules.d/70-oculant.rules"
-if grep -qxF 'IMPORT{program}="/usr/lib/oculant/oculant-cli udev-probe %S%p"' "$rule" &&
+if grep -qxF 'IMPORT{program}="/usr/lib/oculant/oculant-udev-probe %S%p"' "$rule" &&
   grep -qxF 'ENV{ID_OCULANT_FRAME}=="1", TAG+="uaccess"' "$rule"; then
-  ok "the udev rule runs /usr/lib/oculant/oculant-cli udev-probe and tags its frames with uaccess"
+  ok "the udev rule runs /usr/lib/oculant/oculant-udev-probe and tags its frames with uaccess"
 else
   fail "the udev rule does not run the installed probe: $(grep -v '^#' "$rule" | grep .)"
 fi
@@ -217,16 +217,23 @@ probe_node() {  # name, hex text of the descriptor
 }
 frame_node=$(probe_node frame "06 00 FF 09 01 A1 01 15 00 26 FF 00 75 08 85 03 95 3F 09 02 81 00 85 04 95 3E 09 03 91 02 C0")
 mouse_node=$(probe_node mouse "$(cat "$source_dir/tests/data/hid-corpus/046D_C077_0002_0001.hex")")
-probe="$root/usr/lib/oculant/oculant-cli"
-if out=$("$probe" udev-probe "$frame_node" 2>&1) && [ "$out" = "ID_OCULANT_FRAME=1" ] &&
-  out=$("$probe" udev-probe "$mouse_node" 2>&1) && [ -z "$out" ]; then
-  ok "the unpacked oculant-cli udev-probe answers ID_OCULANT_FRAME=1 for a frame's sysfs folder, nothing for a mouse's"
+probe="$root/usr/lib/oculant/oculant-udev-probe"
+if out=$("$probe" "$frame_node" 2>&1) && [ "$out" = "ID_OCULANT_FRAME=1" ] &&
+  out=$("$probe" "$mouse_node" 2>&1) && [ -z "$out" ] &&
+  out=$("$root/usr/lib/oculant/oculant-cli" udev-probe "$frame_node" 2>&1) && [ "$out" = "ID_OCULANT_FRAME=1" ]; then
+  ok "the unpacked oculant-udev-probe (and oculant-cli udev-probe) answers ID_OCULANT_FRAME=1 for a frame's sysfs folder, nothing for a mouse's"
 else
-  fail "udev-probe on the frame and the mouse: '$out'"
+  fail "the probe on the frame and the mouse: '$out'"
 fi
-"$probe" udev-probe "$scratch/no-such-node" >/dev/null 2>&1
+"$probe" "$scratch/no-such-node" >/dev/null 2>&1
 status=$?
-[ "$status" -eq 1 ] && ok "udev-probe exits 1 where no descriptor can be read" || fail "udev-probe on nothing: status $status"
+[ "$status" -eq 1 ] && ok "the probe exits 1 where no descriptor can be read" || fail "the probe on nothing: status $status"
+needed=$(readelf -d "$probe" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | tr '\n' ' ')
+if ! grep -qE 'sqlite|libpq|Qt6|ssl|crypto|udev' <<<"$needed"; then
+  ok "the probe needs only $needed"
+else
+  fail "the probe needs libraries it has no use for: $needed"
+fi
 
 # ---- What Debian checks: the changelog, lintian, AppStream -------------------------------------
 gzip -dc "$root/usr/share/doc/oculant/changelog.Debian.gz" >"$scratch/changelog"
@@ -242,6 +249,12 @@ if lintian --fail-on error,warning "$deb" >"$scratch/lintian.short" 2>&1; then
   ok "lintian: no error, no warning"
 else
   fail "lintian: $(grep -E '^[EW]: ' "$scratch/lintian.short" | tr '\n' ';')"
+fi
+# The binaries are built with Debian's hardening flags (fortify, stack protector, relro, now).
+if unhardened=$(grep -E '^[EWIPX]: .*hardening-' "$scratch/lintian.log"); then
+  fail "lintian finds binaries without Debian's hardening: $(tr '\n' ';' <<<"$unhardened")"
+else
+  ok "lintian finds every binary hardened (no hardening-* tag)"
 fi
 
 if [ "$gui" = ON ]; then

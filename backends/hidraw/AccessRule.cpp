@@ -48,13 +48,16 @@ std::optional<uint16_t> usbId(std::optional<std::string_view> text)
     return uint16_t(value);
 }
 
-// "PROGRAM udev-probe ARGS": the program, when the second word is the probe command.
+// ".../oculant-udev-probe ARGS" (the probe program of its own), or "PROGRAM udev-probe ARGS" (the
+// command-line tool's probe command, which rules of earlier releases run): the program.
 std::string probeProgramOf(std::string_view importValue)
 {
     std::istringstream words{std::string(importValue)};
     std::string program, command;
     words >> program >> command;
-    return command == "udev-probe" ? program : std::string();
+    const size_t slash = program.rfind('/');
+    const bool probeProgram = program.substr(slash == std::string::npos ? 0 : slash + 1) == "oculant-udev-probe";
+    return probeProgram || command == "udev-probe" ? program : std::string();
 }
 
 std::string idsText(const HidAttributes& ids)

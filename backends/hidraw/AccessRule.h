@@ -26,7 +26,8 @@ struct AccessRuleLocations {
 
 // What an installed rule file says, as far as frame access goes. Commented lines do not count.
 struct AccessRuleText {
-    // The program of its IMPORT{program}="PROGRAM udev-probe ..." line, when the file also
+    // The program of its IMPORT{program}=".../oculant-udev-probe ..." line (or of an earlier
+    // release's "PROGRAM udev-probe ..."), when the file also
     // acts on the answer (an ENV{ID_OCULANT_FRAME}=="1" line); empty otherwise.
     std::string probeProgram;
     std::vector<HidAttributes> listedIds;  // ATTRS{idVendor}/ATTRS{idProduct} lines

@@ -39,10 +39,13 @@ TEST(AccessRule, permission_problem_says_what_the_rule_does_for_this_frame_and_t
     tree.addNode(5, 0x046D, 0xC077, test::corpusDescriptor("046D_C077_0002_0001.hex"));
     const fs::path root = fs::path(tree.sysfs()).parent_path();
     const std::string etc = (root / "etc-rules").string(), lib = (root / "lib-rules").string();
-    const std::string program = (root / "bin/oculant-cli").string();
-    fs::create_directories(root / "bin");
-    test::writeFile(program, "#!/bin/sh\n");
-    ::chmod(program.c_str(), 0755);
+    const std::string program = (root / "lib/oculant/oculant-udev-probe").string();
+    const std::string cli = (root / "lib/oculant/oculant-cli").string();
+    fs::create_directories(root / "lib/oculant");
+    for (const std::string& p : {program, cli}) {
+        test::writeFile(p, "#!/bin/sh\n");
+        ::chmod(p.c_str(), 0755);
+    }
     AccessRuleLocations where;
     where.ruleDirs = {etc, lib};
     where.sysfsRoot = tree.sysfs();
@@ -65,9 +68,12 @@ TEST(AccessRule, permission_problem_says_what_the_rule_does_for_this_frame_and_t
          lib + "/70-oculant.rules",
          "Fix: the access rule " + lib + "/70-oculant.rules is installed and covers this frame, but udev has not "
              "applied it to the node since: " + trigger3 + " (or plug the frame in again)."},
-        {"the shipped rule, its program not installed", "", shippedRule("/opt/gone/oculant-cli"), 3,
+        {"the shipped rule, its program not installed", "", shippedRule("/opt/gone/oculant-udev-probe"), 3,
          AccessRuleCheck::State::DoesNotCover, lib + "/70-oculant.rules",
-         "does not cover this frame: the probe program it runs, /opt/gone/oculant-cli, is not installed. "},
+         "does not cover this frame: the probe program it runs, /opt/gone/oculant-udev-probe, is not installed. "},
+        {"an earlier release's rule, running the command-line tool's probe", "",
+         "IMPORT{program}=\"" + cli + " udev-probe %S%p\"\nENV{ID_OCULANT_FRAME}==\"1\", TAG+=\"uaccess\"\n", 3,
+         AccessRuleCheck::State::Covers, lib + "/70-oculant.rules", "is installed and covers this frame"},
         {"the shipped rule on a node that is no frame", "", shippedRule(program), 5,
          AccessRuleCheck::State::DoesNotCover, lib + "/70-oculant.rules",
          "its probe does not take the frame's descriptor for a frame's"},
@@ -82,7 +88,7 @@ TEST(AccessRule, permission_problem_says_what_the_rule_does_for_this_frame_and_t
         {"a copy in the first folder takes the place of the shipped rule", kIdsOnlyRule, shippedRule(program), 3,
          AccessRuleCheck::State::DoesNotCover, etc + "/70-oculant.rules", "does not run the frame probe"},
         {"commented probe lines do not count", "",
-         "#IMPORT{program}=\"" + program + " udev-probe %S%p\"\n#ENV{ID_OCULANT_FRAME}==\"1\", TAG+=\"uaccess\"\n", 3,
+         "#IMPORT{program}=\"" + program + " %S%p\"\n#ENV{ID_OCULANT_FRAME}==\"1\", TAG+=\"uaccess\"\n", 3,
          AccessRuleCheck::State::DoesNotCover, lib + "/70-oculant.rules", "does not run the frame probe"},
     };
     for (const Case& c : cases) {

@@ -1,5 +1,6 @@
-// oculant-cli udev-probe, as the udev rule runs it: frames and not-frames over the whole corpus and
-// a fake sysfs, the paths it refuses, and the rule file the build makes for the install prefix.
+// The frame probe, as the udev rule runs it (oculant-udev-probe) and as people do (oculant-cli
+// udev-probe): frames and not-frames over the whole corpus and a fake sysfs, the paths it refuses,
+// the libraries the rule's program loads, and the rule file the build makes for the install prefix.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -23,6 +24,9 @@ namespace fs = std::filesystem;
 using test::CliRun;
 using test::readFile;
 using test::runCli;
+using test::runProgram;
+
+constexpr const char* kProbeProgram = OCULANT_BUILD_DIR "/oculant-udev-probe";
 
 // What the frame rule says of the caps Windows reported for a corpus descriptor: the oracle
 // the probe is held to, independent of our parser.
@@ -92,19 +96,47 @@ TEST_F(UdevProbe, answers_for_frames_and_not_frames_and_refuses_what_it_cannot_r
     }
     ASSERT_EQ(cases.size(), 14u + 15u);
 
-    for (const Case& c : cases) {
-        const CliRun r = runCli({"udev-probe", c.path});
-        EXPECT_EQ(r.status, c.status) << c.name << ": " << r.err;
-        EXPECT_EQ(r.out, c.frame ? "ID_OCULANT_FRAME=1\n" : "") << c.name;
-        if (c.status == kExitOk)
-            EXPECT_EQ(r.err, "") << c.name;
-        else
-            EXPECT_NE(r.err.find("udev-probe: "), std::string::npos) << c.name << ": " << r.err;
-        EXPECT_NE(r.err.find(c.error), std::string::npos) << c.name << ": " << r.err;
-    }
+    const std::string scratch = dir.file("scratch");
+    fs::create_directories(scratch);
+    for (const Case& c : cases)
+        for (const CliRun& r : {runCli({"udev-probe", c.path}), runProgram({kProbeProgram, c.path}, scratch)}) {
+            EXPECT_EQ(r.status, c.status) << c.name << ": " << r.err;
+            EXPECT_EQ(r.out, c.frame ? "ID_OCULANT_FRAME=1\n" : "") << c.name;
+            if (c.status == kExitOk)
+                EXPECT_EQ(r.err, "") << c.name;
+            else
+                EXPECT_NE(r.err.find("udev-probe: "), std::string::npos) << c.name << ": " << r.err;
+            EXPECT_NE(r.err.find(c.error), std::string::npos) << c.name << ": " << r.err;
+        }
     const CliRun usage = runCli({"udev-probe"});
     EXPECT_EQ(usage.status, kExitUsage);
     EXPECT_NE(usage.err.find("usage: oculant-cli udev-probe PATH"), std::string::npos) << usage.err;
+    const CliRun twoPaths = runProgram({kProbeProgram, "a", "b"}, scratch);
+    EXPECT_EQ(twoPaths.status, kExitUsage);
+    EXPECT_NE(twoPaths.err.find("usage: oculant-udev-probe PATH"), std::string::npos) << twoPaths.err;
+}
+
+// What udev starts as root on every hidraw event loads the C and C++ runtimes and nothing else:
+// no database, Qt, TLS or Kerberos library (the command-line tool loads a dozen).
+TEST_F(UdevProbe, the_rules_program_loads_no_database_qt_or_network_library)
+{
+    const std::string scratch = dir.file("scratch");
+    fs::create_directories(scratch);
+    const CliRun loaded = runProgram({"/usr/bin/env", "LD_TRACE_LOADED_OBJECTS=1", kProbeProgram}, scratch);
+    ASSERT_EQ(loaded.status, 0) << loaded.err;
+    std::vector<std::string> libraries;
+    std::istringstream lines(loaded.out);
+    for (std::string line; std::getline(lines, line);)
+        if (const size_t so = line.find(".so"); so != std::string::npos) {
+            const size_t start = line.find_first_not_of(" \t");
+            libraries.push_back(line.substr(start, line.find(' ', start) - start));
+        }
+    ASSERT_FALSE(libraries.empty()) << loaded.out;
+    for (const std::string& library : libraries)
+        EXPECT_TRUE(library.rfind("linux-vdso", 0) == 0 || library.rfind("libc.so", 0) == 0 ||
+                    library.rfind("libm.so", 0) == 0 || library.rfind("libstdc++", 0) == 0 ||
+                    library.rfind("libgcc_s", 0) == 0 || library.find("ld-linux") != std::string::npos)
+            << library << " loaded by the udev rule's program";
 }
 
 // The rule the build made for CMAKE_INSTALL_PREFIX: it runs the probe by the program's installed
@@ -112,13 +144,13 @@ TEST_F(UdevProbe, answers_for_frames_and_not_frames_and_refuses_what_it_cannot_r
 TEST_F(UdevProbe, rule_runs_the_installed_probe_and_tags_its_frames)
 {
     const std::string rule = readFile(fs::path(OCULANT_BUILD_DIR) / "udev/70-oculant.rules");
-    const std::string program = std::string(OCULANT_INSTALL_PREFIX) + "/lib/oculant/oculant-cli";
+    const std::string program = std::string(OCULANT_INSTALL_PREFIX) + "/lib/oculant/oculant-udev-probe";
     std::vector<std::string> active;
     std::istringstream lines(rule);
     for (std::string line; std::getline(lines, line);)
         if (!line.empty() && line[0] != '#')
             active.push_back(line);
-    const std::string import = "IMPORT{program}=\"" + program + " udev-probe %S%p\"";
+    const std::string import = "IMPORT{program}=\"" + program + " %S%p\"";
     EXPECT_EQ(active, (std::vector<std::string>{
                           "ACTION==\"remove\", GOTO=\"oculant_end\"",
                           "SUBSYSTEM!=\"hidraw\", GOTO=\"oculant_end\"",
@@ -138,8 +170,9 @@ TEST_F(UdevProbe, rule_runs_the_installed_probe_and_tags_its_frames)
     std::vector<std::string> argv;
     for (std::string w; words >> w;)
         argv.push_back(w == "%S%p" ? node : w);
-    ASSERT_EQ(argv.size(), 3u);
-    const CliRun r = runCli({argv.begin() + 1, argv.end()});
+    ASSERT_EQ(argv.size(), 2u);
+    argv[0] = kProbeProgram;  // the program the build made, at its installed path once installed
+    const CliRun r = runProgram(argv, dir.file("."));
     EXPECT_EQ(r.status, kExitOk) << r.err;
     EXPECT_EQ(r.out, "ID_OCULANT_FRAME=1\n");
 }
