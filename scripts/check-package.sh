@@ -46,6 +46,7 @@ awk '{ $1 = $2 = $3 = $4 = $5 = ""; sub(/^ +/, ""); print }' "$scratch/contents"
 
 expected=(
   "./usr/lib/oculant/oculant-cli"
+  "./usr/lib/oculant/oculant-udev-probe"
   "./usr/lib/oculant/lan.ini"
   "./usr/bin/oculant-cli -> ../lib/oculant/oculant-cli"
   "./usr/lib/udev/rules.d/70-oculant.rules"
