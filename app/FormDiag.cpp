@@ -40,14 +40,14 @@
 #include "signal/FormSignal.h"
 #include "widgets/ReadableColour.h"
 #include "widgets/WindowFit.h"
+#include "base/SteadyClock.h"
+#include "widgets/QtText.h"
 
 namespace oculant {
 
 namespace {
 
 using namespace textkeys;
-
-QString qs(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
 
 std::string_view designCaption(std::string_view control)
 {
@@ -132,11 +132,7 @@ TFormDiag::TFormDiag(SessionCore& core, FormDiagOptions options, QWidget* parent
       session_(core.device()), frameProcessor_(core.processor())
 {
     if (!options_.clockMs)
-        options_.clockMs = [] {
-            return std::chrono::duration_cast<std::chrono::milliseconds>(
-                       std::chrono::steady_clock::now().time_since_epoch())
-                .count();
-        };
+        options_.clockMs = [] { return steadyMs(); };
     setObjectName(qs(kMainWindow));
     // A resizable window: it opens at the size of its contents where the screen has room for
     // them, and its contents scroll where it has not.

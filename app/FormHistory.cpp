@@ -30,13 +30,12 @@
 #include "results/ResultStore.h"
 #include "station/RecordText.h"
 #include "widgets/WindowFit.h"
+#include "widgets/QtText.h"
 
 using namespace oculant;
 namespace h = oculant::textkeys::history;
 
 namespace {
-
-QString qs(const std::string& s) { return QString::fromStdString(s); }
 
 // A date edit's day as the UTC time stamp of its local midnight, as the queries take it.
 std::string localMidnight(const QDate& day)

@@ -27,6 +27,7 @@
 #include "i18n/TextKeys.h"
 #include "widgets/ReadableColour.h"
 #include "widgets/WindowFit.h"
+#include "widgets/QtText.h"
 
 namespace oculant {
 namespace {
@@ -46,7 +47,6 @@ constexpr int kRowHeight = 24;
 constexpr int kVisibleRows = 6;
 constexpr int kFewestRows = 3;
 
-QString qs(std::string_view text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
 std::string str(const QString& text) { return text.toStdString(); }
 
 // The frame columns (1..4) in dark red and the display columns (5..8) in blue, as the sketch

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "link/EnumerationProblemText.h"
+#include "base/SteadyClock.h"
 
 namespace oculant::cli {
 
@@ -13,12 +14,6 @@ std::atomic<bool> interrupted{false};
 namespace {
 
 void onSignal(int) { interrupted.store(true); }
-
-int64_t steadyMs()
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 // What the CLI keeps of what the main window would show. Once notes are on (after the first
 // connection), losing the frame and finding one again are said on them.

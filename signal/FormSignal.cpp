@@ -28,6 +28,8 @@
 #include "signal/ChartRefresh.h"
 #include "signal/FrameProcessor.h"
 #include "signal/SignalStore.h"
+#include "base/SteadyClock.h"
+#include "widgets/QtText.h"
 
 namespace oculant {
 namespace {
@@ -42,8 +44,6 @@ constexpr uint8_t kModelsWithoutModes[] = {16, 18};
 constexpr int kPixelsPerPositionTick = 45;
 // The drag band's pen.
 constexpr int kDragPenWidth = 4;
-
-QString qs(const std::string& s) { return QString::fromStdString(s); }
 
 QFont windowFont()
 {
@@ -64,12 +64,6 @@ QValueAxis* makeAxis(const QFont& font)
     axis->setTickType(QValueAxis::TicksDynamic);
     axis->setTickAnchor(0);
     return axis;
-}
-
-int64_t steadyMs()
-{
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 }  // namespace

@@ -4,16 +4,11 @@
 #include <chrono>
 
 #include "hid/HidDescriptor.h"
+#include "base/SteadyClock.h"
 
 namespace oculant {
 
 namespace {
-
-int64_t steadyUs()
-{
-    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 class RecordingHandle : public HidHandle {
 public:

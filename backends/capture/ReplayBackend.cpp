@@ -7,16 +7,11 @@
 #include <cstring>
 
 #include "hid/HidDescriptor.h"
+#include "base/SteadyClock.h"
 
 namespace oculant {
 
 namespace {
-
-int64_t steadyUs()
-{
-    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 // When a report recorded `offsetUs` after the first one is due, played at `speed`. A recording
 // of a long time played slowly lands beyond what the clock can count: never due, instead of a

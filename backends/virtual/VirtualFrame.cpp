@@ -7,6 +7,7 @@
 
 #include "backends/virtual/VirtualRandom.h"
 #include "protocol/Crc32.h"
+#include "base/SteadyClock.h"
 
 namespace oculant {
 
@@ -18,12 +19,6 @@ bool streamsSignal(uint8_t mode) { return mode == 1 || mode == 4; }
 constexpr uint8_t kModeTouchReports = 3;
 constexpr uint8_t kTouchContact = 9;
 constexpr uint8_t kTouchReleased = 8;
-
-int64_t steadyMicros()
-{
-    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 FrameLayout frameLayout(const VirtualFrameProfile& p, uint8_t family)
 {
@@ -39,7 +34,7 @@ FrameLayout frameLayout(const VirtualFrameProfile& p, uint8_t family)
 }  // namespace
 
 VirtualFrame::VirtualFrame(VirtualFrameProfile profile, Clock clock)
-    : profile_(std::move(profile)), clock_(clock ? std::move(clock) : Clock(steadyMicros)), beams_(profile_),
+    : profile_(std::move(profile)), clock_(clock ? std::move(clock) : Clock(steadyUs)), beams_(profile_),
       signalBuilder_(frameLayout(profile_, profile_.family)), touchBuilder_(frameLayout(profile_, kFamilyFullScan))
 {
     parameterBlock_ = buildParameterBlockImage(profile_).bytes;
@@ -234,7 +229,6 @@ void VirtualFrame::blockWriteLocked(const uint8_t* report)
 }
 
 // ---- Streaming ----
-
 
 void VirtualFrame::startStreamLocked(int64_t nowUs)
 {
