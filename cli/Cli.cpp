@@ -39,7 +39,8 @@ const Command kCommands[] = {
 void printUsage(std::ostream& out)
 {
     out << "usage: oculant-cli [--virtual-frame[=PROFILE]] [--replay FILE[:N] [--replay-speed X]] [--capture FILE] "
-           "[--simulated-time] [--device PATH] [--language NAME] [--verbose] COMMAND [ARGS]\n\ncommands:\n";
+           "[--simulated-time] [--device PATH] [--language NAME] [--verbose] COMMAND [ARGS]\n"
+           "       oculant-cli --version | --help | COMMAND --help\n\ncommands:\n";
     for (const Command& c : kCommands)
         out << "  " << c.synopsis << "\n";
     out << "\n--simulated-time runs the virtual frame on a simulated clock, as fast as the machine goes.\n";
@@ -80,6 +81,7 @@ int reportCapture(const GlobalOptions& global, int status, std::ostream& err)
         << (c.attempted ? c.error : std::string("the command opened no frame")) << "\n";
     return status == kExitOk ? kExitFailed : status;
 }
+
 
 }  // namespace
 
@@ -127,12 +129,51 @@ std::optional<std::string> takeOption(std::vector<std::string>& args, const std:
     return std::nullopt;
 }
 
+namespace {
+
+// COMMAND --help (or -h) among the command's arguments, before any "--": its usage on standard
+// output, and nothing of the command run.
+bool printedCommandHelp(const Command& c, const std::vector<std::string>& args, std::ostream& out)
+{
+    for (const std::string& a : args) {
+        if (a == "--")
+            return false;
+        if (a == "--help" || a == "-h") {
+            const std::string synopsis = c.synopsis;
+            // The synopsis, then its description after the run of spaces (or the two spaces
+            // after the last option) that separates them.
+            size_t gap = synopsis.find("   ");
+            if (gap == std::string::npos)
+                gap = synopsis.rfind("  ");
+            out << "usage: oculant-cli [GLOBAL OPTIONS] " << synopsis.substr(0, gap) << "\n";
+            if (gap != std::string::npos)
+                out << "\n" << synopsis.substr(synopsis.find_first_not_of(' ', gap)) << "\n";
+            out << "\nThe global options: oculant-cli --help.\n";
+            return true;
+        }
+    }
+    return false;
+}
+
+const Command* commandNamed(const std::string& name)
+{
+    for (const Command& c : kCommands)
+        if (name == c.name)
+            return &c;
+    return nullptr;
+}
+
+}  // namespace
+
 int run(const std::vector<std::string>& argv, std::ostream& out, std::ostream& err)
 {
     // The udev rule's call, "udev-probe PATH", goes straight to its command: whatever the global
     // options come to do at start, none of it may run inside udev's event handling.
     if (!argv.empty() && argv[0] == "udev-probe") {
-        CommandContext ctx{GlobalOptions{}, {argv.begin() + 1, argv.end()}, out, err};
+        const std::vector<std::string> args(argv.begin() + 1, argv.end());
+        if (args.size() == 1 && printedCommandHelp(*commandNamed("udev-probe"), args, out))
+            return kExitOk;
+        CommandContext ctx{GlobalOptions{}, args, out, err};
         return runUdevProbe(ctx);
     }
     GlobalOptions global;
@@ -141,6 +182,9 @@ int run(const std::vector<std::string>& argv, std::ostream& out, std::ostream& e
         const std::string& a = argv[i];
         if (a == "-h" || a == "--help") {
             printUsage(out);
+            return kExitOk;
+        } else if (a == "--version" || a == "-V") {
+            out << "oculant-cli " << OCULANT_VERSION << "\n";
             return kExitOk;
         } else if (a == "--simulated-time") {
             global.simulatedTime = true;
@@ -202,12 +246,12 @@ int run(const std::vector<std::string>& argv, std::ostream& out, std::ostream& e
         global.profile = std::make_shared<const VirtualFrameProfile>(std::move(loaded.profile));
     }
     const std::string name = argv[i];
-    for (const Command& c : kCommands) {
-        if (name == c.name) {
-            CommandContext ctx{global, {argv.begin() + i + 1, argv.end()}, out, err};
-            const int status = c.handler(ctx);
-            return global.captureFile.empty() ? status : reportCapture(global, status, err);
-        }
+    if (const Command* c = commandNamed(name)) {
+        CommandContext ctx{global, {argv.begin() + i + 1, argv.end()}, out, err};
+        if (printedCommandHelp(*c, ctx.args, out))
+            return kExitOk;
+        const int status = c->handler(ctx);
+        return global.captureFile.empty() ? status : reportCapture(global, status, err);
     }
     err << "oculant-cli: unknown command '" << name << "'\n";
     printUsage(err);
