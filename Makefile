@@ -26,8 +26,8 @@ test-sanitize: deps
 	@cmake --build --preset asan
 	@ctest --preset asan
 	@cmake --preset tsan >/dev/null
-	@cmake --build --preset tsan --target test_link test_backends test_faults test_signal
-	@ctest --preset tsan -R '^(HIDTalk|Worker|Session|Fault|AdLog)'
+	@cmake --build --preset tsan --target test_link test_backends test_faults test_signal test_cli
+	@ctest --preset tsan -L threaded
 
 # Every fuzz target for 30 s on a scratch copy of its seed corpus, then the whole program; fails
 # on any finding.
