@@ -542,6 +542,14 @@ def command(case, seeds):
     return name or "default", args
 
 
+def asks_help(argv):
+    """--help or -h before any "--": the command prints its usage, not its JSON."""
+    words = argv[1:]
+    if b"--" in words:
+        words = words[:words.index(b"--")]
+    return b"--help" in words or b"-h" in words
+
+
 def run_case(cli_dir, case, name, args, hang):
     cli = os.path.join(cli_dir, "oculant-cli")
     language = os.path.join(cli_dir, "lan.ini")
@@ -575,7 +583,7 @@ def run_case(cli_dir, case, name, args, hang):
         problem = "sanitizer or runtime report on standard error"
     elif rc not in EXITS.get(name, EXITS["default"]):
         problem = f"exit status {rc}, not one the README lists"
-    elif b"--json" in argv and rc in (0, 1, 3) and out.strip():
+    elif b"--json" in argv and not asks_help(argv) and rc in (0, 1, 3) and out.strip():
         try:
             json.loads(out.decode("utf-8"))
         except (UnicodeDecodeError, ValueError) as e:
