@@ -21,6 +21,7 @@
 #include "calibration/CalibrationControls.h"
 #include "calibration/CalibrationExport.h"
 #include "calibration/CalibrationFlow.h"
+#include "calibration/CalibrationLimits.h"
 #include "calibration/CalibrationReport.h"
 #include "calibration/CaptureResult.h"
 #include "calibration/TextFormat.h"
@@ -37,20 +38,6 @@ std::string textOf(const QLineEdit* edit) { return edit->text().toStdString(); }
 std::string textOf(const QComboBox* box) { return box->currentText().toStdString(); }
 
 }  // namespace
-
-// The frame's receiver positions per side: the signal store's once a signal frame came in,
-// else the board layout the frame reported.
-static PositionCounts positionCountsOf(const SignalStore& store, const BoardLayoutTable& b)
-{
-    if (store.nX() > 1)
-        return {store.nX(), store.nY()};
-    PositionCounts p;
-    for (int i = 0; i < b.xBoards; ++i)
-        p.x += b.xElements[size_t(i)];
-    for (int i = 0; i < b.yBoards; ++i)
-        p.y += b.yElements[size_t(i)];
-    return p;
-}
 
 // The flow, its device link, and the multi-area window's host: its Start runs step B and the
 // per-area run here, the one place that opens the capture screen and downloads.
@@ -169,7 +156,7 @@ void TFormDiag::Button11Click()
     const CalibrationGroupTexts t = groupTextsOf(*this);
     const ScreenSize screen{screenWidth_, screenHeight_};
     CalibrationFlow& flow = calibration_->flow;
-    const FlowStart start = flow.start(t, screen);
+    const FlowStart start = flow.start(t, screen, receiverPositionCounts(frameProcessor_.store(), session_.records().boards));
     showCalibrationMessages(start.messages);
     if (!start.openCapture || !windows_.calibrate)
         return;
@@ -179,7 +166,7 @@ void TFormDiag::Button11Click()
     const bool chinese = language_.usesChineseReport();
     FlowFit fit;
     const FlowDownloadStart download = flow.finishCapture(
-        windows_.calibrate->data(), positionCountsOf(frameProcessor_.store(), session_.records().boards), chinese, &fit);
+        windows_.calibrate->data(), receiverPositionCounts(frameProcessor_.store(), session_.records().boards), chinese, &fit);
     startCalibrationDownload(download.started, download.keptNote);
     if (fit.ok)
         showFitResult({fit.residuals,
@@ -230,7 +217,8 @@ void TFormDiag::runMultiArea(const MultiAreaLayout& layout)
 {
     const ScreenSize screen{screenWidth_, screenHeight_};
     CalibrationFlow& flow = calibration_->flow;
-    const FlowStart start = flow.startMultiArea(groupTextsOf(*this), screen, layout);
+    const FlowStart start = flow.startMultiArea(groupTextsOf(*this), screen, layout,
+                                                 receiverPositionCounts(frameProcessor_.store(), session_.records().boards));
     showCalibrationMessages(start.messages);
     if (!start.openCapture || !windows_.calibrate)
         return;
@@ -241,7 +229,7 @@ void TFormDiag::runMultiArea(const MultiAreaLayout& layout)
         execModal(*windows_.calibrate);
         const bool chinese = language_.usesChineseReport();
         const FlowAreaStep step = flow.finishAreaCapture(
-            windows_.calibrate->data(), positionCountsOf(frameProcessor_.store(), session_.records().boards), chinese);
+            windows_.calibrate->data(), receiverPositionCounts(frameProcessor_.store(), session_.records().boards), chinese);
         if (const std::optional<FlowAreaResult>& a = step.fitted)
             showFitResult({a->residuals,
                            "A" + formatInt(a->index + 1) + "\n" +

@@ -10,6 +10,7 @@
 #include "base/JsonText.h"
 #include "calibration/BlockDownload.h"
 #include "calibration/CalibrationFlow.h"
+#include "calibration/CalibrationLimits.h"
 #include "calibration/CalibrationReport.h"
 #include "calibration/LayoutFile.h"
 #include "cli/CalibrationJson.h"
@@ -108,8 +109,11 @@ bool parseCalibrateOptions(std::vector<std::string>& args, CalibrateOptions& o, 
     o.texts = calibrationGroupOnShow(o.screen);
     CalibrationGroupTexts& t = o.texts;
     if (const auto grid = takeOption(args, "--grid")) {
-        if (!splitList(*grid, 'x', 2, parts)) {
-            err << "oculant-cli calibrate: --grid wants CxR, not '" << *grid << "'\n";
+        int columns = 0, rows = 0;
+        if (!splitList(*grid, 'x', 2, parts) || !positiveInt(parts[0], columns) || !positiveInt(parts[1], rows) ||
+            columns < kMinGridCount || columns > kMaxGridCount || rows < kMinGridCount || rows > kMaxGridCount) {
+            err << "oculant-cli calibrate: --grid wants CxR with " << kMinGridCount << " to " << kMaxGridCount
+                << " columns and rows (what the capture screen shows), not '" << *grid << "'\n";
             return false;
         }
         t.gridX = parts[0];
@@ -164,19 +168,9 @@ bool parseCalibrateOptions(std::vector<std::string>& args, CalibrateOptions& o, 
     return args.empty();
 }
 
-// The frame's receiver positions per side: the signal store's once a signal frame came in,
-// else the board layout the frame reported (this command streams only touch reports).
 PositionCounts positionCounts(CliSession& cs)
 {
-    if (cs.store().nX() > 1)
-        return {cs.store().nX(), cs.store().nY()};
-    const BoardLayoutTable& b = cs.session().records().boards;
-    PositionCounts p;
-    for (int i = 0; i < b.xBoards; ++i)
-        p.x += b.xElements[size_t(i)];
-    for (int i = 0; i < b.yBoards; ++i)
-        p.y += b.yElements[size_t(i)];
-    return p;
+    return receiverPositionCounts(cs.store(), cs.session().records().boards);
 }
 
 // --export: set 0 into the file; on failure says why and sets the exit code.
@@ -289,9 +283,37 @@ std::optional<VerifyResult> verifyAfterDownload(CliSession& cs, const CalibrateO
     VirtualTargetCapture capture(cs);
     const VerifyResult result = runVerifyPass(setup, *o.verify, capture);
     notes << verifyReport(result, areaLabel, chinese);
-    if (!result.passed)
-        exitCode = kExitFailed;
+    if (!result.passed && exitCode == kExitOk)
+        exitCode = kExitVerifyFailed;
     return result;
+}
+
+// The way back could not be kept or recorded: the calibration is written all the same, but the
+// technician must know, on standard error whatever the output.
+std::string keptWarning(CommandContext& ctx, const std::string& error)
+{
+    if (error.empty())
+        return {};
+    ctx.err << "oculant-cli calibrate: warning: " << error << "\n";
+    return error + "\n";
+}
+
+std::string joined(const FlowMessages& messages)
+{
+    std::string text;
+    for (const std::string& m : messages)
+        text += m + (m.empty() || m.back() != '\n' ? "\n" : "");
+    return text;
+}
+
+// A run that ended before its download: with --json the reason as JSON too, so that a script
+// reading standard output never gets nothing.
+int failedRun(CommandContext& ctx, const CalibrateOptions& o, const std::string& reason, int exitCode = kExitFailed)
+{
+    if (o.json)
+        ctx.out << jsonText(Json{{"error", reason}, {"downloaded", false}, {"kept", nullptr}, {"export", nullptr}})
+                << "\n";
+    return exitCode;
 }
 
 Json verifyOrNull(const std::optional<VerifyResult>& result)
@@ -324,7 +346,7 @@ int runLayoutCalibrate(CommandContext& ctx, CalibrateOptions& o)
     const CheckResult window = readCalibrationWindow(o.texts, o.screen, stepB, mask);
     if (!window.valid) {
         notes << window.message;
-        return kExitFailed;
+        return failedRun(ctx, o, window.message);
     }
     const std::optional<MultiAreaLayout> layout = refreshedLayout(*texts, stepB.window, *o.layoutFile, ctx.err);
     if (!layout)
@@ -338,10 +360,10 @@ int runLayoutCalibrate(CommandContext& ctx, CalibrateOptions& o)
     CalibrationFlow& flow = calibration->flow();
     const bool chinese = calibration->chineseReport();
 
-    const FlowStart start = flow.startMultiArea(o.texts, o.screen, *layout);
+    const FlowStart start = flow.startMultiArea(o.texts, o.screen, *layout, positionCounts(*cs));
     printMessages(start.messages, notes);
     if (!start.openCapture)
-        return kExitFailed;
+        return failedRun(ctx, o, joined(start.messages));
     CalibrationSettings settings = start.settings;
     int area = 0;
     FlowAreaStep step;
@@ -357,6 +379,7 @@ int runLayoutCalibrate(CommandContext& ctx, CalibrateOptions& o)
     }
     printMessages(step.messages, notes);
     printKeptNote(step.keptNote, notes);
+    std::string keptError = keptWarning(ctx, step.keptError);
     const bool allAreas = step.areas.size() == size_t(layout->areaCount);
 
     bool downloaded = false;
@@ -364,6 +387,7 @@ int runLayoutCalibrate(CommandContext& ctx, CalibrateOptions& o)
         const DownloadEnd end = waitForDownload(*cs, flow);
         notes << downloadEndText(end, false) << "\n";
         printKeptNote(end.historyError, notes);
+        keptError += keptWarning(ctx, end.historyError);
         downloaded = end.written;
     }
     std::vector<std::optional<VerifyResult>> verified;
@@ -397,6 +421,7 @@ int runLayoutCalibrate(CommandContext& ctx, CalibrateOptions& o)
                                  {"flashCrcOk", optionalBool(crcOk)},
                                  {"flash", flash},
                                  {"kept", textOrNull(step.keptPath)},
+                                 {"keptError", textOrNull(keptError)},
                                  {"export", exported ? Json(*exported) : nullptr}})
                 << "\n";
     } else if (exported) {
@@ -430,28 +455,31 @@ int runCalibrate(CommandContext& ctx)
     CalibrationFlow& flow = calibration->flow();
     const bool chinese = calibration->chineseReport();
 
-    const FlowStart start = flow.start(o.texts, o.screen);
+    const FlowStart start = flow.start(o.texts, o.screen, positionCounts(*cs));
     printMessages(start.messages, notes);
     if (!start.openCapture)
-        return kExitFailed;
+        return failedRun(ctx, o, joined(start.messages));
     const CalibrationData capture = runCapture(*cs, start.settings, o.screen);
     if (!capture.complete()) {
-        ctx.err << "oculant-cli calibrate: the capture did not complete\n";
-        return kExitFailed;
+        const std::string reason = "the capture did not complete";
+        ctx.err << "oculant-cli calibrate: " << reason << "\n";
+        return failedRun(ctx, o, reason);
     }
     FlowFit fit;
     const FlowDownloadStart download = flow.finishCapture(capture, positionCounts(*cs), chinese, &fit);
     printMessages(download.messages, notes);
     if (!fit.ok)
-        return kExitFailed;
+        return failedRun(ctx, o, joined(download.messages));
     notes << residualTable(fit.residuals, chinese);
     printKeptNote(download.keptNote, notes);
+    std::string keptError = keptWarning(ctx, download.keptError);
 
     bool downloaded = false;
     if (download.started) {
         const DownloadEnd end = waitForDownload(*cs, flow);
         notes << downloadEndText(end, false) << "\n";
         printKeptNote(end.historyError, notes);
+        keptError += keptWarning(ctx, end.historyError);
         downloaded = end.written;
     }
     const std::optional<VerifyResult> verified =
@@ -470,13 +498,14 @@ int runCalibrate(CommandContext& ctx)
         j["downloaded"] = downloaded;
         j["flashCrcOk"] = optionalBool(crcOk);
         j["kept"] = textOrNull(download.keptPath);
+        j["keptError"] = textOrNull(keptError);
         j["export"] = exported ? Json(*exported) : nullptr;
         ctx.out << jsonText(j) << "\n";
     } else if (exported) {
         ctx.out << "exported to " << *exported << "\n";
     }
     if (!downloaded)
-        exitCode = kExitFailed;
+        exitCode = kExitFailed;  // a failed download outranks a verify pass that never ran
     return exitCode;
 }
 

@@ -26,6 +26,8 @@ std::unique_ptr<CalibrationFrame> CalibrationFrame::open(CommandContext& ctx, co
     frame->flow_ = std::make_unique<CalibrationFlow>(
         *frame->link_, [language](std::string_view key) { return language->LookupText(key); });
     frame->flow_->keepReplacedSetsIn(CalibrationHistory::userFolder());
+    frame->flow_->setWords(
+        [language](std::string_view key, std::string_view fallback) { return language->LookupTextOr(key, fallback); });
     return frame;
 }
 

@@ -73,12 +73,16 @@ int runRestoreCalibration(CommandContext& ctx)
     const FlowDownloadStart download = flow.restore(*file.coefficients);
     printMessages(download.messages, notes);
     printKeptNote(download.keptNote, notes);
+    std::string keptError = download.keptError;
     DownloadEnd end;
     if (download.started) {
         end = waitForDownload(*cs, flow);
         notes << downloadEndText(end, true) << "\n";
         printKeptNote(end.historyError, notes);
+        keptError += end.historyError;
     }
+    if (!keptError.empty())
+        ctx.err << "oculant-cli restore-calibration: warning: " << keptError << "\n";
     const FrameTestBench* frame = cs->testBench();
     const std::optional<bool> crcOk = frame ? frame->calibrationCrcOk() : std::nullopt;
     const Json flash = end.written ? flashSetZero(frame) : Json(nullptr);
@@ -90,7 +94,8 @@ int runRestoreCalibration(CommandContext& ctx)
                                  {"downloaded", end.written},
                                  {"flashCrcOk", optionalBool(crcOk)},
                                  {"flashCoefficients", flash},
-                                 {"kept", download.keptPath.empty() ? Json(nullptr) : Json(download.keptPath)}})
+                                 {"kept", download.keptPath.empty() ? Json(nullptr) : Json(download.keptPath)},
+                                 {"keptError", keptError.empty() ? Json(nullptr) : Json(keptError)}})
                 << "\n";
     return end.written ? exitCode : kExitFailed;
 }
