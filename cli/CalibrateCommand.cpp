@@ -12,6 +12,7 @@
 #include "calibration/CalibrationFlow.h"
 #include "calibration/CalibrationLimits.h"
 #include "calibration/CalibrationReport.h"
+#include "calibration/CaptureSession.h"
 #include "calibration/LayoutFile.h"
 #include "cli/CalibrationJson.h"
 #include "cli/Cli.h"
@@ -27,10 +28,10 @@ namespace {
 const char* const kCalibrateUsage =
     "usage: oculant-cli --virtual-frame[=PROFILE] calibrate [--grid CxR] [--aux|--no-aux] [--screen WxH] "
     "[--margins L,R,U,D] [--window X,Y,W,H] [--mask] [--direction 0..3] [--extension L,R,D,U] "
-    "[--verify N [--verify-limit-mm X]] [--export FILE] [--json]\n"
+    "[--verify N [--verify-limit-mm X]] [--retake-limit-mm X] [--export FILE] [--json]\n"
     "       oculant-cli --virtual-frame[=PROFILE] calibrate --layout FILE [--screen WxH] [--direction 0..3] "
     "[--grid CxR] [--aux|--no-aux] [--margins L,R,U,D] [--window X,Y,W,H] [--mask] "
-    "[--verify N [--verify-limit-mm X]] [--export FILE] [--json]\n";
+    "[--verify N [--verify-limit-mm X]] [--retake-limit-mm X] [--export FILE] [--json]\n";
 
 // "A,B,C,D" (or "AxB") into n texts; false when the count differs or a part is empty.
 bool splitList(const std::string& text, char separator, size_t n, std::vector<std::string>& parts)
@@ -62,6 +63,7 @@ struct CalibrateOptions {
     std::optional<std::string> exportFile;
     std::optional<std::string> layoutFile;  // a multi-area run over this layout
     std::optional<VerifyOptions> verify;    // a verify pass after the download
+    double retakeLimitMm = CaptureSession::kDefaultMisplacedLimitMm;  // 0: every touch is taken as it lands
     bool json = false;
 };
 
@@ -156,6 +158,15 @@ bool parseCalibrateOptions(std::vector<std::string>& args, CalibrateOptions& o, 
         }
         t.extension = true;
         t.leftEx = parts[0], t.rightEx = parts[1], t.downEx = parts[2], t.upEx = parts[3];
+    }
+    if (const auto limit = takeOption(args, "--retake-limit-mm")) {
+        char* end = nullptr;
+        o.retakeLimitMm = std::strtod(limit->c_str(), &end);
+        if (limit->empty() || *end != '\0' || !(o.retakeLimitMm >= 0) || !std::isfinite(o.retakeLimitMm)) {
+            err << "oculant-cli calibrate: --retake-limit-mm wants a number of millimetres (0: no retakes), not '"
+                << *limit << "'\n";
+            return false;
+        }
     }
     o.exportFile = takeOption(args, "--export");
     o.layoutFile = takeOption(args, "--layout");
@@ -326,10 +337,15 @@ Json textOrNull(const std::string& text)
     return text.empty() ? Json(nullptr) : Json(text);
 }
 
-// The calibration's figures in the JSON of a single area and of every area of a layout.
-void addFit(Json& object, const FitResiduals& residuals, const Orientation& orientation, DisplayDirection direction)
+// The calibration's figures in the JSON of a single area and of every area of a layout, with
+// how often each point was taken again.
+void addFit(Json& object, const FitResiduals& residuals, const Orientation& orientation, DisplayDirection direction,
+            const std::vector<int>& retakes)
 {
     addResiduals(object, residuals);
+    Json& points = object["points"];
+    for (size_t i = 0; i < points.size(); ++i)
+        points[i]["retakes"] = i < retakes.size() ? retakes[i] : 0;
     object["orientation"] = orientationJson(orientation, direction);
 }
 
@@ -367,8 +383,10 @@ int runLayoutCalibrate(CommandContext& ctx, CalibrateOptions& o)
     CalibrationSettings settings = start.settings;
     int area = 0;
     FlowAreaStep step;
+    std::vector<std::vector<int>> retakes;
     for (;;) {
-        const CalibrationData capture = runCapture(*cs, settings, o.screen);
+        CaptureJudging judging{o.retakeLimitMm, positionCounts(*cs), &retakes.emplace_back(), &notes};
+        const CalibrationData capture = runCapture(*cs, settings, o.screen, judging);
         if (!capture.complete())
             ctx.err << "oculant-cli calibrate: the capture of area A" << area + 1 << " did not complete\n";
         step = flow.finishAreaCapture(capture, positionCounts(*cs), chinese);
@@ -412,7 +430,7 @@ int runLayoutCalibrate(CommandContext& ctx, CalibrateOptions& o)
                    {"coefficients", coefficientsJson(r.coefficients)},
                    {"errorPixels", r.errorPixels},
                    {"errorMm", r.errorMm}};
-            addFit(a, r.residuals, r.orientation, direction);
+            addFit(a, r.residuals, r.orientation, direction, i < retakes.size() ? retakes[i] : std::vector<int>{});
             a["verify"] = verifyOrNull(verified[i]);
             areas.push_back(a);
         }
@@ -459,7 +477,9 @@ int runCalibrate(CommandContext& ctx)
     printMessages(start.messages, notes);
     if (!start.openCapture)
         return failedRun(ctx, o, joined(start.messages));
-    const CalibrationData capture = runCapture(*cs, start.settings, o.screen);
+    std::vector<int> retakes;
+    const CalibrationData capture =
+        runCapture(*cs, start.settings, o.screen, {o.retakeLimitMm, positionCounts(*cs), &retakes, &notes});
     if (!capture.complete()) {
         const std::string reason = "the capture did not complete";
         ctx.err << "oculant-cli calibrate: " << reason << "\n";
@@ -493,7 +513,7 @@ int runCalibrate(CommandContext& ctx)
         Json j{{"coefficients", coefficientsJson(fit.coefficients)},
                {"errorPixels", fit.errorPixels},
                {"errorMm", fit.errorMm}};
-        addFit(j, fit.residuals, fit.orientation, displayDirectionFromIndex(o.texts.direction));
+        addFit(j, fit.residuals, fit.orientation, displayDirectionFromIndex(o.texts.direction), retakes);
         j["verify"] = verifyOrNull(verified);
         j["downloaded"] = downloaded;
         j["flashCrcOk"] = optionalBool(crcOk);

@@ -174,5 +174,30 @@ TEST_F(CalibrationEdgesCli, a_kept_folder_that_cannot_be_written_is_said_loudly)
     EXPECT_NE(err.find("oculant-cli calibrate: warning: Could not create"), std::string::npos) << err;
 }
 
+// The bench's technician misses target 5 by 80 pixels (40 mm) the first time: the capture says
+// so, takes it again, and the fit is as good as without the miss; with the check off the miss
+// is fitted and shows as the largest error. A key the profile cannot hold is refused.
+TEST_F(CalibrationEdgesCli, a_misplaced_touch_is_taken_again_and_counted)
+{
+    const std::string profile = write("miss.ini", "[Fingers]\nMisplacedTouches=5:80\n");
+    ASSERT_EQ(runOnFrame(profile, {"calibrate", "--grid", "3x3", "--json"}), 0) << out << err;
+    json j = json::parse(out);
+    ASSERT_EQ(j["points"].size(), 13u);
+    for (size_t i = 0; i < 13; ++i)
+        EXPECT_EQ(j["points"][i]["retakes"], i == 4 ? 1 : 0) << i;
+    EXPECT_LT(j["maxErrorMm"].get<double>(), 0.5);
+    EXPECT_NE(err.find("Target 5: touch the target again (the touch was 39.8 mm from it, the limit is 10.0 mm)"),
+              std::string::npos)
+        << err;
+
+    ASSERT_EQ(runOnFrame(profile, {"calibrate", "--grid", "3x3", "--retake-limit-mm", "0", "--json"}), 0) << out << err;
+    j = json::parse(out);
+    EXPECT_EQ(j["points"][4]["retakes"], 0);
+    EXPECT_GT(j["maxErrorMm"].get<double>(), 30.0) << "the miss was fitted";
+
+    EXPECT_EQ(runOnFrame(write("bad.ini", "[Fingers]\nMisplacedTouches=0:80\n"), {"calibrate"}), cli::kExitUsage);
+    EXPECT_NE(err.find("MisplacedTouches"), std::string::npos) << err;
+}
+
 }  // namespace
 }  // namespace oculant
