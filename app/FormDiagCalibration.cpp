@@ -161,6 +161,7 @@ void TFormDiag::Button11Click()
     if (!start.openCapture || !windows_.calibrate)
         return;
     windows_.calibrate->setSettings(start.settings, screen);
+    windows_.calibrate->setPositions(receiverPositionCounts(frameProcessor_.store(), session_.records().boards));
     session_.sendModeTouch();
     execModal(*windows_.calibrate);
     const bool chinese = language_.usesChineseReport();
@@ -225,6 +226,7 @@ void TFormDiag::runMultiArea(const MultiAreaLayout& layout)
     CalibrationSettings settings = start.settings;
     for (;;) {
         windows_.calibrate->setSettings(settings, screen);
+        windows_.calibrate->setPositions(receiverPositionCounts(frameProcessor_.store(), session_.records().boards));
         session_.sendModeTouch();
         execModal(*windows_.calibrate);
         const bool chinese = language_.usesChineseReport();

@@ -384,7 +384,9 @@ inline constexpr KeyFallback kAreaFrameOutside{"LayoutAreaFrameOutside", "A%1: t
 inline constexpr KeyFallback kAreaDisplayOutside{"LayoutAreaDisplayOutside", "A%1: the display rectangle (%2, %3) to (%4, %5) mm leaves the display (0 to %6 by 0 to %7 mm)!"};
 inline constexpr KeyFallback kAreasOverlapFrame{"LayoutAreasOverlapFrame", "A%1 and A%2 overlap on the frame!"};
 inline constexpr KeyFallback kAreasOverlapDisplay{"LayoutAreasOverlapDisplay", "A%1 and A%2 overlap on the display!"};
-inline constexpr auto kAll = std::to_array<KeyFallback>({kTargetsTooClose, kMapImplausible, kMapNotFinite, kMapScale,
+// On the capture screen, in red under the instructions, until the target is taken.
+inline constexpr KeyFallback kTouchAgain{"CalibTouchAgain", "Touch the target again: that touch was %1 mm from it (limit %2 mm)."};
+inline constexpr auto kAll = std::to_array<KeyFallback>({kTouchAgain, kTargetsTooClose, kMapImplausible, kMapNotFinite, kMapScale,
     kMapSingular, kMapOffScreen, kAreaFrameEmpty, kAreaDisplayEmpty, kAreaFrameOutside, kAreaDisplayOutside,
     kAreasOverlapFrame, kAreasOverlapDisplay});
 }  // namespace calwords
