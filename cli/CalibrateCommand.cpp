@@ -371,7 +371,9 @@ int runLayoutCalibrate(CommandContext& ctx, CalibrateOptions& o)
     int exitCode = kExitOk;
     const std::unique_ptr<CalibrationFrame> calibration = CalibrationFrame::open(ctx, "calibrate", exitCode);
     if (!calibration)
-        return exitCode;
+        return failedRun(ctx, o, exitCode == kExitInterrupted ? "interrupted: nothing was written to the frame"
+                                                              : "no frame could be connected (see standard error)",
+                         exitCode);
     CliSession* cs = &calibration->session();
     CalibrationFlow& flow = calibration->flow();
     const bool chinese = calibration->chineseReport();
@@ -387,6 +389,8 @@ int runLayoutCalibrate(CommandContext& ctx, CalibrateOptions& o)
     for (;;) {
         CaptureJudging judging{o.retakeLimitMm, positionCounts(*cs), &retakes.emplace_back(), &notes};
         const CalibrationData capture = runCapture(*cs, settings, o.screen, judging);
+        if (interruptedBeforeDownload(ctx, "calibrate"))
+            return failedRun(ctx, o, "interrupted: nothing was written to the frame", kExitInterrupted);
         if (!capture.complete())
             ctx.err << "oculant-cli calibrate: the capture of area A" << area + 1 << " did not complete\n";
         step = flow.finishAreaCapture(capture, positionCounts(*cs), chinese);
@@ -407,6 +411,7 @@ int runLayoutCalibrate(CommandContext& ctx, CalibrateOptions& o)
         printKeptNote(end.historyError, notes);
         keptError += keptWarning(ctx, end.historyError);
         downloaded = end.written;
+        reportInterruptAfterDownload(ctx, "calibrate", end);
     }
     std::vector<std::optional<VerifyResult>> verified;
     for (const FlowAreaResult& r : step.areas)
@@ -445,6 +450,8 @@ int runLayoutCalibrate(CommandContext& ctx, CalibrateOptions& o)
     } else if (exported) {
         ctx.out << "exported to " << *exported << "\n";
     }
+    if (interrupted.load())
+        return kExitInterrupted;
     return allAreas && downloaded ? exitCode : kExitFailed;
 }
 
@@ -468,7 +475,9 @@ int runCalibrate(CommandContext& ctx)
     int exitCode = kExitOk;
     const std::unique_ptr<CalibrationFrame> calibration = CalibrationFrame::open(ctx, "calibrate", exitCode);
     if (!calibration)
-        return exitCode;
+        return failedRun(ctx, o, exitCode == kExitInterrupted ? "interrupted: nothing was written to the frame"
+                                                              : "no frame could be connected (see standard error)",
+                         exitCode);
     CliSession* cs = &calibration->session();
     CalibrationFlow& flow = calibration->flow();
     const bool chinese = calibration->chineseReport();
@@ -480,6 +489,8 @@ int runCalibrate(CommandContext& ctx)
     std::vector<int> retakes;
     const CalibrationData capture =
         runCapture(*cs, start.settings, o.screen, {o.retakeLimitMm, positionCounts(*cs), &retakes, &notes});
+    if (interruptedBeforeDownload(ctx, "calibrate"))
+        return failedRun(ctx, o, "interrupted: nothing was written to the frame", kExitInterrupted);
     if (!capture.complete()) {
         const std::string reason = "the capture did not complete";
         ctx.err << "oculant-cli calibrate: " << reason << "\n";
@@ -501,6 +512,7 @@ int runCalibrate(CommandContext& ctx)
         printKeptNote(end.historyError, notes);
         keptError += keptWarning(ctx, end.historyError);
         downloaded = end.written;
+        reportInterruptAfterDownload(ctx, "calibrate", end);
     }
     const std::optional<VerifyResult> verified =
         verifyAfterDownload(*cs, o, fit.verify, downloaded, "", chinese, notes, exitCode);
@@ -526,6 +538,8 @@ int runCalibrate(CommandContext& ctx)
     }
     if (!downloaded)
         exitCode = kExitFailed;  // a failed download outranks a verify pass that never ran
+    if (interrupted.load())
+        exitCode = kExitInterrupted;
     return exitCode;
 }
 
@@ -550,7 +564,10 @@ int runResetCalibration(CommandContext& ctx)
     const DownloadEnd end = waitForDownload(*cs, flow);
     ctx.out << downloadEndText(end, true) << "\n";
     printKeptNote(end.historyError, ctx.out);
+    reportInterruptAfterDownload(ctx, "reset-calibration", end);
     cs->close();
+    if (interrupted.load())
+        return kExitInterrupted;
     return end.written ? exitCode : kExitFailed;
 }
 

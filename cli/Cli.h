@@ -63,7 +63,8 @@ enum ExitCode : int {
     kExitNoVerdict = 3,
     kExitError = 3,
     kExitVerifyFailed = 4,
-    kExitUsage = 64
+    kExitUsage = 64,
+    kExitInterrupted = 130,  // Ctrl-C (SIGINT) or SIGTERM, as a shell reports a command killed by SIGINT
 };
 
 int run(int argc, char** argv, std::ostream& out, std::ostream& err);

@@ -80,6 +80,7 @@ int runRestoreCalibration(CommandContext& ctx)
         notes << downloadEndText(end, true) << "\n";
         printKeptNote(end.historyError, notes);
         keptError += end.historyError;
+        reportInterruptAfterDownload(ctx, "restore-calibration", end);
     }
     if (!keptError.empty())
         ctx.err << "oculant-cli restore-calibration: warning: " << keptError << "\n";
@@ -97,6 +98,8 @@ int runRestoreCalibration(CommandContext& ctx)
                                  {"kept", download.keptPath.empty() ? Json(nullptr) : Json(download.keptPath)},
                                  {"keptError", keptError.empty() ? Json(nullptr) : Json(keptError)}})
                 << "\n";
+    if (interrupted.load())
+        return kExitInterrupted;
     return end.written ? exitCode : kExitFailed;
 }
 

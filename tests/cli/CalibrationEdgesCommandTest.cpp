@@ -11,6 +11,7 @@
 
 #include "calibration/CalibrationExport.h"
 #include "tests/support/CliRun.h"
+#include "cli/CliSession.h"
 #include "tests/support/MisalignedDisplay.h"
 
 namespace oculant {
@@ -197,6 +198,33 @@ TEST_F(CalibrationEdgesCli, a_misplaced_touch_is_taken_again_and_counted)
 
     EXPECT_EQ(runOnFrame(write("bad.ini", "[Fingers]\nMisplacedTouches=0:80\n"), {"calibrate"}), cli::kExitUsage);
     EXPECT_NE(err.find("MisplacedTouches"), std::string::npos) << err;
+}
+
+// Ctrl-C that came before a download: nothing is written into the frame, nothing is kept, and
+// the commands say so with status 130 (the record of the frame's calibration stays true).
+TEST_F(CalibrationEdgesCli, ctrl_c_before_the_download_writes_and_keeps_nothing)
+{
+    ASSERT_EQ(runOnFrame(misaligned(), {"calibrate", "--no-aux", "--export", dir.file("cal")}), 0) << out << err;
+    const std::string current = test::readFile(frameFolder() / "current.cfg");
+    const auto filesKept = [&] { return std::distance(fs::directory_iterator(frameFolder()), fs::directory_iterator()); };
+    const auto before = filesKept();
+
+    struct Interrupt {
+        Interrupt() { cli::interrupted.store(true); }
+        ~Interrupt() { cli::interrupted.store(false); }
+    } interrupt;
+    const std::vector<std::vector<std::string>> commands = {
+        {"calibrate", "--json"}, {"restore-calibration", dir.file("cal.cfg"), "--yes"}, {"reset-calibration", "--yes"}};
+    for (const auto& command : commands) {
+        SCOPED_TRACE(command[0]);
+        EXPECT_EQ(runOnFrame(misaligned(), command), cli::kExitInterrupted) << out << err;
+        EXPECT_NE(err.find("interrupted"), std::string::npos) << err;
+        EXPECT_EQ(out.find("Calibration written"), std::string::npos) << out;
+        EXPECT_EQ(test::readFile(frameFolder() / "current.cfg"), current);
+        EXPECT_EQ(filesKept(), before) << "nothing kept";
+        if (command[0] == "calibrate")
+            EXPECT_EQ(json::parse(out)["error"], "interrupted: nothing was written to the frame");
+    }
 }
 
 }  // namespace
