@@ -91,11 +91,12 @@ void TFormDiag::showCalibrationMessages(const std::vector<std::string>& messages
         showMessage(QString::fromStdString(m));
 }
 
-void TFormDiag::startCalibrationDownload(bool started, const std::string& keptNote)
+void TFormDiag::startCalibrationDownload(bool started, const std::string& keptNote, const std::string& keptError)
 {
     if (!started)
         return;
     keptNote_ = keptNote;
+    keptFailed_ = !keptError.empty();
     LabelKept->hide();
     disableDeviceButtons();
     downloadProgress_->setValue(0);
@@ -168,7 +169,7 @@ void TFormDiag::Button11Click()
     FlowFit fit;
     const FlowDownloadStart download = flow.finishCapture(
         windows_.calibrate->data(), receiverPositionCounts(frameProcessor_.store(), session_.records().boards), chinese, &fit);
-    startCalibrationDownload(download.started, download.keptNote);
+    startCalibrationDownload(download.started, download.keptNote, download.keptError);
     if (fit.ok)
         showFitResult({fit.residuals,
                        fitSummary(fit.errorPixels, fit.errorMm, fit.residuals, fit.orientation, fit.verify.direction,
@@ -242,7 +243,7 @@ void TFormDiag::runMultiArea(const MultiAreaLayout& layout)
             settings = step.settings;
             continue;
         }
-        startCalibrationDownload(step.started, step.keptNote);
+        startCalibrationDownload(step.started, step.keptNote, step.keptError);
         showCalibrationMessages(step.messages);
         return;
     }
@@ -267,7 +268,12 @@ bool TFormDiag::TimerDownTabTimer()
     setStatusText(QString::fromStdString(status));
     LabelKept->setText(QString::fromStdString(keptNote_));
     LabelKept->setVisible(!keptNote_.empty());
+    // The way back is lost: not only a line under the buttons.
+    if (keptFailed_ || !tick.historyError.empty())
+        showMessage(QString::fromStdString(keptFailed_ ? keptNote_ + (tick.historyError.empty() ? "" : "\n" + tick.historyError)
+                                                       : tick.historyError));
     keptNote_.clear();
+    keptFailed_ = false;
     if (tick.messageBox)
         showMessage(QString::fromStdString(*tick.messageBox));
     return false;
@@ -280,7 +286,7 @@ void TFormDiag::Button10Click()
     if (!confirm(QString::fromStdString(caption), QString::fromStdString(question)))
         return;
     const FlowDownloadStart download = flow.reset();
-    startCalibrationDownload(download.started, download.keptNote);
+    startCalibrationDownload(download.started, download.keptNote, download.keptError);
     showCalibrationMessages(download.messages);
 }
 
@@ -340,7 +346,7 @@ void TFormDiag::Button16Click()
     if (!confirm(text(textkeys::kImportCaption), QString::fromStdString(shown)))
         return;
     const FlowDownloadStart download = flow.restore(*file.coefficients);
-    startCalibrationDownload(download.started, download.keptNote);
+    startCalibrationDownload(download.started, download.keptNote, download.keptError);
     showCalibrationMessages(download.messages);
 }
 

@@ -222,8 +222,9 @@ TEST_F(CalibrationEdgesCli, ctrl_c_before_the_download_writes_and_keeps_nothing)
         EXPECT_EQ(out.find("Calibration written"), std::string::npos) << out;
         EXPECT_EQ(test::readFile(frameFolder() / "current.cfg"), current);
         EXPECT_EQ(filesKept(), before) << "nothing kept";
-        if (command[0] == "calibrate")
+        if (command[0] == "calibrate") {
             EXPECT_EQ(json::parse(out)["error"], "interrupted: nothing was written to the frame");
+        }
     }
 }
 
