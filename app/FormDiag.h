@@ -226,7 +226,9 @@ private:
     void attachCalibration();
     void applyCalibrationEnables();
     void showCalibrationMessages(const std::vector<std::string>& messages);
-    void startCalibrationDownload(bool started, const std::string& keptNote = {});
+    // keptError: the calibration the download replaces could not be kept (said in a message box
+    // at the end of the download, with any failure to record the new one).
+    void startCalibrationDownload(bool started, const std::string& keptNote = {}, const std::string& keptError = {});
     // The capture screen again, showing the result of the fit it captured (and its Verify).
     void showFitResult(const CaptureResultView& view);
     std::optional<std::pair<int, int>> multiAreaWindowSize();
@@ -258,6 +260,7 @@ private:
     std::shared_ptr<Calibration> calibration_;
     // Where the calibration a running download replaces was kept: said when it ends.
     std::string keptNote_;
+    bool keptFailed_ = false;  // the set the running download replaces could not be kept
     int screenWidth_ = 0;
     int screenHeight_ = 0;
     bool deviceButtonsEnabled_ = false;

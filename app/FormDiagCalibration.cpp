@@ -21,6 +21,7 @@
 #include "calibration/CalibrationControls.h"
 #include "calibration/CalibrationExport.h"
 #include "calibration/CalibrationFlow.h"
+#include "calibration/CalibrationLimits.h"
 #include "calibration/CalibrationReport.h"
 #include "calibration/CaptureResult.h"
 #include "calibration/TextFormat.h"
@@ -37,20 +38,6 @@ std::string textOf(const QLineEdit* edit) { return edit->text().toStdString(); }
 std::string textOf(const QComboBox* box) { return box->currentText().toStdString(); }
 
 }  // namespace
-
-// The frame's receiver positions per side: the signal store's once a signal frame came in,
-// else the board layout the frame reported.
-static PositionCounts positionCountsOf(const SignalStore& store, const BoardLayoutTable& b)
-{
-    if (store.nX() > 1)
-        return {store.nX(), store.nY()};
-    PositionCounts p;
-    for (int i = 0; i < b.xBoards; ++i)
-        p.x += b.xElements[size_t(i)];
-    for (int i = 0; i < b.yBoards; ++i)
-        p.y += b.yElements[size_t(i)];
-    return p;
-}
 
 // The flow, its device link, and the multi-area window's host: its Start runs step B and the
 // per-area run here, the one place that opens the capture screen and downloads.
@@ -104,11 +91,12 @@ void TFormDiag::showCalibrationMessages(const std::vector<std::string>& messages
         showMessage(QString::fromStdString(m));
 }
 
-void TFormDiag::startCalibrationDownload(bool started, const std::string& keptNote)
+void TFormDiag::startCalibrationDownload(bool started, const std::string& keptNote, const std::string& keptError)
 {
     if (!started)
         return;
     keptNote_ = keptNote;
+    keptFailed_ = !keptError.empty();
     LabelKept->hide();
     disableDeviceButtons();
     downloadProgress_->setValue(0);
@@ -169,18 +157,19 @@ void TFormDiag::Button11Click()
     const CalibrationGroupTexts t = groupTextsOf(*this);
     const ScreenSize screen{screenWidth_, screenHeight_};
     CalibrationFlow& flow = calibration_->flow;
-    const FlowStart start = flow.start(t, screen);
+    const FlowStart start = flow.start(t, screen, receiverPositionCounts(frameProcessor_.store(), session_.records().boards));
     showCalibrationMessages(start.messages);
     if (!start.openCapture || !windows_.calibrate)
         return;
     windows_.calibrate->setSettings(start.settings, screen);
+    windows_.calibrate->setPositions(receiverPositionCounts(frameProcessor_.store(), session_.records().boards));
     session_.sendModeTouch();
     execModal(*windows_.calibrate);
     const bool chinese = language_.usesChineseReport();
     FlowFit fit;
     const FlowDownloadStart download = flow.finishCapture(
-        windows_.calibrate->data(), positionCountsOf(frameProcessor_.store(), session_.records().boards), chinese, &fit);
-    startCalibrationDownload(download.started, download.keptNote);
+        windows_.calibrate->data(), receiverPositionCounts(frameProcessor_.store(), session_.records().boards), chinese, &fit);
+    startCalibrationDownload(download.started, download.keptNote, download.keptError);
     if (fit.ok)
         showFitResult({fit.residuals,
                        fitSummary(fit.errorPixels, fit.errorMm, fit.residuals, fit.orientation, fit.verify.direction,
@@ -230,18 +219,20 @@ void TFormDiag::runMultiArea(const MultiAreaLayout& layout)
 {
     const ScreenSize screen{screenWidth_, screenHeight_};
     CalibrationFlow& flow = calibration_->flow;
-    const FlowStart start = flow.startMultiArea(groupTextsOf(*this), screen, layout);
+    const FlowStart start = flow.startMultiArea(groupTextsOf(*this), screen, layout,
+                                                 receiverPositionCounts(frameProcessor_.store(), session_.records().boards));
     showCalibrationMessages(start.messages);
     if (!start.openCapture || !windows_.calibrate)
         return;
     CalibrationSettings settings = start.settings;
     for (;;) {
         windows_.calibrate->setSettings(settings, screen);
+        windows_.calibrate->setPositions(receiverPositionCounts(frameProcessor_.store(), session_.records().boards));
         session_.sendModeTouch();
         execModal(*windows_.calibrate);
         const bool chinese = language_.usesChineseReport();
         const FlowAreaStep step = flow.finishAreaCapture(
-            windows_.calibrate->data(), positionCountsOf(frameProcessor_.store(), session_.records().boards), chinese);
+            windows_.calibrate->data(), receiverPositionCounts(frameProcessor_.store(), session_.records().boards), chinese);
         if (const std::optional<FlowAreaResult>& a = step.fitted)
             showFitResult({a->residuals,
                            "A" + formatInt(a->index + 1) + "\n" +
@@ -252,7 +243,7 @@ void TFormDiag::runMultiArea(const MultiAreaLayout& layout)
             settings = step.settings;
             continue;
         }
-        startCalibrationDownload(step.started, step.keptNote);
+        startCalibrationDownload(step.started, step.keptNote, step.keptError);
         showCalibrationMessages(step.messages);
         return;
     }
@@ -277,7 +268,12 @@ bool TFormDiag::TimerDownTabTimer()
     setStatusText(QString::fromStdString(status));
     LabelKept->setText(QString::fromStdString(keptNote_));
     LabelKept->setVisible(!keptNote_.empty());
+    // The way back is lost: not only a line under the buttons.
+    if (keptFailed_ || !tick.historyError.empty())
+        showMessage(QString::fromStdString(keptFailed_ ? keptNote_ + (tick.historyError.empty() ? "" : "\n" + tick.historyError)
+                                                       : tick.historyError));
     keptNote_.clear();
+    keptFailed_ = false;
     if (tick.messageBox)
         showMessage(QString::fromStdString(*tick.messageBox));
     return false;
@@ -290,7 +286,7 @@ void TFormDiag::Button10Click()
     if (!confirm(QString::fromStdString(caption), QString::fromStdString(question)))
         return;
     const FlowDownloadStart download = flow.reset();
-    startCalibrationDownload(download.started, download.keptNote);
+    startCalibrationDownload(download.started, download.keptNote, download.keptError);
     showCalibrationMessages(download.messages);
 }
 
@@ -350,7 +346,7 @@ void TFormDiag::Button16Click()
     if (!confirm(text(textkeys::kImportCaption), QString::fromStdString(shown)))
         return;
     const FlowDownloadStart download = flow.restore(*file.coefficients);
-    startCalibrationDownload(download.started, download.keptNote);
+    startCalibrationDownload(download.started, download.keptNote, download.keptError);
     showCalibrationMessages(download.messages);
 }
 

@@ -6,16 +6,27 @@
 #include "calibration/AffineFit.h"
 #include "calibration/BlockDownload.h"
 #include "calibration/CalibrationExport.h"
+#include "calibration/CalibrationLimits.h"
 #include "calibration/CalibrationTargets.h"
 #include "calibration/DisplayDirection.h"
 #include "calibration/ExportFileName.h"
 #include "calibration/LenientNumber.h"
+#include "i18n/TextKeys.h"
 
 namespace oculant {
 
 CalibrationFlow::CalibrationFlow(CalibrationDeviceLink& link, TextLookup lookup)
     : link_(link), lookup_(std::move(lookup))
 {
+}
+
+std::optional<std::string> CalibrationFlow::targetSpacingRefusal(const CalibrationSettings& settings, ScreenSize screen,
+                                                                PositionCounts positions) const
+{
+    CalibrationData targets;
+    if (!generateTargets(targets, settings, screen))
+        return std::nullopt;  // a window without area is step B's to refuse
+    return oculant::targetSpacingRefusal(targets, positions, displayDirectionFromIndex(texts_.direction), words_);
 }
 
 std::optional<std::string> CalibrationFlow::deviceRefusal() const
@@ -26,7 +37,7 @@ std::optional<std::string> CalibrationFlow::deviceRefusal() const
     return std::nullopt;
 }
 
-FlowStart CalibrationFlow::start(const CalibrationGroupTexts& texts, ScreenSize screen)
+FlowStart CalibrationFlow::start(const CalibrationGroupTexts& texts, ScreenSize screen, PositionCounts positions)
 {
     FlowStart result;
     multiArea_.reset();  // a single-area run replaces any multi-area run left unfinished
@@ -49,6 +60,10 @@ FlowStart CalibrationFlow::start(const CalibrationGroupTexts& texts, ScreenSize 
         result.messages.push_back(room.message);
         return result;
     }
+    if (const auto refusal = targetSpacingRefusal(result.settings, screen, positions)) {
+        result.messages.push_back(*refusal);
+        return result;
+    }
     lastSettings_ = result.settings;
     result.openCapture = true;
     return result;
@@ -69,6 +84,7 @@ FlowDownloadStart CalibrationFlow::finishCapture(const CalibrationData& capture,
     request.screen = screen_;
     request.positions = positions;
     request.chineseReport = chineseReport;
+    request.words = words_;
 
     FlowDownloadStart result;
     const RunResult run = runSingleAreaCalibration(request, block_, lookup_);
@@ -96,6 +112,7 @@ FlowDownloadStart CalibrationFlow::finishCapture(const CalibrationData& capture,
     result.messages.insert(result.messages.end(), download.messages.begin(), download.messages.end());
     result.keptNote = download.keptNote;
     result.keptPath = download.keptPath;
+    result.keptError = download.keptError;
     // The report says "CalibrationFinished": only for a calibration on its way into the frame.
     // Without a frame only "PanelUnconnect" is shown, with a busy worker only why nothing was written.
     if (download.started)
@@ -132,6 +149,7 @@ FlowDownloadStart CalibrationFlow::DownloadParameterBlock()
         const CalibrationHistory::Kept kept = history_->keepBeforeDownload(serial, clock_());
         result.keptNote = kept.note;
         result.keptPath = kept.path;
+        result.keptError = kept.error;
     }
     if (!link_.startBlockWrite(image->length, image->header.data(), image->buffer.data())) {
         result.messages.push_back(kDownloadBusyText);
@@ -196,6 +214,10 @@ FlowDownloadStart CalibrationFlow::restore(const CalibrationCoefficients& k)
         result.messages.push_back(*refusal);
         return result;
     }
+    if (const auto reason = implausibleMapReason(k, words_)) {
+        result.messages.push_back(fillIn(textOf(words_, textkeys::calwords::kMapImplausible), {*reason}));
+        return result;
+    }
     multiArea_.reset();
     block_.setCoefficients(0, k);
     block_.writeFixedHeader();
@@ -209,6 +231,8 @@ FlowDownloadStart CalibrationFlow::restore(const CalibrationCoefficients& k)
 
 void CalibrationFlow::keepReplacedSetsIn(std::string folder, std::function<std::time_t()> now, TextLookupOr words)
 {
+    if (words)
+        words_ = words;
     if (folder.empty()) {
         history_.reset();
     } else {

@@ -60,7 +60,8 @@ struct FlowDownloadStart {
     FlowMessages messages;
     // Where the calibration about to be replaced was kept (or why not): for the status bar.
     std::string keptNote;
-    std::string keptPath;  // the file, when one was written
+    std::string keptPath;   // the file, when one was written
+    std::string keptError;  // the set about to be replaced could not be kept: say so loudly
 };
 
 struct FlowTick {
@@ -97,7 +98,7 @@ struct FlowAreaStep {
     FlowMessages messages;
     bool started = false;
     std::vector<FlowAreaResult> areas;
-    std::string keptNote, keptPath;  // as FlowDownloadStart's
+    std::string keptNote, keptPath, keptError;  // as FlowDownloadStart's
     // The area this capture fitted, when it did (for a result screen between the captures).
     std::optional<FlowAreaResult> fitted;
 };
@@ -118,7 +119,9 @@ public:
 
     // Button11Click up to the capture: the device checks, step A (reported, never stopping)
     // and step B (stopping). Keeps the group's texts for the rest of the run.
-    FlowStart start(const CalibrationGroupTexts& texts, ScreenSize screen);
+    // Also refused before the capture opens: targets closer on the frame than
+    // kMinTargetSpacingMm (checked once the receiver positions are known).
+    FlowStart start(const CalibrationGroupTexts& texts, ScreenSize screen, PositionCounts positions = {});
 
     // Button11Click after the capture screen closed: a cancelled capture ends silently; else
     // direction, fit, error, extension, report, flags and mask, then the download. The report
@@ -144,9 +147,11 @@ public:
     //
     // Refused before any capture opens: the device checks of the single-area run, a layout
     // without areas or with more than the block holds, a failed step B, and any area whose
-    // display rectangle has no width or height (every such area is named, "A<n>: ...").
+    // display rectangle has no width or height, areas that leave the frame or the display, lie
+    // reversed or overlap (layoutAreaRefusals), and areas whose targets lie too close together
+    // (every such area is named, "A<n>: ...").
     FlowStart startMultiArea(const CalibrationGroupTexts& texts, ScreenSize screen,
-                             const MultiAreaLayout& layout);
+                             const MultiAreaLayout& layout, PositionCounts positions = {});
 
     // After the capture of the current area closed. A cancelled capture ends the run silently
     // and a failed fit with "CalibrationFalied"; either way nothing is downloaded, the sets
@@ -166,13 +171,17 @@ public:
     FlowDownloadStart reset();
     // Import (restore-calibration) after the user confirmed: the set read from an export file
     // into set 0, flags as a single-area run without mask sets them, then the download.
-    // Refused as a calibration run is; the end of the download shows "DownloadFinish".
+    // Refused as a calibration run is, and when the set cannot be a frame's (implausibleMapReason):
+    // nothing is kept or sent then. The end of the download shows "DownloadFinish".
     FlowDownloadStart restore(const CalibrationCoefficients& k);
 
     // Before every download the set it replaces is kept under this folder, per frame serial
     // (CalibrationHistory); without a folder nothing is kept. `now` names the kept files.
     void keepReplacedSetsIn(std::string folder, std::function<std::time_t()> now = [] { return std::time(nullptr); },
                             TextLookupOr words = {});
+    // The texts of the refusals from the language file (English without); keepReplacedSetsIn's
+    // words are taken as these too.
+    void setWords(TextLookupOr words) { words_ = std::move(words); }
     // The warning before a reset: caption and text.
     std::pair<std::string, std::string> resetConfirmation() const;
 
@@ -193,6 +202,8 @@ public:
 private:
     FlowDownloadStart DownloadParameterBlock();
     std::optional<std::string> deviceRefusal() const;
+    std::optional<std::string> targetSpacingRefusal(const CalibrationSettings& settings, ScreenSize screen,
+                                                    PositionCounts positions) const;
     bool prepareAreaCapture(int area, CalibrationSettings& settings, FlowMessages& messages);
     FlowAreaStep endMultiArea(FlowMessages messages);
     FlowAreaStep finishMultiArea();
@@ -210,6 +221,7 @@ private:
 
     CalibrationDeviceLink& link_;
     TextLookup lookup_;
+    TextLookupOr words_;
     // The main window's state of a run; lives until exit.
     ParameterBlock block_;
     MaskRectangle mask_;

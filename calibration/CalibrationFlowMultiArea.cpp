@@ -23,7 +23,7 @@ std::string namedAreaRefusal(int area, const std::string& refusal)
 }  // namespace
 
 FlowStart CalibrationFlow::startMultiArea(const CalibrationGroupTexts& texts, ScreenSize screen,
-                                          const MultiAreaLayout& layout)
+                                          const MultiAreaLayout& layout, PositionCounts positions)
 {
     FlowStart result;
     multiArea_.reset();
@@ -50,13 +50,19 @@ FlowStart CalibrationFlow::startMultiArea(const CalibrationGroupTexts& texts, Sc
 
     // Every area is checked now, so that a bad row is found before the first capture and not
     // after the technician has worked through the areas before it.
-    std::string refusals;
+    // The layout's own faults name their areas; an area that lies right gets its targets checked.
+    std::string refusals = layoutAreaRefusals(layout, words_);
     for (int k = 0; k < layout.areaCount; ++k) {
+        const std::string named = "A" + formatInt(k + 1) + ":";
+        if (refusals.find(named) != std::string::npos)
+            continue;
         std::string refusal;
         CalibrationSettings area = run.stepA;
         if (const auto window = areaCaptureWindow(layout.areas[static_cast<size_t>(k)], &refusal)) {
             area.window = *window;
             refusal = checkTargetRoom(area, screen).message;
+            if (refusal.empty())
+                refusal = targetSpacingRefusal(area, screen, positions).value_or("");
         }
         if (!refusal.empty())
             refusals += namedAreaRefusal(k, refusal);
@@ -113,6 +119,7 @@ FlowAreaStep CalibrationFlow::finishAreaCapture(const CalibrationData& capture, 
     request.screen = screen_;
     request.positions = positions;
     request.chineseReport = chineseReport;
+    request.words = words_;
     const AreaFitResult fit = fitAreaCalibration(request, block_, lookup_);
     if (!fit.ok)
         return endMultiArea({fit.failure});
@@ -176,6 +183,7 @@ FlowAreaStep CalibrationFlow::finishMultiArea()
     step.messages.insert(step.messages.end(), download.messages.begin(), download.messages.end());
     step.keptNote = download.keptNote;
     step.keptPath = download.keptPath;
+    step.keptError = download.keptError;
     // Without a frame only "PanelUnconnect" follows the message; with a busy worker the report
     // follows why nothing was written (its lines are the fit's errors, they claim no download).
     if (link_.connected() && !run.report.empty())

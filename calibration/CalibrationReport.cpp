@@ -26,8 +26,8 @@ std::string areaReportLine(int area, float errorPixels, float errorMm, bool chin
     const std::string e = formatFixed(errorPixels, 1);
     const std::string m = formatFixed(errorMm, 1);
     std::string line = chinese
-        ? "\n区域" + formatInt(area) + " 平均误差: " + e + "像素 / " + m + "mm\n"
-        : "\nArea" + formatInt(area) + " Average calibration error: " + e + " Pxis / " + m + " mm\n";
+        ? "\n区域 A" + formatInt(area + 1) + " 平均误差: " + e + "像素 / " + m + "mm\n"
+        : "\nA" + formatInt(area + 1) + " Average calibration error: " + e + " Pxis / " + m + " mm\n";
     if (errorMm > kLargeErrorMm)
         // This English wording has full-width exclamation marks.
         line += chinese ? "误差较大！建议重新校准！" : "Calibration error is too large！Please calibrate it again！";
@@ -94,7 +94,7 @@ std::string touchRangeMessage(const MaskRectangle& mask)
 
 std::string areaRectangleLine(int area, const FrameRect& rect)
 {
-    return formatInt(area) + ": x0=" + formatInt(rect.x0) + ", y0=" + formatInt(rect.y0) +
+    return "A" + formatInt(area + 1) + ": x0=" + formatInt(rect.x0) + ", y0=" + formatInt(rect.y0) +
            ", x1=" + formatInt(rect.x1) + ", y1=" + formatInt(rect.y1) + "\n";
 }
 

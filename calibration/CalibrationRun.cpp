@@ -4,10 +4,22 @@
 #include <utility>
 
 #include "calibration/AffineFit.h"
+#include "calibration/CalibrationLimits.h"
 #include "calibration/CalibrationReport.h"
 #include "calibration/CalibrationSettings.h"
+#include "i18n/TextKeys.h"
 
 namespace oculant {
+namespace {
+
+std::optional<std::string> implausibleFit(const CalibrationCoefficients& k, const TextLookupOr& words)
+{
+    if (const auto reason = implausibleMapReason(k, words))
+        return fillIn(textOf(words, textkeys::calwords::kMapImplausible), {*reason});
+    return std::nullopt;
+}
+
+}  // namespace
 
 FrameRect storedAreaRectangle(const FrameRect& rect, DisplayDirection direction)
 {
@@ -42,6 +54,10 @@ RunResult runSingleAreaCalibration(const SingleAreaRequest& request, ParameterBl
     CalibrationCoefficients k;
     if (!FitAffine(data, k)) {
         result.failure = lookup("CalibrationFalied");
+        return result;
+    }
+    if (const auto refusal = implausibleFit(k, request.words)) {
+        result.failure = *refusal;
         return result;
     }
     const FitMeasures measures = measureFit(request.data, k, request.direction, request.screen, request.positions);
@@ -99,6 +115,10 @@ AreaFitResult fitAreaCalibration(const AreaFitRequest& request, ParameterBlock& 
     CalibrationCoefficients k;
     if (request.area < 0 || request.area >= ParameterBlock::kCoefficientSets || !FitAffine(data, k)) {
         result.failure = lookup("CalibrationFalied");
+        return result;
+    }
+    if (const auto refusal = implausibleFit(k, request.words)) {
+        result.failure = *refusal;
         return result;
     }
     block.setCoefficients(request.area, k);

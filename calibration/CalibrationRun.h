@@ -27,6 +27,7 @@ struct SingleAreaRequest {
     ScreenSize screen;
     PositionCounts positions;
     bool chineseReport = false;
+    TextLookupOr words;  // the refusal of a map no frame could have
 };
 
 // How well a fit matches its capture: the fit before any extension, its mean error, each
@@ -53,7 +54,8 @@ struct RunResult {
 
 // The single-area run after its capture: fit set 0 (error measured before any extension),
 // extension, report (the mean, then the largest error and the orientation), flags and mask. On failure the block is not changed. An extension that
-// cannot be computed (no position counts yet) fails like a fit.
+// cannot be computed (no position counts yet) fails like a fit, and so does a map no frame could
+// have (implausibleMapReason: the touches did not come from the targets shown).
 RunResult runSingleAreaCalibration(const SingleAreaRequest& request, ParameterBlock& block,
                                    const TextLookup& lookup);
 
@@ -68,6 +70,7 @@ struct AreaFitRequest {
     ScreenSize screen;
     PositionCounts positions;
     bool chineseReport = false;
+    TextLookupOr words;
 };
 
 struct AreaFitResult {

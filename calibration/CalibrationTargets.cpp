@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "calibration/CalibrationLimits.h"
 #include "calibration/TextFormat.h"
 
 namespace oculant {
@@ -24,8 +25,8 @@ TargetGrid gridOf(const CalibrationSettings& settings, ScreenSize screen)
 {
     const CalibrationWindow& w = settings.window;
     TargetGrid g;
-    g.columns = std::clamp<uint8_t>(settings.gridX, 2, 6);
-    g.rows = std::clamp<uint8_t>(settings.gridY, 2, 6);
+    g.columns = std::clamp<uint8_t>(settings.gridX, kMinGridCount, kMaxGridCount);
+    g.rows = std::clamp<uint8_t>(settings.gridY, kMinGridCount, kMaxGridCount);
     g.startX = toLogical(int64_t{settings.marginLeft} + w.x, screen.width);
     g.startY = toLogical(int64_t{settings.marginUp} + w.y, screen.height);
     const int32_t endX = toLogical(int64_t{w.x} + w.width - settings.marginRight, screen.width);

@@ -1,5 +1,9 @@
 #include "calibration/CaptureSession.h"
 
+#include <cmath>
+
+#include "calibration/AffineFit.h"
+#include "calibration/CalibrationLimits.h"
 #include "calibration/CalibrationTargets.h"
 
 namespace oculant {
@@ -21,6 +25,7 @@ bool CaptureSession::open(const CalibrationSettings& settings, ScreenSize screen
     if (!generateTargets(next, settings, screen))
         return false;
     start(next);
+    judgeTouches_ = true;
     return true;
 }
 
@@ -46,6 +51,10 @@ void CaptureSession::start(const CalibrationData& next)
     trackedId_ = 0;
     ring_.clear();
     lastTick_.reset();
+    retakes_.fill(0);
+    judgeTouches_ = false;
+    ticksOnTarget_ = 0;
+    lastMisplacedMm_ = 0;
     open_ = true;
 }
 
@@ -63,6 +72,8 @@ CaptureStepResult CaptureSession::captureStep(uint64_t tick)
     lastTick_ = tick;
 
     CaptureStepResult result;
+    if (++ticksOnTarget_ > kTargetTimeoutTicks)
+        return finish(CaptureEnd::TimedOut);
     if (ring_.empty()) {
         if (idleTicks_ < kIdleTicksBeforeResend) {
             ++idleTicks_;
@@ -97,8 +108,18 @@ CaptureStepResult CaptureSession::captureStep(uint64_t tick)
         progress_ += 10;
         if (progress_ >= 100) {
             progress_ = 0;
-            ++current_;
             phase_ = CapturePhase::Waiting;
+            ticksOnTarget_ = 0;
+            if (const auto off = misplacedBy(current_)) {
+                // Taken again: the same finger must be lifted (trackedId stays) and put down.
+                ++retakes_[size_t(current_)];
+                lastMisplacedMm_ = *off;
+                data_.points[size_t(current_)].touch = {};
+                result.retake = true;
+                result.redraw = true;
+                return result;
+            }
+            ++current_;
             if (current_ >= data_.count) {
                 data_.status |= CalibrationData::kStatusComplete;
                 return finish(CaptureEnd::Completed);
@@ -161,6 +182,30 @@ CaptureStepResult CaptureSession::close()
     if (!open_)
         return refusedStep(StepRefusal::NotOpen);
     return finish(CaptureEnd::Closed);
+}
+
+// The held touch of point against the map of the points before it, in millimetres of the frame,
+// when that is beyond the limit. Until three points that do not lie on one line are in, there
+// is no map to judge by.
+std::optional<double> CaptureSession::misplacedBy(int point) const
+{
+    const MmPerUnit mm = frameMmPerUnit(positions_, DisplayDirection::Landscape);
+    if (!judgeTouches_ || !(misplacedLimitMm_ > 0) || !(mm.x > 0 && mm.y > 0) || point < 3 || point >= data_.count)
+        return std::nullopt;
+    CalibrationData before = data_;
+    before.count = uint8_t(point);
+    CalibrationCoefficients k;
+    // No map from the points so far, or none a frame could have (the first column's targets lie
+    // on one line, which fits anything across it): nothing to judge by yet.
+    if (!FitAffine(before, k) || implausibleMapReason(k, {}))
+        return std::nullopt;
+    const CalibrationPoint& p = data_.points[size_t(point)];
+    const double x = double(k.k[0]) * p.touch.x + double(k.k[1]) * p.touch.y + double(k.k[2]);
+    const double y = double(k.k[3]) * p.touch.x + double(k.k[4]) * p.touch.y + double(k.k[5]);
+    const double off = std::hypot((x - p.target.x) * mm.x, (y - p.target.y) * mm.y);
+    if (off <= misplacedLimitMm_)
+        return std::nullopt;
+    return off;
 }
 
 // Closing, for any reason, takes the frame back to mode 0.

@@ -4,6 +4,7 @@
 // captureStep from its 100 ms timer while it is the active window, hands key presses and its
 // close to the session, sends the commands the results ask for and redraws.
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -23,6 +24,7 @@ enum class CaptureEnd : uint8_t {
     TwoFingers,  // two contacts held for more than 100 reports: abandoned
     Escape,      // the user pressed Escape
     Closed,      // the window was closed some other way
+    TimedOut,    // one target waited kTargetTimeoutTicks without being taken
 };
 
 enum class StepRefusal : uint8_t {
@@ -34,6 +36,9 @@ enum class StepRefusal : uint8_t {
 struct CaptureStepResult {
     StepRefusal refused = StepRefusal::None;
     bool redraw = false;                 // repaint with current() and progress()
+    // The touch just held was too far from its target (lastMisplacedMm()): the point is taken
+    // again; show "touch the target again".
+    bool retake = false;
     std::optional<ModeCommand> command;  // send this now
     CaptureEnd end = CaptureEnd::None;   // the screen closes now
 };
@@ -49,13 +54,28 @@ public:
     static constexpr int kTwoTouchLimit = 100;
     // Progress at which the held position starts to be averaged (the last three ticks).
     static constexpr int kAverageFromProgress = 70;
+    // Ticks one target may wait before the capture gives up: a minute.
+    static constexpr int kTargetTimeoutTicks = 600;
+    // How far from its target a touch may be, judged by the map of the targets taken before it
+    // (from the fourth target on), before it is taken again.
+    static constexpr double kDefaultMisplacedLimitMm = 10.0;
+
+    // The limit in millimetres of the frame (0: no check) and the positions that give them;
+    // without positions nothing is checked. Kept across runs.
+    void setMisplacedLimit(double limitMm, PositionCounts positions)
+    {
+        misplacedLimitMm_ = limitMm;
+        positions_ = positions;
+    }
+    double misplacedLimitMm() const { return misplacedLimitMm_; }
 
     // Opens the screen: clears status, count, current, progress, tracked id and the ring, and
     // generates the targets. Phase and the idle, stable and two-touch counters carry over from
     // the previous run. Refused (false, stays closed) when the window or screen has no area.
     bool open(const CalibrationSettings& settings, ScreenSize screen);
     // The same with targets given (a verify pass): their positions and count are taken, the
-    // touches cleared. Refused without targets.
+    // touches cleared. Refused without targets. A verify pass judges every touch as it lands:
+    // none is taken again.
     bool open(const CalibrationData& targets);
 
     // Every touch report goes here, whether or not the screen is open.
@@ -78,11 +98,15 @@ public:
     uint8_t trackedId() const { return trackedId_; }
     int idleTicks() const { return idleTicks_; }
     int twoTouchCount() const { return twoTouchCount_; }
+    // How often each point was taken again, and how far off the last refused touch was.
+    int retakes(int point) const { return point >= 0 && point < int(retakes_.size()) ? retakes_[size_t(point)] : 0; }
+    double lastMisplacedMm() const { return lastMisplacedMm_; }
 
 private:
     void start(const CalibrationData& next);
     void handleContact(const StoredContact& c);
     CaptureStepResult finish(CaptureEnd end);
+    std::optional<double> misplacedBy(int point) const;
 
     CalibrationData data_;
     TouchRing ring_;
@@ -95,6 +119,12 @@ private:
     int idleTicks_ = 0;
     int stableCount_ = 0;
     int twoTouchCount_ = 0;
+    int ticksOnTarget_ = 0;
+    bool judgeTouches_ = false;  // a calibration's capture, not a verify pass
+    double misplacedLimitMm_ = kDefaultMisplacedLimitMm;
+    PositionCounts positions_;
+    std::array<int, CalibrationData::kMaxPoints> retakes_{};
+    double lastMisplacedMm_ = 0;
 };
 
 }  // namespace oculant

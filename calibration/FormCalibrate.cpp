@@ -151,6 +151,11 @@ void TFormCalibrate::setSettings(const CalibrationSettings& settings, const Scre
     capture_->screen = screen;
 }
 
+void TFormCalibrate::setPositions(const PositionCounts& positions)
+{
+    capture_->session.setMisplacedLimit(CaptureSession::kDefaultMisplacedLimitMm, positions);
+}
+
 void TFormCalibrate::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
@@ -180,6 +185,8 @@ void TFormCalibrate::FormShow()
         return;
     }
     mode_ = Mode::Capture;
+    retakeText_.clear();
+    retakeTarget_ = -1;
     ButtonVerify->hide();
     ButtonClose->hide();
     // A window or screen without area is refused by step B before the screen opens; should
@@ -278,6 +285,14 @@ void TFormCalibrate::apply(const CaptureStepResult& result)
         QDialog::done(result.end == CaptureEnd::Completed ? Accepted : Rejected);
         return;
     }
+    if (result.retake) {
+        retakeText_ = fillIn(textOf(lookupOr_, textkeys::calwords::kTouchAgain),
+                             {formatFixed(capture_->session.lastMisplacedMm(), 1),
+                              formatFixed(capture_->session.misplacedLimitMm(), 1)});
+        retakeTarget_ = capture_->session.current();
+    } else if (capture_->session.current() != retakeTarget_) {
+        retakeText_.clear();
+    }
     if (result.redraw)
         redraw(true);
 }
@@ -342,6 +357,13 @@ void TFormCalibrate::redraw(bool active)
     const int infoTop = clearBandTop(targets, infoLeft, infoLeft + metrics.horizontalAdvance(info), w.y + 10,
                                      w.y + w.height, metrics.height(), kTargetClearance);
     p.drawText(infoLeft, infoTop + metrics.ascent(), info);
+    if (mode_ == Mode::Capture && !retakeText_.empty()) {
+        const QString again = QString::fromStdString(retakeText_);
+        p.setPen(Qt::red);
+        p.drawText(w.x + w.width / 2 - metrics.horizontalAdvance(again) / 2, infoTop + 2 * metrics.height() + metrics.ascent(),
+                   again);
+        p.setPen(kInfoBlue);
+    }
 
     if (active && current >= 0 && size_t(current) < d.usedCount())
         drawCurrentTarget(p, toImage(d.points[size_t(current)].target, picture_), capture_->session.progress());

@@ -35,6 +35,7 @@ class SignalFrameListener;
 struct CalibrationData;
 struct CalibrationSettings;
 struct ScreenSize;
+struct PositionCounts;
 struct CaptureStepResult;
 struct ModeCommand;
 struct CaptureResultView;
@@ -57,6 +58,10 @@ public:
 
     // Grid, aux points, margins and window for the next opening; screen = the display's size.
     void setSettings(const CalibrationSettings& settings, const ScreenSize& screen);
+    // The frame's receiver positions, by which a misplaced touch is judged (none: not judged).
+    void setPositions(const PositionCounts& positions);
+    // "Touch the target again: ..." while the current target is to be taken again; else empty.
+    const std::string& retakeText() const { return retakeText_; }
     // The capture as the screen left it: status bit 0 set when every target was taken.
     const CalibrationData& data() const;
     const CaptureSession& capture() const;
@@ -109,6 +114,8 @@ private:
     QImage picture_;
     uint64_t tick_ = 0;
     bool closing_ = false;
+    std::string retakeText_;
+    int retakeTarget_ = -1;
 };
 
 }  // namespace oculant

@@ -1,10 +1,12 @@
 #include "calibration/MultiAreaLayout.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
 #include "calibration/LenientNumber.h"
 #include "calibration/TextFormat.h"
+#include "i18n/TextKeys.h"
 
 namespace oculant {
 namespace {
@@ -82,6 +84,65 @@ LayoutRefresh refreshLayout(LayoutTexts& texts, int32_t windowWidth, int32_t win
     }
     result.accepted = true;
     return result;
+}
+
+namespace {
+
+using MmRect = std::array<float, 4>;  // x0, y0, x1, y1
+
+bool hasArea(const MmRect& r) { return r[0] < r[2] && r[1] < r[3]; }
+
+bool inside(const MmRect& r, float width, float height)
+{
+    return r[0] >= 0 && r[1] >= 0 && r[2] <= width && r[3] <= height;
+}
+
+bool overlap(const MmRect& a, const MmRect& b)
+{
+    return a[0] < b[2] && b[0] < a[2] && a[1] < b[3] && b[1] < a[3];
+}
+
+std::string rectLine(const textkeys::KeyFallback& k, const TextLookupOr& words, int area, const MmRect& r,
+                     float width = 0, float height = 0)
+{
+    return fillIn(textOf(words, k), {formatInt(area + 1), formatFixed(r[0], 1), formatFixed(r[1], 1),
+                                     formatFixed(r[2], 1), formatFixed(r[3], 1), formatFixed(width, 1),
+                                     formatFixed(height, 1)}) +
+           "\n";
+}
+
+}  // namespace
+
+std::string layoutAreaRefusals(const MultiAreaLayout& layout, const TextLookupOr& words)
+{
+    using namespace textkeys::calwords;
+    const int count = std::clamp(layout.areaCount, 0, MultiAreaLayout::kMaxAreas);
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        const AreaRecord& a = layout.areas[size_t(i)];
+        if (!hasArea(a.frameMm))
+            text += rectLine(kAreaFrameEmpty, words, i, a.frameMm);
+        else if (!inside(a.frameMm, layout.frameWidth, layout.frameHeight))
+            text += rectLine(kAreaFrameOutside, words, i, a.frameMm, layout.frameWidth, layout.frameHeight);
+        if (!hasArea(a.displayMm))
+            text += rectLine(kAreaDisplayEmpty, words, i, a.displayMm);
+        else if (!inside(a.displayMm, layout.displayWidth, layout.displayHeight))
+            text += rectLine(kAreaDisplayOutside, words, i, a.displayMm, layout.displayWidth, layout.displayHeight);
+    }
+    for (int i = 0; i < count; ++i) {
+        for (int j = i + 1; j < count; ++j) {
+            const AreaRecord& a = layout.areas[size_t(i)];
+            const AreaRecord& b = layout.areas[size_t(j)];
+            const auto pair = [&](const textkeys::KeyFallback& k) {
+                return fillIn(textOf(words, k), {formatInt(i + 1), formatInt(j + 1)}) + "\n";
+            };
+            if (hasArea(a.frameMm) && hasArea(b.frameMm) && overlap(a.frameMm, b.frameMm))
+                text += pair(kAreasOverlapFrame);
+            if (hasArea(a.displayMm) && hasArea(b.displayMm) && overlap(a.displayMm, b.displayMm))
+                text += pair(kAreasOverlapDisplay);
+        }
+    }
+    return text;
 }
 
 bool addLayoutRow(LayoutTexts& texts, int selectedRow)

@@ -10,6 +10,8 @@
 
 #include "calibration/Coordinates.h"
 
+#include "base/TextLookup.h"
+
 namespace oculant {
 
 struct AreaRecord {
@@ -56,6 +58,13 @@ struct LayoutRefresh {
 // with one decimal, and converts each area to frame logical units and to pixels of the capture
 // window of the last step B. More than 23 areas is refused and changes nothing.
 LayoutRefresh refreshLayout(LayoutTexts& texts, int32_t windowWidth, int32_t windowHeight);
+
+// Why the areas of a refreshed layout cannot be calibrated, one line per fault, each naming its
+// area as the grid does (A1, A2, ...): a frame or display rectangle without width or height
+// (x0 >= x1 or y0 >= y1), one that leaves the frame (0..frame width x 0..frame height) or the
+// display, and two areas that overlap on the frame or on the display (sharing an edge is not
+// overlapping). Empty when every area can be calibrated.
+std::string layoutAreaRefusals(const MultiAreaLayout& layout, const TextLookupOr& words);
 
 // Add: inserts a row of "0" after the selected area row (selectedRow counts grid rows, 1 is the
 // first area), or appends one when no area row is selected. False when there are already 25.

@@ -96,14 +96,20 @@ std::string orientationAdvice(const Orientation& o, DisplayDirection chosen, boo
             text += " and choose display direction " + directionText((direction + rest) % 4);
         return text + "; no display direction alone undoes a swap.\n";
     }
+    // The fit takes a turn up as it is: with this calibration the touches land under the finger.
+    // The display direction is for a desktop that turns its picture; the frame's rotation and its
+    // mounting are for touches that should come upright without a calibration.
     const std::string turn = formatInt(o.rotationDeg);
     const std::string fix = directionText((direction + o.rotationDeg / 90) % 4);
     if (chinese)
-        return "方向检查: 触摸框相对显示方向 " + against + " 旋转了 " + turn + "°。请选择显示方向 " + fix +
-               ", 或修改触摸框的旋转设置, 或将触摸框转回 " + turn + "° 安装 (线缆换到对应一侧)。\n";
+        return "方向检查: 触摸框相对显示方向 " + against + " 旋转了 " + turn + "°。本次校准已纠正此旋转, 触摸位置正确。" +
+               "仅当桌面将画面旋转 " + turn + "° 显示时, 才选择显示方向 " + fix + "; 若希望触摸框不经校准即输出正向坐标, " +
+               "请修改触摸框的旋转设置, 或将触摸框转回 " + turn + "° 安装 (线缆换到对应一侧)。\n";
     return "Orientation: the frame is turned by " + turn + "° against display direction " + against +
-           ". Choose display direction " + fix + ", or set the frame's rotation (Screen rotation) to turn its touches "
-           "back by " + turn + "°, or mount the frame turned back by " + turn + "° (its cable on the side it moves to).\n";
+           ". This calibration already corrects the turn: touches land where they are shown. Choose display direction " +
+           fix + " only for a desktop that turns its picture by " + turn + "°; for touches that come upright without a "
+           "calibration, set the frame's rotation (Screen rotation) to turn them back by " + turn +
+           "°, or mount the frame turned back by " + turn + "° (its cable on the side it moves to).\n";
 }
 
 }  // namespace oculant

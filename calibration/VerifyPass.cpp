@@ -9,8 +9,8 @@
 namespace oculant {
 namespace {
 
-// The rectangle the calibration's targets span, and how far a verify target keeps from the
-// edges of it and from a calibration target: a quarter of the step between two columns (rows),
+// The rectangle the calibration's targets span, and how far a verify target inside it keeps
+// from a calibration target: a quarter of the step between two columns (rows),
 // which is never on a target line since targets lie on multiples of half a step, but no more
 // than a tenth of the span, so that "near a corner" stays near it on a 2 × 2 grid.
 struct TargetArea {
@@ -47,19 +47,40 @@ bool nearAny(ScreenLogical p, std::span<const CalibrationPoint> points, const Ta
     return std::any_of(points.begin(), points.end(), [&](const CalibrationPoint& q) { return near(p, q.target, area); });
 }
 
-// Where the candidates go, as fractions of the target area: the centre, near each corner, the
-// middle of each edge, then the cell centres of 3×3, 4×4, … lattices.
-std::vector<std::pair<double, double>> candidateFractions(const TargetArea& a, int count)
+// The band between the outer targets and the edge of the capture window, in logical units:
+// half way out on each side, never further in than the targets themselves.
+struct MarginBand {
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+};
+
+MarginBand marginBand(const TargetArea& a, const CalibrationWindow& w, ScreenSize screen)
 {
-    const double ex = a.apartX / std::max(1.0, a.x1 - a.x0), ey = a.apartY / std::max(1.0, a.y1 - a.y0);
-    std::vector<std::pair<double, double>> f{{0.5, 0.5},    {ex, ey},        {1 - ex, ey},  {ex, 1 - ey},
-                                             {1 - ex, 1 - ey}, {0.5, ey},    {0.5, 1 - ey}, {ex, 0.5},
-                                             {1 - ex, 0.5}};
-    for (int m = 3; int(f.size()) < 4 * count && m <= 16; ++m)
+    const auto logical = [](double pixels, int32_t size) { return size > 0 ? pixels * kLogicalSpan / size : 0.0; };
+    const double wx0 = logical(w.x, screen.width), wx1 = logical(double(w.x) + w.width, screen.width);
+    const double wy0 = logical(w.y, screen.height), wy1 = logical(double(w.y) + w.height, screen.height);
+    return {std::min(a.x0, (wx0 + a.x0) / 2), std::min(a.y0, (wy0 + a.y0) / 2), std::max(a.x1, (a.x1 + wx1) / 2),
+            std::max(a.y1, (a.y1 + wy1) / 2)};
+}
+
+struct Candidate {
+    double x = 0, y = 0;
+    bool band = false;  // out in the margin band: never on a calibration target
+};
+
+// Where the candidates go: the centre, then in the margin band near each corner and at the
+// middle of each edge (where buttons and scroll bars are), then the cell centres of 3×3, 4×4, …
+// lattices over the target area.
+std::vector<Candidate> candidates(const TargetArea& a, const MarginBand& b, int count)
+{
+    const double mx = (a.x0 + a.x1) / 2, my = (a.y0 + a.y1) / 2;
+    std::vector<Candidate> c{{mx, my, false},   {b.x0, b.y0, true}, {b.x1, b.y0, true}, {b.x0, b.y1, true},
+                             {b.x1, b.y1, true}, {mx, b.y0, true},   {mx, b.y1, true},   {b.x0, my, true},
+                             {b.x1, my, true}};
+    for (int m = 3; int(c.size()) < 4 * count && m <= 16; ++m)
         for (int i = 0; i < m; ++i)
             for (int j = 0; j < m; ++j)
-                f.emplace_back((i + 0.5) / m, (j + 0.5) / m);
-    return f;
+                c.push_back({a.x0 + (i + 0.5) / m * (a.x1 - a.x0), a.y0 + (j + 0.5) / m * (a.y1 - a.y0), false});
+    return c;
 }
 
 }  // namespace
@@ -73,14 +94,16 @@ std::optional<CalibrationData> verifyTargets(const VerifySetup& setup, int count
     CalibrationData out;
     out.gridX = setup.calibration.gridX;
     out.gridY = setup.calibration.gridY;
+    const MarginBand band = marginBand(a, setup.settings.window, setup.screen);
     size_t n = 0;
-    for (const auto& [fx, fy] : candidateFractions(a, count)) {
+    for (const Candidate& c : candidates(a, band, count)) {
         if (int(n) == count)
             break;
-        ScreenLogical p{int32_t(std::lround(a.x0 + fx * (a.x1 - a.x0))), int32_t(std::lround(a.y0 + fy * (a.y1 - a.y0)))};
-        // On a calibration target (the centre of an odd grid, or its cell centre): moved off it,
-        // inwards.
-        if (nearAny(p, calibrationPoints, a)) {
+        ScreenLogical p{int32_t(std::lround(c.x)), int32_t(std::lround(c.y))};
+        // Inside the target area on a calibration target (the centre of an odd grid, or its cell
+        // centre): moved off it, inwards.
+        if (!c.band && nearAny(p, calibrationPoints, a)) {
+            const double fx = (c.x - a.x0) / std::max(1.0, a.x1 - a.x0), fy = (c.y - a.y0) / std::max(1.0, a.y1 - a.y0);
             p.x += int32_t(std::lround(fx < 0.75 ? a.apartX : -a.apartX));
             p.y += int32_t(std::lround(fy < 0.75 ? a.apartY : -a.apartY));
         }

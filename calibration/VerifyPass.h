@@ -1,6 +1,6 @@
 #pragma once
-// The verify pass after a calibration: fresh targets between the calibration's own (near the
-// centre and near each corner first), each captured as a calibration target is, mapped through
+// The verify pass after a calibration: fresh targets, none on the calibration's own (the centre,
+// then out in the margin band near each corner and at the middle of each edge, then between), each captured as a calibration target is, mapped through
 // the new coefficients and compared with where it was shown. Passed when the largest error is
 // within the limit. The capture screen runs it from its result, the CLI after calibrate, the
 // test station as one of its phases: each brings its own way of capturing (TargetCapture).
@@ -45,8 +45,10 @@ struct VerifyResult {
     bool passed = false;  // completed, and the largest error within the limit
 };
 
-// count fresh targets inside the calibration's target area, none on a calibration target:
-// the centre, near each corner, the middle of each edge, then points of ever finer lattices.
+// count fresh targets, none on a calibration target: the centre of the target area; half way
+// between the outer targets and the edge of the capture window (so at least as far out as the
+// targets on every side), near each corner, then at the middle of each edge; then points of ever
+// finer lattices over the target area.
 // nullopt when count is outside kMinVerifyPoints..kMaxVerifyPoints or the calibration has no
 // targets.
 std::optional<CalibrationData> verifyTargets(const VerifySetup& setup, int count);

@@ -10,7 +10,9 @@
 #include "base/JsonText.h"
 #include "calibration/BlockDownload.h"
 #include "calibration/CalibrationFlow.h"
+#include "calibration/CalibrationLimits.h"
 #include "calibration/CalibrationReport.h"
+#include "calibration/CaptureSession.h"
 #include "calibration/LayoutFile.h"
 #include "cli/CalibrationJson.h"
 #include "cli/Cli.h"
@@ -26,10 +28,10 @@ namespace {
 const char* const kCalibrateUsage =
     "usage: oculant-cli --virtual-frame[=PROFILE] calibrate [--grid CxR] [--aux|--no-aux] [--screen WxH] "
     "[--margins L,R,U,D] [--window X,Y,W,H] [--mask] [--direction 0..3] [--extension L,R,D,U] "
-    "[--verify N [--verify-limit-mm X]] [--export FILE] [--json]\n"
+    "[--verify N [--verify-limit-mm X]] [--retake-limit-mm X] [--export FILE] [--json]\n"
     "       oculant-cli --virtual-frame[=PROFILE] calibrate --layout FILE [--screen WxH] [--direction 0..3] "
     "[--grid CxR] [--aux|--no-aux] [--margins L,R,U,D] [--window X,Y,W,H] [--mask] "
-    "[--verify N [--verify-limit-mm X]] [--export FILE] [--json]\n";
+    "[--verify N [--verify-limit-mm X]] [--retake-limit-mm X] [--export FILE] [--json]\n";
 
 // "A,B,C,D" (or "AxB") into n texts; false when the count differs or a part is empty.
 bool splitList(const std::string& text, char separator, size_t n, std::vector<std::string>& parts)
@@ -61,6 +63,7 @@ struct CalibrateOptions {
     std::optional<std::string> exportFile;
     std::optional<std::string> layoutFile;  // a multi-area run over this layout
     std::optional<VerifyOptions> verify;    // a verify pass after the download
+    double retakeLimitMm = CaptureSession::kDefaultMisplacedLimitMm;  // 0: every touch is taken as it lands
     bool json = false;
 };
 
@@ -108,8 +111,11 @@ bool parseCalibrateOptions(std::vector<std::string>& args, CalibrateOptions& o, 
     o.texts = calibrationGroupOnShow(o.screen);
     CalibrationGroupTexts& t = o.texts;
     if (const auto grid = takeOption(args, "--grid")) {
-        if (!splitList(*grid, 'x', 2, parts)) {
-            err << "oculant-cli calibrate: --grid wants CxR, not '" << *grid << "'\n";
+        int columns = 0, rows = 0;
+        if (!splitList(*grid, 'x', 2, parts) || !positiveInt(parts[0], columns) || !positiveInt(parts[1], rows) ||
+            columns < kMinGridCount || columns > kMaxGridCount || rows < kMinGridCount || rows > kMaxGridCount) {
+            err << "oculant-cli calibrate: --grid wants CxR with " << kMinGridCount << " to " << kMaxGridCount
+                << " columns and rows (what the capture screen shows), not '" << *grid << "'\n";
             return false;
         }
         t.gridX = parts[0];
@@ -153,6 +159,15 @@ bool parseCalibrateOptions(std::vector<std::string>& args, CalibrateOptions& o, 
         t.extension = true;
         t.leftEx = parts[0], t.rightEx = parts[1], t.downEx = parts[2], t.upEx = parts[3];
     }
+    if (const auto limit = takeOption(args, "--retake-limit-mm")) {
+        char* end = nullptr;
+        o.retakeLimitMm = std::strtod(limit->c_str(), &end);
+        if (limit->empty() || *end != '\0' || !(o.retakeLimitMm >= 0) || !std::isfinite(o.retakeLimitMm)) {
+            err << "oculant-cli calibrate: --retake-limit-mm wants a number of millimetres (0: no retakes), not '"
+                << *limit << "'\n";
+            return false;
+        }
+    }
     o.exportFile = takeOption(args, "--export");
     o.layoutFile = takeOption(args, "--layout");
     if (!parseVerifyOptions(args, o, err))
@@ -164,19 +179,9 @@ bool parseCalibrateOptions(std::vector<std::string>& args, CalibrateOptions& o, 
     return args.empty();
 }
 
-// The frame's receiver positions per side: the signal store's once a signal frame came in,
-// else the board layout the frame reported (this command streams only touch reports).
 PositionCounts positionCounts(CliSession& cs)
 {
-    if (cs.store().nX() > 1)
-        return {cs.store().nX(), cs.store().nY()};
-    const BoardLayoutTable& b = cs.session().records().boards;
-    PositionCounts p;
-    for (int i = 0; i < b.xBoards; ++i)
-        p.x += b.xElements[size_t(i)];
-    for (int i = 0; i < b.yBoards; ++i)
-        p.y += b.yElements[size_t(i)];
-    return p;
+    return receiverPositionCounts(cs.store(), cs.session().records().boards);
 }
 
 // --export: set 0 into the file; on failure says why and sets the exit code.
@@ -289,9 +294,37 @@ std::optional<VerifyResult> verifyAfterDownload(CliSession& cs, const CalibrateO
     VirtualTargetCapture capture(cs);
     const VerifyResult result = runVerifyPass(setup, *o.verify, capture);
     notes << verifyReport(result, areaLabel, chinese);
-    if (!result.passed)
-        exitCode = kExitFailed;
+    if (!result.passed && exitCode == kExitOk)
+        exitCode = kExitVerifyFailed;
     return result;
+}
+
+// The way back could not be kept or recorded: the calibration is written all the same, but the
+// technician must know, on standard error whatever the output.
+std::string keptWarning(CommandContext& ctx, const std::string& error)
+{
+    if (error.empty())
+        return {};
+    ctx.err << "oculant-cli calibrate: warning: " << error << "\n";
+    return error + "\n";
+}
+
+std::string joined(const FlowMessages& messages)
+{
+    std::string text;
+    for (const std::string& m : messages)
+        text += m + (m.empty() || m.back() != '\n' ? "\n" : "");
+    return text;
+}
+
+// A run that ended before its download: with --json the reason as JSON too, so that a script
+// reading standard output never gets nothing.
+int failedRun(CommandContext& ctx, const CalibrateOptions& o, const std::string& reason, int exitCode = kExitFailed)
+{
+    if (o.json)
+        ctx.out << jsonText(Json{{"error", reason}, {"downloaded", false}, {"kept", nullptr}, {"export", nullptr}})
+                << "\n";
+    return exitCode;
 }
 
 Json verifyOrNull(const std::optional<VerifyResult>& result)
@@ -304,10 +337,15 @@ Json textOrNull(const std::string& text)
     return text.empty() ? Json(nullptr) : Json(text);
 }
 
-// The calibration's figures in the JSON of a single area and of every area of a layout.
-void addFit(Json& object, const FitResiduals& residuals, const Orientation& orientation, DisplayDirection direction)
+// The calibration's figures in the JSON of a single area and of every area of a layout, with
+// how often each point was taken again.
+void addFit(Json& object, const FitResiduals& residuals, const Orientation& orientation, DisplayDirection direction,
+            const std::vector<int>& retakes)
 {
     addResiduals(object, residuals);
+    Json& points = object["points"];
+    for (size_t i = 0; i < points.size(); ++i)
+        points[i]["retakes"] = i < retakes.size() ? retakes[i] : 0;
     object["orientation"] = orientationJson(orientation, direction);
 }
 
@@ -324,7 +362,7 @@ int runLayoutCalibrate(CommandContext& ctx, CalibrateOptions& o)
     const CheckResult window = readCalibrationWindow(o.texts, o.screen, stepB, mask);
     if (!window.valid) {
         notes << window.message;
-        return kExitFailed;
+        return failedRun(ctx, o, window.message);
     }
     const std::optional<MultiAreaLayout> layout = refreshedLayout(*texts, stepB.window, *o.layoutFile, ctx.err);
     if (!layout)
@@ -333,20 +371,26 @@ int runLayoutCalibrate(CommandContext& ctx, CalibrateOptions& o)
     int exitCode = kExitOk;
     const std::unique_ptr<CalibrationFrame> calibration = CalibrationFrame::open(ctx, "calibrate", exitCode);
     if (!calibration)
-        return exitCode;
+        return failedRun(ctx, o, exitCode == kExitInterrupted ? "interrupted: nothing was written to the frame"
+                                                              : "no frame could be connected (see standard error)",
+                         exitCode);
     CliSession* cs = &calibration->session();
     CalibrationFlow& flow = calibration->flow();
     const bool chinese = calibration->chineseReport();
 
-    const FlowStart start = flow.startMultiArea(o.texts, o.screen, *layout);
+    const FlowStart start = flow.startMultiArea(o.texts, o.screen, *layout, positionCounts(*cs));
     printMessages(start.messages, notes);
     if (!start.openCapture)
-        return kExitFailed;
+        return failedRun(ctx, o, joined(start.messages));
     CalibrationSettings settings = start.settings;
     int area = 0;
     FlowAreaStep step;
+    std::vector<std::vector<int>> retakes;
     for (;;) {
-        const CalibrationData capture = runCapture(*cs, settings, o.screen);
+        CaptureJudging judging{o.retakeLimitMm, positionCounts(*cs), &retakes.emplace_back(), &notes};
+        const CalibrationData capture = runCapture(*cs, settings, o.screen, judging);
+        if (interruptedBeforeDownload(ctx, "calibrate"))
+            return failedRun(ctx, o, "interrupted: nothing was written to the frame", kExitInterrupted);
         if (!capture.complete())
             ctx.err << "oculant-cli calibrate: the capture of area A" << area + 1 << " did not complete\n";
         step = flow.finishAreaCapture(capture, positionCounts(*cs), chinese);
@@ -357,6 +401,7 @@ int runLayoutCalibrate(CommandContext& ctx, CalibrateOptions& o)
     }
     printMessages(step.messages, notes);
     printKeptNote(step.keptNote, notes);
+    std::string keptError = keptWarning(ctx, step.keptError);
     const bool allAreas = step.areas.size() == size_t(layout->areaCount);
 
     bool downloaded = false;
@@ -364,7 +409,9 @@ int runLayoutCalibrate(CommandContext& ctx, CalibrateOptions& o)
         const DownloadEnd end = waitForDownload(*cs, flow);
         notes << downloadEndText(end, false) << "\n";
         printKeptNote(end.historyError, notes);
+        keptError += keptWarning(ctx, end.historyError);
         downloaded = end.written;
+        reportInterruptAfterDownload(ctx, "calibrate", end);
     }
     std::vector<std::optional<VerifyResult>> verified;
     for (const FlowAreaResult& r : step.areas)
@@ -388,7 +435,7 @@ int runLayoutCalibrate(CommandContext& ctx, CalibrateOptions& o)
                    {"coefficients", coefficientsJson(r.coefficients)},
                    {"errorPixels", r.errorPixels},
                    {"errorMm", r.errorMm}};
-            addFit(a, r.residuals, r.orientation, direction);
+            addFit(a, r.residuals, r.orientation, direction, i < retakes.size() ? retakes[i] : std::vector<int>{});
             a["verify"] = verifyOrNull(verified[i]);
             areas.push_back(a);
         }
@@ -397,11 +444,14 @@ int runLayoutCalibrate(CommandContext& ctx, CalibrateOptions& o)
                                  {"flashCrcOk", optionalBool(crcOk)},
                                  {"flash", flash},
                                  {"kept", textOrNull(step.keptPath)},
+                                 {"keptError", textOrNull(keptError)},
                                  {"export", exported ? Json(*exported) : nullptr}})
                 << "\n";
     } else if (exported) {
         ctx.out << "exported to " << *exported << "\n";
     }
+    if (interrupted.load())
+        return kExitInterrupted;
     return allAreas && downloaded ? exitCode : kExitFailed;
 }
 
@@ -425,34 +475,44 @@ int runCalibrate(CommandContext& ctx)
     int exitCode = kExitOk;
     const std::unique_ptr<CalibrationFrame> calibration = CalibrationFrame::open(ctx, "calibrate", exitCode);
     if (!calibration)
-        return exitCode;
+        return failedRun(ctx, o, exitCode == kExitInterrupted ? "interrupted: nothing was written to the frame"
+                                                              : "no frame could be connected (see standard error)",
+                         exitCode);
     CliSession* cs = &calibration->session();
     CalibrationFlow& flow = calibration->flow();
     const bool chinese = calibration->chineseReport();
 
-    const FlowStart start = flow.start(o.texts, o.screen);
+    const FlowStart start = flow.start(o.texts, o.screen, positionCounts(*cs));
     printMessages(start.messages, notes);
     if (!start.openCapture)
-        return kExitFailed;
-    const CalibrationData capture = runCapture(*cs, start.settings, o.screen);
+        return failedRun(ctx, o, joined(start.messages));
+    std::vector<int> retakes;
+    const CalibrationData capture =
+        runCapture(*cs, start.settings, o.screen, {o.retakeLimitMm, positionCounts(*cs), &retakes, &notes});
+    if (interruptedBeforeDownload(ctx, "calibrate"))
+        return failedRun(ctx, o, "interrupted: nothing was written to the frame", kExitInterrupted);
     if (!capture.complete()) {
-        ctx.err << "oculant-cli calibrate: the capture did not complete\n";
-        return kExitFailed;
+        const std::string reason = "the capture did not complete";
+        ctx.err << "oculant-cli calibrate: " << reason << "\n";
+        return failedRun(ctx, o, reason);
     }
     FlowFit fit;
     const FlowDownloadStart download = flow.finishCapture(capture, positionCounts(*cs), chinese, &fit);
     printMessages(download.messages, notes);
     if (!fit.ok)
-        return kExitFailed;
+        return failedRun(ctx, o, joined(download.messages));
     notes << residualTable(fit.residuals, chinese);
     printKeptNote(download.keptNote, notes);
+    std::string keptError = keptWarning(ctx, download.keptError);
 
     bool downloaded = false;
     if (download.started) {
         const DownloadEnd end = waitForDownload(*cs, flow);
         notes << downloadEndText(end, false) << "\n";
         printKeptNote(end.historyError, notes);
+        keptError += keptWarning(ctx, end.historyError);
         downloaded = end.written;
+        reportInterruptAfterDownload(ctx, "calibrate", end);
     }
     const std::optional<VerifyResult> verified =
         verifyAfterDownload(*cs, o, fit.verify, downloaded, "", chinese, notes, exitCode);
@@ -465,18 +525,21 @@ int runCalibrate(CommandContext& ctx)
         Json j{{"coefficients", coefficientsJson(fit.coefficients)},
                {"errorPixels", fit.errorPixels},
                {"errorMm", fit.errorMm}};
-        addFit(j, fit.residuals, fit.orientation, displayDirectionFromIndex(o.texts.direction));
+        addFit(j, fit.residuals, fit.orientation, displayDirectionFromIndex(o.texts.direction), retakes);
         j["verify"] = verifyOrNull(verified);
         j["downloaded"] = downloaded;
         j["flashCrcOk"] = optionalBool(crcOk);
         j["kept"] = textOrNull(download.keptPath);
+        j["keptError"] = textOrNull(keptError);
         j["export"] = exported ? Json(*exported) : nullptr;
         ctx.out << jsonText(j) << "\n";
     } else if (exported) {
         ctx.out << "exported to " << *exported << "\n";
     }
     if (!downloaded)
-        exitCode = kExitFailed;
+        exitCode = kExitFailed;  // a failed download outranks a verify pass that never ran
+    if (interrupted.load())
+        exitCode = kExitInterrupted;
     return exitCode;
 }
 
@@ -501,7 +564,10 @@ int runResetCalibration(CommandContext& ctx)
     const DownloadEnd end = waitForDownload(*cs, flow);
     ctx.out << downloadEndText(end, true) << "\n";
     printKeptNote(end.historyError, ctx.out);
+    reportInterruptAfterDownload(ctx, "reset-calibration", end);
     cs->close();
+    if (interrupted.load())
+        return kExitInterrupted;
     return end.written ? exitCode : kExitFailed;
 }
 

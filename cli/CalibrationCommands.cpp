@@ -19,13 +19,22 @@ std::unique_ptr<CalibrationFrame> CalibrationFrame::open(CommandContext& ctx, co
     frame->language_ = std::make_unique<Language>(languageFileBesideProgram());
     frame->language_->select(ctx.global.language.empty() ? "English" : ctx.global.language);
     frame->session_ = CliSession::openConnected(ctx, command, exitCode);
-    if (!frame->session_)
+    if (!frame->session_) {
+        if (interrupted.load())
+            exitCode = kExitInterrupted;
         return nullptr;
+    }
+    if (interruptedBeforeDownload(ctx, command)) {
+        exitCode = kExitInterrupted;
+        return nullptr;
+    }
     frame->link_ = std::make_unique<DeviceSessionLink>(frame->session_->session());
     const Language* language = frame->language_.get();
     frame->flow_ = std::make_unique<CalibrationFlow>(
         *frame->link_, [language](std::string_view key) { return language->LookupText(key); });
     frame->flow_->keepReplacedSetsIn(CalibrationHistory::userFolder());
+    frame->flow_->setWords(
+        [language](std::string_view key, std::string_view fallback) { return language->LookupTextOr(key, fallback); });
     return frame;
 }
 
@@ -51,16 +60,33 @@ DownloadEnd waitForDownload(CliSession& cs, CalibrationFlow& flow)
         aborted = t.aborted;
         return !end.finished;
     });
-    cs.runFor(kDownloadTimeoutMs, [&] { return !cs.core().followingDownload(); });
+    cs.runFor(kDownloadTimeoutMs, [&] { return !cs.core().followingDownload(); }, false);
     cs.core().followDownload({});  // a download that did not end in time is no longer followed
     // The frame is read again after the download, as the main window does.
-    cs.runFor(3000, [&] { return !cs.session().infoTimerEnabled(); });
+    cs.runFor(3000, [&] { return !cs.session().infoTimerEnabled(); }, false);
     end.written = end.finished && !aborted;
     // The virtual frame checks the area's CRC word once the last chunk is in: a block it took
     // but holds as damaged is not a calibration.
     if (end.written && frame)
         end.written = frame->completedCalibrationWrites() > writesBefore && frame->calibrationCrcOk() == true;
     return end;
+}
+
+bool interruptedBeforeDownload(CommandContext& ctx, const char* command)
+{
+    if (!interrupted.load())
+        return false;
+    ctx.err << "oculant-cli " << command << ": interrupted: nothing was written to the frame and nothing was kept\n";
+    return true;
+}
+
+void reportInterruptAfterDownload(CommandContext& ctx, const char* command, const DownloadEnd& end)
+{
+    if (!interrupted.load())
+        return;
+    ctx.err << "oculant-cli " << command << ": interrupted: the download was finished first; "
+            << (end.written ? "the new calibration is in force" : "it did not complete, the new calibration is not in force")
+            << "\n";
 }
 
 std::string downloadEndText(const DownloadEnd& end, bool useMessage)

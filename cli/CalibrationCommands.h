@@ -24,7 +24,8 @@ struct CommandContext;
 // --language (English when not given) for the texts.
 class CalibrationFrame {
 public:
-    // Null, with the reason printed and the exit code set, when no frame could be connected.
+    // Null, with the reason printed and the exit code set, when no frame could be connected, or
+    // when Ctrl-C came while connecting (kExitInterrupted: nothing written, nothing kept).
     static std::unique_ptr<CalibrationFrame> open(CommandContext& ctx, const char* command, int& exitCode);
     ~CalibrationFrame();
 
@@ -49,8 +50,14 @@ struct DownloadEnd {
     std::string historyError;  // the new set could not be recorded for the next download
 };
 
-// Runs the 200 ms timer until the transfer ends.
+// Runs the 200 ms timer until the transfer ends, Ctrl-C or not: a block is never cut, so that
+// the frame holds either the old calibration or the new one and the record says which.
 DownloadEnd waitForDownload(CliSession& cs, CalibrationFlow& flow);
+
+// Ctrl-C before a download started: says that nothing was written or kept; true then.
+bool interruptedBeforeDownload(CommandContext& ctx, const char* command);
+// Ctrl-C during a download that was finished first: says what the frame now holds.
+void reportInterruptAfterDownload(CommandContext& ctx, const char* command, const DownloadEnd& end);
 
 // The line that ends the text output of a download.
 std::string downloadEndText(const DownloadEnd& end, bool useMessage);

@@ -54,7 +54,18 @@ struct CommandContext {
 
 // Exit statuses shared by the commands.
 // A test station's ERROR (a phase that could not run) is status 3, as a diagnosis without a verdict.
-enum ExitCode : int { kExitOk = 0, kExitFailed = 1, kExitNoFrame = 2, kExitNoVerdict = 3, kExitError = 3, kExitUsage = 64 };
+// kExitVerifyFailed: calibrate's verify pass failed after a download that completed (the new
+// calibration is in the frame); a download that failed is kExitFailed.
+enum ExitCode : int {
+    kExitOk = 0,
+    kExitFailed = 1,
+    kExitNoFrame = 2,
+    kExitNoVerdict = 3,
+    kExitError = 3,
+    kExitVerifyFailed = 4,
+    kExitUsage = 64,
+    kExitInterrupted = 130,  // Ctrl-C (SIGINT) or SIGTERM, as a shell reports a command killed by SIGINT
+};
 
 int run(int argc, char** argv, std::ostream& out, std::ostream& err);
 int run(const std::vector<std::string>& argv, std::ostream& out, std::ostream& err);

@@ -142,7 +142,7 @@ int64_t CliSession::nowMs() const { return simulated_ ? simulatedMs_->load() : s
 
 CliSession::~CliSession() { close(); }
 
-bool CliSession::runFor(int ms, const std::function<bool()>& done)
+bool CliSession::runFor(int ms, const std::function<bool()>& done, bool interruptible)
 {
     const int64_t end = nowMs() + ms;
     for (;;) {
@@ -150,7 +150,7 @@ bool CliSession::runFor(int ms, const std::function<bool()>& done)
         core_->tick(now);
         if (done && done())
             return true;
-        if (now >= end || interrupted.load())
+        if (now >= end || (interruptible && interrupted.load()))
             return false;
         if (simulated_)
             simulatedMs_->fetch_add(5);

@@ -53,7 +53,8 @@ public:
     static constexpr int kInformationMs = 6000;
     // Runs the timers for up to `ms` milliseconds, returning early (true) once done() says so.
     // Returns false when the time ran out or the user interrupted.
-    bool runFor(int ms, const std::function<bool()>& done = {});
+    // interruptible false: Ctrl-C does not end the wait (a block being written is never cut).
+    bool runFor(int ms, const std::function<bool()>& done = {}, bool interruptible = true);
     // With --verbose, says on the command's error stream how the worker thread is scheduled.
     void reportWorker(const CommandContext& ctx) const;
     // Milliseconds on the session's clock (steady, or simulated).

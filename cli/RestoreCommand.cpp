@@ -73,12 +73,17 @@ int runRestoreCalibration(CommandContext& ctx)
     const FlowDownloadStart download = flow.restore(*file.coefficients);
     printMessages(download.messages, notes);
     printKeptNote(download.keptNote, notes);
+    std::string keptError = download.keptError;
     DownloadEnd end;
     if (download.started) {
         end = waitForDownload(*cs, flow);
         notes << downloadEndText(end, true) << "\n";
         printKeptNote(end.historyError, notes);
+        keptError += end.historyError;
+        reportInterruptAfterDownload(ctx, "restore-calibration", end);
     }
+    if (!keptError.empty())
+        ctx.err << "oculant-cli restore-calibration: warning: " << keptError << "\n";
     const FrameTestBench* frame = cs->testBench();
     const std::optional<bool> crcOk = frame ? frame->calibrationCrcOk() : std::nullopt;
     const Json flash = end.written ? flashSetZero(frame) : Json(nullptr);
@@ -90,8 +95,11 @@ int runRestoreCalibration(CommandContext& ctx)
                                  {"downloaded", end.written},
                                  {"flashCrcOk", optionalBool(crcOk)},
                                  {"flashCoefficients", flash},
-                                 {"kept", download.keptPath.empty() ? Json(nullptr) : Json(download.keptPath)}})
+                                 {"kept", download.keptPath.empty() ? Json(nullptr) : Json(download.keptPath)},
+                                 {"keptError", keptError.empty() ? Json(nullptr) : Json(keptError)}})
                 << "\n";
+    if (interrupted.load())
+        return kExitInterrupted;
     return end.written ? exitCode : kExitFailed;
 }
 

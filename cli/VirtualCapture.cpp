@@ -2,6 +2,7 @@
 
 #include "calibration/CaptureListener.h"
 #include "calibration/CaptureSession.h"
+#include "calibration/TextFormat.h"
 #include "cli/CliSession.h"
 
 namespace oculant::cli {
@@ -19,21 +20,31 @@ constexpr int kPerTargetMs = 10000;
 // frame), held until the capture moves on, lifted, a pause, the next target.
 class VirtualTechnician {
 public:
-    VirtualTechnician(FrameTestBench& frame, const CaptureSession& capture) : frame_(frame), capture_(capture) {}
+    // screenWidth > 0: a calibration's targets, some of which the bench's profile has the
+    // technician miss the first time.
+    VirtualTechnician(FrameTestBench& frame, const CaptureSession& capture, int screenWidth = 0)
+        : frame_(frame), capture_(capture), screenWidth_(screenWidth)
+    {
+    }
 
     void step(int64_t nowMs)
     {
         const int current = capture_.current();
-        if (finger_ != 0 && current != target_) {
+        // Moved on, or told to touch the target again: lift the finger.
+        if (finger_ != 0 && (current != target_ || capture_.retakes(current) != retakesAtDown_)) {
             frame_.fingerUp(finger_);
             finger_ = 0;
             liftedAt_ = nowMs;
         }
         if (finger_ == 0 && capture_.isOpen() && current < capture_.data().count && nowMs - liftedAt_ >= kLiftPauseMs) {
             const ScreenLogical t = capture_.data().points[size_t(current)].target;
-            const auto [xMm, yMm] = frame_.screenToFrameMm(t.x, t.y);
+            double x = t.x;
+            if (screenWidth_ > 0 && capture_.retakes(current) == 0)
+                x += double(frame_.misplacedPixels(current + 1)) * kLogicalSpan / screenWidth_;
+            const auto [xMm, yMm] = frame_.screenToFrameMm(x, t.y);
             finger_ = frame_.fingerDown(xMm, yMm);
             target_ = current;
+            retakesAtDown_ = capture_.retakes(current);
         }
     }
     void lift()
@@ -46,8 +57,10 @@ public:
 private:
     FrameTestBench& frame_;
     const CaptureSession& capture_;
+    int screenWidth_ = 0;
     int finger_ = 0;
     int target_ = -1;
+    int retakesAtDown_ = 0;
     int64_t liftedAt_ = -kLiftPauseMs;
 };
 
@@ -58,13 +71,13 @@ void sendCommand(DeviceSession& session, const std::optional<ModeCommand>& comma
 }
 
 // The screen is open: mode 3, the technician, the 100 ms step until it closes.
-CalibrationData captureOpen(CliSession& cs, CaptureSession& capture)
+CalibrationData captureOpen(CliSession& cs, CaptureSession& capture, int screenWidth = 0, std::ostream* notes = nullptr)
 {
     CaptureListener listener(capture);
     DeviceSession& session = cs.session();
     cs.processor().addListener(&listener);
     session.sendModeTouch();
-    VirtualTechnician technician(*cs.testBench(), capture);
+    VirtualTechnician technician(*cs.testBench(), capture, screenWidth);
     uint64_t tick = 0;
     int64_t lastTickMs = cs.nowMs();
     cs.runFor(kPerTargetMs * (capture.data().count + 1), [&] {
@@ -73,6 +86,10 @@ CalibrationData captureOpen(CliSession& cs, CaptureSession& capture)
             lastTickMs = cs.nowMs();
             const CaptureStepResult r = capture.captureStep(++tick);
             sendCommand(session, r.command);
+            if (r.retake && notes)
+                *notes << "Target " << capture.current() + 1 << ": touch the target again (the touch was "
+                       << formatFixed(capture.lastMisplacedMm(), 1) << " mm from it, the limit is "
+                       << formatFixed(capture.misplacedLimitMm(), 1) << " mm)\n";
         }
         return !capture.isOpen();
     });
@@ -85,12 +102,20 @@ CalibrationData captureOpen(CliSession& cs, CaptureSession& capture)
 
 }  // namespace
 
-CalibrationData runCapture(CliSession& cs, const CalibrationSettings& settings, ScreenSize screen)
+CalibrationData runCapture(CliSession& cs, const CalibrationSettings& settings, ScreenSize screen,
+                           const CaptureJudging& judging)
 {
     CaptureSession capture;
+    capture.setMisplacedLimit(judging.misplacedLimitMm, judging.positions);
     if (!capture.open(settings, screen))
         return capture.data();
-    return captureOpen(cs, capture);
+    const CalibrationData data = captureOpen(cs, capture, screen.width, judging.notes);
+    if (judging.retakes) {
+        judging.retakes->clear();
+        for (size_t i = 0; i < data.usedCount(); ++i)
+            judging.retakes->push_back(capture.retakes(int(i)));
+    }
+    return data;
 }
 
 CalibrationData runCapture(CliSession& cs, const CalibrationData& targets)

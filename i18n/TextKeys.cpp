@@ -79,6 +79,8 @@ std::vector<std::string_view> allTextKeys() {
     for (const KeyFallback& k : {kTouchSettingsMissing, kImportRefused, kImportCaption, kImportQuestion, kArrowsScale,
                                  kBeyondLimit, kVerifyNoRoom, kKeptNoSerial, kKeptMultiArea, kKeptNothingKnown, kKeptFailed, kKept})
         addOnce(keys, k.key);
+    for (const KeyFallback& k : calwords::kAll)
+        addOnce(keys, k.key);
     return keys;
 }
 

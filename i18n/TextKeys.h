@@ -370,6 +370,27 @@ inline constexpr KeyFallback kKeptNothingKnown{"KeptNothingKnown", "No earlier c
 inline constexpr KeyFallback kKeptFailed{"KeptFailed", "The calibration about to be replaced could not be kept: %1"};
 inline constexpr KeyFallback kKept{"Kept", "The calibration about to be replaced is kept in %1"};
 
+// What a calibration refuses before the capture opens or before anything is written.
+namespace calwords {
+inline constexpr KeyFallback kTargetsTooClose{"CalibTargetsTooClose", "Targets %1 and %2 would be %3 mm apart on the frame, closer than the %4 mm a calibration needs: choose fewer targets, smaller margins or a larger window!"};
+inline constexpr KeyFallback kMapImplausible{"CalibMapImplausible", "This calibration cannot be a frame's: %1. Nothing was written to the frame."};
+inline constexpr KeyFallback kMapNotFinite{"CalibMapNotFinite", "a coefficient is not a finite number"};
+inline constexpr KeyFallback kMapScale{"CalibMapScale", "it stretches touch X by %1 and touch Y by %2, where a frame under its display needs %3 to %4"};
+inline constexpr KeyFallback kMapSingular{"CalibMapSingular", "its touch axes are only %1 degrees apart (a frame's are 90), the map is as good as singular"};
+inline constexpr KeyFallback kMapOffScreen{"CalibMapOffScreen", "it puts the middle of the frame at (%1, %2), a whole screen beyond the screen's 0 to 32767"};
+inline constexpr KeyFallback kAreaFrameEmpty{"LayoutAreaFrameEmpty", "A%1: the frame rectangle (%2, %3) to (%4, %5) mm needs x0 < x1 and y0 < y1!"};
+inline constexpr KeyFallback kAreaDisplayEmpty{"LayoutAreaDisplayEmpty", "A%1: the display rectangle (%2, %3) to (%4, %5) mm needs x0 < x1 and y0 < y1!"};
+inline constexpr KeyFallback kAreaFrameOutside{"LayoutAreaFrameOutside", "A%1: the frame rectangle (%2, %3) to (%4, %5) mm leaves the frame (0 to %6 by 0 to %7 mm)!"};
+inline constexpr KeyFallback kAreaDisplayOutside{"LayoutAreaDisplayOutside", "A%1: the display rectangle (%2, %3) to (%4, %5) mm leaves the display (0 to %6 by 0 to %7 mm)!"};
+inline constexpr KeyFallback kAreasOverlapFrame{"LayoutAreasOverlapFrame", "A%1 and A%2 overlap on the frame!"};
+inline constexpr KeyFallback kAreasOverlapDisplay{"LayoutAreasOverlapDisplay", "A%1 and A%2 overlap on the display!"};
+// On the capture screen, in red under the instructions, until the target is taken.
+inline constexpr KeyFallback kTouchAgain{"CalibTouchAgain", "Touch the target again: that touch was %1 mm from it (limit %2 mm)."};
+inline constexpr auto kAll = std::to_array<KeyFallback>({kTouchAgain, kTargetsTooClose, kMapImplausible, kMapNotFinite, kMapScale,
+    kMapSingular, kMapOffScreen, kAreaFrameEmpty, kAreaDisplayEmpty, kAreaFrameOutside, kAreaDisplayOutside,
+    kAreasOverlapFrame, kAreasOverlapDisplay});
+}  // namespace calwords
+
 // The diagnostic window's notices and progress line. %1... are filled in as the English texts name.
 namespace diagwords {
 inline constexpr KeyFallback kNoLevels{"DiagNoLevels", "No verdict: this frame's live scans (signal family 0x00) carry no signal levels."};

@@ -41,6 +41,9 @@ public:
     virtual void fingerUp(int id) = 0;
     // Where a point of the display (screen logical units, 0-32767) lands on the frame.
     virtual std::pair<double, double> screenToFrameMm(double screenX, double screenY) const = 0;
+    // How many screen pixels right of calibration target n (from 1) the bench's technician
+    // touches the first time: a misplaced touch to exercise the retake. 0 for a good touch.
+    virtual int misplacedPixels(int /*target*/) const { return 0; }
 
     // A technician sliding a finger along every edge, or the edges given (SweepEdge bits), for
     // the emitter/receiver test; it paces itself on the frame's clock and ends by itself.

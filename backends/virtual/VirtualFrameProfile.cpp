@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <map>
 #include <numeric>
+#include <sstream>
 
 #include "protocol/Protocol.h"
 #include "protocol/SignalFrameLayout.h"
@@ -187,6 +188,27 @@ private:
     std::vector<std::pair<std::string, std::string>> known_;  // every section and key the reader asked for
 };
 
+// "3:40,7:-25": target numbers from 1 (each once), pixels off along the screen's X.
+void parseMisplacedTouches(ProfileReader& r, const std::string& text, std::vector<std::pair<int, int>>& out)
+{
+    std::stringstream in(text);
+    std::string item;
+    while (std::getline(in, item, ',')) {
+        const size_t colon = item.find(':');
+        const auto target = colon == std::string::npos ? std::nullopt : ProfileReader::parseNumber(item.substr(0, colon));
+        const auto pixels = colon == std::string::npos ? std::nullopt : ProfileReader::parseNumber(item.substr(colon + 1));
+        if (!target || !pixels || *target < 1 || *target > 61 || *pixels < -10000 || *pixels > 10000) {
+            r.fail("Fingers", "MisplacedTouches", "'" + item + "' must be TARGET:PIXELS, a target 1 to 61 and -10000 to 10000 pixels");
+            return;
+        }
+        if (std::any_of(out.begin(), out.end(), [&](const auto& m) { return m.first == int(*target); })) {
+            r.fail("Fingers", "MisplacedTouches", "target " + std::to_string(*target) + " is given twice");
+            return;
+        }
+        out.emplace_back(int(*target), int(*pixels));
+    }
+}
+
 bool parseIdentifier(const std::string& hex, std::array<uint8_t, 12>& out)
 {
     if (hex.size() != 24)
@@ -262,6 +284,8 @@ ProfileResult parseVirtualFrameProfile(const IniFile& ini, const std::string& na
     r.real("Screen", "RotationDeg", p.screenRotationDeg);
     r.real("Screen", "OffsetX", p.screenOffsetX);
     r.real("Screen", "OffsetY", p.screenOffsetY);
+    if (std::optional<std::string> misplaced = r.raw("Fingers", "MisplacedTouches"))
+        parseMisplacedTouches(r, *misplaced, p.misplacedTouches);
     if (r.error().empty() && (p.screenScaleX == 0 || p.screenScaleY == 0))
         r.fail("Screen", p.screenScaleX == 0 ? "ScaleX" : "ScaleY", "must not be 0");
     for (const auto& [list, key] : {std::pair{&p.deadEmitters, "DeadEmitters"}, {&p.deadReceivers, "DeadReceivers"},

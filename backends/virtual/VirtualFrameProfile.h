@@ -83,6 +83,10 @@ struct VirtualFrameProfile {
     double screenScaleX = 1.0, screenScaleY = 1.0, screenRotationDeg = 0.0;
     double screenOffsetX = 0.0, screenOffsetY = 0.0;
 
+    // [Fingers] MisplacedTouches=TARGET:PIXELS,...: the technician's finger lands PIXELS screen
+    // pixels right of calibration target TARGET (counted from 1) the first time it is touched.
+    std::vector<std::pair<int, int>> misplacedTouches;
+
     int xPositions() const;
     int yPositions() const;
 };

@@ -25,6 +25,13 @@ public:
     {
         return frame_->screenToFrameMm(screenX, screenY);
     }
+    int misplacedPixels(int target) const override
+    {
+        for (const auto& [n, pixels] : frame_->profile().misplacedTouches)
+            if (n == target)
+                return pixels;
+        return 0;
+    }
     void startSweep(unsigned edges) override { frame_->startSweep(VirtualSweep::kDefaultSpeedMmPerS, edges); }
     bool sweepRunning() const override { return frame_->sweepRunning(); }
     std::vector<uint8_t> calibrationAreaBytes() const override;

@@ -36,13 +36,13 @@ TEST(CalibrationReport, single_area_report_in_both_languages)
         << "exactly 3.0 mm is not too large";
 }
 
-TEST(CalibrationReport, area_lines_count_from_zero)
+TEST(CalibrationReport, area_lines_name_the_area_as_the_grid_does)
 {
-    EXPECT_EQ(areaReportLine(0, 1.3f, 0.5f, false), "\nArea0 Average calibration error: 1.3 Pxis / 0.5 mm\n");
+    EXPECT_EQ(areaReportLine(0, 1.3f, 0.5f, false), "\nA1 Average calibration error: 1.3 Pxis / 0.5 mm\n");
     EXPECT_EQ(areaReportLine(2, 1.3f, 3.5f, false),
-              "\nArea2 Average calibration error: 1.3 Pxis / 3.5 mm\n"
+              "\nA3 Average calibration error: 1.3 Pxis / 3.5 mm\n"
               "Calibration error is too large！Please calibrate it again！");
-    EXPECT_EQ(areaReportLine(1, 1.3f, 3.5f, true), "\n区域1 平均误差: 1.3像素 / 3.5mm\n误差较大！建议重新校准！");
+    EXPECT_EQ(areaReportLine(1, 1.3f, 3.5f, true), "\n区域 A2 平均误差: 1.3像素 / 3.5mm\n误差较大！建议重新校准！");
 }
 
 TEST(SingleAreaRun, writes_set_zero_flags_and_report)
@@ -155,7 +155,7 @@ TEST(MultiAreaRun, each_area_fits_its_own_set)
     EXPECT_NEAR(block.coefficients(3).k[2], 500.0f, 0.01f);
     EXPECT_EQ(block.coefficients(0).k[0], 0.0f) << "other sets untouched";
     // The area's line as before, then its largest error (the fit is exact up to the half unit).
-    EXPECT_EQ(r.reportLine, "\nArea3 Average calibration error: 0.0 Pxis / 0.0 mm\n"
+    EXPECT_EQ(r.reportLine, "\nA4 Average calibration error: 0.0 Pxis / 0.0 mm\n"
                             "Largest error: 0.0 pixels / 0.0 mm at target 1/4 (88, 49 px)\n");
 
     for (auto& p : req.data.used())
@@ -183,8 +183,8 @@ TEST(MultiAreaRun, block_holds_layout_and_ordered_area_rectangles)
     const std::string message = writeMultiAreaBlock(block, layout, {0, 0, 32767, 32767}, DisplayDirection::Landscape);
     EXPECT_EQ(message,
               "触摸坐标范围：(0,0) to (32767,32767)\n"
-              "0: x0=0, y0=0, x1=12288, y1=32768\n"
-              "1: x0=12288, y0=0, x1=32768, y1=32768\n");
+              "A1: x0=0, y0=0, x1=12288, y1=32768\n"
+              "A2: x0=12288, y0=0, x1=32768, y1=32768\n");
     EXPECT_EQ(block.flags(), 0x40u | ParameterBlock::kFlagCalibrated | ParameterBlock::kFlagMultiArea);
     EXPECT_EQ(block.readFloat(822), 9200.0f);
     EXPECT_EQ(block.readFloat(830), 8621.6f);
@@ -202,7 +202,7 @@ TEST(MultiAreaRun, direction_one_turns_the_area_rectangles)
     ParameterBlock block;
     const std::string message = writeMultiAreaBlock(block, layout, {}, DisplayDirection::Portrait);
     EXPECT_EQ(block.areaRectangle(0), (FrameRect{0, 0, 32768, 12288}));
-    EXPECT_NE(message.find("0: x0=0, y0=0, x1=32768, y1=12288\n"), std::string::npos);
+    EXPECT_NE(message.find("A1: x0=0, y0=0, x1=32768, y1=12288\n"), std::string::npos);
 }
 
 }  // namespace

@@ -295,5 +295,61 @@ TEST(TouchRing, overwrites_after_256_unread_reports)
     EXPECT_TRUE(ring.empty()) << "the 256th report makes the ring look empty";
 }
 
+// From the fourth target on, a touch is judged by the map of the targets before it: one that
+// lands farther off than the limit is taken again from a fresh touch, and counted. A verify pass
+// judges its touches itself and never retakes.
+TEST_F(Capture, a_misplaced_touch_is_taken_again_from_a_fresh_contact)
+{
+    ASSERT_TRUE(session.open(test::fullScreen(3, 3, false), kFullHd));
+    session.setMisplacedLimit(CaptureSession::kDefaultMisplacedLimitMm, {160, 90});
+    uint8_t id = 1;
+    const auto target = [&](int k) { return session.data().points[size_t(k)].target; };
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_FALSE(takePoint(id++, int16_t(target(k).x), int16_t(target(k).y)).retake);
+        step();  // lifted
+    }
+    ASSERT_EQ(session.current(), 4);
+    // 2000 units right: 58 mm on a frame of 160 positions.
+    const CaptureStepResult r = takePoint(id, int16_t(target(4).x + 2000), int16_t(target(4).y));
+    EXPECT_TRUE(r.retake);
+    EXPECT_EQ(session.current(), 4) << "the same target again";
+    EXPECT_EQ(session.retakes(4), 1);
+    EXPECT_NEAR(session.lastMisplacedMm(), 2000 * 955.0 / 32768, 0.5);
+    EXPECT_EQ(session.data().points[4].touch, (FrameLogical{0, 0}));
+    // The finger that was refused does not start the point again; a fresh one does.
+    for (int i = 0; i < 20; ++i)
+        hold(id, int16_t(target(4).x), int16_t(target(4).y));
+    EXPECT_EQ(session.current(), 4);
+    EXPECT_FALSE(takePoint(++id, int16_t(target(4).x), int16_t(target(4).y)).retake);
+    EXPECT_EQ(session.current(), 5);
+    EXPECT_EQ(session.retakes(4), 1);
+
+    // Within the limit (10 mm: 343 units) a touch is taken as it lands.
+    step();
+    EXPECT_FALSE(takePoint(++id, int16_t(target(5).x + 300), int16_t(target(5).y)).retake);
+    EXPECT_EQ(session.current(), 6);
+
+    // The verify pass over the same targets takes the far touch: it is what verify measures.
+    CalibrationData targets = session.data();
+    ASSERT_TRUE(session.open(targets));
+    for (int k = 0; k < 5; ++k) {
+        step();
+        takePoint(++id, int16_t(target(k).x + (k == 4 ? 2000 : 0)), int16_t(target(k).y));
+    }
+    EXPECT_EQ(session.current(), 5);
+    EXPECT_EQ(session.retakes(4), 0);
+}
+
+TEST_F(Capture, a_target_nobody_touches_ends_the_capture_after_a_minute)
+{
+    for (int i = 0; i < CaptureSession::kTargetTimeoutTicks; ++i)
+        ASSERT_EQ(step().end, CaptureEnd::None) << i;
+    const CaptureStepResult r = step();
+    EXPECT_EQ(r.end, CaptureEnd::TimedOut);
+    EXPECT_EQ(r.command, kStopStreaming);
+    EXPECT_FALSE(session.isOpen());
+    EXPECT_FALSE(session.data().complete());
+}
+
 }  // namespace
 }  // namespace oculant

@@ -84,6 +84,35 @@ TEST_F(CaptureWindow, shows_the_targets_and_fills_the_pie_while_a_finger_is_held
     EXPECT_EQ(at(targetPixel(0) + QPoint(5, 0)), QColor(192, 192, 192)) << "a taken target turns silver";
 }
 
+// A touch far from its target (judged by the targets taken before it) is refused in red on the
+// screen and taken again from a fresh finger.
+TEST_F(CaptureWindow, a_misplaced_touch_says_touch_the_target_again_until_it_is_retaken)
+{
+    window.hide();
+    settings.gridX = settings.gridY = 3;
+    window.setSettings(settings, screen);
+    window.setPositions({160, 90});
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QApplication::processEvents();
+    ASSERT_EQ(window.data().count, 9);
+    const auto take = [&](uint8_t id, int k, int offX) {
+        const ScreenLogical t = window.data().points[size_t(k)].target;
+        for (int i = 0; i < 15; ++i)
+            holdTick(id, {t.x + offX, t.y});
+    };
+    for (int k = 0; k < 4; ++k)
+        take(uint8_t(k + 1), k, 0);
+    ASSERT_EQ(window.capture().current(), 4);
+    EXPECT_EQ(window.retakeText(), "");
+    take(5, 4, 3000);  // 87 mm to the right
+    EXPECT_EQ(window.capture().current(), 4);
+    EXPECT_EQ(window.retakeText().rfind("Touch the target again: that touch was 87.", 0), 0u) << window.retakeText();
+    take(6, 4, 0);
+    EXPECT_EQ(window.capture().current(), 5);
+    EXPECT_EQ(window.retakeText(), "") << "gone once the target is taken";
+}
+
 TEST_F(CaptureWindow, escape_closes_without_success_and_sends_mode_zero)
 {
     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);

@@ -111,7 +111,7 @@ TEST_F(MultiAreaFlow, two_areas_are_captured_in_their_rectangles_fitted_and_down
     }
     // The touch range and rectangles, then the report of both areas.
     ASSERT_EQ(end.messages.size(), 2u);
-    EXPECT_EQ(end.messages[0].rfind("触摸坐标范围：(0,0) to (32767,32767)\n0: x0=0, y0=0, x1=32768, y1=12288\n1: ", 0), 0u)
+    EXPECT_EQ(end.messages[0].rfind("触摸坐标范围：(0,0) to (32767,32767)\nA1: x0=0, y0=0, x1=32768, y1=12288\nA2: ", 0), 0u)
         << end.messages[0];
     // Each area's line, followed by its largest error and orientation.
     const std::string area0 = areaReportLine(0, end.areas[0].errorPixels, end.areas[0].errorMm, false);
@@ -169,7 +169,7 @@ TEST_F(MultiAreaFlow, a_cancelled_capture_or_failed_fit_ends_the_run_without_dow
             // Area 1's set stays in the block, and its report is shown.
             EXPECT_EQ(step.areas[0].coefficients, fresh.block().coefficients(0));
             expected.push_back(areaReportLine(0, step.areas[0].errorPixels, step.areas[0].errorMm, true));
-            EXPECT_EQ(expected.back().rfind("\n区域0 平均误差: ", 0), 0u);
+            EXPECT_EQ(expected.back().rfind("\n区域 A1 平均误差: ", 0), 0u);
         }
         // The report of the areas fitted keeps its line and adds the largest error after it.
         ASSERT_EQ(step.messages.size(), expected.size());
@@ -280,7 +280,7 @@ TEST_F(MultiAreaFlow, the_end_without_a_frame_or_with_a_busy_worker)
         EXPECT_EQ(end.messages[0].rfind("触摸坐标范围：", 0), 0u);
         if (c.reportShown) {
             EXPECT_EQ(end.messages[1], kDownloadBusyText) << "the user must learn that nothing was written";
-            EXPECT_EQ(end.messages[2].rfind("\nArea0 Average calibration error: ", 0), 0u) << end.messages[2];
+            EXPECT_EQ(end.messages[2].rfind("\nA1 Average calibration error: ", 0), 0u) << end.messages[2];
         } else {
             EXPECT_EQ(end.messages[1], "[PanelUnconnect]");
         }

@@ -99,31 +99,49 @@ TEST_F(CalibrateLayoutCli, utf16_crlf_layout_runs_and_the_text_output_lists_the_
 {
     const std::string layout = write("unicode.txt", utf16le(twoAreaLayoutText()));
     ASSERT_EQ(run({"calibrate", "--layout", layout, "--direction", "1"}), 0) << out << err;
-    EXPECT_NE(out.find("0: x0=0, y0=0, x1=32768, y1=12288\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("1: x0=0, y0=12288, "), std::string::npos) << out;
-    EXPECT_NE(out.find("\nArea0 Average calibration error: "), std::string::npos) << out;
-    EXPECT_NE(out.find("\nArea1 Average calibration error: "), std::string::npos) << out;
+    EXPECT_NE(out.find("A1: x0=0, y0=0, x1=32768, y1=12288\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("A2: x0=0, y0=12288, "), std::string::npos) << out;
+    EXPECT_NE(out.find("\nA1 Average calibration error: "), std::string::npos) << out;
+    EXPECT_NE(out.find("\nA2 Average calibration error: "), std::string::npos) << out;
 }
 
-TEST_F(CalibrateLayoutCli, an_area_off_the_screen_fails_its_fit_and_nothing_is_downloaded_or_exported)
+// Areas that cannot be calibrated are named before any capture opens: nothing is captured,
+// downloaded, kept or exported, and --json says why.
+TEST_F(CalibrateLayoutCli, areas_off_the_frame_or_display_reversed_or_overlapping_are_refused_before_any_capture)
 {
-    // Area 2 lies right of the display: the frame reports every one of its targets at its own
-    // edge, and those touches cannot be fitted.
-    std::string text = twoAreaLayoutText("9000");
-    text.replace(text.rfind("dispx1=8621.6"), 13, "dispx1=9900");
+    const auto edited = [](std::initializer_list<std::pair<const char*, const char*>> edits) {
+        std::string text = twoAreaLayoutText();
+        for (const auto& [from, to] : edits)
+            text.replace(text.rfind(from), std::string(from).size(), to);
+        return text;
+    };
+    const struct {
+        const char* name;
+        std::string layout;
+        const char* reason;
+    } cases[] = {
+        // "9,200" reads as 9 mm: both areas then leave the frame.
+        {"frame read as 9 mm", edited({{"touchx=9200", "touchx=9,200"}}),
+         "A2: the frame rectangle (3450.0, 0.0) to (9200.0, 2819.0) mm leaves the frame (0 to 9.0 by 0 to 2819.0 mm)!"},
+        {"display area past the display", edited({{"dispx0=3233.1", "dispx0=9000"}, {"dispx1=8621.6", "dispx1=9900"}}),
+         "A2: the display rectangle (9000.0, 0.0) to (9900.0, 2819.0) mm leaves the display"},
+        {"reversed", edited({{"framex0=3450", "framex0=9200"}, {"framex1=9200", "framex1=3450"}}),
+         "A2: the frame rectangle (9200.0, 0.0) to (3450.0, 2819.0) mm needs x0 < x1 and y0 < y1!"},
+        {"overlapping", edited({{"framex0=3450", "framex0=3000"}}), "A1 and A2 overlap on the frame!"},
+    };
     const std::string exportName = dir.file("cal");
-    EXPECT_EQ(run({"calibrate", "--layout", write("off.txt", text), "--export", exportName, "--json"}), cli::kExitFailed)
-        << out << err;
-    const nlohmann::json j = nlohmann::json::parse(out);
-    ASSERT_EQ(j["areas"].size(), 1u) << "area 1 was fitted before the run ended";
-    EXPECT_FALSE(j["downloaded"].get<bool>());
-    EXPECT_TRUE(j["flash"].is_null());
-    EXPECT_TRUE(j["export"].is_null());
-    EXPECT_FALSE(fs::exists(exportName + ".cfg"));
-    // The failure, then the report of area 1.
-    const size_t failure = err.find("Calibration failed");
-    ASSERT_NE(failure, std::string::npos) << err;
-    EXPECT_NE(err.find("\nArea0 Average calibration error: ", failure), std::string::npos) << err;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(run({"calibrate", "--layout", write("bad.txt", c.layout), "--export", exportName, "--json"}),
+                  cli::kExitFailed)
+            << out << err;
+        const nlohmann::json j = nlohmann::json::parse(out);
+        EXPECT_NE(j["error"].get<std::string>().find(c.reason), std::string::npos) << j;
+        EXPECT_FALSE(j["downloaded"].get<bool>());
+        EXPECT_EQ(err.find("Average calibration error"), std::string::npos) << "no area was captured: " << err;
+        EXPECT_FALSE(fs::exists(exportName + ".cfg"));
+        EXPECT_FALSE(fs::exists(dir / "data/oculant/calibrations/VF-000001")) << "nothing was written, nothing kept";
+    }
 }
 
 TEST_F(CalibrateLayoutCli, bad_layouts_are_refused_with_their_reason)
@@ -148,7 +166,8 @@ TEST_F(CalibrateLayoutCli, bad_layouts_are_refused_with_their_reason)
         {"missing area key", noArea2Key, {}, cli::kExitUsage, "[Area2] lacks"},
         {"zero frame width", zeroFrame, {}, cli::kExitUsage, "must be positive"},
         {"extension", twoAreaLayoutText(), {"--extension", "3,3,0,0"}, cli::kExitUsage, "--extension does not apply"},
-        {"zero-size area", twoAreaLayoutText("8621.6"), {}, cli::kExitFailed, "A2: Window Width out of range!"},
+        {"zero-size area", twoAreaLayoutText("8621.6"), {}, cli::kExitFailed,
+         "A2: the display rectangle (8621.6, 0.0) to (8621.6, 2819.0) mm needs x0 < x1"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -116,7 +116,8 @@ TEST_F(CalibrationTrustCli, mirrored_and_turned_frames_are_flagged_with_what_to_
         {"mirrored-x.ini", {}, {{"mirroredX", true}, {"mirroredY", false}, {"swappedXY", false}, {"rotationDeg", 0}},
          "Change the frame's \"Reverse X\" feature"},
         {"turned-90.ini", {}, {{"mirroredX", false}, {"mirroredY", false}, {"swappedXY", false}, {"rotationDeg", 90}},
-         "Choose display direction 1 (纵向)"},
+         "This calibration already corrects the turn: touches land where they are shown. Choose display direction 1 "
+         "(纵向) only for a desktop that turns its picture by 90°"},
         {"turned-90.ini", {"--direction", "1"},
          {{"mirroredX", false}, {"mirroredY", false}, {"swappedXY", false}, {"rotationDeg", 0}}, ""},
     };

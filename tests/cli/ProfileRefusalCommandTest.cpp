@@ -78,7 +78,8 @@ TEST_F(ProfileRefusal, every_shipped_profile_and_every_key_of_the_readme_read)
                                        "IntermittentReceivers=Y:5\nIntermittentDuty=0.5\nFaultsAfterSeconds=0\n"
                                        "ReportLoss=0\nStallAfterBytes=-1\nGarbage=0\nGarbageSeed=1\n"
                                        "ReportedXBoards=32,32,32,32,32\nReportedYBoards=30,30,30\n"
-                                       "[Screen]\nScaleX=1\nScaleY=1\nRotationDeg=0\nOffsetX=0\nOffsetY=0\n");
+                                       "[Screen]\nScaleX=1\nScaleY=1\nRotationDeg=0\nOffsetX=0\nOffsetY=0\n"
+                                       "[Fingers]\nMisplacedTouches=4:30,9:-12\n");
     EXPECT_EQ(runOnFrame(everyKey, {"info"}), kExitOk) << err;
     EXPECT_NE(out.find("VF-9"), std::string::npos) << out;
 }
