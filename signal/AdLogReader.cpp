@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 #include "base/FileIo.h"
@@ -53,6 +54,15 @@ bool AdLogReader::fail(size_t line, const std::string& why)
 
 bool AdLogReader::open(const std::string& path)
 {
+    if (fd_ >= 0)
+        ::close(fd_);
+    begin_ = end_ = 0;
+    eof_ = false;
+    line_ = 0;
+    bytesRead_ = 0;
+    error_.clear();
+    cutBlockLine_ = 0;
+    blocks_ = 0;
     path_ = path;
     std::string why;
     fd_ = openFileForReading(path, &why);
@@ -84,6 +94,7 @@ bool AdLogReader::nextLine(std::string_view& line, bool& whole)
 {
     for (;;) {
         const char* start = buffer_.data() + begin_;
+        lineOffset_ = bytesRead_ - (end_ - begin_);
         if (const void* lf = std::memchr(start, '\n', end_ - begin_)) {
             const size_t length = size_t(static_cast<const char*>(lf) - start);
             line = std::string_view(start, length);
@@ -167,17 +178,38 @@ bool AdLogReader::sampleRow(size_t count, const char* what)
     return true;
 }
 
+bool AdLogReader::seek(uint64_t offset, size_t line)
+{
+    if (fd_ < 0 || ::lseek(fd_, off_t(offset), SEEK_SET) < 0) {
+        error_ = path_ + ": cannot move to byte " + std::to_string(offset) + ": " + std::strerror(errno);
+        return false;
+    }
+    begin_ = end_ = 0;
+    eof_ = false;
+    bytesRead_ = offset;
+    line_ = line - 1;
+    error_.clear();
+    cutBlockLine_ = 0;
+    blocks_ = SIZE_MAX;  // past the start blocks
+    return true;
+}
+
 bool AdLogReader::next(AdLogBlock& block)
 {
     if (!error_.empty() || fd_ < 0)
         return false;
     std::string_view line;
     bool whole = true;
+    bool blank = true;
     do {
         if (!nextLine(line, whole))
             return false;
-    } while (whole && line.find_first_not_of(" \t") == std::string_view::npos);
+        blank = line.find_first_not_of(" \t") == std::string_view::npos;
+    } while (whole && blank);
+    if (blank)  // blanks after the last line end
+        return false;
     const size_t headerLine = line_;
+    block.offset = lineOffset_;
     // Whatever stops the block from here on without an error is the end of the file inside it.
     auto cut = [&] {
         if (error_.empty())
@@ -265,7 +297,8 @@ bool AdLogReader::next(AdLogBlock& block)
     f.push_back(sum);
     const std::vector<uint8_t> starts = startKinds(family_);
     block.startBlock = blocks_ < starts.size() && kind == starts[blocks_];
-    ++blocks_;
+    if (blocks_ != SIZE_MAX)
+        ++blocks_;
     return true;
 }
 

@@ -417,7 +417,8 @@ TEST_F(ResultsQuery, anOlderSchemaIsReadAfterItsMigrationWithEveryRecordsDay)
     const std::string url = "sqlite:" + path;
     test::CliRun r = runCli({"results", "summary", "--db", url});
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("older than this tool's 3: bring it up to date with 'oculant-cli results migrate"),
+    EXPECT_NE(r.err.find("older than this tool's " + std::to_string(results::kSchemaVersion) +
+                         ": bring it up to date with 'oculant-cli results migrate"),
               std::string::npos)
         << r.err;
     r = runCli({"results", "migrate", "--db", url});
