@@ -22,7 +22,8 @@
 namespace oculant {
 
 struct AdLogBlock {
-    size_t line = 0;  // of its header row
+    size_t line = 0;      // of its header row
+    uint64_t offset = 0;  // byte offset of its header row in the file
     // One of the blocks a log starts with: the store's reference, threshold (and, for the long
     // families, current) plane as they stood when the recording began.
     bool startBlock = false;
@@ -43,8 +44,8 @@ public:
     AdLogReader(const AdLogReader&) = delete;
     AdLogReader& operator=(const AdLogReader&) = delete;
 
-    // Opens the file (a FIFO, a device or a folder is refused at once) and reads its version
-    // line. false with error() set.
+    // Opens the file (a FIFO, a device or a folder is refused at once; one opened before is
+    // closed) and reads its version line. false with error() set.
     bool open(const std::string& path);
     // The family the version line names (0x00, 0x10 or 0x40).
     uint8_t family() const { return family_; }
@@ -57,6 +58,9 @@ public:
     // The header line of a last block the file ends inside; 0 when the file ends whole.
     size_t cutBlockLine() const { return cutBlockLine_; }
     uint64_t bytesRead() const { return bytesRead_; }
+    // Goes on reading at a block that next() returned before (its offset and line): a player
+    // moves to any frame of a log it indexed without reading what lies before it.
+    bool seek(uint64_t offset, size_t line);
 
 private:
     // One line without its line end; `whole` is false for a last line without a line feed.
@@ -74,6 +78,7 @@ private:
     size_t begin_ = 0, end_ = 0;
     bool eof_ = false;
     size_t line_ = 0;  // lines read so far
+    uint64_t lineOffset_ = 0;  // where the last line read begins
     uint64_t bytesRead_ = 0;
     uint8_t family_ = 0;
     std::string versionLine_;

@@ -89,13 +89,20 @@ bool summarizeAdLog(const std::string& path, AdLogSummary& out, std::string& err
     }
     out.cutBlockLine = reader.cutBlockLine();
     out.bytes = reader.bytesRead();
-    struct stat st {};
-    if (const std::optional<int64_t> start = logStartFromName(path); start && ::stat(path.c_str(), &st) == 0) {
-        const double end = double(st.st_mtim.tv_sec) + double(st.st_mtim.tv_nsec) / 1e9;
-        if (end >= double(*start) && end - double(*start) <= kLongestRecordingSeconds)
-            out.seconds = end - double(*start);
-    }
+    out.seconds = logDurationSeconds(path);
     return true;
+}
+
+std::optional<double> logDurationSeconds(const std::string& path)
+{
+    struct stat st {};
+    const std::optional<int64_t> start = logStartFromName(path);
+    if (!start || ::stat(path.c_str(), &st) != 0)
+        return std::nullopt;
+    const double end = double(st.st_mtim.tv_sec) + double(st.st_mtim.tv_nsec) / 1e9;
+    if (end < double(*start) || end - double(*start) > kLongestRecordingSeconds)
+        return std::nullopt;
+    return end - double(*start);
 }
 
 }  // namespace oculant

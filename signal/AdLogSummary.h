@@ -38,6 +38,10 @@ struct AdLogSummary {
 // or is damaged.
 bool summarizeAdLog(const std::string& path, AdLogSummary& out, std::string& error);
 
+// From the start in a log's name to the file's last change; nullopt when its name is not its
+// start or its time is not a recording's (a copy that did not keep it).
+std::optional<double> logDurationSeconds(const std::string& path);
+
 // The recording's start in seconds since 1970 from a log's name ("1767225600.txt",
 // "1767225600-2.txt"); nullopt for any other name.
 std::optional<int64_t> logStartFromName(const std::string& path);
