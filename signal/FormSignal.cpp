@@ -631,7 +631,8 @@ void TFormSignal::FormClose()
 void TFormSignal::FormResize()
 {
     const int statusHeight = StatusLine->sizeHint().height();
-    const int barHeight = PlayBar->isVisible() ? PlayBar->sizeHint().height() : 0;
+    // isHidden: the bar counts before the window is first shown (a log opened at start).
+    const int barHeight = PlayBar->isHidden() ? 0 : PlayBar->sizeHint().height();
     const int chartsHeight = std::max(0, height() - statusHeight - barHeight);
     const auto rects = chartLayout(width(), chartsHeight);
     for (size_t k = 0; k < charts_.size(); ++k)
@@ -734,6 +735,8 @@ void TFormSignal::showEvent(QShowEvent* event)
         fitToScreen(*this, fitted_ ? Placement::KeepInside : Placement::Centre, size());
         fitted_ = true;
     }
+    // The player's texts in the language chosen since the window was last shown.
+    updatePlayControls();
     FormShow();
 }
 
