@@ -36,6 +36,8 @@ AppOptions parseAppArguments(const std::vector<std::string>& args)
             o.virtualProfile = a.substr(profileOption.size());
         } else if (const std::optional<std::string> file = optionValue(args, i, "--replay")) {
             o.replayFile = *file;
+        } else if (const std::optional<std::string> log = optionValue(args, i, "--open-log")) {
+            o.openLog = *log;
         } else if (const std::optional<std::string> speed = optionValue(args, i, "--replay-speed")) {
             char* end = nullptr;
             o.replaySpeed = std::strtod(speed->c_str(), &end);
@@ -55,7 +57,7 @@ AppOptions parseAppArguments(const std::vector<std::string>& args)
 
 std::string appUsage()
 {
-    return "usage: oculant [--virtual-frame[=PROFILE]] [--replay FILE[:N] [--replay-speed X]]\n"
+    return "usage: oculant [--virtual-frame[=PROFILE]] [--replay FILE[:N] [--replay-speed X]] [--open-log FILE]\n"
            "\n"
            "Service tool for infrared multi-touch frames.\n"
            "  --virtual-frame[=PROFILE]  add the built-in virtual frame (virtual:0), with the default\n"
@@ -64,6 +66,7 @@ std::string appUsage()
            "                             the Linux HID tools) back as the device replay:FILE, listed\n"
            "                             first; FILE:N plays device N of a recording of several\n"
            "  --replay-speed X           play it X times as fast (default 1)\n"
+           "  --open-log FILE            open the signal view playing a recorded AD log\n"
            "  --version                  show the version\n"
            "  -h, --help                 show this text\n"
            "\n"

@@ -13,6 +13,7 @@ struct AppOptions {
     std::string virtualProfile;  // empty: the built-in default profile
     std::string replayFile;      // --replay FILE: play a capture back as the device replay:FILE
     double replaySpeed = 1.0;    // --replay-speed X
+    std::string openLog;         // --open-log FILE: the signal window plays a recorded AD log
     std::string error;           // set when the arguments are not understood
 };
 

@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QApplication>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -601,6 +602,13 @@ void TFormDiag::buildAppMenu()
     appMenu_->setObjectName("MenuOculant");
     aboutAction_ = appMenu_->addAction(QString(), this, &TFormDiag::showAbout);
     aboutAction_->setObjectName("MenuAbout");
+    openLogAction_ = appMenu_->addAction(QString(), this, [this] {
+        const QString path = QFileDialog::getOpenFileName(this, QString(), QString(),
+                                                          text(textkeys::signalwords::kLogFiles));
+        if (!path.isEmpty())
+            openSignalLog(path.toStdString());
+    });
+    openLogAction_->setObjectName("MenuOpenLog");
     appMenu_->addSeparator();
     quitAction_ = appMenu_->addAction(QString(), this, &QWidget::close);
     quitAction_->setObjectName("MenuQuit");
@@ -613,6 +621,7 @@ void TFormDiag::captionAppMenu()
 {
     appMenu_->setTitle(text(kMenuOculant));
     aboutAction_->setText(text(kMenuAbout));
+    openLogAction_->setText(text(textkeys::signalwords::kOpenLog));
     quitAction_->setText(text(kMenuQuit));
     if (virtualMenu_) {
         virtualMenu_->setTitle(text(kMenuVirtualFrame));
@@ -1001,6 +1010,12 @@ void TFormDiag::Button3Click(QObject* sender)
     if (windows_.signal)
         windows_.signal->LogOn->setChecked(sender == Button15);
     openModal(windows_.signal, ActiveWindow::Signal);
+}
+
+void TFormDiag::openSignalLog(const std::string& path)
+{
+    if (windows_.signal && windows_.signal->OpenLogFile(path))
+        openModal(windows_.signal, ActiveWindow::Signal);
 }
 
 void TFormDiag::Button14Click()

@@ -77,6 +77,9 @@ public:
     ~TFormDiag() override;
 
     void attachWindows(const SecondaryWindows& windows);
+    // The signal window playing a recorded AD log (the menu's Open log, --open-log FILE); no
+    // frame needs to be connected. Shows why when the log cannot be played.
+    void openSignalLog(const std::string& path);
 
     SessionCore& core() { return core_; }
     DeviceSession& session() { return session_; }
@@ -250,6 +253,7 @@ private:
     QAction* pluggedAction_ = nullptr;
 
     QAction* aboutAction_ = nullptr;
+    QAction* openLogAction_ = nullptr;
     QAction* quitAction_ = nullptr;  // the title says "not answering" and the buttons are off
     FrameProcessor& frameProcessor_;  // the core's, on the process's signal store
     SecondaryWindows windows_;

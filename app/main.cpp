@@ -1,5 +1,6 @@
 // oculant: the windowed service tool.
 #include <QMessageBox>
+#include <QTimer>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -65,6 +66,8 @@ int runApplication(OculantApplication& app, const AppOptions& options)
     TFormMultiCalib FormMultiCalib;
     FormDiag.attachWindows({&FormSignal, &FormPoints, &FormImgDiag, &FormCalibrate, &FormMultiCalib});
     FormDiag.show();
+    if (!options.openLog.empty())
+        QTimer::singleShot(0, &FormDiag, [&FormDiag, &options] { FormDiag.openSignalLog(options.openLog); });
 
     const int status = app.exec();
     // Stop order: the main window's close stops its timer and the core (mode 0 queued, the

@@ -27,6 +27,7 @@ const Command kCommands[] = {
     {"info", "info [--json]                 what the frame says about itself, as the Status group shows it", runInfo},
     {"diagnose", "diagnose [--sweep] [--timeout S] [--json]  emitter/receiver test, PASS or FAIL", runDiagnose},
     {"record", "record --seconds S [--dir DIR] [--signal]  record the signal into an AD log", runRecord},
+    {"log", "log FILE [--compare BASE [--max-drop PERCENT]] [--x-boards N,...] [--y-boards N,...] [--json]  what an AD log holds; each element's level against another log", runLog},
     {"calibrate", "calibrate [--layout FILE] [--grid CxR] [--aux|--no-aux] [--screen WxH] [--margins L,R,U,D] [--window X,Y,W,H] [--mask] [--direction 0..3] [--extension L,R,D,U] [--verify N [--verify-limit-mm X]] [--retake-limit-mm X] [--export FILE] [--json]  single-area calibration, or one per area of a layout file, a virtual finger on each target", runCalibrate},
     {"reset-calibration", "reset-calibration --yes        put the frame's calibration back to the identity", runResetCalibration},
     {"restore-calibration", "restore-calibration FILE.cfg --yes [--json]  download the calibration an export file (or a kept one) holds", runRestoreCalibration},

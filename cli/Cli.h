@@ -75,6 +75,7 @@ int runList(CommandContext& ctx);
 int runCaps(CommandContext& ctx);
 int runInfo(CommandContext& ctx);
 int runRecord(CommandContext& ctx);
+int runLog(CommandContext& ctx);
 int runDiagnose(CommandContext& ctx);
 int runCalibrate(CommandContext& ctx);
 int runResetCalibration(CommandContext& ctx);

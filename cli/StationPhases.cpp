@@ -54,7 +54,9 @@ public:
         std::filesystem::create_directories(settings_.attachFolder, ec);
         if (ec)
             return station::errorPhase(phase, "cannot create " + settings_.attachFolder + ": " + ec.message());
-        station::SignalSampler sampler(cs_.store());
+        // The levels kept are those of the scans in the log attached: the frame that closes the
+        // log is not one of them.
+        station::SignalSampler sampler(cs_.store(), [this] { return cs_.processor().recorder().recording(); });
         const uint64_t lostBefore = framesLost();
         cs_.processor().addListener(&sampler);
         recordSignal(cs_, int(limits.seconds * 1000), [&] { return gone(); });
@@ -74,7 +76,12 @@ public:
             return station::errorPhase(phase, error);
         const std::filesystem::path path = std::filesystem::absolute(log.path(), ec);
         record_.attachments.push_back({phase, "AD log", path.lexically_normal().string(), digest->size, digest->sha256});
-        return station::judgeSignal(sampler, framesLost() - lostBefore, limits);
+        station::BaseLevels base;
+        if (limits.compareWithFirstPass)
+            base = settings_.firstPass ? settings_.firstPass(record_.serial)
+                                       : station::BaseLevels{std::nullopt, {}, "no results database to compare with"};
+        const BoardLayoutTable& boards = cs_.session().records().boards;
+        return station::judgeSignal(sampler, framesLost() - lostBefore, limits, &base, boards.valid ? &boards : nullptr);
     }
 
     PhaseRecord diagnose(const station::DiagnoseLimits& limits)

@@ -10,6 +10,7 @@
 
 #include "cli/InfoCommand.h"
 #include "station/IdentityPhase.h"
+#include "station/SignalPhase.h"
 #include "station/TestPlan.h"
 #include "station/TestRecord.h"
 
@@ -30,6 +31,8 @@ struct StationSettings {
     std::string attachFolder;    // this record's files (the AD log); created when first needed
     const Language* language = nullptr;  // texts of the identity measurements
     std::string labelSerial;             // --serial: the identity phase compares the frame's with it
+    // A field check's base: the element levels of the serial's first passing record.
+    std::function<station::BaseLevels(const std::string& serial)> firstPass;
     // Called after each phase, for a progress line.
     std::function<void(const station::PhaseRecord&)> phaseDone;
 };

@@ -113,6 +113,31 @@ bool writable(const std::string& path, std::string& why)
 
 bool hasSerial(const std::string& serial) { return !serial.empty() && serial != "N/A"; }
 
+// A field check's base: the levels of the serial's first passing record in the database the
+// record goes to, or why the phase has nothing to compare with.
+station::BaseLevels firstPassOf(results::ResultStore* store, const std::string& url, const std::string& serial)
+{
+    station::BaseLevels base;
+    const std::string shown = results::shownUrl(url);
+    if (!store) {
+        base.error = shown + " cannot be reached: no first passing record of " + serial + " to compare with";
+        return base;
+    }
+    std::string error;
+    const auto first = store->firstPassLevels(serial, error);
+    if (!error.empty()) {
+        base.error = "the first passing record of " + serial + " could not be read from " + shown + ": " + error;
+    } else if (!first) {
+        base.error = "no passing record of " + serial + " with element levels in " + shown + " to compare with";
+    } else {
+        base.record = first->uid + " of " + first->started;
+        base.levels = decodeLevels(first->levels, &error);
+        if (!base.levels)
+            base.error = "the first passing record " + base.record + " cannot be read: " + error;
+    }
+    return base;
+}
+
 }  // namespace
 
 int runTest(CommandContext& ctx)
@@ -186,6 +211,7 @@ int runTest(CommandContext& ctx)
     settings.labelSerial = labelSerial.value_or("");
     if (!json)
         settings.phaseDone = [&](const station::PhaseRecord& p) { ctx.out << phaseLine(p) << "\n" << std::flush; };
+    settings.firstPass = [&](const std::string& serial) { return firstPassOf(store.get(), db->url.text, serial); };
 
     StationView view;
     int exitCode = kExitOk;

@@ -68,7 +68,8 @@ std::vector<std::string_view> allTextKeys() {
         using namespace signalwords;
         for (const KeyFallback& k : {kLayer, kRate, kDropped, kReportsLost, kNotRecording, kRecordingTo, kLastLog,
                                      kOneFrame, kFrames, kNotWritten, kLevelAxis, kLineSeries, kMarkSeries, kValueAt,
-                                     kMarked})
+                                     kMarked, kOpenLog, kLiveSignal, kPause, kPlay, kStep, kSpeed, kPlaying,
+                                     kPlayPaused, kPlayEnded, kPlaySpeed, kOpenLogFailed, kLogFiles})
             addOnce(keys, k.key);
         addAll(keys, kDropReasons);
     }

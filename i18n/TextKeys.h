@@ -334,6 +334,20 @@ inline constexpr KeyFallback kLineSeries{"SignalLineSeries", "signal level"};
 inline constexpr KeyFallback kMarkSeries{"SignalMarkSeries", "quality marks (outside 60-240)"};
 inline constexpr KeyFallback kValueAt{"SignalValueAt", "position %1: level %2"};
 inline constexpr KeyFallback kMarked{"SignalMarked", ", quality mark"};
+// Playing a recorded AD log into the charts: the pop-up menu, the player's controls, the
+// status line.
+inline constexpr KeyFallback kOpenLog{"SignalOpenLog", "Open log..."};
+inline constexpr KeyFallback kLiveSignal{"SignalLive", "Back to the live signal"};
+inline constexpr KeyFallback kPause{"SignalPause", "Pause"};
+inline constexpr KeyFallback kPlay{"SignalPlay", "Play"};
+inline constexpr KeyFallback kStep{"SignalStep", "Step"};
+inline constexpr KeyFallback kSpeed{"SignalSpeed", "Speed"};
+inline constexpr KeyFallback kPlaying{"SignalPlaying", "log %1: frame %2 of %3"};
+inline constexpr KeyFallback kPlayPaused{"SignalPlayPaused", "paused"};
+inline constexpr KeyFallback kPlayEnded{"SignalPlayEnded", "end of the log"};
+inline constexpr KeyFallback kPlaySpeed{"SignalPlaySpeed", "speed %1x"};
+inline constexpr KeyFallback kOpenLogFailed{"SignalOpenLogFailed", "The log cannot be played: %1"};
+inline constexpr KeyFallback kLogFiles{"SignalLogFiles", "AD logs (*.txt);;All files (*)"};
 // The reasons a frame is dropped, by the processor's status (accepted first, never shown).
 inline constexpr std::array<KeyFallback, 8> kDropReasons{{
     {"DropAccepted", "accepted"},

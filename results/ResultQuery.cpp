@@ -18,6 +18,8 @@ using station::TestRecord;
 constexpr size_t kPageRecords = 500;
 // The schema from which the counts per station and day are kept.
 constexpr int kDayCountSchema = 3;
+// The schema from which signal phases keep their element levels.
+constexpr int kElementLevelSchema = 4;
 
 // "?, ?, ?" for the uids of a page, and the uids as parameters.
 std::string uidList(const std::vector<Row>& heads, std::vector<Value>& params)
@@ -36,7 +38,7 @@ bool ResultStore::readPage(const std::vector<Row>& heads, std::vector<TestRecord
 {
     std::vector<Value> params;
     const std::string uids = uidList(heads, params);
-    std::vector<Row> phases, measurements, attachments;
+    std::vector<Row> phases, measurements, attachments, levels;
     if (!db_->exec("SELECT record_uid, seq, name, outcome, reason, seconds FROM phase WHERE record_uid IN (" + uids +
                        ") ORDER BY record_uid, seq",
                    params, &phases) ||
@@ -45,7 +47,10 @@ bool ResultStore::readPage(const std::vector<Row>& heads, std::vector<TestRecord
                    params, &measurements) ||
         !db_->exec("SELECT record_uid, phase, name, path, size, sha256 FROM attachment WHERE record_uid IN (" + uids +
                        ") ORDER BY record_uid, seq",
-                   params, &attachments))
+                   params, &attachments) ||
+        (version_ >= kElementLevelSchema &&
+         !db_->exec("SELECT record_uid, phase_seq, levels FROM element_levels WHERE record_uid IN (" + uids + ")",
+                    params, &levels)))
         return false;
     page.clear();
     page.reserve(heads.size());
@@ -95,6 +100,12 @@ bool ResultStore::readPage(const std::vector<Row>& heads, std::vector<TestRecord
         m.unit = str(row[8]);
         m.outcome = outcomeOf(row[9]);
         r->phases[phase].measurements.push_back(std::move(m));
+    }
+    for (const Row& row : levels) {
+        TestRecord* r = recordOf(row[0]);
+        const size_t phase = size_t(std::atoi(str(row[1]).c_str()));
+        if (r && phase < r->phases.size())
+            r->phases[phase].levels = str(row[2]);
     }
     for (const Row& row : attachments)
         if (TestRecord* r = recordOf(row[0]))
@@ -150,6 +161,24 @@ bool ResultStore::forEach(const RecordFilter& filter, const std::function<bool(T
     }
     db_->rollback();  // it only read
     return true;
+}
+
+std::optional<ResultStore::FirstPass> ResultStore::firstPassLevels(const std::string& serial, std::string& error)
+{
+    error.clear();
+    if (version_ < kElementLevelSchema)
+        return std::nullopt;
+    // The serial's records in the order they were made, from the index on (serial, started).
+    std::vector<Row> rows;
+    if (!db_->exec("SELECT r.uid, r.started, l.levels FROM test_record r JOIN element_levels l ON l.record_uid = r.uid"
+                   " WHERE r.serial = ? AND r.outcome = 'PASS' ORDER BY r.started, r.uid LIMIT 1",
+                   {serial}, &rows)) {
+        error = db_->error();
+        return std::nullopt;
+    }
+    if (rows.empty())
+        return std::nullopt;
+    return FirstPass{str(rows[0][0]), str(rows[0][1]), str(rows[0][2])};
 }
 
 std::optional<std::vector<TestRecord>> ResultStore::query(const RecordFilter& filter, std::string& error)

@@ -68,6 +68,15 @@ const std::vector<std::vector<std::string>> kMigrations = {
         " serials BIGINT NOT NULL, passed_first BIGINT NOT NULL, PRIMARY KEY (station, day))",
         "INSERT INTO day_count (station, day, records, passed, serials, passed_first) " + dayCountSelect(""),
     },
+    {
+        // Every element's clear level of a signal phase, one line of text a phase (about 3 kB
+        // for 500 elements), so that a field test compares a frame with its first passing
+        // record; the AD log itself stays on the station that made it.
+        "CREATE TABLE element_levels ("
+        " record_uid TEXT NOT NULL, phase_seq INTEGER NOT NULL, levels TEXT NOT NULL,"
+        " PRIMARY KEY (record_uid, phase_seq),"
+        " FOREIGN KEY (record_uid, phase_seq) REFERENCES phase (record_uid, seq))",
+    },
 };
 
 const std::vector<std::string> kRecordColumns = {"uid",    "serial",  "model",    "station", "operator_name", "plan",
@@ -77,6 +86,7 @@ const std::vector<std::string> kMeasurementColumns = {"record_uid", "phase_seq",
                                                       "value_text", "value_number", "low",   "high",
                                                       "limit_text", "unit",      "outcome"};
 const std::vector<std::string> kAttachmentColumns = {"record_uid", "seq", "phase", "name", "path", "size", "sha256"};
+const std::vector<std::string> kLevelColumns = {"record_uid", "phase_seq", "levels"};
 const std::vector<std::string> kDayCountColumns = {"station", "day", "records", "passed", "serials", "passed_first"};
 
 // Serials looked up in one statement when their day's counts are brought up to date.
@@ -98,7 +108,7 @@ std::unique_ptr<ResultStore> ResultStore::open(const DatabaseUrl& url, const Ope
         return nullptr;
     }
     // A user who may read but not write finds out now, before a frame is tested for nothing.
-    for (const char* table : {"test_record", "phase", "measurement", "attachment", "day_count"})
+    for (const char* table : {"test_record", "phase", "measurement", "attachment", "element_levels", "day_count"})
         if (!store->db_->mayInsert(table)) {
             error.text = shownUrl(url.text) + ": no permission to insert into " + table +
                          (store->db_->error().empty() ? "" : " (" + store->db_->error() + ")");
@@ -244,7 +254,7 @@ bool ResultStore::fillDays(std::string& error)
 
 bool ResultStore::insert(const std::vector<const TestRecord*>& records, const std::vector<std::string>& days)
 {
-    std::vector<Value> heads, phases, measurements, attachments;
+    std::vector<Value> heads, phases, measurements, attachments, levels;
     for (size_t i = 0; i < records.size(); ++i) {
         const TestRecord* r = records[i];
         for (const std::string* field : {&r->uid, &r->serial, &r->model, &r->station, &r->operatorName, &r->plan,
@@ -260,6 +270,9 @@ bool ResultStore::insert(const std::vector<const TestRecord*>& records, const st
             phases.emplace_back(std::string(station::outcomeText(phase.outcome)));
             phases.emplace_back(phase.reason);
             phases.push_back(real(phase.seconds));
+            if (!phase.levels.empty())
+                for (Value v : {text(r->uid), integer(p), text(phase.levels)})
+                    levels.push_back(std::move(v));
             for (size_t k = 0; k < phase.measurements.size(); ++k) {
                 const Measurement& m = phase.measurements[k];
                 measurements.emplace_back(r->uid);
@@ -286,7 +299,8 @@ bool ResultStore::insert(const std::vector<const TestRecord*>& records, const st
     return db_->insertRows("test_record", kRecordColumns, std::move(heads)) &&
            db_->insertRows("phase", kPhaseColumns, std::move(phases)) &&
            db_->insertRows("measurement", kMeasurementColumns, std::move(measurements)) &&
-           db_->insertRows("attachment", kAttachmentColumns, std::move(attachments));
+           db_->insertRows("attachment", kAttachmentColumns, std::move(attachments)) &&
+           db_->insertRows("element_levels", kLevelColumns, std::move(levels));
 }
 
 bool ResultStore::lockDayCounts(const std::set<DayKey>& keys)

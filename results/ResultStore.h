@@ -20,8 +20,9 @@ namespace oculant::results {
 
 // The schema this tool writes. A database of a later version is refused rather than written in
 // a form its readers would not expect. 2: each record's local day, and the indexes of the
-// queries. 3: the counts per station and day, kept as records are written.
-constexpr int kSchemaVersion = 3;
+// queries. 3: the counts per station and day, kept as records are written. 4: each signal
+// phase's element levels.
+constexpr int kSchemaVersion = 4;
 // The oldest schema a query reads as it is (nothing migrated by a query): the summary of a
 // database without the counts per day counts its records instead.
 constexpr int kOldestReadableSchema = 2;
@@ -76,6 +77,14 @@ public:
     // failures at most `lastFailures` of them.
     std::optional<LineReport> report(const RecordFilter& filter, size_t lastFailures, std::string& error);
     int schemaVersion(std::string& error);
+
+    // The element levels of the serial's first passing record (the oldest PASS whose signal
+    // phase kept them): what a field check compares the frame with. nullopt with `error` empty
+    // when there is none; with `error` set when the database could not be asked.
+    struct FirstPass {
+        std::string uid, started, levels;
+    };
+    std::optional<FirstPass> firstPassLevels(const std::string& serial, std::string& error);
 
 private:
     explicit ResultStore(std::unique_ptr<Database> database) : db_(std::move(database)) {}

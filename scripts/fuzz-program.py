@@ -30,7 +30,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
 # Exit statuses the README lists: 0 success, 1 failed, 2 no frame, 3 no verdict (test: ERROR),
 # 64 usage (and a profile, plan or layout that is refused). udev-probe never looks for a frame.
-EXITS = {"default": {0, 1, 2, 3, 64}, "udev-probe": {0, 1, 64}}
+EXITS = {"default": {0, 1, 2, 3, 64}, "udev-probe": {0, 1, 64}, "calibrate": {0, 1, 2, 3, 4, 64}}
 
 # What on standard error means the program went wrong, whatever its exit status.
 BROKEN = [b"AddressSanitizer", b"LeakSanitizer", b"UndefinedBehaviorSanitizer", b"runtime error:",

@@ -96,6 +96,26 @@ std::string frameDropReason(FrameStatus status, const TextLookupOr& words)
     return i < size_t(kFrameStatusCount) ? word(words, w::kDropReasons[i]) : std::string("unknown");
 }
 
+std::string playbackStatusText(const PlaybackStatus& s, const TextLookupOr& words)
+{
+    std::string_view path = s.path;
+    if (const size_t slash = path.find_last_of('/'); slash != std::string_view::npos)
+        path.remove_prefix(slash + 1);
+    std::string out = word(words, w::kPlaying, {path, std::to_string(s.frame), std::to_string(s.frames)});
+    if (s.ended || s.paused) {
+        out += kSeparator;
+        out += word(words, s.ended ? w::kPlayEnded : w::kPlayPaused);
+    }
+    char speed[32];
+    std::snprintf(speed, sizeof speed, "%g", s.speed);
+    out += kSeparator;
+    out += word(words, w::kPlaySpeed, {speed});
+    out += kSeparator;
+    out += "X " + std::to_string(s.bX) + " × " + std::to_string(s.nX) + ", Y " + std::to_string(s.bY) + " × " +
+           std::to_string(s.nY);
+    return out;
+}
+
 std::string signalStatusText(const SignalStatus& s, const TextLookupOr& words)
 {
     char rate[32];

@@ -66,6 +66,19 @@ struct SignalStatus {
 //   ", 12 not written (disk too slow)".
 std::string signalStatusText(const SignalStatus& status, const TextLookupOr& words = {});
 
+// The status line while a recorded log plays: which log, which frame of how many, paused or at
+// its end, the speed and the layout. "log 1767225600.txt: frame 120 of 3000  |  paused  |
+// speed 2x  |  X 3 × 160, Y 3 × 90".
+struct PlaybackStatus {
+    std::string path;
+    size_t frame = 0, frames = 0;  // the frame shown, from 1; 0 before the first
+    bool paused = false, ended = false;
+    double speed = 1;
+    uint8_t bX = 0, bY = 0;
+    uint16_t nX = 0, nY = 0;
+};
+std::string playbackStatusText(const PlaybackStatus& status, const TextLookupOr& words = {});
+
 // The processor's reason for refusing a frame, as the status line names it.
 std::string frameDropReason(FrameStatus status, const TextLookupOr& words = {});
 

@@ -1,6 +1,12 @@
 #include "signal/FormSignal.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QSlider>
+#include <QTimer>
 #include <QAreaSeries>
 #include <QChart>
 #include <QEvent>
@@ -44,6 +50,10 @@ constexpr uint8_t kModelsWithoutModes[] = {16, 18};
 constexpr int kPixelsPerPositionTick = 45;
 // The drag band's pen.
 constexpr int kDragPenWidth = 4;
+
+// The player's speeds; 1x (the log's own rate) to start with.
+constexpr double kPlaySpeeds[] = {0.25, 0.5, 1, 2, 4, 8, 16};
+constexpr int kNormalSpeedIndex = 2;
 
 QFont windowFont()
 {
@@ -363,6 +373,50 @@ TFormSignal::TFormSignal(QWidget* parent) : QDialog(parent), clock_(steadyMs)
         updateCaption();
     });
 
+    OpenLog = new QAction(this);
+    OpenLog->setObjectName("OpenLog");
+    LiveSignal = new QAction(this);
+    LiveSignal->setObjectName("LiveSignal");
+    LiveSignal->setVisible(false);
+    addAction(OpenLog);
+    addAction(LiveSignal);
+    connect(OpenLog, &QAction::triggered, this, &TFormSignal::OpenLogClick);
+    connect(LiveSignal, &QAction::triggered, this, &TFormSignal::LiveSignalClick);
+
+    PlayBar = new QWidget(this);
+    PlayBar->setObjectName("PlayBar");
+    auto* bar = new QHBoxLayout(PlayBar);
+    bar->setContentsMargins(4, 2, 4, 2);
+    ButtonPlay = new QPushButton(PlayBar);
+    ButtonPlay->setObjectName("ButtonPlay");
+    ButtonStep = new QPushButton(PlayBar);
+    ButtonStep->setObjectName("ButtonStep");
+    SliderPosition = new QSlider(Qt::Horizontal, PlayBar);
+    SliderPosition->setObjectName("SliderPosition");
+    ComboSpeed = new QComboBox(PlayBar);
+    ComboSpeed->setObjectName("ComboSpeed");
+    for (double speed : kPlaySpeeds)
+        ComboSpeed->addItem(QString::number(speed) + "x", speed);
+    ComboSpeed->setCurrentIndex(kNormalSpeedIndex);
+    bar->addWidget(ButtonPlay);
+    bar->addWidget(ButtonStep);
+    bar->addWidget(SliderPosition, 1);
+    bar->addWidget(ComboSpeed);
+    PlayBar->hide();
+    connect(ButtonPlay, &QPushButton::clicked, this, &TFormSignal::ButtonPlayClick);
+    connect(ButtonStep, &QPushButton::clicked, this, &TFormSignal::ButtonStepClick);
+    connect(SliderPosition, &QSlider::sliderMoved, this, &TFormSignal::SliderPositionChange);
+    connect(SliderPosition, &QSlider::actionTriggered, this, [this](int action) {
+        // Page and arrow keys move the slider without a drag.
+        if (action != QAbstractSlider::SliderMove && action != QAbstractSlider::SliderNoAction)
+            SliderPositionChange(SliderPosition->sliderPosition());
+    });
+    connect(ComboSpeed, &QComboBox::currentIndexChanged, this, &TFormSignal::ComboSpeedChange);
+    TimerPlay = new QTimer(this);
+    TimerPlay->setObjectName("TimerPlay");
+    TimerPlay->setInterval(20);
+    connect(TimerPlay, &QTimer::timeout, this, &TFormSignal::TimerPlayTimer);
+
     StatusLine = new QStatusBar(this);
     StatusLine->setObjectName("StatusLine");
     StatusLine->setSizeGripEnabled(true);  // without a window manager the only way to resize
@@ -370,6 +424,7 @@ TFormSignal::TFormSignal(QWidget* parent) : QDialog(parent), clock_(steadyMs)
     // The design's client area of 1162 × 581 holds the charts; the status line comes on top.
     // A smaller screen gets a smaller window (showEvent); the charts share what there is.
     resize(1162, 581 + StatusLine->sizeHint().height());
+    updatePlayControls();
     updateStatus();
 }
 
@@ -387,7 +442,130 @@ void TFormSignal::setProcessor(FrameProcessor* processor)
 
 const SignalStore& TFormSignal::store() const
 {
+    if (player_.isOpen())
+        return playStore_;
     return processor_ ? processor_->store() : unwired_;
+}
+
+QString TFormSignal::word(const textkeys::KeyFallback& text) const { return qs(textOf(words_, text)); }
+
+bool TFormSignal::OpenLogFile(const std::string& path)
+{
+    std::string error;
+    if (!player_.open(path, error)) {
+        showPlayError(error);
+        return false;
+    }
+    // A played log is not the frame: nothing of it is recorded again.
+    LogOn->setChecked(false);
+    playStore_ = SignalStore();
+    player_.setSpeed(ComboSpeed->currentData().toDouble(), clock_());
+    SliderPosition->setRange(0, int(player_.frameCount()) - 1);
+    player_.step(playProcessor_);
+    showPlayer(true);
+    TimerReDrawTimer();
+    return true;
+}
+
+void TFormSignal::OpenLogClick()
+{
+    const QString path = QFileDialog::getOpenFileName(this, word(textkeys::signalwords::kOpenLog).remove("..."),
+                                                      QString(), word(textkeys::signalwords::kLogFiles));
+    if (!path.isEmpty())
+        OpenLogFile(path.toStdString());
+}
+
+void TFormSignal::LiveSignalClick()
+{
+    player_.close();
+    showPlayer(false);
+    TimerReDrawTimer();
+}
+
+void TFormSignal::ButtonPlayClick()
+{
+    if (!player_.isOpen())
+        return;
+    // At the end, Play starts the log again.
+    if (player_.atEnd() && player_.paused())
+        player_.seek(0, playProcessor_, clock_());
+    player_.setPaused(!player_.paused(), clock_());
+    updatePlayControls();
+}
+
+void TFormSignal::ButtonStepClick()
+{
+    if (!player_.isOpen())
+        return;
+    player_.setPaused(true, clock_());
+    if (!player_.step(playProcessor_) && !player_.error().empty())
+        showPlayError(player_.error());
+    updatePlayControls();
+    TimerReDrawTimer();
+}
+
+void TFormSignal::SliderPositionChange(int frame)
+{
+    if (!player_.isOpen() || frame < 0)
+        return;
+    if (!player_.seek(size_t(frame), playProcessor_, clock_()) && !player_.error().empty())
+        showPlayError(player_.error());
+    updatePlayControls();
+    TimerReDrawTimer();
+}
+
+void TFormSignal::ComboSpeedChange(int index)
+{
+    if (index >= 0)
+        player_.setSpeed(ComboSpeed->itemData(index).toDouble(), clock_());
+}
+
+void TFormSignal::TimerPlayTimer()
+{
+    if (!player_.isOpen())
+        return;
+    if (player_.tick(clock_(), playProcessor_) == 0 && !player_.error().empty()) {
+        const std::string error = player_.error();
+        player_.setPaused(true, clock_());
+        showPlayError(error);
+    }
+    if (player_.atEnd() && !player_.paused())
+        player_.setPaused(true, clock_());
+    updatePlayControls();
+}
+
+void TFormSignal::showPlayer(bool shown)
+{
+    PlayBar->setVisible(shown);
+    LiveSignal->setVisible(shown);
+    LogOn->setEnabled(!shown);
+    if (shown)
+        TimerPlay->start();
+    else
+        TimerPlay->stop();
+    updatePlayControls();
+    FormResize();
+}
+
+void TFormSignal::updatePlayControls()
+{
+    namespace w = textkeys::signalwords;
+    OpenLog->setText(word(w::kOpenLog));
+    LiveSignal->setText(word(w::kLiveSignal));
+    ButtonPlay->setText(word(player_.paused() || player_.atEnd() ? w::kPlay : w::kPause));
+    ButtonStep->setText(word(w::kStep));
+    ComboSpeed->setToolTip(word(w::kSpeed));
+    ButtonStep->setEnabled(!player_.atEnd());
+    if (player_.isOpen() && !SliderPosition->isSliderDown()) {
+        const QSignalBlocker quiet(SliderPosition);
+        SliderPosition->setValue(int(std::max<size_t>(player_.position(), 1) - 1));
+    }
+}
+
+void TFormSignal::showPlayError(const std::string& text)
+{
+    QMessageBox::warning(this, windowTitle(),
+                         word(textkeys::signalwords::kOpenLogFailed).arg(qs(text)));
 }
 
 void TFormSignal::onFrameProcessed(const FrameResult& result)
@@ -417,7 +595,7 @@ void TFormSignal::updateCaption() { setWindowTitle(qs(signalCaption(LogOn->isChe
 
 void TFormSignal::FormActivate()
 {
-    if (session_) {
+    if (session_ && !player_.isOpen()) {
         const uint8_t model = session_->records().modelCode();
         if (std::find(std::begin(kModelsWithoutModes), std::end(kModelsWithoutModes), model) ==
             std::end(kModelsWithoutModes))
@@ -428,6 +606,10 @@ void TFormSignal::FormActivate()
 
 void TFormSignal::FormClose()
 {
+    if (player_.isOpen()) {
+        player_.close();
+        showPlayer(false);
+    }
     if (session_)
         session_->sendModeStop();
     LogOn->setChecked(false);
@@ -443,11 +625,14 @@ void TFormSignal::FormClose()
 void TFormSignal::FormResize()
 {
     const int statusHeight = StatusLine->sizeHint().height();
-    const int chartsHeight = std::max(0, height() - statusHeight);
+    // isHidden: the bar counts before the window is first shown (a log opened at start).
+    const int barHeight = PlayBar->isHidden() ? 0 : PlayBar->sizeHint().height();
+    const int chartsHeight = std::max(0, height() - statusHeight - barHeight);
     const auto rects = chartLayout(width(), chartsHeight);
     for (size_t k = 0; k < charts_.size(); ++k)
         charts_[k]->setGeometry(rects[k].left, rects[k].top, rects[k].width, rects[k].height);
-    StatusLine->setGeometry(0, chartsHeight, width(), statusHeight);
+    PlayBar->setGeometry(0, chartsHeight, width(), barHeight);
+    StatusLine->setGeometry(0, chartsHeight + barHeight, width(), statusHeight);
 }
 
 void TFormSignal::LogOnClick() { LogOn->toggle(); }
@@ -478,6 +663,23 @@ void TFormSignal::updateStatus()
 {
     rate_.sample(clock_(), framesProcessed_);
     const SignalStore& s = store();
+    if (player_.isOpen()) {
+        PlaybackStatus p;
+        p.path = player_.path();
+        p.frame = player_.position();
+        p.frames = player_.frameCount();
+        p.paused = player_.paused();
+        p.ended = player_.atEnd();
+        p.speed = player_.speed();
+        p.bX = s.bX();
+        p.bY = s.bY();
+        p.nX = s.nX();
+        p.nY = s.nY();
+        const QString text = qs(playbackStatusText(p, words_));
+        if (StatusLine->currentMessage() != text)
+            StatusLine->showMessage(text);
+        return;
+    }
     SignalStatus status;
     status.framesPerSecond = rate_.perSecond();
     status.bX = s.bX();
@@ -527,6 +729,8 @@ void TFormSignal::showEvent(QShowEvent* event)
         fitToScreen(*this, fitted_ ? Placement::KeepInside : Placement::Centre, size());
         fitted_ = true;
     }
+    // The player's texts in the language chosen since the window was last shown.
+    updatePlayControls();
     FormShow();
 }
 

@@ -23,7 +23,9 @@
 #include <optional>
 #include <span>
 
+#include "signal/AdLogPlayer.h"
 #include "signal/ChartFrameRate.h"
+#include "signal/FrameProcessor.h"
 #include "signal/SignalStore.h"
 #include "signal/ChartSeries.h"
 #include "i18n/TextKeys.h"
@@ -32,6 +34,10 @@
 
 class QAction;
 class QAreaSeries;
+class QComboBox;
+class QPushButton;
+class QSlider;
+class QTimer;
 class QGraphicsRectItem;
 class QLineSeries;
 class QMessageBox;
@@ -125,7 +131,11 @@ public:
     void setProcessor(FrameProcessor* processor);
     void setTextLookup(SignalTextLookup lookup) { lookup_ = std::move(lookup); }
     // The axis and status line texts, with their English fallbacks.
-    void setWordLookup(TextLookupOr words) { words_ = std::move(words); }
+    void setWordLookup(TextLookupOr words)
+    {
+        words_ = std::move(words);
+        updatePlayControls();
+    }
     // Milliseconds of a monotonic clock, for the frame rate; tests step their own.
     void setClock(MsClock clock) { clock_ = std::move(clock); }
     // The result of every ProcessFrame: counts the frame for the rate and shows a log error.
@@ -136,7 +146,18 @@ public:
     // Pop-up menu items: recording on/off, quality marks on/off.
     QAction* LogOn;
     QAction* NSignalQulity;
+    // Plays a recorded AD log into the charts instead of the live signal, and back.
+    QAction* OpenLog;
+    QAction* LiveSignal;
     QStatusBar* StatusLine;
+    // The player's controls, shown while a log plays: play or pause, one frame on, the position
+    // in the log, the speed.
+    QWidget* PlayBar;
+    QPushButton* ButtonPlay;
+    QPushButton* ButtonStep;
+    QSlider* SliderPosition;
+    QComboBox* ComboSpeed;
+    QTimer* TimerPlay;  // 20 ms, as the live drain
 
     SignalChartView* chart(int index) const;
 
@@ -147,6 +168,19 @@ public:
     void FormResize();
     void LogOnClick();
     void NSignalQulityClick();
+    // Asks for a log file and plays it.
+    void OpenLogClick();
+    // Plays the log at `path` from its first frame; false, with the message shown, when it
+    // cannot be played (the live signal stays).
+    bool OpenLogFile(const std::string& path);
+    void LiveSignalClick();
+    void ButtonPlayClick();
+    void ButtonStepClick();
+    void SliderPositionChange(int frame);
+    void ComboSpeedChange(int index);
+    void TimerPlayTimer();
+    bool playing() const { return player_.isOpen(); }
+    const AdLogPlayer& player() const { return player_; }
     // Refills chart `index` (0 … 5; others do nothing) from one layer's samples and offset.
     void UpdateChart(int index, std::span<const uint8_t> samples, int offset);
     // The main window's TimerReDraw (100 ms, shown or not): the charts from the store's current
@@ -164,6 +198,13 @@ protected:
 private:
     const SignalStore& store() const;
     SignalStore unwired_;  // charted until a processor is set
+    QString word(const textkeys::KeyFallback& text) const;
+    void showPlayer(bool shown);
+    void updatePlayControls();
+    void showPlayError(const std::string& text);
+    AdLogPlayer player_;
+    SignalStore playStore_;  // the log's frames land here, never in the live store
+    FrameProcessor playProcessor_{playStore_};
     void updateCaption();
     void updateStatus();
     void showLogError(const std::string& text);

@@ -79,11 +79,15 @@ nlohmann::ordered_json recordToJson(const TestRecord& r)
                 mj["text"] = m.text;
             measurements.push_back(std::move(mj));
         }
-        phases.push_back({{"name", p.name},
-                          {"outcome", outcomeText(p.outcome)},
-                          {"reason", p.reason.empty() ? Json(nullptr) : Json(p.reason)},
-                          {"seconds", p.seconds},
-                          {"measurements", std::move(measurements)}});
+        Json phase = {{"name", p.name},
+                      {"outcome", outcomeText(p.outcome)},
+                      {"reason", p.reason.empty() ? Json(nullptr) : Json(p.reason)},
+                      {"seconds", p.seconds},
+                      {"measurements", std::move(measurements)}};
+        // Only the signal phase keeps the element levels; the other phases' JSON is as it was.
+        if (!p.levels.empty())
+            phase["levels"] = p.levels;
+        phases.push_back(std::move(phase));
     }
     j["phases"] = std::move(phases);
     Json attachments = Json::array();
@@ -116,6 +120,8 @@ std::optional<TestRecord> recordFromJson(const nlohmann::json& j, std::string* e
             p.seconds = pj.at("seconds").get<double>();
             for (const auto& mj : pj.at("measurements"))
                 p.measurements.push_back(measurementFrom(mj));
+            if (pj.contains("levels"))
+                p.levels = pj["levels"].get<std::string>();
             r.phases.push_back(std::move(p));
         }
         for (const auto& aj : j.at("attachments"))

@@ -7,42 +7,28 @@
 
 namespace oculant::station {
 
-void SignalSampler::addScan()
+void SignalSampler::OnSignalFrame()
 {
-    const int layout[4] = {store_.nX(), store_.nY(), store_.bX(), store_.bY()};
-    if (!std::equal(layout, layout + 4, layout_)) {
-        std::copy(layout, layout + 4, layout_);
-        beams_.clear();
-        scans_ = 0;
-        for (int row = 0; row < store_.layerCount(); ++row) {
-            const int positions = int(store_.row(kPlaneCurrent, row).size());
-            for (int p = 0; p < positions; ++p)
-                if (layerHasBeam(p, store_.rowOffset(row), positions))
-                    beams_.push_back({row < store_.bX(), row, p});
-        }
-    }
-    for (Beam& b : beams_) {
-        const int level = store_.row(kPlaneCurrent, b.row)[size_t(b.position)];
-        b.lo = std::min(b.lo, level);
-        b.hi = std::max(b.hi, level);
-        b.sum += uint64_t(level);
-    }
-    ++scans_;
+    if (!gate_ || gate_())
+        addScan();
 }
+
+void SignalSampler::addScan() { levels_.addScan(ScanLayout::of(store_), store_.plane(kPlaneCurrent).data()); }
 
 AxisSignal SignalSampler::axis(bool xAxis) const
 {
     AxisSignal a;
-    if (scans_ == 0)
+    if (levels_.scans() == 0)
         return a;
     double total = 0;
     a.minLevel = 255;
-    for (const Beam& b : beams_) {
-        if (b.x != xAxis)
+    const int xRows = levels_.layout().bX();
+    for (const LevelAccumulator::Beam& b : levels_.beams()) {
+        if ((b.row < xRows) != xAxis)
             continue;
-        const double mean = double(b.sum) / scans_;
+        const double mean = levels_.mean(b);
         a.minLevel = std::min(a.minLevel, mean);
-        a.noise = std::max(a.noise, double(b.hi - b.lo));
+        a.noise = std::max(a.noise, double(b.high - b.low));
         total += mean;
         ++a.beams;
     }
@@ -53,7 +39,26 @@ AxisSignal SignalSampler::axis(bool xAxis) const
     return a;
 }
 
-PhaseRecord judgeSignal(const SignalSampler& sampler, uint64_t framesLost, const SignalLimits& limits)
+namespace {
+
+// At most this many elements are named in the reason; the measurements hold them all.
+constexpr size_t kDropsNamed = 8;
+
+// "XEmit2.e40": the element as the measurements name it; without a board table the side alone.
+std::string elementName(const LevelDrop& d, const BoardLayoutTable* boards)
+{
+    const char axis = sideAxis(d.side);
+    const ElementKind kind = sideKind(d.side);
+    std::string board = boards ? elementBoard(*boards, axis, kind, d.position) : std::string();
+    if (board.empty())
+        board = std::string(1, axis) + (kind == ElementKind::Emitter ? "Emit" : "Recv");
+    return board + ".e" + std::to_string(d.position);
+}
+
+}  // namespace
+
+PhaseRecord judgeSignal(const SignalSampler& sampler, uint64_t framesLost, const SignalLimits& limits,
+                        const BaseLevels* base, const BoardLayoutTable* boards)
 {
     const std::string name(phaseName(PhaseKind::Signal));
     if (sampler.scans() == 0)
@@ -68,7 +73,52 @@ PhaseRecord judgeSignal(const SignalSampler& sampler, uint64_t framesLost, const
     }
     m.push_back(numberMeasurement("scans", sampler.scans(), "frames"));
     m.push_back(numberMeasurement("framesLost", double(framesLost), "frames", {}, limits.maxFramesLost));
-    return judgedPhase(name, std::move(m));
+    const ElementLevels levels = sampler.elements();
+    const std::string kept = encodeLevels(levels);
+    if (!limits.compareWithFirstPass) {
+        PhaseRecord p = judgedPhase(name, std::move(m));
+        p.levels = kept;
+        return p;
+    }
+    auto error = [&](const std::string& why) {
+        PhaseRecord p = errorPhase(name, why);
+        p.measurements = std::move(m);
+        p.levels = kept;
+        return p;
+    };
+    if (!base || !base->levels)
+        return error(base ? base->error : "no first passing record to compare with");
+    const double limit = limits.maxLevelDropPercent.value_or(kDefaultMaxDropPercent);
+    const LevelComparison c = compareLevels(*base->levels, "the first passing record", levels, "this frame", limit);
+    if (!c.layoutDifference.empty())
+        return error("the signal layout differs from the first passing record " + base->record + ": " +
+                     c.layoutDifference);
+    m.push_back(textMeasurement("firstPassRecord", base->record));
+    m.push_back(numberMeasurement("largestDropPercent", keptLevel(c.largestDrop), "%"));
+    const size_t before = m.size();
+    std::string dropped;
+    for (size_t i = 0; i < c.drops.size(); ++i) {
+        const LevelDrop& d = c.drops[i];
+        const std::string element = elementName(d, boards);
+        m.push_back(numberMeasurement(element + ".dropPercent", d.dropPercent, "%", {}, limit));
+        if (i < kDropsNamed)
+            dropped += (i ? ", " : "") + element + " " + numberText(keptLevel(d.baseLevel)) + " -> " +
+                       numberText(keptLevel(d.level));
+    }
+    bool failedBefore = false;
+    for (size_t i = 0; i < before; ++i)
+        failedBefore = failedBefore || m[i].outcome != Outcome::Pass;
+    PhaseRecord p = judgedPhase(name, std::move(m));
+    p.levels = kept;
+    if (!c.drops.empty()) {
+        if (c.drops.size() > kDropsNamed)
+            dropped += " and " + std::to_string(c.drops.size() - kDropsNamed) + " more";
+        const std::string why = std::to_string(c.drops.size()) + " element" + (c.drops.size() > 1 ? "s" : "") +
+                                " fell by more than " + numberText(limit) + " % against the first passing record (" +
+                                dropped + ")";
+        p.reason = failedBefore ? p.reason + "; " + why : why;
+    }
+    return p;
 }
 
 }  // namespace oculant::station

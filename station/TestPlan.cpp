@@ -131,6 +131,24 @@ const std::vector<KeyInfo>& keyTable()
         {"signal", "MinMeanLevel", limit(&SignalLimits::minMeanLevel)},
         {"signal", "MaxNoise", limit(&SignalLimits::maxNoise)},
         {"signal", "MaxFramesLost", limit(&SignalLimits::maxFramesLost)},
+        {"signal", "CompareWith",
+         [](TestPlan& p, const std::string& v) -> std::string {
+             if (sameIniName(v, "first-pass"))
+                 p.signal.compareWithFirstPass = true;
+             else if (sameIniName(v, "none"))
+                 p.signal.compareWithFirstPass = false;
+             else
+                 return "wants first-pass (the frame's own first passing record) or none";
+             return {};
+         }},
+        {"signal", "MaxLevelDropPercent",
+         [](TestPlan& p, const std::string& v) -> std::string {
+             const auto n = number(v);
+             if (!n || *n < 0 || *n > 100)
+                 return "wants a percentage of 0 to 100";
+             p.signal.maxLevelDropPercent = *n;
+             return {};
+         }},
         {"diagnose", "Timeout",
          [](TestPlan& p, const std::string& v) -> std::string {
              const auto n = number(v);
@@ -251,6 +269,9 @@ PlanLoad parsePlan(const IniFile& file, const std::string& source)
     }
     if (!sawPhases)
         return {std::nullopt, source + ": no Phases= in a [Plan] section"};
+    if (plan.signal.maxLevelDropPercent && !plan.signal.compareWithFirstPass)
+        return {std::nullopt, source + ": MaxLevelDropPercent in [signal] compares with nothing without "
+                                       "CompareWith=first-pass"};
     if (plan.name.empty()) {
         const size_t slash = source.find_last_of('/');
         plan.name = source.substr(slash == std::string::npos ? 0 : slash + 1);

@@ -42,6 +42,10 @@ struct SignalLimits {
     std::optional<double> minMeanLevel;   // mean clear-beam level over the axis's elements
     std::optional<double> maxNoise;       // largest spread of one element over the scans
     std::optional<double> maxFramesLost;
+    // CompareWith=first-pass: each element's level against the frame's own first passing
+    // record; one that fell by more than maxLevelDropPercent fails the phase.
+    bool compareWithFirstPass = false;
+    std::optional<double> maxLevelDropPercent;  // 25 when not given
 };
 
 struct DiagnoseLimits {

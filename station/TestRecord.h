@@ -37,6 +37,9 @@ struct PhaseRecord {
     std::string reason;  // why it failed or could not run; empty when it passed
     double seconds = 0;
     std::vector<Measurement> measurements;
+    // The signal phase: every element's clear level (signal/ElementLevels.h encodeLevels), so
+    // that a later test of the same frame compares with it; empty for the other phases.
+    std::string levels;
 };
 
 struct Attachment {

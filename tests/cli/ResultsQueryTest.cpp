@@ -161,7 +161,12 @@ test::ScratchPostgres* ResultsQuery::server_ = nullptr;
 
 TEST_F(ResultsQuery, bothEnginesCountTheLineAsTheRecordsSayAndAnswerAlike)
 {
-    const std::vector<TestRecord>& records = *records_;
+    // Each signal phase keeps element levels (of a small layout here), each record its own.
+    std::vector<TestRecord> records = *records_;
+    for (size_t i = 0; i < records.size(); ++i)
+        for (station::PhaseRecord& p : records[i].phases)
+            if (p.name == "signal")
+                p.levels = "1;X=3:0,1;Y=2:0;XE=" + std::to_string(i % 256) + ",199.5,;XR=1,2.25,3;YE=4,5;YR=6,7";
     const std::string lines = file("line.jsonl", jsonLines(records));
     const std::string pg = postgres();
     for (const std::string& db : {sqlite_, pg}) {
@@ -206,6 +211,25 @@ TEST_F(ResultsQuery, bothEnginesCountTheLineAsTheRecordsSayAndAnswerAlike)
     for (size_t i = 0; i < 3; ++i)
         EXPECT_EQ(got[i], nlohmann::json(station::recordToJson(*ofSerial[2 - i])));
     EXPECT_EQ(output({"results", "--serial", serial, "--json", "--db", pg}), serialJson);
+
+    // A field check's base: the first passing record of the serial, not its earlier failure.
+    const auto retested = std::find_if(bySerial.begin(), bySerial.end(), [](const auto& s) {
+        return s.second.size() > 1 && s.second.back()->outcome == station::Outcome::Pass;
+    });
+    ASSERT_NE(retested, bySerial.end());
+    const TestRecord& firstPass = *retested->second.back();
+    for (const std::string& db : {sqlite_, pg}) {
+        SCOPED_TRACE(db);
+        std::string error;
+        const auto store = results::ResultStore::openForReading(*results::parseDatabaseUrl(db), error);
+        ASSERT_TRUE(store) << error;
+        const auto base = store->firstPassLevels(retested->first, error);
+        ASSERT_TRUE(base) << error;
+        EXPECT_EQ(base->uid, firstPass.uid);
+        EXPECT_EQ(base->levels, firstPass.phases[1].levels);
+        EXPECT_FALSE(store->firstPassLevels("LN-never-tested", error));
+        EXPECT_EQ(error, "");
+    }
 
     // A station's failures since a day, and the newest few: the same uids as counted here.
     const std::string since = records[0].started.substr(0, 10);
@@ -439,7 +463,8 @@ TEST_F(ResultsQuery, anOlderSchemaIsReadAfterItsMigrationWithEveryRecordsDay)
     const std::string url = "sqlite:" + path;
     test::CliRun r = runCli({"results", "summary", "--db", url});
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("older than this tool's 3: bring it up to date with 'oculant-cli results migrate"),
+    EXPECT_NE(r.err.find("older than this tool's " + std::to_string(results::kSchemaVersion) +
+                         ": bring it up to date with 'oculant-cli results migrate"),
               std::string::npos)
         << r.err;
     r = runCli({"results", "migrate", "--db", url});
@@ -539,8 +564,9 @@ TEST_F(ResultsQuery, aDatabaseFromBeforeTheCountsIsReadAsItIsAndMigratedWithThem
 {
     const std::vector<TestRecord> records(records_->begin(), records_->begin() + 1000);
     const std::string pg = postgres(), pgDatabase = lastDatabase_, path = home_.path() + "/line.sqlite";
-    // As the tool before the counts per day left it: schema version 2, no table of counts.
-    const char* older = "DROP TABLE day_count; DELETE FROM schema_version WHERE version = 3;";
+    // As the tool before the counts per day left it: schema version 2, no table of counts (nor
+    // of element levels, which came after them).
+    const char* older = "DROP TABLE element_levels; DROP TABLE day_count; DELETE FROM schema_version WHERE version >= 3;";
     std::map<std::string, std::string> before;
     for (const std::string& db : {sqlite_, pg}) {
         ASSERT_EQ(importInto(db, file("line.jsonl", jsonLines(records))).status, 0);
@@ -566,7 +592,7 @@ TEST_F(ResultsQuery, aDatabaseFromBeforeTheCountsIsReadAsItIsAndMigratedWithThem
     stored.back().outcome = station::Outcome::Pass;
     for (const std::string& db : {sqlite_, pg}) {
         SCOPED_TRACE(db);
-        EXPECT_EQ(output({"results", "migrate", "--db", db}), results::shownUrl(db) + ": schema version 3\n");
+        EXPECT_EQ(output({"results", "migrate", "--db", db}), results::shownUrl(db) + ": schema version " + std::to_string(results::kSchemaVersion) + "\n");
         expectDayCounts(db, records, "migrated");
         EXPECT_EQ(output({"results", "summary", "--csv", "--db", db}), before[db]);
         std::string error;

@@ -6,6 +6,8 @@
 #include <QLegendMarker>
 
 #include <QAction>
+#include <QComboBox>
+#include <QPushButton>
 #include <QCoreApplication>
 #include <QLineSeries>
 #include <QMessageBox>
@@ -251,6 +253,60 @@ TEST_F(FormSignalStreaming, record_data_logs_until_the_window_closes)
     h.advance(100);
     EXPECT_EQ(frame->mode(), 0) << "closing stops the stream";
     EXPECT_EQ(form.windowTitle(), "Signal view");
+}
+
+// A log recorded here plays back into the charts as the frames came: the finger that was on
+// the frame for the second half dips where it touched, found with the slider; the status line
+// names the log and the frame; the live store is not touched.
+TEST_F(FormSignalStreaming, a_recorded_log_plays_into_the_charts_paused_stepped_and_moved)
+{
+    start();
+    form.LogOn->setChecked(true);
+    form.FormActivate();
+    run(500);
+    frame->fingerDown(100, 60, 4);
+    run(500);
+    form.done(QDialog::Accepted);
+    const std::string log = processor.recorder().path();
+    const uint64_t frames = processor.recorder().framesWritten();
+    ASSERT_GT(frames, 40u);
+    const std::vector<uint8_t> live = test::planeCopy(store, kPlaneCurrent);
+
+    ASSERT_TRUE(form.OpenLogFile(log));
+    EXPECT_FALSE(form.PlayBar->isHidden());
+    EXPECT_FALSE(form.LogOn->isEnabled());
+    EXPECT_EQ(form.player().frameCount(), frames);
+    const QString first = "log 1700000000.txt: frame 1 of " + QString::number(frames);
+    EXPECT_TRUE(form.StatusLine->currentMessage().startsWith(first)) << form.StatusLine->currentMessage().toStdString();
+    EXPECT_TRUE(lowered(0).empty());
+
+    form.ButtonPlayClick();  // pause
+    EXPECT_TRUE(form.player().paused());
+    EXPECT_EQ(form.ButtonPlay->text(), "Play");
+    form.ButtonStepClick();
+    EXPECT_EQ(form.player().position(), 2u);
+    EXPECT_TRUE(form.StatusLine->currentMessage().contains("frame 2 of ")) << form.StatusLine->currentMessage().toStdString();
+    EXPECT_TRUE(form.StatusLine->currentMessage().contains("paused"));
+
+    form.SliderPositionChange(int(frames) - 1);
+    EXPECT_EQ(lowered(0), (std::vector<int>{17, 18}));
+    EXPECT_TRUE(form.StatusLine->currentMessage().contains(QString("frame %1 of %1").arg(frames)));
+
+    // Played from the start at 4x: a tenth of a second of the clock plays 0.4 s of frames.
+    form.SliderPositionChange(0);
+    form.ComboSpeed->setCurrentIndex(form.ComboSpeed->findText("4x"));
+    form.ButtonPlayClick();
+    for (int t = 0; t < 100; t += 20) {
+        h.nowMs += 20;
+        form.TimerPlayTimer();
+    }
+    EXPECT_NEAR(double(form.player().position()), 2 + 0.1 * 4 * form.player().rate(), 2);
+    EXPECT_FALSE(form.player().paused());
+    EXPECT_EQ(test::planeCopy(store, kPlaneCurrent), live);
+
+    form.LiveSignalClick();
+    EXPECT_FALSE(form.playing());
+    EXPECT_TRUE(form.LogOn->isEnabled());
 }
 
 TEST_F(FormSignalStreaming, a_log_that_cannot_be_created_is_reported_once_and_recording_is_switched_off)
