@@ -80,26 +80,28 @@ FrameProbe probeFrameDescriptor(const std::string& path)
     return probe;
 }
 
-int runFrameProbe(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const std::string& usage)
+FrameProbeAnswer answerFrameProbe(const std::vector<std::string>& args, const std::string& usage)
 {
     std::vector<std::string> paths = args;
     // "--" lets a path that starts with a dash through; udev never passes one.
     const bool endOfOptions = !paths.empty() && paths.front() == "--";
     if (endOfOptions)
         paths.erase(paths.begin());
-    if (paths.size() != 1 || (!endOfOptions && paths[0].size() > 1 && paths[0][0] == '-')) {
-        err << usage << "\n";
-        return 64;
-    }
+    if (paths.size() != 1 || (!endOfOptions && paths[0].size() > 1 && paths[0][0] == '-'))
+        return {64, "", usage + "\n"};
     const FrameProbe probe = probeFrameDescriptor(paths[0]);
-    if (!probe.readable) {
-        err << "udev-probe: " << probe.error << "\n";
-        return 1;
-    }
+    if (!probe.readable)
+        return {1, "", "udev-probe: " + probe.error + "\n"};
     // udev imports KEY=value lines; a node that is not a frame gets no key at all.
-    if (probe.frame)
-        out << "ID_OCULANT_FRAME=1\n";
-    return 0;
+    return {0, probe.frame ? "ID_OCULANT_FRAME=1\n" : "", ""};
+}
+
+int runFrameProbe(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const std::string& usage)
+{
+    const FrameProbeAnswer answer = answerFrameProbe(args, usage);
+    out << answer.out;
+    err << answer.err;
+    return answer.status;
 }
 
 }  // namespace oculant

@@ -29,6 +29,11 @@ bool descriptorHoldsFrame(const std::vector<uint8_t>& descriptor);
 // The probe as udev runs it, args being what follows the program (or its command): one PATH,
 // "--" before a path that starts with a dash. Prints ID_OCULANT_FRAME=1 for a frame, nothing for
 // anything else; 0 both ways, 1 with the reason when no descriptor can be read, 64 with `usage`.
+struct FrameProbeAnswer {
+    int status = 0;
+    std::string out, err;
+};
+FrameProbeAnswer answerFrameProbe(const std::vector<std::string>& args, const std::string& usage);
 int runFrameProbe(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                   const std::string& usage);
 
