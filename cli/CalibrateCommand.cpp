@@ -386,6 +386,7 @@ int runLayoutCalibrate(CommandContext& ctx, CalibrateOptions& o)
     int area = 0;
     FlowAreaStep step;
     std::vector<std::vector<int>> retakes;
+    int writesBefore = 0;
     for (;;) {
         CaptureJudging judging{o.retakeLimitMm, positionCounts(*cs), &retakes.emplace_back(), &notes};
         const CalibrationData capture = runCapture(*cs, settings, o.screen, judging);
@@ -393,6 +394,7 @@ int runLayoutCalibrate(CommandContext& ctx, CalibrateOptions& o)
             return failedRun(ctx, o, "interrupted: nothing was written to the frame", kExitInterrupted);
         if (!capture.complete())
             ctx.err << "oculant-cli calibrate: the capture of area A" << area + 1 << " did not complete\n";
+        writesBefore = areaWritesSoFar(*cs);  // the last area's capture starts the download
         step = flow.finishAreaCapture(capture, positionCounts(*cs), chinese);
         if (!step.openCapture)
             break;
@@ -406,7 +408,7 @@ int runLayoutCalibrate(CommandContext& ctx, CalibrateOptions& o)
 
     bool downloaded = false;
     if (step.started) {
-        const DownloadEnd end = waitForDownload(*cs, flow);
+        const DownloadEnd end = waitForDownload(*cs, flow, writesBefore);
         notes << downloadEndText(end, false) << "\n";
         printKeptNote(end.historyError, notes);
         keptError += keptWarning(ctx, end.historyError);
@@ -497,6 +499,7 @@ int runCalibrate(CommandContext& ctx)
         return failedRun(ctx, o, reason);
     }
     FlowFit fit;
+    const int writesBefore = areaWritesSoFar(*cs);
     const FlowDownloadStart download = flow.finishCapture(capture, positionCounts(*cs), chinese, &fit);
     printMessages(download.messages, notes);
     if (!fit.ok)
@@ -507,7 +510,7 @@ int runCalibrate(CommandContext& ctx)
 
     bool downloaded = false;
     if (download.started) {
-        const DownloadEnd end = waitForDownload(*cs, flow);
+        const DownloadEnd end = waitForDownload(*cs, flow, writesBefore);
         notes << downloadEndText(end, false) << "\n";
         printKeptNote(end.historyError, notes);
         keptError += keptWarning(ctx, end.historyError);
@@ -556,12 +559,13 @@ int runResetCalibration(CommandContext& ctx)
         return exitCode;
     CliSession* cs = &calibration->session();
     CalibrationFlow& flow = calibration->flow();
+    const int writesBefore = areaWritesSoFar(*cs);
     const FlowDownloadStart download = flow.reset();
     printMessages(download.messages, ctx.out);
     printKeptNote(download.keptNote, ctx.out);
     if (!download.started)
         return kExitFailed;
-    const DownloadEnd end = waitForDownload(*cs, flow);
+    const DownloadEnd end = waitForDownload(*cs, flow, writesBefore);
     ctx.out << downloadEndText(end, true) << "\n";
     printKeptNote(end.historyError, ctx.out);
     reportInterruptAfterDownload(ctx, "reset-calibration", end);

@@ -45,10 +45,15 @@ CalibrationFrame::~CalibrationFrame()
     link_.reset();
 }
 
-DownloadEnd waitForDownload(CliSession& cs, CalibrationFlow& flow)
+int areaWritesSoFar(CliSession& cs)
 {
     FrameTestBench* frame = cs.testBench();
-    const int writesBefore = frame ? frame->completedCalibrationWrites() : 0;
+    return frame ? frame->completedCalibrationWrites() : 0;
+}
+
+DownloadEnd waitForDownload(CliSession& cs, CalibrationFlow& flow, int writesBefore)
+{
+    FrameTestBench* frame = cs.testBench();
     DownloadEnd end;
     bool aborted = false;
     cs.core().followDownload([&] {

@@ -52,7 +52,12 @@ struct DownloadEnd {
 
 // Runs the 200 ms timer until the transfer ends, Ctrl-C or not: a block is never cut, so that
 // the frame holds either the old calibration or the new one and the record says which.
-DownloadEnd waitForDownload(CliSession& cs, CalibrationFlow& flow);
+// writesBefore: what areaWritesSoFar() said before the download was started (the worker may have
+// written the whole block by the time this is called).
+DownloadEnd waitForDownload(CliSession& cs, CalibrationFlow& flow, int writesBefore);
+// The complete writes of the calibration area a test bench (the virtual frame) has seen; 0 on a
+// real frame.
+int areaWritesSoFar(CliSession& cs);
 
 // Ctrl-C before a download started: says that nothing was written or kept; true then.
 bool interruptedBeforeDownload(CommandContext& ctx, const char* command);

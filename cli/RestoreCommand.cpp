@@ -70,13 +70,14 @@ int runRestoreCalibration(CommandContext& ctx)
         return exitCode;
     CliSession* cs = &calibration->session();
     CalibrationFlow& flow = calibration->flow();
+    const int writesBefore = areaWritesSoFar(*cs);
     const FlowDownloadStart download = flow.restore(*file.coefficients);
     printMessages(download.messages, notes);
     printKeptNote(download.keptNote, notes);
     std::string keptError = download.keptError;
     DownloadEnd end;
     if (download.started) {
-        end = waitForDownload(*cs, flow);
+        end = waitForDownload(*cs, flow, writesBefore);
         notes << downloadEndText(end, true) << "\n";
         printKeptNote(end.historyError, notes);
         keptError += end.historyError;

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -226,6 +229,43 @@ TEST_F(CalibrationEdgesCli, ctrl_c_before_the_download_writes_and_keeps_nothing)
             EXPECT_EQ(json::parse(out)["error"], "interrupted: nothing was written to the frame");
         }
     }
+}
+
+// Ctrl-C while the block goes in, on the frame's own clock (the worker thread writes the block
+// while the command waits): the download is not cut, and the command says the new calibration is
+// in force and exits 130. The interrupt comes the moment the replaced set is kept, which happens as
+// the download starts. (The frame's count of complete writes was once read after the start, and a
+// block the worker had already written was then reported as failing the frame's check.)
+TEST_F(CalibrationEdgesCli, ctrl_c_during_the_download_lets_it_finish_and_says_it_is_in_force)
+{
+    // A set the tool knows as the frame's, so that the download's start keeps it as replaced.
+    ASSERT_EQ(runOnFrame("", {"reset-calibration", "--yes"}), 0) << out << err;
+    std::atomic<bool> done{false};
+    std::thread interrupter([&] {
+        while (!done.load()) {
+            std::error_code ec;
+            for (const fs::directory_entry& e : fs::directory_iterator(frameFolder(), ec))
+                if (e.path().filename().string().rfind("replaced-", 0) == 0) {
+                    cli::interrupted.store(true);
+                    return;
+                }
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    });
+    const int status = run({"--virtual-frame", "reset-calibration", "--yes"});
+    done.store(true);
+    interrupter.join();
+    const bool wasInterrupted = cli::interrupted.exchange(false);
+    ASSERT_TRUE(wasInterrupted) << "the download never started: " << out << err;
+    EXPECT_EQ(status, cli::kExitInterrupted) << out << err;
+    EXPECT_NE(out.find("Calibration written to the frame."), std::string::npos) << out;
+    EXPECT_NE(err.find("interrupted: the download was finished first; the new calibration is in force"),
+              std::string::npos)
+        << err;
+    // What is kept as the frame's current set is what it now holds: the identity just written.
+    const CalibrationImport kept = readCalibrationExport((frameFolder() / "current.cfg").string());
+    ASSERT_TRUE(kept.coefficients) << kept.refusal;
+    EXPECT_EQ(calibrationExportBytes(*kept.coefficients), calibrationExportBytes(CalibrationCoefficients::identity()));
 }
 
 }  // namespace
