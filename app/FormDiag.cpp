@@ -682,12 +682,16 @@ void TFormDiag::colourNotes()
 
 void TFormDiag::closeEvent(QCloseEvent* event)
 {
-    // Closing in the middle of a write leaves the frame's flash half written: asked first.
+    // A write is never cut (the frame's flash would be left half written): asked first, and the
+    // window closes once the write has ended.
     if (core_.followingDownload()) {
-        if (!confirm(text(kCloseDuringDownloadCaption), text(kCloseDuringDownload).arg(downloadPercent()))) {
-            event->ignore();
-            return;
+        if (!closeAfterDownload_ &&
+            confirm(text(kCloseDuringDownloadCaption), text(kCloseDuringDownload).arg(downloadPercent()))) {
+            closeAfterDownload_ = true;
+            setStatusText(text(kClosingAfterDownload));
         }
+        event->ignore();
+        return;
     }
     FormClose();
     QMainWindow::closeEvent(event);

@@ -265,6 +265,7 @@ private:
     // Where the calibration a running download replaces was kept: said when it ends.
     std::string keptNote_;
     bool keptFailed_ = false;  // the set the running download replaces could not be kept
+    bool closeAfterDownload_ = false;  // asked to close during a write: closes when it ends
     int screenWidth_ = 0;
     int screenHeight_ = 0;
     bool deviceButtonsEnabled_ = false;

@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <utility>
+
 #include "app/FormDiag.h"
 
 #include "session/SessionCore.h"
@@ -255,7 +257,8 @@ bool TFormDiag::TimerDownTabTimer()
         return false;
     const FlowTick tick = calibration_->flow.downloadTick();
     if (!tick.statusText.empty())
-        setStatusText(QString::fromStdString(tick.statusText));
+        setStatusText(QString::fromStdString(tick.statusText) +
+                      (closeAfterDownload_ ? " — " + text(textkeys::kClosingAfterDownload) : QString()));
     downloadProgress_->setValue(downloadPercent());
     if (!tick.finished)
         return true;
@@ -276,6 +279,8 @@ bool TFormDiag::TimerDownTabTimer()
     keptFailed_ = false;
     if (tick.messageBox)
         showMessage(QString::fromStdString(*tick.messageBox));
+    if (std::exchange(closeAfterDownload_, false))
+        QTimer::singleShot(0, this, &QWidget::close);
     return false;
 }
 

@@ -48,6 +48,7 @@ std::vector<std::string_view> allTextKeys() {
         addOnce(keys, k.key);
     addOnce(keys, kCloseDuringDownloadCaption.key);
     addOnce(keys, kCloseDuringDownload.key);
+    addOnce(keys, kClosingAfterDownload.key);
     addOnce(keys, kMultiCalibCaption.key);
     addAll(keys, kMultiCalibCells);
     addAll(keys, kMultiCalibButtons);

@@ -191,12 +191,15 @@ inline constexpr KeyFallback kMenuVirtualFrame{"MenuVirtualFrame", "&Virtual fra
 inline constexpr KeyFallback kVirtualFramePlugged{"VirtualFramePlugged", "%1 plugged in"};
 
 // The main window closed while a calibration is being written: the question, with the share
-// already written in place of %1. The program's own addition, read with these fallbacks.
+// already written in place of %1 (Yes closes it once the write has ended: a write is never
+// cut), and the status line meanwhile. The program's own addition, read with these fallbacks.
 inline constexpr KeyFallback kCloseDuringDownloadCaption{"CloseDuringDownloadCap", "Calibration being written"};
 inline constexpr KeyFallback kCloseDuringDownload{
     "CloseDuringDownload",
-    "A calibration is being written into the frame's flash (%1 % written). Closed now, the frame keeps a calibration "
-    "written only in part. Close anyway?"};
+    "A calibration is being written into the frame's flash (%1 % written). Cut now, the frame would keep a "
+    "calibration written only in part. Close the window as soon as the write has ended?"};
+inline constexpr KeyFallback kClosingAfterDownload{"ClosingAfterDownload",
+                                                   "The window closes when the calibration is written."};
 
 // Multi-area calibration window, read with the fallback given.
 inline constexpr ControlText kMultiCalibCaption{"", "MultiCalibFormCaption", "MultiAreaCalib"};

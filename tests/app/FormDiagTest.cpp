@@ -267,6 +267,30 @@ TEST_F(FormDiagTest, closing_during_a_download_asks_first_and_no_lets_the_write_
     EXPECT_EQ(form->questions.size(), 1u);
 }
 
+// Yes: the write is not cut. The window says it will close, stays until the block is in, then
+// closes by itself; asked again meanwhile, it does not ask twice.
+TEST_F(FormDiagTest, closing_during_a_download_waits_for_the_write_and_then_closes)
+{
+    attach();
+    start();
+    connectAndRead();
+    form->Button10->click();  // Reset, confirmed
+    ASSERT_TRUE(form->core().followingDownload());
+    form->questions.clear();
+    form->answer = true;
+    EXPECT_FALSE(form->close());
+    EXPECT_FALSE(form->close());
+    EXPECT_EQ(form->questions.size(), 1u);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(form->StatusBar1->currentMessage(), shipped("English", "ClosingAfterDownload"));
+    for (int i = 0; i < 20 && form->core().followingDownload(); ++i)
+        advance(200);
+    ASSERT_FALSE(form->core().followingDownload());
+    EXPECT_EQ(backend.testBench(path)->completedCalibrationWrites(), 1) << "the write went on to its end";
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(form->isVisible()) << "closed once the write ended";
+}
+
 // The window's own menu: About names the version and the connected frame, in the language
 // chosen; Quit is Ctrl+Q and closes the window, also where no window manager gives it a close button.
 TEST_F(FormDiagTest, about_names_the_version_and_the_frame_and_ctrl_q_quits)
