@@ -20,6 +20,7 @@
 #include "signal/AdLogFormat.h"
 #include "signal/AdLogSummary.h"
 #include "signal/FrameProcessor.h"
+#include "bench/BenchLayouts.h"
 
 namespace {
 
@@ -29,16 +30,7 @@ double gMinutes = 10;
 double gRate = 125;
 std::string gPath;
 
-FrameLayout largeLayout()
-{
-    FrameLayout layout;
-    layout.family = kFamilyFullScan;
-    layout.nX = 300;
-    layout.nY = 170;
-    layout.xOffsets = {0, 1, -1, 2, -2, 3, 4};
-    layout.yOffsets = {0, 1, -1, 2, -2, 3, 4};
-    return layout;
-}
+using bench::largeLayout;
 
 // Clear levels around 200 with a little noise: the digits a real log holds.
 std::vector<uint8_t> levels(size_t length, unsigned seed)

@@ -11,21 +11,13 @@
 #include "signal/AdLogFormat.h"
 #include "signal/FrameProcessor.h"
 #include "protocol/SignalFrameBuilder.h"
+#include "bench/BenchLayouts.h"
 
 namespace {
 
 using namespace oculant;
 
-FrameLayout largeLayout(uint8_t family)
-{
-    FrameLayout layout;
-    layout.family = family;
-    layout.nX = 300;
-    layout.nY = 170;
-    layout.xOffsets = {0, 1, -1, 2, -2, 3, 4};
-    layout.yOffsets = {0, 1, -1, 2, -2, 3, 4};
-    return layout;
-}
+using bench::largeLayout;
 
 std::vector<uint8_t> levels(size_t length, uint8_t seed)
 {

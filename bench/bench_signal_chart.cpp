@@ -12,21 +12,13 @@
 #include "signal/FormSignal.h"
 #include "signal/FrameProcessor.h"
 #include "protocol/SignalFrameBuilder.h"
+#include "bench/BenchLayouts.h"
 
 namespace {
 
 using namespace oculant;
 
-FrameLayout largeLayout()
-{
-    FrameLayout layout;
-    layout.family = kFamilyFullScan;
-    layout.nX = 300;
-    layout.nY = 170;
-    layout.xOffsets = {0, 1, -1, 2, -2, 3, 4};
-    layout.yOffsets = {0, 1, -1, 2, -2, 3, 4};
-    return layout;
-}
+using bench::largeLayout;
 
 // Live scans near the reference level with a little noise; with `fingers`, three blocked
 // spots per layer that the quality marks flag. Four different scans, so every refresh changes.
