@@ -112,7 +112,18 @@ size_t AdLogPlayer::tick(int64_t nowMs, FrameProcessor& processor, size_t maxFra
     // instead of racing to catch up.
     if (next_ < wanted && error_.empty())
         restartClock(nowMs);
+    if (atEnd() || !error_.empty())
+        setPaused(true, nowMs);
     return played;
+}
+
+void AdLogPlayer::togglePlay(FrameProcessor& processor, int64_t nowMs)
+{
+    if (!isOpen())
+        return;
+    if (atEnd() && paused_)
+        seek(0, processor, nowMs);
+    setPaused(!paused_, nowMs);
 }
 
 bool AdLogPlayer::step(FrameProcessor& processor)

@@ -41,9 +41,11 @@ public:
     bool paused() const { return paused_; }
     void setPaused(bool paused, int64_t nowMs);
 
+    // Play or pause; played at its end, the log starts again from its first frame.
+    void togglePlay(FrameProcessor& processor, int64_t nowMs);
     // Plays the frames due at `nowMs` (at most `maxFrames`, so that a late tick never plays a
-    // second of frames at once); stops at the end. Returns the frames played; false in `ok`
-    // (with error()) when the file went bad since it was indexed.
+    // second of frames at once); pauses at the end, and when the file went bad since it was
+    // indexed (error() says how). Returns the frames played.
     size_t tick(int64_t nowMs, FrameProcessor& processor, size_t maxFrames = 8);
     // One frame, whatever the pause.
     bool step(FrameProcessor& processor);

@@ -484,12 +484,7 @@ void TFormSignal::LiveSignalClick()
 
 void TFormSignal::ButtonPlayClick()
 {
-    if (!player_.isOpen())
-        return;
-    // At the end, Play starts the log again.
-    if (player_.atEnd() && player_.paused())
-        player_.seek(0, playProcessor_, clock_());
-    player_.setPaused(!player_.paused(), clock_());
+    player_.togglePlay(playProcessor_, clock_());  // at the end, Play starts the log again
     updatePlayControls();
 }
 
@@ -524,13 +519,11 @@ void TFormSignal::TimerPlayTimer()
 {
     if (!player_.isOpen())
         return;
-    if (player_.tick(clock_(), playProcessor_) == 0 && !player_.error().empty()) {
-        const std::string error = player_.error();
-        player_.setPaused(true, clock_());
-        showPlayError(error);
-    }
-    if (player_.atEnd() && !player_.paused())
-        player_.setPaused(true, clock_());
+    // The player pauses itself at the end and on a file gone bad; the latter is said once.
+    const bool wasPaused = player_.paused();
+    player_.tick(clock_(), playProcessor_);
+    if (!wasPaused && !player_.error().empty())
+        showPlayError(player_.error());
     updatePlayControls();
 }
 
