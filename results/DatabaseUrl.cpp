@@ -12,6 +12,11 @@ namespace oculant::results {
 
 namespace {
 
+bool isPostgresUri(const std::string& text)
+{
+    return text.rfind("postgresql://", 0) == 0 || text.rfind("postgres://", 0) == 0;
+}
+
 struct Span {
     size_t begin, end;  // [begin, end) of a password, with the separator before it at begin - 1
     bool query;         // password=... (else user:...@)
@@ -74,7 +79,7 @@ std::optional<DatabaseUrl> parseDatabaseUrl(const std::string& text, std::string
             return refuse("sqlite: wants a file, as in sqlite:/var/lib/oculant/results.sqlite");
         return DatabaseUrl{Engine::Sqlite, path, text};
     }
-    if (text.rfind("postgresql://", 0) == 0 || text.rfind("postgres://", 0) == 0) {
+    if (isPostgresUri(text)) {
         // libpq's own reading, so that a malformed URI is refused here and not taken for a
         // server that cannot be reached.
         std::string cannotLoad;
@@ -127,8 +132,7 @@ std::vector<std::string> passwordsOf(const std::string& text)
         if (span.end > span.begin)
             secrets.push_back(text.substr(span.begin, span.end - span.begin));
     // What libpq reads as the password (percent-escapes decoded), for a URL that is libpq's.
-    const bool postgres = text.rfind("postgresql://", 0) == 0 || text.rfind("postgres://", 0) == 0;
-    if (const LibPq* pq = postgres ? libPq() : nullptr)
+    if (const LibPq* pq = isPostgresUri(text) ? libPq() : nullptr)
         if (PQconninfoOption* options = pq->conninfoParse(text.c_str(), nullptr)) {
             for (PQconninfoOption* o = options; o->keyword; ++o)
                 if (std::string(o->keyword) == "password" && o->val && *o->val)
