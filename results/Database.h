@@ -64,6 +64,9 @@ public:
     virtual bool errorIsMisconfiguration() const { return false; }
     // The planner's statistics of the store's tables brought up to date, after many rows came.
     virtual bool refreshStatistics() { return true; }  // SQLite plans these queries from the indexes alone
+    // The column type of a record's key: an integer the database gives each row it stores, in
+    // the order of storing (SQLite's rowid, PostgreSQL's identity column).
+    virtual std::string recordKeyType() const = 0;
     // Most parameters one statement may take (multi-row inserts are cut to fit).
     virtual size_t maxParameters() const = 0;
     // Rows into a table, `values` row after row (columns.size() a row): multi-row INSERTs of at

@@ -72,9 +72,11 @@ std::optional<LineReport> ResultStore::report(const RecordFilter& filter, size_t
     // by fault numbers; summed per board here.
     params.clear();
     const std::string joined = whereClause(filter, params, "r.");
-    const std::string failed = " FROM measurement m JOIN test_record r ON r.uid = m.record_uid" +
+    const std::string key = version_ >= kRecordKeySchema ? "m.record_id" : "m.record_uid";
+    const std::string failed = " FROM measurement m JOIN test_record r ON " +
+                               std::string(version_ >= kRecordKeySchema ? "r.id" : "r.uid") + " = " + key +
                                (joined.empty() ? std::string(" WHERE") : joined + " AND") + " m.outcome = 'FAIL'";
-    if (!db_->exec("SELECT m.name, m.value_text, COUNT(DISTINCT m.record_uid)" + failed +
+    if (!db_->exec("SELECT m.name, m.value_text, COUNT(DISTINCT " + key + ")" + failed +
                        " AND m.name LIKE '%.faults' GROUP BY m.name, m.value_text",
                    params, &rows))
         return fail();
@@ -97,7 +99,7 @@ std::optional<LineReport> ResultStore::report(const RecordFilter& filter, size_t
     });
 
     // Measurements out of their limits, boards' fault lists aside.
-    if (!db_->exec("SELECT m.name, m.low, m.high, m.limit_text, COUNT(DISTINCT m.record_uid)" + failed +
+    if (!db_->exec("SELECT m.name, m.low, m.high, m.limit_text, COUNT(DISTINCT " + key + ")" + failed +
                        " AND m.name NOT LIKE '%.faults' GROUP BY m.name, m.low, m.high, m.limit_text",
                    params, &rows))
         return fail();

@@ -20,14 +20,16 @@ constexpr size_t kPageRecords = 500;
 constexpr int kDayCountSchema = 3;
 // The schema from which signal phases keep their element levels.
 constexpr int kElementLevelSchema = 4;
+// The column of a page's heads that holds the key its child rows carry.
+constexpr size_t kKeyColumn = 10;
 
-// "?, ?, ?" for the uids of a page, and the uids as parameters.
-std::string uidList(const std::vector<Row>& heads, std::vector<Value>& params)
+// "?, ?, ?" for the keys of a page, and the keys as parameters.
+std::string keyList(const std::vector<Row>& heads, std::vector<Value>& params)
 {
     std::string list;
     for (const Row& row : heads) {
         list += list.empty() ? "?" : ", ?";
-        params.push_back(row[0]);
+        params.push_back(row[kKeyColumn]);
     }
     return list;
 }
@@ -37,20 +39,21 @@ std::string uidList(const std::vector<Row>& heads, std::vector<Value>& params)
 bool ResultStore::readPage(const std::vector<Row>& heads, std::vector<TestRecord>& page)
 {
     std::vector<Value> params;
-    const std::string uids = uidList(heads, params);
+    const std::string keys = keyList(heads, params);
+    const std::string key = version_ >= kRecordKeySchema ? "record_id" : "record_uid";
+    const std::string in = " WHERE " + key + " IN (" + keys + ")";
     std::vector<Row> phases, measurements, attachments, levels;
-    if (!db_->exec("SELECT record_uid, seq, name, outcome, reason, seconds FROM phase WHERE record_uid IN (" + uids +
-                       ") ORDER BY record_uid, seq",
+    if (!db_->exec("SELECT " + key + ", seq, name, outcome, reason, seconds FROM phase" + in + " ORDER BY " + key +
+                       ", seq",
                    params, &phases) ||
-        !db_->exec("SELECT record_uid, phase_seq, name, value_text, value_number, low, high, limit_text, unit, "
-                   "outcome FROM measurement WHERE record_uid IN (" + uids + ") ORDER BY record_uid, phase_seq, seq",
+        !db_->exec("SELECT " + key + ", phase_seq, name, value_text, value_number, low, high, limit_text, unit, "
+                   "outcome FROM measurement" + in + " ORDER BY " + key + ", phase_seq, seq",
                    params, &measurements) ||
-        !db_->exec("SELECT record_uid, phase, name, path, size, sha256 FROM attachment WHERE record_uid IN (" + uids +
-                       ") ORDER BY record_uid, seq",
+        !db_->exec("SELECT " + key + ", phase, name, path, size, sha256 FROM attachment" + in + " ORDER BY " + key +
+                       ", seq",
                    params, &attachments) ||
         (version_ >= kElementLevelSchema &&
-         !db_->exec("SELECT record_uid, phase_seq, levels FROM element_levels WHERE record_uid IN (" + uids + ")",
-                    params, &levels)))
+         !db_->exec("SELECT " + key + ", phase_seq, levels FROM element_levels" + in, params, &levels)))
         return false;
     page.clear();
     page.reserve(heads.size());
@@ -67,11 +70,11 @@ bool ResultStore::readPage(const std::vector<Row>& heads, std::vector<TestRecord
         r.started = str(row[7]);
         r.finished = str(row[8]);
         r.outcome = outcomeOf(row[9]);
-        index[r.uid] = page.size();
+        index[str(row[kKeyColumn])] = page.size();
         page.push_back(std::move(r));
     }
-    auto recordOf = [&](const Value& uid) -> TestRecord* {
-        const auto it = index.find(str(uid));
+    auto recordOf = [&](const Value& key) -> TestRecord* {
+        const auto it = index.find(str(key));
         return it == index.end() ? nullptr : &page[it->second];
     };
     for (const Row& row : phases) {
@@ -134,7 +137,8 @@ bool ResultStore::forEach(const RecordFilter& filter, const std::function<bool(T
             want = std::min(want, filter.limit - handed);
         std::vector<Value> params = filterParams;
         std::string sql = "SELECT uid, serial, model, station, operator_name, plan, device, started, finished, "
-                          "outcome FROM test_record" + where;
+                          "outcome, " + std::string(version_ >= kRecordKeySchema ? "id" : "uid") +
+                          " FROM test_record" + where;
         if (last) {
             sql += where.empty() ? " WHERE (started, uid) < (?, ?)" : " AND (started, uid) < (?, ?)";
             params.push_back(last->first);
@@ -170,7 +174,8 @@ std::optional<ResultStore::FirstPass> ResultStore::firstPassLevels(const std::st
         return std::nullopt;
     // The serial's records in the order they were made, from the index on (serial, started).
     std::vector<Row> rows;
-    if (!db_->exec("SELECT r.uid, r.started, l.levels FROM test_record r JOIN element_levels l ON l.record_uid = r.uid"
+    const std::string joined = version_ >= kRecordKeySchema ? "l.record_id = r.id" : "l.record_uid = r.uid";
+    if (!db_->exec("SELECT r.uid, r.started, l.levels FROM test_record r JOIN element_levels l ON " + joined +
                    " WHERE r.serial = ? AND r.outcome = 'PASS' ORDER BY r.started, r.uid LIMIT 1",
                    {serial}, &rows)) {
         error = db_->error();

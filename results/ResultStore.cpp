@@ -6,6 +6,7 @@
 #include <map>
 #include <set>
 #include <tuple>
+#include <unordered_map>
 
 #include "results/FilterSql.h"
 #include "results/StoreValues.h"
@@ -19,7 +20,8 @@ using station::PhaseRecord;
 using station::TestRecord;
 
 // Migration n takes a database of version n - 1 to version n. Types that mean the same on both
-// engines; the record's uid is its key, so that no engine's own sequence is needed.
+// engines; up to version 4 the record's uid keyed its child rows, from version 5 the integer
+// key the engine gives each record as it is stored.
 const std::vector<std::vector<std::string>> kMigrations = {
     {
         "CREATE TABLE test_record ("
@@ -77,16 +79,87 @@ const std::vector<std::vector<std::string>> kMigrations = {
         " PRIMARY KEY (record_uid, phase_seq),"
         " FOREIGN KEY (record_uid, phase_seq) REFERENCES phase (record_uid, seq))",
     },
+    {
+        // The child rows keyed by an integer the database gives each record as it is stored,
+        // in the order of storing ({record key}), instead of by the record's random uid: a
+        // batch's phases, measurements and attachments then go to the end of their indexes,
+        // where with the uid they were scattered over thousands of pages of indexes of a
+        // gigabyte. The tables are made anew (SQLite changes no key in place), the records in
+        // the order they were made.
+        "CREATE TABLE record_v5 ("
+        " id {record key}, uid TEXT NOT NULL UNIQUE, serial TEXT NOT NULL, model TEXT NOT NULL,"
+        " station TEXT NOT NULL, operator_name TEXT NOT NULL, plan TEXT NOT NULL, device TEXT NOT NULL,"
+        " started TEXT NOT NULL, finished TEXT NOT NULL, outcome TEXT NOT NULL, day TEXT)",
+        "INSERT INTO record_v5 (uid, serial, model, station, operator_name, plan, device, started, finished,"
+        " outcome, day) SELECT uid, serial, model, station, operator_name, plan, device, started, finished,"
+        " outcome, day FROM test_record ORDER BY started, uid",
+        "CREATE TABLE phase_v5 ("
+        " record_id BIGINT NOT NULL REFERENCES record_v5 (id), seq INTEGER NOT NULL, name TEXT NOT NULL,"
+        " outcome TEXT NOT NULL, reason TEXT NOT NULL, seconds DOUBLE PRECISION NOT NULL,"
+        " PRIMARY KEY (record_id, seq))",
+        "INSERT INTO phase_v5 (record_id, seq, name, outcome, reason, seconds)"
+        " SELECT r.id, p.seq, p.name, p.outcome, p.reason, p.seconds"
+        " FROM phase p JOIN record_v5 r ON r.uid = p.record_uid ORDER BY r.id, p.seq",
+        "CREATE TABLE measurement_v5 ("
+        " record_id BIGINT NOT NULL, phase_seq INTEGER NOT NULL, seq INTEGER NOT NULL, name TEXT NOT NULL,"
+        " value_text TEXT NOT NULL, value_number DOUBLE PRECISION, low DOUBLE PRECISION, high DOUBLE PRECISION,"
+        " limit_text TEXT NOT NULL, unit TEXT NOT NULL, outcome TEXT NOT NULL,"
+        " PRIMARY KEY (record_id, phase_seq, seq),"
+        " FOREIGN KEY (record_id, phase_seq) REFERENCES phase_v5 (record_id, seq))",
+        "INSERT INTO measurement_v5 (record_id, phase_seq, seq, name, value_text, value_number, low, high,"
+        " limit_text, unit, outcome) SELECT r.id, m.phase_seq, m.seq, m.name, m.value_text, m.value_number,"
+        " m.low, m.high, m.limit_text, m.unit, m.outcome"
+        " FROM measurement m JOIN record_v5 r ON r.uid = m.record_uid ORDER BY r.id, m.phase_seq, m.seq",
+        "CREATE TABLE attachment_v5 ("
+        " record_id BIGINT NOT NULL REFERENCES record_v5 (id), seq INTEGER NOT NULL, phase TEXT NOT NULL,"
+        " name TEXT NOT NULL, path TEXT NOT NULL, size BIGINT NOT NULL, sha256 TEXT NOT NULL,"
+        " PRIMARY KEY (record_id, seq))",
+        "INSERT INTO attachment_v5 (record_id, seq, phase, name, path, size, sha256)"
+        " SELECT r.id, a.seq, a.phase, a.name, a.path, a.size, a.sha256"
+        " FROM attachment a JOIN record_v5 r ON r.uid = a.record_uid ORDER BY r.id, a.seq",
+        "CREATE TABLE element_levels_v5 ("
+        " record_id BIGINT NOT NULL, phase_seq INTEGER NOT NULL, levels TEXT NOT NULL,"
+        " PRIMARY KEY (record_id, phase_seq),"
+        " FOREIGN KEY (record_id, phase_seq) REFERENCES phase_v5 (record_id, seq))",
+        "INSERT INTO element_levels_v5 (record_id, phase_seq, levels) SELECT r.id, l.phase_seq, l.levels"
+        " FROM element_levels l JOIN record_v5 r ON r.uid = l.record_uid ORDER BY r.id, l.phase_seq",
+        // Children before parents, then the new tables take the old names (the references
+        // follow them on both engines) and the indexes come back.
+        "DROP TABLE element_levels",
+        "DROP TABLE attachment",
+        "DROP TABLE measurement",
+        "DROP TABLE phase",
+        "DROP TABLE test_record",
+        "ALTER TABLE record_v5 RENAME TO test_record",
+        "ALTER TABLE phase_v5 RENAME TO phase",
+        "ALTER TABLE measurement_v5 RENAME TO measurement",
+        "ALTER TABLE attachment_v5 RENAME TO attachment",
+        "ALTER TABLE element_levels_v5 RENAME TO element_levels",
+        "CREATE INDEX test_record_serial_started ON test_record (serial, started)",
+        "CREATE INDEX test_record_started_uid ON test_record (started, uid)",
+        "CREATE INDEX test_record_station_started ON test_record (station, started)",
+        "CREATE INDEX test_record_station_day ON test_record (station, day, serial, started, uid, outcome)",
+        "CREATE INDEX measurement_failed ON measurement (record_id, name) WHERE outcome = 'FAIL'",
+    },
 };
+
+// The statement with the engine's words for what the schema names in braces.
+std::string forEngine(std::string statement, const Database& db)
+{
+    const std::string key = "{record key}";
+    if (const size_t at = statement.find(key); at != std::string::npos)
+        statement.replace(at, key.size(), db.recordKeyType());
+    return statement;
+}
 
 const std::vector<std::string> kRecordColumns = {"uid",    "serial",  "model",    "station", "operator_name", "plan",
                                                  "device", "started", "finished", "outcome", "day"};
-const std::vector<std::string> kPhaseColumns = {"record_uid", "seq", "name", "outcome", "reason", "seconds"};
-const std::vector<std::string> kMeasurementColumns = {"record_uid", "phase_seq", "seq",        "name",
-                                                      "value_text", "value_number", "low",   "high",
+const std::vector<std::string> kPhaseColumns = {"record_id", "seq", "name", "outcome", "reason", "seconds"};
+const std::vector<std::string> kMeasurementColumns = {"record_id",  "phase_seq", "seq",  "name",
+                                                      "value_text", "value_number", "low", "high",
                                                       "limit_text", "unit",      "outcome"};
-const std::vector<std::string> kAttachmentColumns = {"record_uid", "seq", "phase", "name", "path", "size", "sha256"};
-const std::vector<std::string> kLevelColumns = {"record_uid", "phase_seq", "levels"};
+const std::vector<std::string> kAttachmentColumns = {"record_id", "seq", "phase", "name", "path", "size", "sha256"};
+const std::vector<std::string> kLevelColumns = {"record_id", "phase_seq", "levels"};
 const std::vector<std::string> kDayCountColumns = {"station", "day", "records", "passed", "serials", "passed_first"};
 
 // Serials looked up in one statement when their day's counts are brought up to date.
@@ -213,7 +286,7 @@ bool ResultStore::migrate(std::string& error)
     }
     for (int v = version + 1; v <= kSchemaVersion; ++v) {
         for (const std::string& statement : kMigrations[size_t(v - 1)])
-            if (!db_->exec(statement))
+            if (!db_->exec(forEngine(statement, *db_)))
                 return fail("schema migration to version " + std::to_string(v) + " failed");
         if (v == 2 && !fillDays(error))
             return fail("schema migration to version 2 failed");
@@ -254,7 +327,8 @@ bool ResultStore::fillDays(std::string& error)
 
 bool ResultStore::insert(const std::vector<const TestRecord*>& records, const std::vector<std::string>& days)
 {
-    std::vector<Value> heads, phases, measurements, attachments, levels;
+    std::vector<Value> heads;
+    heads.reserve(records.size() * kRecordColumns.size());
     for (size_t i = 0; i < records.size(); ++i) {
         const TestRecord* r = records[i];
         for (const std::string* field : {&r->uid, &r->serial, &r->model, &r->station, &r->operatorName, &r->plan,
@@ -262,20 +336,43 @@ bool ResultStore::insert(const std::vector<const TestRecord*>& records, const st
             heads.push_back(*field);
         heads.push_back(std::string(station::outcomeText(r->outcome)));
         heads.push_back(days[i]);
+    }
+    // Parents before children, as the foreign keys want; the children take the keys the
+    // database gave their records.
+    if (!db_->insertRows("test_record", kRecordColumns, std::move(heads)))
+        return false;
+    std::unordered_map<std::string, std::string> keys;
+    for (size_t first = 0; first < records.size(); first += kMaxRowsPerInsert) {
+        const size_t n = std::min(kMaxRowsPerInsert, records.size() - first);
+        std::string sql = "SELECT uid, id FROM test_record WHERE uid IN (";
+        std::vector<Value> params;
+        for (size_t i = 0; i < n; ++i) {
+            sql += i ? ", ?" : "?";
+            params.push_back(records[first + i]->uid);
+        }
+        std::vector<Row> rows;
+        if (!db_->exec(sql + ")", params, &rows))
+            return false;
+        for (const Row& row : rows)
+            keys[str(row[0])] = str(row[1]);
+    }
+    std::vector<Value> phases, measurements, attachments, levels;
+    for (const TestRecord* r : records) {
+        const Value key = keys[r->uid];
         for (size_t p = 0; p < r->phases.size(); ++p) {
             const PhaseRecord& phase = r->phases[p];
-            phases.emplace_back(r->uid);
+            phases.push_back(key);
             phases.push_back(integer(p));
             phases.emplace_back(phase.name);
             phases.emplace_back(std::string(station::outcomeText(phase.outcome)));
             phases.emplace_back(phase.reason);
             phases.push_back(real(phase.seconds));
             if (!phase.levels.empty())
-                for (Value v : {text(r->uid), integer(p), text(phase.levels)})
+                for (Value v : {key, integer(p), text(phase.levels)})
                     levels.push_back(std::move(v));
             for (size_t k = 0; k < phase.measurements.size(); ++k) {
                 const Measurement& m = phase.measurements[k];
-                measurements.emplace_back(r->uid);
+                measurements.push_back(key);
                 measurements.push_back(integer(p));
                 measurements.push_back(integer(k));
                 measurements.emplace_back(m.name);
@@ -290,14 +387,12 @@ bool ResultStore::insert(const std::vector<const TestRecord*>& records, const st
         }
         for (size_t a = 0; a < r->attachments.size(); ++a) {
             const station::Attachment& at = r->attachments[a];
-            for (Value v : {text(r->uid), integer(a), text(at.phase), text(at.name), text(at.path), integer(at.size),
+            for (Value v : {key, integer(a), text(at.phase), text(at.name), text(at.path), integer(at.size),
                             text(at.sha256)})
                 attachments.push_back(std::move(v));
         }
     }
-    // Parents before children, as the foreign keys want.
-    return db_->insertRows("test_record", kRecordColumns, std::move(heads)) &&
-           db_->insertRows("phase", kPhaseColumns, std::move(phases)) &&
+    return db_->insertRows("phase", kPhaseColumns, std::move(phases)) &&
            db_->insertRows("measurement", kMeasurementColumns, std::move(measurements)) &&
            db_->insertRows("attachment", kAttachmentColumns, std::move(attachments)) &&
            db_->insertRows("element_levels", kLevelColumns, std::move(levels));

@@ -21,8 +21,11 @@ namespace oculant::results {
 // The schema this tool writes. A database of a later version is refused rather than written in
 // a form its readers would not expect. 2: each record's local day, and the indexes of the
 // queries. 3: the counts per station and day, kept as records are written. 4: each signal
-// phase's element levels.
-constexpr int kSchemaVersion = 4;
+// phase's element levels. 5: child rows keyed by the record's integer id (kRecordKeySchema).
+constexpr int kSchemaVersion = 5;
+// From this schema on a record's phases, measurements, attachments and levels carry its id, an
+// integer given in the order of storing; before it, its uid.
+constexpr int kRecordKeySchema = 5;
 // The oldest schema a query reads as it is (nothing migrated by a query): the summary of a
 // database without the counts per day counts its records instead.
 constexpr int kOldestReadableSchema = 2;

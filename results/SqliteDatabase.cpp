@@ -79,6 +79,7 @@ public:
     bool mayInsert(const std::string&) override { return !sqlite3_db_readonly(db_, "main"); }
     const std::string& error() const override { return error_; }
     bool errorIsMisconfiguration() const override { return misconfigured_; }
+    std::string recordKeyType() const override { return "INTEGER PRIMARY KEY"; }
     // SQLite's default limit since 3.32.
     size_t maxParameters() const override { return size_t(sqlite3_limit(db_, SQLITE_LIMIT_VARIABLE_NUMBER, -1)); }
     int lastCode() const { return lastCode_; }

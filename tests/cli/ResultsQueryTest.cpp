@@ -78,6 +78,42 @@ std::string jsonLines(const std::vector<TestRecord>& records)
     return text;
 }
 
+// Takes a database of today's schema back to version 4, as the tools before the integer record
+// keys left it: every child row keyed by its record's uid. The same SQL on both engines.
+const char* kBackToUidKeys =
+    "CREATE TABLE r4 (uid TEXT PRIMARY KEY, serial TEXT NOT NULL, model TEXT NOT NULL, station TEXT NOT NULL,"
+    " operator_name TEXT NOT NULL, plan TEXT NOT NULL, device TEXT NOT NULL, started TEXT NOT NULL,"
+    " finished TEXT NOT NULL, outcome TEXT NOT NULL, day TEXT);"
+    "INSERT INTO r4 SELECT uid, serial, model, station, operator_name, plan, device, started, finished, outcome,"
+    " day FROM test_record;"
+    "CREATE TABLE p4 (record_uid TEXT NOT NULL REFERENCES r4 (uid), seq INTEGER NOT NULL, name TEXT NOT NULL,"
+    " outcome TEXT NOT NULL, reason TEXT NOT NULL, seconds DOUBLE PRECISION NOT NULL, PRIMARY KEY (record_uid, seq));"
+    "INSERT INTO p4 SELECT r.uid, p.seq, p.name, p.outcome, p.reason, p.seconds"
+    " FROM phase p JOIN test_record r ON r.id = p.record_id;"
+    "CREATE TABLE m4 (record_uid TEXT NOT NULL, phase_seq INTEGER NOT NULL, seq INTEGER NOT NULL, name TEXT NOT NULL,"
+    " value_text TEXT NOT NULL, value_number DOUBLE PRECISION, low DOUBLE PRECISION, high DOUBLE PRECISION,"
+    " limit_text TEXT NOT NULL, unit TEXT NOT NULL, outcome TEXT NOT NULL, PRIMARY KEY (record_uid, phase_seq, seq),"
+    " FOREIGN KEY (record_uid, phase_seq) REFERENCES p4 (record_uid, seq));"
+    "INSERT INTO m4 SELECT r.uid, m.phase_seq, m.seq, m.name, m.value_text, m.value_number, m.low, m.high,"
+    " m.limit_text, m.unit, m.outcome FROM measurement m JOIN test_record r ON r.id = m.record_id;"
+    "CREATE TABLE a4 (record_uid TEXT NOT NULL REFERENCES r4 (uid), seq INTEGER NOT NULL, phase TEXT NOT NULL,"
+    " name TEXT NOT NULL, path TEXT NOT NULL, size BIGINT NOT NULL, sha256 TEXT NOT NULL,"
+    " PRIMARY KEY (record_uid, seq));"
+    "INSERT INTO a4 SELECT r.uid, a.seq, a.phase, a.name, a.path, a.size, a.sha256"
+    " FROM attachment a JOIN test_record r ON r.id = a.record_id;"
+    "CREATE TABLE l4 (record_uid TEXT NOT NULL, phase_seq INTEGER NOT NULL, levels TEXT NOT NULL,"
+    " PRIMARY KEY (record_uid, phase_seq), FOREIGN KEY (record_uid, phase_seq) REFERENCES p4 (record_uid, seq));"
+    "INSERT INTO l4 SELECT r.uid, l.phase_seq, l.levels FROM element_levels l JOIN test_record r ON r.id = l.record_id;"
+    "DROP TABLE element_levels; DROP TABLE attachment; DROP TABLE measurement; DROP TABLE phase; DROP TABLE test_record;"
+    "ALTER TABLE r4 RENAME TO test_record; ALTER TABLE p4 RENAME TO phase; ALTER TABLE m4 RENAME TO measurement;"
+    "ALTER TABLE a4 RENAME TO attachment; ALTER TABLE l4 RENAME TO element_levels;"
+    "CREATE INDEX test_record_serial_started ON test_record (serial, started);"
+    "CREATE INDEX test_record_started_uid ON test_record (started, uid);"
+    "CREATE INDEX test_record_station_started ON test_record (station, started);"
+    "CREATE INDEX test_record_station_day ON test_record (station, day, serial, started, uid, outcome);"
+    "CREATE INDEX measurement_failed ON measurement (record_uid, name) WHERE outcome = 'FAIL';"
+    "DELETE FROM schema_version WHERE version >= 5;";
+
 class ResultsQuery : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -566,7 +602,8 @@ TEST_F(ResultsQuery, aDatabaseFromBeforeTheCountsIsReadAsItIsAndMigratedWithThem
     const std::string pg = postgres(), pgDatabase = lastDatabase_, path = home_.path() + "/line.sqlite";
     // As the tool before the counts per day left it: schema version 2, no table of counts (nor
     // of element levels, which came after them).
-    const char* older = "DROP TABLE element_levels; DROP TABLE day_count; DELETE FROM schema_version WHERE version >= 3;";
+    const std::string older = std::string(kBackToUidKeys) +
+                              "DROP TABLE element_levels; DROP TABLE day_count; DELETE FROM schema_version WHERE version >= 3;";
     std::map<std::string, std::string> before;
     for (const std::string& db : {sqlite_, pg}) {
         ASSERT_EQ(importInto(db, file("line.jsonl", jsonLines(records))).status, 0);
@@ -574,7 +611,7 @@ TEST_F(ResultsQuery, aDatabaseFromBeforeTheCountsIsReadAsItIsAndMigratedWithThem
     }
     sqlite3* handle = nullptr;
     ASSERT_EQ(sqlite3_open(path.c_str(), &handle), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(handle, older, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(handle);
+    ASSERT_EQ(sqlite3_exec(handle, older.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(handle);
     sqlite3_close(handle);
     ASSERT_TRUE(server_->sql(older, pgDatabase));
     const std::string bytes = test::readFile(path);
@@ -600,6 +637,85 @@ TEST_F(ResultsQuery, aDatabaseFromBeforeTheCountsIsReadAsItIsAndMigratedWithThem
         ASSERT_TRUE(store && store->write(stored.back(), error)) << error;
         expectDayCounts(db, stored, "stored after the migration");
     }
+}
+
+TEST_F(ResultsQuery, aDatabaseKeyedByUidsIsReadAsItIsAndMigratedWithEveryRow)
+{
+    // Records with all their children: phases, measurements, attachments and element levels.
+    std::vector<TestRecord> records(records_->begin(), records_->begin() + 1500);
+    for (size_t i = 0; i < records.size(); i += 3)
+        for (station::PhaseRecord& p : records[i].phases)
+            if (p.name == "signal")
+                p.levels = "1;X=3:0,1;Y=2:0;XE=" + std::to_string(i) + ",1,;XR=1,2,3;YE=4,5;YR=6,7";
+    const std::string pg = postgres(), pgDatabase = lastDatabase_, path = home_.path() + "/line.sqlite";
+    const std::string serial = records[42].serial;
+    const std::vector<std::vector<std::string>> queries = {
+        {"results", "export"},
+        {"results", "--json", "--serial", serial},
+        {"results", "--csv", "--outcome", "FAIL", "--station", "line-2"},
+        {"results", "summary", "--csv", "--since", "2000-01-01"},
+    };
+    const auto answers = [&](const std::string& db) {
+        std::vector<std::string> out;
+        for (std::vector<std::string> q : queries) {
+            q.insert(q.end(), {"--db", db});
+            out.push_back(output(q));
+        }
+        return out;
+    };
+    // What a field check finds for a few frames: the first passing record's levels.
+    const auto firstPasses = [&](results::ResultStore& store) {
+        std::string found, error;
+        for (size_t i = 0; i < 60; ++i)
+            if (const auto first = store.firstPassLevels(records[i].serial, error))
+                found += first->uid + " " + first->levels + "\n";
+        return found + error;
+    };
+    std::map<std::string, std::vector<std::string>> before;
+    for (const std::string& db : {sqlite_, pg}) {
+        ASSERT_EQ(importInto(db, file("line.jsonl", jsonLines(records))).status, 0);
+        before[db] = answers(db);
+        std::string error;
+        const auto store = results::ResultStore::open(*results::parseDatabaseUrl(db), error);
+        ASSERT_TRUE(store) << error;
+        before[db].push_back(firstPasses(*store));
+        EXPECT_NE(before[db].back().find(";XE="), std::string::npos);
+    }
+    EXPECT_EQ(before[sqlite_], before[pg]);
+    EXPECT_EQ(std::count(before[pg][0].begin(), before[pg][0].end(), '\n'), long(records.size()));
+    EXPECT_NE(before[pg][0].find("\"levels\""), std::string::npos);
+
+    sqlite3* handle = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &handle), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(handle, kBackToUidKeys, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(handle);
+    sqlite3_close(handle);
+    ASSERT_TRUE(server_->sql(kBackToUidKeys, pgDatabase));
+    for (const std::string& db : {sqlite_, pg}) {
+        SCOPED_TRACE(db);
+        // Read as it is, every record whole, before the migration ...
+        std::vector<std::string> now = answers(db);
+        EXPECT_EQ(now, std::vector<std::string>(before[db].begin(), before[db].end() - 1));
+        EXPECT_EQ(output({"results", "migrate", "--db", db}),
+                  results::shownUrl(db) + ": schema version " + std::to_string(results::kSchemaVersion) + "\n");
+        // ... and after it, and the records stored after it are whole too.
+        now = answers(db);
+        EXPECT_EQ(now, std::vector<std::string>(before[db].begin(), before[db].end() - 1));
+        std::string error;
+        const auto store = results::ResultStore::open(*results::parseDatabaseUrl(db), error);
+        ASSERT_TRUE(store) << error;
+        TestRecord again = records[42];
+        again.uid = std::string(32, 'e');
+        again.started = again.finished = "2031-01-01T00:00:00.000Z";
+        ASSERT_TRUE(store->write(again, error)) << error;
+        const std::string latest = output({"results", "export", "--serial", serial, "--since", "2031-01-01", "--db", db});
+        EXPECT_EQ(latest, station::recordToJson(again).dump() + "\n");
+        EXPECT_EQ(firstPasses(*store), before[db].back());
+    }
+    // The tables are the new ones: the children carry the record's integer key.
+    ASSERT_EQ(sqlite3_open(path.c_str(), &handle), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(handle, "SELECT record_id FROM measurement LIMIT 1", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_NE(sqlite3_exec(handle, "SELECT record_uid FROM measurement LIMIT 1", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(handle);
 }
 
 TEST_F(ResultsQuery, datesThatAreNoDayOfTheCalendarAreRefused)
