@@ -85,7 +85,9 @@ const std::vector<std::vector<std::string>> kMigrations = {
         // batch's phases, measurements and attachments then go to the end of their indexes,
         // where with the uid they were scattered over thousands of pages of indexes of a
         // gigabyte. The tables are made anew (SQLite changes no key in place), the records in
-        // the order they were made.
+        // the order they were made. A measurement is not checked against its phase by the
+        // engine: that check, 17 a record, was half of PostgreSQL's import, and a record's rows
+        // are only ever written together, in one transaction, by insert().
         "CREATE TABLE record_v5 ("
         " id {record key}, uid TEXT NOT NULL UNIQUE, serial TEXT NOT NULL, model TEXT NOT NULL,"
         " station TEXT NOT NULL, operator_name TEXT NOT NULL, plan TEXT NOT NULL, device TEXT NOT NULL,"
@@ -104,8 +106,7 @@ const std::vector<std::vector<std::string>> kMigrations = {
         " record_id BIGINT NOT NULL, phase_seq INTEGER NOT NULL, seq INTEGER NOT NULL, name TEXT NOT NULL,"
         " value_text TEXT NOT NULL, value_number DOUBLE PRECISION, low DOUBLE PRECISION, high DOUBLE PRECISION,"
         " limit_text TEXT NOT NULL, unit TEXT NOT NULL, outcome TEXT NOT NULL,"
-        " PRIMARY KEY (record_id, phase_seq, seq),"
-        " FOREIGN KEY (record_id, phase_seq) REFERENCES phase_v5 (record_id, seq))",
+        " PRIMARY KEY (record_id, phase_seq, seq))",
         "INSERT INTO measurement_v5 (record_id, phase_seq, seq, name, value_text, value_number, low, high,"
         " limit_text, unit, outcome) SELECT r.id, m.phase_seq, m.seq, m.name, m.value_text, m.value_number,"
         " m.low, m.high, m.limit_text, m.unit, m.outcome"
