@@ -106,6 +106,22 @@ void benchEngine(const std::string& name, const std::string& url, const std::str
         std::printf("  cannot open: %s\n", openError.text.c_str());
         return;
     }
+    // One frame's records on that open connection, as a station's field check or a service
+    // window asks for them: the query alone, without the program's start and the connection.
+    {
+        std::vector<double> ms;
+        size_t found = 0;
+        for (int i = 0; i < 50; ++i) {
+            results::RecordFilter filter;
+            filter.serial = serial;
+            const auto start = Clock::now();
+            const auto got = store->query(filter, error);
+            ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+            found = got ? got->size() : 0;
+        }
+        std::printf("  %-44s median %.2f ms, 95th percentile %.2f ms (%zu records)\n",
+                    "one serial's records (open connection)", percentile(ms, 0.5), percentile(ms, 0.95), found);
+    }
     test::LineRecords fresh({6, 1, 99, 80});
     std::vector<double> ms;
     for (int i = 0; i < writes; ++i) {
