@@ -283,8 +283,9 @@ std::string programHelp()
     for (const CommandSpec& c : commandTable())
         text += commandLines(c);
     return text + "\n" +
-           wrapped("A command's options: oculant-cli COMMAND --help. An option's value comes as --name VALUE or "
-                   "--name=VALUE; \"--\" ends the options: what follows is an argument even when it begins with a dash.",
+           wrapped("A command's options: oculant-cli COMMAND --help. An option's value comes after it or joined to it "
+                   "by '=' (--db URL, --db=URL); \"--\" ends the options: what follows is an argument even when it "
+                   "begins with a dash.",
                    0) +
            "\n";
 }
