@@ -133,7 +133,6 @@ std::string appUsage()
     std::string usage =
         "usage: oculant [--virtual-frame[=PROFILE]] [--replay FILE[:N] [--replay-speed X]] [--open-log FILE]\n"
         "\n"
-        "\n"
         "Service tool for infrared multi-touch frames.\n"
         "\n"
         "options:\n";
