@@ -96,7 +96,7 @@ int main(int argc, char** argv)
     OculantApplication app(argc, argv);  // takes Qt's own options out of argv
     const AppOptions options = parseAppArguments(std::vector<std::string>(argv + 1, argv + argc));
     if (!options.error.empty()) {
-        std::fprintf(stderr, "oculant: %s\n%s", options.error.c_str(), appUsage().c_str());
+        std::fprintf(stderr, "oculant: %s\nTry 'oculant --help' for the options.\n", options.error.c_str());
         return 64;
     }
     try {

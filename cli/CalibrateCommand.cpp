@@ -68,10 +68,10 @@ struct CalibrateOptions {
 };
 
 // --verify N (5..61 fresh targets) and --verify-limit-mm X (a positive number of millimetres).
-bool parseVerifyOptions(std::vector<std::string>& args, CalibrateOptions& o, std::ostream& err)
+bool parseVerifyOptions(const ParsedOptions& given, CalibrateOptions& o, std::ostream& err)
 {
-    const auto count = takeOption(args, "--verify");
-    const auto limit = takeOption(args, "--verify-limit-mm");
+    const auto count = given.value("verify");
+    const auto limit = given.value("verify-limit-mm");
     if (!count) {
         if (limit)
             err << "oculant-cli calibrate: --verify-limit-mm goes with --verify N\n";
@@ -97,11 +97,11 @@ bool parseVerifyOptions(std::vector<std::string>& args, CalibrateOptions& o, std
 }
 
 // Fills the group's texts as a technician would type them; the flow validates them.
-bool parseCalibrateOptions(std::vector<std::string>& args, CalibrateOptions& o, std::ostream& err)
+bool parseCalibrateOptions(const ParsedOptions& given, CalibrateOptions& o, std::ostream& err)
 {
     std::vector<std::string> parts;
-    o.json = takeFlag(args, "--json");
-    if (const auto screen = takeOption(args, "--screen")) {
+    o.json = given.has("json");
+    if (const auto screen = given.value("screen")) {
         if (!splitList(*screen, 'x', 2, parts) || !positiveInt(parts[0], o.screen.width) ||
             !positiveInt(parts[1], o.screen.height)) {
             err << "oculant-cli calibrate: --screen wants WxH in pixels, not '" << *screen << "'\n";
@@ -110,7 +110,7 @@ bool parseCalibrateOptions(std::vector<std::string>& args, CalibrateOptions& o, 
     }
     o.texts = calibrationGroupOnShow(o.screen);
     CalibrationGroupTexts& t = o.texts;
-    if (const auto grid = takeOption(args, "--grid")) {
+    if (const auto grid = given.value("grid")) {
         int columns = 0, rows = 0;
         if (!splitList(*grid, 'x', 2, parts) || !positiveInt(parts[0], columns) || !positiveInt(parts[1], rows) ||
             columns < kMinGridCount || columns > kMaxGridCount || rows < kMinGridCount || rows > kMaxGridCount) {
@@ -121,21 +121,21 @@ bool parseCalibrateOptions(std::vector<std::string>& args, CalibrateOptions& o, 
         t.gridX = parts[0];
         t.gridY = parts[1];
     }
-    const bool aux = takeFlag(args, "--aux");
-    const bool noAux = takeFlag(args, "--no-aux");
+    const bool aux = given.has("aux");
+    const bool noAux = given.has("no-aux");
     if (aux && noAux) {
         err << "oculant-cli calibrate: --aux and --no-aux exclude each other\n";
         return false;
     }
     t.auxPoints = !noAux;
-    if (const auto margins = takeOption(args, "--margins")) {
+    if (const auto margins = given.value("margins")) {
         if (!splitList(*margins, ',', 4, parts)) {
             err << "oculant-cli calibrate: --margins wants L,R,U,D\n";
             return false;
         }
         t.marginLeft = parts[0], t.marginRight = parts[1], t.marginUp = parts[2], t.marginDown = parts[3];
     }
-    if (const auto window = takeOption(args, "--window")) {
+    if (const auto window = given.value("window")) {
         if (!splitList(*window, ',', 4, parts)) {
             err << "oculant-cli calibrate: --window wants X,Y,W,H\n";
             return false;
@@ -143,15 +143,15 @@ bool parseCalibrateOptions(std::vector<std::string>& args, CalibrateOptions& o, 
         t.windowCalib = true;
         t.offsetX = parts[0], t.offsetY = parts[1], t.width = parts[2], t.height = parts[3];
     }
-    t.maskOutside = takeFlag(args, "--mask");
-    if (const auto direction = takeOption(args, "--direction")) {
+    t.maskOutside = given.has("mask");
+    if (const auto direction = given.value("direction")) {
         if (direction->size() != 1 || (*direction)[0] < '0' || (*direction)[0] > '3') {
             err << "oculant-cli calibrate: --direction wants 0, 1, 2 or 3\n";
             return false;
         }
         t.direction = (*direction)[0] - '0';
     }
-    if (const auto extension = takeOption(args, "--extension")) {
+    if (const auto extension = given.value("extension")) {
         if (!splitList(*extension, ',', 4, parts)) {
             err << "oculant-cli calibrate: --extension wants L,R,D,U in millimetres\n";
             return false;
@@ -159,7 +159,7 @@ bool parseCalibrateOptions(std::vector<std::string>& args, CalibrateOptions& o, 
         t.extension = true;
         t.leftEx = parts[0], t.rightEx = parts[1], t.downEx = parts[2], t.upEx = parts[3];
     }
-    if (const auto limit = takeOption(args, "--retake-limit-mm")) {
+    if (const auto limit = given.value("retake-limit-mm")) {
         char* end = nullptr;
         o.retakeLimitMm = std::strtod(limit->c_str(), &end);
         if (limit->empty() || *end != '\0' || !(o.retakeLimitMm >= 0) || !std::isfinite(o.retakeLimitMm)) {
@@ -168,15 +168,15 @@ bool parseCalibrateOptions(std::vector<std::string>& args, CalibrateOptions& o, 
             return false;
         }
     }
-    o.exportFile = takeOption(args, "--export");
-    o.layoutFile = takeOption(args, "--layout");
-    if (!parseVerifyOptions(args, o, err))
+    o.exportFile = given.value("export");
+    o.layoutFile = given.value("layout");
+    if (!parseVerifyOptions(given, o, err))
         return false;
     if (o.layoutFile && t.extension) {
         err << "oculant-cli calibrate: --extension does not apply to a multi-area run (--layout)\n";
         return false;
     }
-    return args.empty();
+    return true;
 }
 
 PositionCounts positionCounts(CliSession& cs)
@@ -462,7 +462,11 @@ int runLayoutCalibrate(CommandContext& ctx, CalibrateOptions& o)
 int runCalibrate(CommandContext& ctx)
 {
     CalibrateOptions o;
-    if (!parseCalibrateOptions(ctx.args, o, ctx.err)) {
+    if (!ctx.args.empty()) {
+        ctx.err << "oculant-cli calibrate: unexpected argument '" << ctx.args.front() << "'\n" << kCalibrateUsage;
+        return kExitUsage;
+    }
+    if (!parseCalibrateOptions(ctx.options, o, ctx.err)) {
         ctx.err << kCalibrateUsage;
         return kExitUsage;
     }
@@ -548,7 +552,7 @@ int runCalibrate(CommandContext& ctx)
 
 int runResetCalibration(CommandContext& ctx)
 {
-    const bool yes = takeFlag(ctx.args, "--yes");
+    const bool yes = ctx.options.has("yes");
     if (!yes || !ctx.args.empty()) {
         ctx.err << "usage: oculant-cli reset-calibration --yes   (puts the frame's calibration back to the identity)\n";
         return kExitUsage;

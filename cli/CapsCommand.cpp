@@ -181,14 +181,8 @@ std::string describeOpenFailure(const std::string& path, int error, bool isDevic
 int runCaps(CommandContext& ctx)
 {
     static const char* const kUsage = "usage: oculant-cli caps FILE|/dev/hidrawN [--json]\n";
-    std::vector<std::string> args = ctx.args;
-    const bool json = takeFlag(args, "--json");
-    for (const std::string& a : args) {
-        if (a.size() > 1 && a[0] == '-') {
-            ctx.err << "caps: unknown option " << a << "\n" << kUsage;
-            return kExitUsage;
-        }
-    }
+    const std::vector<std::string>& args = ctx.args;
+    const bool json = ctx.options.has("json");
     if (args.size() != 1) {
         ctx.err << kUsage;
         return kExitUsage;

@@ -32,9 +32,9 @@ void sendMode(DeviceSession& session, int mode)
 
 int runCapture(CommandContext& ctx)
 {
-    const std::optional<std::string> file = takeOption(ctx.args, "--out");
-    const std::string seconds = takeOption(ctx.args, "--seconds").value_or("10");
-    const std::optional<std::string> modeText = takeOption(ctx.args, "--mode");
+    const std::optional<std::string> file = ctx.options.value("out");
+    const std::string seconds = ctx.options.value("seconds").value_or("10");
+    const std::optional<std::string> modeText = ctx.options.value("mode");
     if (!file || file->empty() || !ctx.args.empty()) {
         ctx.err << kUsage;
         return kExitUsage;

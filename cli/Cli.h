@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/OptionTable.h"
+
 namespace oculant {
 struct BackendOptions;
 struct VirtualFrameProfile;
@@ -44,12 +46,14 @@ struct GlobalOptions {
     std::shared_ptr<CaptureOutcome> capture = std::make_shared<CaptureOutcome>();
 };
 
-// What a command sees: the global options, its own arguments, and where to print.
+// What a command sees: the global options, its operands (what is not an option, in order),
+// where to print, and its own options as its table declares them.
 struct CommandContext {
     GlobalOptions global;
     std::vector<std::string> args;
     std::ostream& out;
     std::ostream& err;
+    ParsedOptions options;
 };
 
 // Exit statuses shared by the commands.
@@ -82,13 +86,17 @@ int runResetCalibration(CommandContext& ctx);
 int runRestoreCalibration(CommandContext& ctx);
 int runCapture(CommandContext& ctx);
 int runUdevProbe(CommandContext& ctx);
+// udev-probe as the udev rule calls it: the words after the command's name as they came.
+int runUdevProbeWords(const std::vector<std::string>& words, std::ostream& out, std::ostream& err);
 int runTest(CommandContext& ctx);
 int runResults(CommandContext& ctx);
+int runResultsSummary(CommandContext& ctx);
+int runResultsExport(CommandContext& ctx);
+int runResultsReport(CommandContext& ctx);
+int runResultsImport(CommandContext& ctx);
+int runResultsSync(CommandContext& ctx);
+int runResultsMigrate(CommandContext& ctx);
 
 oculant::BackendOptions backendOptions(const GlobalOptions& global);
-
-// Small helpers for command argument parsing.
-bool takeFlag(std::vector<std::string>& args, const std::string& flag);
-std::optional<std::string> takeOption(std::vector<std::string>& args, const std::string& name);
 
 }  // namespace oculant::cli

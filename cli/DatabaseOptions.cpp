@@ -9,14 +9,14 @@
 
 namespace oculant::cli {
 
-std::optional<DatabaseChoice> takeDatabaseOptions(std::vector<std::string>& args, const std::string& command,
-                                                  std::ostream& err)
+std::optional<DatabaseChoice> databaseChoice(const ParsedOptions& given, const std::string& command,
+                                             std::ostream& err)
 {
-    const std::optional<std::string> given = takeOption(args, "--db");
-    const std::string text = given.value_or(results::defaultDatabaseUrl());
-    const std::optional<std::string> timeout = takeOption(args, "--db-timeout");
+    const std::optional<std::string> db = given.value("db");
+    const std::string text = db.value_or(results::defaultDatabaseUrl());
+    const std::optional<std::string> timeout = given.value("db-timeout");
     DatabaseChoice choice;
-    choice.given = given.has_value();
+    choice.given = db.has_value();
     if (timeout) {
         char* end = nullptr;
         const long seconds = std::strtol(timeout->c_str(), &end, 10);

@@ -6,6 +6,7 @@
 #include <ostream>
 #include <string>
 
+#include "cli/OptionTable.h"
 #include "results/Database.h"
 
 namespace oculant::cli {
@@ -16,10 +17,10 @@ struct DatabaseChoice {
     bool given = false;  // --db was on the command line (else the default)
 };
 
-// Takes --db (default: the user's SQLite file) and --db-timeout from args; nullopt after saying
-// why on err ("oculant-cli COMMAND: ..."): a usage error.
-std::optional<DatabaseChoice> takeDatabaseOptions(std::vector<std::string>& args, const std::string& command,
-                                                  std::ostream& err);
+// What --db (default: the user's SQLite file) and --db-timeout say; nullopt after saying why on
+// err ("oculant-cli COMMAND: ..."): a usage error.
+std::optional<DatabaseChoice> databaseChoice(const ParsedOptions& given, const std::string& command,
+                                             std::ostream& err);
 
 // DATE as local time ("2026-01-31", "2026-01-31T08:00", "2026-01-31T08:00:05"), or UTC with a
 // trailing Z, to the UTC form records are kept in; empty when it is neither or no such day.

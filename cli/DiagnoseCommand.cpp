@@ -40,9 +40,9 @@ nlohmann::ordered_json boardJson(const PCB_INFO& b, const std::string& line)
 
 int runDiagnose(CommandContext& ctx)
 {
-    const bool json = takeFlag(ctx.args, "--json");
-    const bool sweep = takeFlag(ctx.args, "--sweep");
-    const std::string timeoutText = takeOption(ctx.args, "--timeout").value_or("60");
+    const bool json = ctx.options.has("json");
+    const bool sweep = ctx.options.has("sweep");
+    const std::string timeoutText = ctx.options.value("timeout").value_or("60");
     char* end = nullptr;
     const double timeout = std::strtod(timeoutText.c_str(), &end);
     // A day at most: beyond it the milliseconds no longer fit the run's clock.

@@ -191,7 +191,7 @@ std::string infoToText(const DeviceInfoReport& r, const Language& language)
 
 int runInfo(CommandContext& ctx)
 {
-    const bool json = takeFlag(ctx.args, "--json");
+    const bool json = ctx.options.has("json");
     if (!ctx.args.empty()) {
         ctx.err << "oculant-cli info: unexpected argument '" << ctx.args.front() << "'\n";
         return kExitUsage;

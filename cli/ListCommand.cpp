@@ -24,7 +24,7 @@ std::string hex(unsigned value, int digits)
 
 int runList(CommandContext& ctx)
 {
-    const bool json = takeFlag(ctx.args, "--json");
+    const bool json = ctx.options.has("json");
     if (!ctx.args.empty()) {
         ctx.err << "oculant-cli list: unexpected argument '" << ctx.args.front() << "'\n";
         return kExitUsage;

@@ -234,12 +234,12 @@ int compare(const LogOptions& o, CommandContext& ctx)
 int runLog(CommandContext& ctx)
 {
     LogOptions o;
-    o.base = takeOption(ctx.args, "--compare");
-    const std::optional<std::string> maxDrop = takeOption(ctx.args, "--max-drop");
-    const std::optional<std::string> xBoards = takeOption(ctx.args, "--x-boards");
-    const std::optional<std::string> yBoards = takeOption(ctx.args, "--y-boards");
-    o.json = takeFlag(ctx.args, "--json");
-    if (ctx.args.size() != 1 || (!ctx.args[0].empty() && ctx.args[0][0] == '-')) {
+    o.base = ctx.options.value("compare");
+    const std::optional<std::string> maxDrop = ctx.options.value("max-drop");
+    const std::optional<std::string> xBoards = ctx.options.value("x-boards");
+    const std::optional<std::string> yBoards = ctx.options.value("y-boards");
+    o.json = ctx.options.has("json");
+    if (ctx.args.size() != 1) {
         ctx.err << "oculant-cli log: "
                 << (ctx.args.empty() ? std::string("which log? give its file")
                                      : "unexpected argument '" + ctx.args[ctx.args.size() > 1 ? 1 : 0] + "'")

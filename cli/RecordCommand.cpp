@@ -77,9 +77,9 @@ void printSignalSummary(const SignalStore& store, const LastScan& shortScan, std
 
 int runRecord(CommandContext& ctx)
 {
-    const std::optional<std::string> seconds = takeOption(ctx.args, "--seconds");
-    const std::string dir = takeOption(ctx.args, "--dir").value_or(".");
-    const bool summary = takeFlag(ctx.args, "--signal");
+    const std::optional<std::string> seconds = ctx.options.value("seconds");
+    const std::string dir = ctx.options.value("dir").value_or(".");
+    const bool summary = ctx.options.has("signal");
     if (!seconds || !ctx.args.empty()) {
         ctx.err << "usage: oculant-cli record --seconds S [--dir DIR] [--signal]\n";
         return kExitUsage;

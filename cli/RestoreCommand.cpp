@@ -49,9 +49,9 @@ std::string coefficientLines(const CalibrationCoefficients& k)
 
 int runRestoreCalibration(CommandContext& ctx)
 {
-    const bool yes = takeFlag(ctx.args, "--yes");
-    const bool json = takeFlag(ctx.args, "--json");
-    if (!yes || ctx.args.size() != 1 || ctx.args[0].rfind("--", 0) == 0) {
+    const bool yes = ctx.options.has("yes");
+    const bool json = ctx.options.has("json");
+    if (!yes || ctx.args.size() != 1) {
         ctx.err << kRestoreUsage;
         return kExitUsage;
     }

@@ -20,7 +20,8 @@ namespace oculant::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: oculant-cli results [summary] [FILTERS] [--limit N] [--json|--csv] [--db URL] [--db-timeout S]\n"
+    "usage: oculant-cli results [FILTERS] [--limit N] [--json|--csv] [--db URL] [--db-timeout S]\n"
+    "       oculant-cli results summary [FILTERS] [--json|--csv] [--db URL]\n"
     "       oculant-cli results export [FILTERS] [--limit N] [--db URL]\n"
     "       oculant-cli results report --html FILE [--station N] [--since DATE] [--until DATE] [--db URL]\n"
     "       oculant-cli results import FILE|- [--db URL]\n"
@@ -37,25 +38,29 @@ int usage(CommandContext& ctx, const std::string& why)
     return kExitUsage;
 }
 
-// The filter options; false after saying why.
-bool takeFilter(CommandContext& ctx, results::RecordFilter& filter)
+// The filter options, those of them the form's table has; false after saying why.
+bool readFilter(CommandContext& ctx, results::RecordFilter& filter)
 {
-    filter.serial = takeOption(ctx.args, "--serial").value_or("");
-    filter.station = takeOption(ctx.args, "--station").value_or("");
-    for (const auto& [name, field] : {std::pair{"--since", &filter.since}, std::pair{"--until", &filter.until}})
-        if (const std::optional<std::string> date = takeOption(ctx.args, name))
+    const ParsedOptions& given = ctx.options;
+    const auto value = [&](const char* name) {
+        return given.declares(name) ? given.value(name) : std::nullopt;
+    };
+    filter.serial = value("serial").value_or("");
+    filter.station = value("station").value_or("");
+    for (const auto& [name, field] : {std::pair{"since", &filter.since}, std::pair{"until", &filter.until}})
+        if (const std::optional<std::string> date = value(name))
             if ((*field = timestampOfDate(*date)).empty()) {
-                ctx.err << "oculant-cli results: " << name
+                ctx.err << "oculant-cli results: --" << name
                         << " wants a day of the calendar such as 2026-01-31 or 2026-01-31T08:00, not '" << *date
                         << "'\n";
                 return false;
             }
-    if (const std::optional<std::string> outcome = takeOption(ctx.args, "--outcome"))
+    if (const std::optional<std::string> outcome = value("outcome"))
         if (!(filter.outcome = station::parseOutcome(*outcome))) {
             ctx.err << "oculant-cli results: --outcome wants PASS, FAIL or ERROR, not '" << *outcome << "'\n";
             return false;
         }
-    if (const std::optional<std::string> limit = takeOption(ctx.args, "--limit")) {
+    if (const std::optional<std::string> limit = value("limit")) {
         char* end = nullptr;
         const long long n = std::strtoll(limit->c_str(), &end, 10);
         if (limit->empty() || *end || n < 1) {
@@ -150,22 +155,22 @@ void printSummary(const std::vector<results::SummaryRow>& rows, bool json, bool 
         out << "no records\n";
 }
 
+}  // namespace
+
 // The line report: one HTML page of the period's records.
-int runReport(CommandContext& ctx)
+int runResultsReport(CommandContext& ctx)
 {
-    const std::optional<std::string> html = takeOption(ctx.args, "--html");
+    const std::optional<std::string> html = ctx.options.value("html");
     results::RecordFilter filter;
-    if (!takeFilter(ctx, filter))
+    if (!readFilter(ctx, filter))
         return kExitUsage;
-    const std::optional<DatabaseChoice> db = takeDatabaseOptions(ctx.args, "results report", ctx.err);
+    const std::optional<DatabaseChoice> db = databaseChoice(ctx.options, "results report", ctx.err);
     if (!db)
         return kExitUsage;
     if (!ctx.args.empty())
         return usage(ctx, "unexpected argument '" + ctx.args.front() + "'");
     if (!html || html->empty())
         return usage(ctx, "report wants --html FILE");
-    if (!filter.serial.empty() || filter.outcome || filter.limit)
-        return usage(ctx, "a line report takes --station, --since and --until, not --serial, --outcome or --limit");
     results::DbError openError;
     std::unique_ptr<results::ResultStore> store = results::ResultStore::openForReading(db->url, db->options, openError);
     if (!store) {
@@ -188,35 +193,24 @@ int runReport(CommandContext& ctx)
     return kExitOk;
 }
 
-}  // namespace
+namespace {
 
-int runResults(CommandContext& ctx)
+// results, results summary and results export: sub "", "summary" or "export".
+int queryRecords(CommandContext& ctx, const std::string& sub)
 {
-    std::string sub;
-    if (!ctx.args.empty() && ctx.args.front().rfind("--", 0) != 0) {
-        sub = ctx.args.front();
-        ctx.args.erase(ctx.args.begin());
-    }
-    if (sub == "sync" || sub == "import" || sub == "migrate")
-        return runResultsTransfer(sub, ctx);
-    if (sub == "report")
-        return runReport(ctx);
-    if (!sub.empty() && sub != "summary" && sub != "export")
-        return usage(ctx, "unknown subcommand '" + sub + "'");
     results::RecordFilter filter;
-    if (!takeFilter(ctx, filter))
+    if (!readFilter(ctx, filter))
         return kExitUsage;
-    const std::optional<DatabaseChoice> db = takeDatabaseOptions(ctx.args, "results", ctx.err);
+    const std::optional<DatabaseChoice> db = databaseChoice(ctx.options, "results", ctx.err);
     if (!db)
         return kExitUsage;
-    const bool json = sub != "export" && takeFlag(ctx.args, "--json");
-    const bool csv = sub != "export" && takeFlag(ctx.args, "--csv");
+    const bool json = ctx.options.declares("json") && ctx.options.has("json");
+    const bool csv = ctx.options.declares("csv") && ctx.options.has("csv");
+    // A subcommand is named first; any other word there is none of them.
     if (!ctx.args.empty())
-        return usage(ctx, "unexpected argument '" + ctx.args.front() + "'");
+        return usage(ctx, (sub.empty() ? "unknown subcommand '" : "unexpected argument '") + ctx.args.front() + "'");
     if (json && csv)
         return usage(ctx, "--json and --csv exclude each other");
-    if (sub == "summary" && filter.limit)
-        return usage(ctx, "--limit counts records: the summary counts them all");
 
     results::DbError openError;
     std::unique_ptr<results::ResultStore> store = results::ResultStore::openForReading(db->url, db->options, openError);
@@ -242,5 +236,11 @@ int runResults(CommandContext& ctx)
                 << "\n";
     return status;
 }
+
+}  // namespace
+
+int runResults(CommandContext& ctx) { return queryRecords(ctx, ""); }
+int runResultsSummary(CommandContext& ctx) { return queryRecords(ctx, "summary"); }
+int runResultsExport(CommandContext& ctx) { return queryRecords(ctx, "export"); }
 
 }  // namespace oculant::cli

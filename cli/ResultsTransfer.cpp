@@ -178,15 +178,17 @@ bool readRecords(std::istream& in, const std::function<bool(station::TestRecord&
     return true;
 }
 
-int runImport(CommandContext& ctx)
+}  // namespace
+
+int runResultsImport(CommandContext& ctx)
 {
-    if (ctx.args.empty() || ctx.args.front().rfind("--", 0) == 0) {
+    if (ctx.args.empty()) {
         ctx.err << "oculant-cli results import: give the file to import (FILE, or - for standard input)\n";
         return kExitUsage;
     }
     const std::string file = ctx.args.front();
     ctx.args.erase(ctx.args.begin());
-    const std::optional<DatabaseChoice> db = takeDatabaseOptions(ctx.args, "results import", ctx.err);
+    const std::optional<DatabaseChoice> db = databaseChoice(ctx.options, "results import", ctx.err);
     if (!db)
         return kExitUsage;
     if (!ctx.args.empty()) {
@@ -308,9 +310,9 @@ int runImport(CommandContext& ctx)
     return kExitOk;
 }
 
-int runSync(CommandContext& ctx)
+int runResultsSync(CommandContext& ctx)
 {
-    const std::optional<DatabaseChoice> db = takeDatabaseOptions(ctx.args, "results sync", ctx.err);
+    const std::optional<DatabaseChoice> db = databaseChoice(ctx.options, "results sync", ctx.err);
     if (!db)
         return kExitUsage;
     if (!ctx.args.empty()) {
@@ -327,9 +329,9 @@ int runSync(CommandContext& ctx)
     return report.kept == 0 ? kExitOk : kExitFailed;
 }
 
-int runMigrate(CommandContext& ctx)
+int runResultsMigrate(CommandContext& ctx)
 {
-    const std::optional<DatabaseChoice> db = takeDatabaseOptions(ctx.args, "results migrate", ctx.err);
+    const std::optional<DatabaseChoice> db = databaseChoice(ctx.options, "results migrate", ctx.err);
     if (!db)
         return kExitUsage;
     if (!ctx.args.empty()) {
@@ -345,8 +347,6 @@ int runMigrate(CommandContext& ctx)
     return kExitOk;
 }
 
-}  // namespace
-
 int exportRecords(results::ResultStore& store, const results::RecordFilter& filter, std::ostream& out,
                   std::string& error)
 {
@@ -358,15 +358,6 @@ int exportRecords(results::ResultStore& store, const results::RecordFilter& filt
         },
         error);
     return ok && out ? kExitOk : kExitFailed;
-}
-
-int runResultsTransfer(const std::string& sub, CommandContext& ctx)
-{
-    if (sub == "import")
-        return runImport(ctx);
-    if (sub == "sync")
-        return runSync(ctx);
-    return runMigrate(ctx);
 }
 
 }  // namespace oculant::cli

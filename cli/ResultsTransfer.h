@@ -13,7 +13,5 @@ namespace oculant::cli {
 
 int exportRecords(results::ResultStore& store, const results::RecordFilter& filter, std::ostream& out,
                   std::string& error);
-// sub: "import", "sync" or "migrate".
-int runResultsTransfer(const std::string& sub, CommandContext& ctx);
 
 }  // namespace oculant::cli

@@ -142,17 +142,17 @@ station::BaseLevels firstPassOf(results::ResultStore* store, const std::string& 
 
 int runTest(CommandContext& ctx)
 {
-    const std::optional<std::string> planFile = takeOption(ctx.args, "--plan");
-    const std::optional<std::string> labelSerial = takeOption(ctx.args, "--serial");
-    const std::optional<std::string> stationOption = takeOption(ctx.args, "--station");
-    const std::optional<std::string> operatorOption = takeOption(ctx.args, "--operator");
-    const std::optional<DatabaseChoice> db = takeDatabaseOptions(ctx.args, "test", ctx.err);
+    const std::optional<std::string> planFile = ctx.options.value("plan");
+    const std::optional<std::string> labelSerial = ctx.options.value("serial");
+    const std::optional<std::string> stationOption = ctx.options.value("station");
+    const std::optional<std::string> operatorOption = ctx.options.value("operator");
+    const std::optional<DatabaseChoice> db = databaseChoice(ctx.options, "test", ctx.err);
     if (!db)
         return kExitUsage;
-    const std::optional<std::string> junit = takeOption(ctx.args, "--junit");
-    const std::string attachDir = takeOption(ctx.args, "--attach-dir").value_or(results::dataFolder() + "/attachments");
-    const bool sweep = takeFlag(ctx.args, "--sweep");
-    const bool json = takeFlag(ctx.args, "--json");
+    const std::optional<std::string> junit = ctx.options.value("junit");
+    const std::string attachDir = ctx.options.value("attach-dir").value_or(results::dataFolder() + "/attachments");
+    const bool sweep = ctx.options.has("sweep");
+    const bool json = ctx.options.has("json");
     if (!ctx.args.empty()) {
         ctx.err << "oculant-cli test: unexpected argument '" << ctx.args.front() << "'\n" << kUsage;
         return kExitUsage;

@@ -7,10 +7,18 @@
 
 namespace oculant::cli {
 
+int runUdevProbeWords(const std::vector<std::string>& words, std::ostream& out, std::ostream& err)
+{
+    return runFrameProbe(words, out, err,
+                         "usage: oculant-cli udev-probe PATH   (a report_descriptor file or a hidraw sysfs folder)");
+}
+
+// Through the command table the operands come parsed: a path that begins with a dash is one.
 int runUdevProbe(CommandContext& ctx)
 {
-    return runFrameProbe(ctx.args, ctx.out, ctx.err,
-                         "usage: oculant-cli udev-probe PATH   (a report_descriptor file or a hidraw sysfs folder)");
+    std::vector<std::string> words{"--"};
+    words.insert(words.end(), ctx.args.begin(), ctx.args.end());
+    return runUdevProbeWords(words, ctx.out, ctx.err);
 }
 
 }  // namespace oculant::cli

@@ -6,6 +6,7 @@
 #   <prefix>/share/oculant/profiles/*.ini                 virtual frame profiles
 #   <prefix>/share/oculant/plans/*.ini                    test plans (the documented example)
 #   <prefix>/lib/udev/rules.d/70-oculant.rules            frame access for the seat's user
+#   <prefix>/share/bash-completion/completions/oculant-cli  written by oculant-cli from its option tables
 #   <prefix>/share/{applications,icons/hicolor/scalable/apps,metainfo,man/man1}
 #   <prefix>/share/doc/oculant/{copyright,changelog.Debian.gz}, share/lintian/overrides/oculant
 include(GNUInstallDirs)
@@ -36,6 +37,8 @@ install(DIRECTORY ${CMAKE_SOURCE_DIR}/data/profiles/ DESTINATION ${CMAKE_INSTALL
   FILES_MATCHING PATTERN "*.ini")
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/data/plans/ DESTINATION ${CMAKE_INSTALL_DATADIR}/oculant/plans
   FILES_MATCHING PATTERN "*.ini")
+# Where bash-completion loads a command's completion from the first time it is completed.
+install(FILES ${OCULANT_CLI_COMPLETION} DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 include(${CMAKE_CURRENT_LIST_DIR}/UdevRule.cmake)
 
 # Manual pages, with the project's version in the title line, gzipped without a time stamp (-n)

@@ -51,6 +51,7 @@ expected=(
   "./usr/bin/oculant-cli -> ../lib/oculant/oculant-cli"
   "./usr/lib/udev/rules.d/70-oculant.rules"
   "./usr/share/man/man1/oculant-cli.1.gz"
+  "./usr/share/bash-completion/completions/oculant-cli"
   "./usr/share/doc/oculant/copyright"
   "./usr/share/doc/oculant/changelog.Debian.gz"
   "./usr/share/lintian/overrides/oculant"
@@ -158,6 +159,22 @@ if [ "$status" -eq 64 ] && grep -qF "in $root/usr/lib/oculant/lan.ini" "$scratch
   ok "the CLI reads $root/usr/lib/oculant/lan.ini"
 else
   fail "an unknown language gave status $status and: $(cat "$scratch/nolang.err")"
+fi
+
+# The bash completion: the one the installed program writes, offering every command of its help.
+completion="$root/usr/share/bash-completion/completions/oculant-cli"
+if [ -f "$completion" ] && cmp -s "$completion" <("$cli" --bash-completion); then
+  ok "the bash completion is the one the installed oculant-cli writes"
+else
+  fail "the bash completion is missing or is not what 'oculant-cli --bash-completion' writes"
+fi
+offered=$(bash --norc --noprofile -c 'source "$0" && COMP_WORDS=(oculant-cli "") COMP_CWORD=1 && _oculant_cli &&
+  printf "%s\n" "${COMPREPLY[@]}"' "$completion" 2>&1 | sort)
+listed=$("$cli" --help | sed -n '/^commands:/,/^$/s/^  \([a-z][a-z-]*\) .*/\1/p' | sort -u)
+if [ -n "$listed" ] && [ "$offered" = "$listed" ]; then
+  ok "the bash completion offers the $(wc -l <<<"$listed") commands of --help"
+else
+  fail "the bash completion offers '$(tr '\n' ' ' <<<"$offered")', --help lists '$(tr '\n' ' ' <<<"$listed")'"
 fi
 
 if [ "$gui" = ON ]; then

@@ -47,6 +47,77 @@ TEST(AppCommandLine, options_and_refusals)
     EXPECT_NE(appUsage().find("--virtual-frame[=PROFILE]"), std::string::npos);
 }
 
+// The window program's options as a user writes them: a value after its option or joined by '=',
+// the last of a repeated option, "--" before what is not an option, and a refusal that names
+// what was wrong.
+TEST(AppCommandLine, values_either_way_and_what_is_refused)
+{
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--replay", "a.cap", "--replay-speed", "4", "--open-log", "x.log"},
+          {"--replay=a.cap", "--replay-speed=4", "--open-log=x.log"},
+          {"--replay=first.cap", "--open-log", "x.log", "--replay", "a.cap", "--replay-speed", "4"}}) {
+        const AppOptions o = parseAppArguments(args);
+        EXPECT_EQ(o.error, "") << args[0];
+        EXPECT_EQ(o.replayFile, "a.cap") << args[0];
+        EXPECT_EQ(o.replaySpeed, 4.0) << args[0];
+        EXPECT_EQ(o.openLog, "x.log") << args[0];
+        EXPECT_FALSE(o.virtualFrame);
+    }
+    // --virtual-frame=PROFILE as an option, but not as another option's value nor after "--".
+    AppOptions o = parseAppArguments({"--open-log", "--virtual-frame=x.ini", "--virtual-frame=wide.ini"});
+    EXPECT_EQ(o.error, "");
+    EXPECT_EQ(o.openLog, "--virtual-frame=x.ini");
+    EXPECT_TRUE(o.virtualFrame);
+    EXPECT_EQ(o.virtualProfile, "wide.ini");
+    o = parseAppArguments({"--", "--virtual-frame=x.ini"});
+    EXPECT_FALSE(o.virtualFrame);
+    EXPECT_NE(o.error.find("unknown argument '--virtual-frame=x.ini'"), std::string::npos) << o.error;
+
+    for (const char* option : {"--version", "-V"}) {
+        o = parseAppArguments({option});
+        EXPECT_TRUE(o.version) << option;
+        EXPECT_EQ(o.error, "") << option;
+    }
+    // The help answers even beside a mistake, which it does not hide.
+    o = parseAppArguments({"--bogus", "--help"});
+    EXPECT_TRUE(o.help);
+    EXPECT_NE(o.error.find("bogus"), std::string::npos) << o.error;
+
+    const struct {
+        std::vector<std::string> args;
+        const char* named;  // in the error
+    } refused[] = {
+        {{"--replay"}, "--replay"},
+        {{"--replay", "a.cap", "--replay-speed", "0"}, "--replay-speed"},
+        {{"--replay", "a.cap", "--replay-speed=fast", "--replay-speed", "2"}, "fast"},
+        {{"--replay-speed", "2"}, "--replay FILE"},
+        {{"--open-log"}, "--open-log"},
+        {{"--help=yes"}, "help"},
+    };
+    for (const auto& r : refused) {
+        o = parseAppArguments(r.args);
+        EXPECT_NE(o.error.find(r.named), std::string::npos) << r.args[0] << ": " << o.error;
+    }
+
+    // Every option the help shows is one the parser takes, with its value where it has one.
+    const std::string usage = appUsage();
+    size_t shown = 0;
+    for (size_t at = usage.find("\n  -"); at != std::string::npos; at = usage.find("\n  -", at + 1)) {
+        const size_t end = usage.find("  ", at + 3);
+        std::string form = usage.substr(at + 3, end - at - 3);  // "--replay FILE[:N]", "-h, --help"
+        if (const size_t comma = form.find(", "); comma != std::string::npos)
+            form = form.substr(comma + 2);
+        std::vector<std::string> args{form.substr(0, form.find_first_of(" ["))};
+        if (form.find(' ') != std::string::npos)
+            args.push_back("value");
+        if (args[0] == "--replay-speed")
+            args = {"--replay", "a.cap", "--replay-speed", "2"};
+        EXPECT_EQ(parseAppArguments(args).error, "") << form;
+        ++shown;
+    }
+    EXPECT_GE(shown, 6u) << usage;  // the six of today at least
+}
+
 TEST(AppLogo, decodes_the_picture_into_rgb_rows)
 {
     const JpegResult r = decodeJpegFile(kLogo.string());

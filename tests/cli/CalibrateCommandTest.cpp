@@ -91,7 +91,7 @@ TEST_F(CalibrateCli, refusals_end_with_status_one_and_a_missing_frame_with_two)
         {"[Frame]\nModelCode=11\n", {"calibrate"}, 1, ""},
         {"", {"calibrate", "--window", "1900,0,100,1080"}, 1, "Window Width out of range!"},
         {"[Frame]\nAnswerInfo=0\n", {"calibrate"}, 2, ""},
-        {"", {"calibrate", "--grid"}, cli::kExitUsage, "usage"},
+        {"", {"calibrate", "--grid"}, cli::kExitUsage, "option --grid wants a value"},
         {"", {"reset-calibration"}, cli::kExitUsage, "usage"},
     };
     for (const Case& c : cases) {
