@@ -26,8 +26,8 @@ test-sanitize: deps
 	@cmake --build --preset asan
 	@ctest --preset asan
 	@cmake --preset tsan >/dev/null
-	@cmake --build --preset tsan --target test_link test_backends test_faults test_signal test_cli
-	@ctest --preset tsan -L threaded
+	@cmake --build --preset tsan --target test_link test_backends test_faults test_signal test_cli test_gui
+	@ctest --preset tsan -L 'threaded|window'
 
 # Every fuzz target for 30 s on a scratch copy of its seed corpus, then the whole program; fails
 # on any finding.

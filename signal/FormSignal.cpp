@@ -82,13 +82,14 @@ QValueAxis* makeAxis(const QFont& font)
 // One chart
 
 SignalChartView::SignalChartView(const ChartName& name, QWidget* parent)
-    : QChartView(parent), chart_(new QChart), positionAxis_(makeAxis(windowFont())), levelAxis_(makeAxis(windowFont()))
+    // The view made with its chart: a chart handed over later by setChart() leaves the view's
+    // first one to whoever made it (nobody: a chart and its legend lost per view).
+    : QChartView(new QChart, parent), chart_(QChartView::chart()), positionAxis_(makeAxis(windowFont())), levelAxis_(makeAxis(windowFont()))
 {
     setObjectName(name.control);
     // The window's pop-up menu serves the charts too.
     setContextMenuPolicy(Qt::NoContextMenu);
     setFrameShape(QFrame::NoFrame);
-    setChart(chart_);  // owned by the view from here on
 
     // The legend names the line and the marks; the bars' edge and the labels stay out of it.
     chart_->legend()->setAlignment(Qt::AlignTop);
