@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "results/ResultStore.h"
 #include "station/RecordJson.h"
 #include "tests/support/LineRecords.h"

@@ -1,5 +1,7 @@
 #include "cli/CalibrationJson.h"
 
+#include <nlohmann/json.hpp>
+
 namespace oculant::cli {
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
 // The JSON of a calibration's results, shared by calibrate and restore-calibration.
 
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 #include <optional>
 
 #include "calibration/CalibrationCoefficients.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 
 #include "deviceinfo/DeviceInfoText.h"
 #include "link/DeviceSession.h"

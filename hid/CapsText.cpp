@@ -1,5 +1,7 @@
 #include "hid/CapsText.h"
 
+#include <nlohmann/json.hpp>
+
 #include <ostream>
 #include <sstream>
 

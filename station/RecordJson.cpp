@@ -1,5 +1,7 @@
 #include "station/RecordJson.h"
 
+#include <nlohmann/json.hpp>
+
 namespace oculant::station {
 
 namespace {

@@ -7,6 +7,8 @@
 #include <set>
 #include <sstream>
 
+#include <nlohmann/json.hpp>
+
 #include "cli/Cli.h"
 #include "cli/InfoCommand.h"
 #include "protocol/Crc32.h"

@@ -11,6 +11,8 @@
 #include <regex>
 #include <set>
 
+#include <nlohmann/json.hpp>
+
 #include "station/RecordJson.h"
 #include "station/RecordText.h"
 #include "tests/cli/StationTestSupport.h"

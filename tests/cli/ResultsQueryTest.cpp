@@ -15,6 +15,8 @@
 #include <thread>
 #include <tuple>
 
+#include <nlohmann/json.hpp>
+
 #include "results/ResultStore.h"
 #include "station/RecordJson.h"
 #include "tests/cli/StationTestSupport.h"

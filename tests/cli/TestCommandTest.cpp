@@ -6,6 +6,8 @@
 
 #include <fstream>
 
+#include <nlohmann/json.hpp>
+
 #include "cli/CliSession.h"
 #include "cli/StationPhases.h"
 #include "station/Sha256.h"
