@@ -27,7 +27,7 @@ test-sanitize: deps
 	@ctest --preset asan
 	@cmake --preset tsan >/dev/null
 	@cmake --build --preset tsan --target test_link test_backends test_faults test_signal test_cli test_gui
-	@ctest --preset tsan -L 'threaded|window'
+	@TSAN_OPTIONS="suppressions=$(CURDIR)/tests/sanitizers/tsan-qt.supp $$TSAN_OPTIONS" ctest --preset tsan -L 'threaded|window'
 
 # Every fuzz target for 30 s on a scratch copy of its seed corpus, then the whole program; fails
 # on any finding.
