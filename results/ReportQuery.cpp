@@ -72,9 +72,8 @@ std::optional<LineReport> ResultStore::report(const RecordFilter& filter, size_t
     // by fault numbers; summed per board here.
     params.clear();
     const std::string joined = whereClause(filter, params, "r.");
-    const std::string key = version_ >= kRecordKeySchema ? "m.record_id" : "m.record_uid";
-    const std::string failed = " FROM measurement m JOIN test_record r ON " +
-                               std::string(version_ >= kRecordKeySchema ? "r.id" : "r.uid") + " = " + key +
+    const std::string key = "m." + std::string(childKey());
+    const std::string failed = " FROM measurement m JOIN test_record r ON r." + std::string(recordKey()) + " = " + key +
                                (joined.empty() ? std::string(" WHERE") : joined + " AND") + " m.outcome = 'FAIL'";
     if (!db_->exec("SELECT m.name, m.value_text, COUNT(DISTINCT " + key + ")" + failed +
                        " AND m.name LIKE '%.faults' GROUP BY m.name, m.value_text",

@@ -40,7 +40,7 @@ bool ResultStore::readPage(const std::vector<Row>& heads, std::vector<TestRecord
 {
     std::vector<Value> params;
     const std::string keys = keyList(heads, params);
-    const std::string key = version_ >= kRecordKeySchema ? "record_id" : "record_uid";
+    const std::string key = childKey();
     const std::string in = " WHERE " + key + " IN (" + keys + ")";
     std::vector<Row> phases, measurements, attachments, levels;
     if (!db_->exec("SELECT " + key + ", seq, name, outcome, reason, seconds FROM phase" + in + " ORDER BY " + key +
@@ -137,7 +137,7 @@ bool ResultStore::forEach(const RecordFilter& filter, const std::function<bool(T
             want = std::min(want, filter.limit - handed);
         std::vector<Value> params = filterParams;
         std::string sql = "SELECT uid, serial, model, station, operator_name, plan, device, started, finished, "
-                          "outcome, " + std::string(version_ >= kRecordKeySchema ? "id" : "uid") +
+                          "outcome, " + std::string(recordKey()) +
                           " FROM test_record" + where;
         if (last) {
             sql += where.empty() ? " WHERE (started, uid) < (?, ?)" : " AND (started, uid) < (?, ?)";
@@ -174,7 +174,7 @@ std::optional<ResultStore::FirstPass> ResultStore::firstPassLevels(const std::st
         return std::nullopt;
     // The serial's records in the order they were made, from the index on (serial, started).
     std::vector<Row> rows;
-    const std::string joined = version_ >= kRecordKeySchema ? "l.record_id = r.id" : "l.record_uid = r.uid";
+    const std::string joined = "l." + std::string(childKey()) + " = r." + recordKey();
     if (!db_->exec("SELECT r.uid, r.started, l.levels FROM test_record r JOIN element_levels l ON " + joined +
                    " WHERE r.serial = ? AND r.outcome = 'PASS' ORDER BY r.started, r.uid LIMIT 1",
                    {serial}, &rows)) {

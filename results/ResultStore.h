@@ -105,6 +105,10 @@ private:
 
     std::unique_ptr<Database> db_;
     int version_ = kSchemaVersion;  // a query's database may be older
+    // The column a child row names its record by, and the record's column it matches: the
+    // integer key from kRecordKeySchema, the uid before.
+    const char* childKey() const { return version_ >= kRecordKeySchema ? "record_id" : "record_uid"; }
+    const char* recordKey() const { return version_ >= kRecordKeySchema ? "id" : "uid"; }
 };
 
 }  // namespace oculant::results
