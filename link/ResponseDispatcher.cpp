@@ -50,8 +50,7 @@ std::array<uint32_t, 16> buildParameterSummary(uint32_t featureWord, const uint8
 }
 
 ResponseDispatcher::ResponseDispatcher(DeviceRecords& records, ResponseListener* listener)
-    : records_(records), listener_(listener), paramBuffer_(kParamBufferSize, 0),
-      frames_(kSignalRingFrames * kSignalFrameSize, 0)
+    : records_(records), listener_(listener), paramBuffer_(kParamBufferSize, 0)
 {
 }
 
@@ -188,9 +187,12 @@ void ResponseDispatcher::handleSignalChunk(const ReceiveRing::Slot& report)
         abandonFrame(phase != kPhaseLast);
         return;
     }
-    uint8_t* frame = &frames_[size_t(frameWrite_) * kSignalFrameSize];
+    std::unique_ptr<uint8_t[]>& slot = frames_[size_t(frameWrite_)];
     const uint8_t* data = &report[kSignalChunkDataOffset];
     if (phase == kPhaseFirst) {
+        if (!slot)
+            slot.reset(new uint8_t[kSignalFrameSize]);
+        uint8_t* frame = slot.get();
         if (assembling_)
             ++incompleteFrames_;  // the last chunk of the frame before never came
         std::memcpy(frame, data, n);
@@ -213,6 +215,7 @@ void ResponseDispatcher::handleSignalChunk(const ReceiveRing::Slot& report)
         abandonFrame(phase != kPhaseLast);
         return;
     }
+    uint8_t* frame = slot.get();  // made by the frame's first chunk
     std::memcpy(frame + assemblyPosition_, data, n);
     assemblyPosition_ += n;
     readAnnouncedLength(frame);
@@ -275,7 +278,7 @@ int ResponseDispatcher::deliverFrames(const FrameSink& sink)
         const int index = frameRead_;
         frameRead_ = (frameRead_ + 1) % int(kSignalRingFrames);
         if (sink)
-            sink(&frames_[size_t(index) * kSignalFrameSize], frameLengths_[index]);
+            sink(frames_[size_t(index)].get(), frameLengths_[index]);
         ++delivered;
     }
     return delivered;

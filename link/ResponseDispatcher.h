@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -74,7 +75,10 @@ private:
     std::vector<uint8_t> paramBuffer_;
     uint32_t paramLength_ = 0;  // offset + length of the latest chunk; may exceed the buffer
 
-    std::vector<uint8_t> frames_;  // 64 frames of 16384 bytes
+    // 64 frames of 16384 bytes, each made when a frame first lands in its slot and left
+    // uncleared (a frame is only read up to where its chunks were copied): a dispatcher that
+    // sees no signal frames costs no megabyte to make.
+    std::array<std::unique_ptr<uint8_t[]>, protocol::kSignalRingFrames> frames_;
     std::array<uint32_t, protocol::kSignalRingFrames> frameLengths_{};
     int frameWrite_ = 0;
     int frameRead_ = 0;
