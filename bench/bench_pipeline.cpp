@@ -3,7 +3,7 @@
 // reassembly, frame ring) and ProcessFrame, ticked the way the main window ticks it.
 //
 //   bench_pipeline [--seconds S] [--rate R] [--profile FILE] [--minutes M] [--connects N]
-//                  [--only throughput|paced|connect|memory] [--hog N] [--no-realtime]
+//                  [--only throughput|paced|connect|memory|wakeups] [--hog N] [--no-realtime]
 //
 // 1. Throughput: reports per second sustained with nothing lost anywhere on the way (virtual
 //    frame queue and skipped scans, receive ring, frame ring, malformed chunks, frame processor),
@@ -13,19 +13,21 @@
 // 2. Start to connected: backends and session created, connection probe, information sequence.
 // 3. Memory: RSS sampled ten times over M minutes of streaming at R with recording on; with it
 //    the whole recording's losses, frames not written to the log and CPU per report.
+// 4. Wake-ups (only with --only wakeups): the machine alone, a bare real-time thread sleeping
+//    125 us at a time for M minutes, to tell the machine's lateness from the program's.
+// With hogs, each reports when its CPU ran nothing at all for over a millisecond without the
+// time being counted as stolen (bench/HostStalls.h), and the memory run lays the worker's gaps in
+// reading beside those stalls.
 // --hog N starts N busy-looping processes for the run, so that a busy machine is reproducible;
 // --no-realtime keeps the worker at normal scheduling, as a system that allows no real-time
 // thread would.
 // Plain main rather than Google Benchmark: the runs are seconds to minutes of wall-clock time
 // with counters that must stay zero, not a tight loop.
 
-#include <sys/prctl.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -34,6 +36,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
@@ -46,11 +49,13 @@
 #include "backends/virtual/VirtualFrame.h"
 #include "backends/virtual/VirtualFrameProfile.h"
 #include "signal/FrameProcessor.h"
+#include "bench/HostStalls.h"
 
 namespace {
 
 using namespace oculant;
 using SteadyClock = std::chrono::steady_clock;
+using benchhost::Hogs;
 
 struct Options {
     double seconds = 3;
@@ -61,42 +66,6 @@ struct Options {
     std::string only;
     int hogs = 0;
     bool realtime = true;
-};
-
-// Processes that do nothing but spin, one core's worth each, for as long as this object lives;
-// they also die with the benchmark if it is killed.
-class Hogs {
-public:
-    explicit Hogs(int count)
-    {
-        const pid_t parent = getpid();
-        for (int i = 0; i < count; ++i) {
-            const pid_t pid = fork();
-            if (pid == 0) {
-                prctl(PR_SET_PDEATHSIG, SIGKILL);
-                if (getppid() != parent)
-                    _exit(0);
-                volatile uint64_t spin = 0;
-                for (;;)
-                    spin = spin + 1;
-            }
-            if (pid > 0)
-                pids_.push_back(pid);
-        }
-    }
-    ~Hogs()
-    {
-        for (pid_t pid : pids_)
-            kill(pid, SIGKILL);
-        for (pid_t pid : pids_)
-            waitpid(pid, nullptr, 0);
-    }
-    Hogs(const Hogs&) = delete;
-    Hogs& operator=(const Hogs&) = delete;
-    size_t count() const { return pids_.size(); }
-
-private:
-    std::vector<pid_t> pids_;
 };
 
 // Set from --no-realtime: how every pipeline's worker runs.
@@ -116,6 +85,21 @@ double threadCpuSeconds()
     timespec ts{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
     return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+// Each thread's CPU time so far (ns, from /proc/self/task/*/schedstat), by its name.
+std::map<std::string, uint64_t> threadCpuNs()
+{
+    std::map<std::string, uint64_t> byName;
+    std::error_code ec;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", ec)) {
+        std::ifstream comm(task.path() / "comm"), schedstat(task.path() / "schedstat");
+        std::string name;
+        uint64_t ns = 0;
+        if (std::getline(comm, name) && schedstat >> ns)
+            byName[name] += ns;
+    }
+    return byName;
 }
 
 long residentKiB()
@@ -488,7 +472,70 @@ bool startToConnected(const Options& o)
     return true;
 }
 
-bool memory(const Options& o, const VirtualFrameProfile& base)
+// The hogs' CPUs that ran nothing for a while (not even the kernel's tick) with no steal counted,
+// and the worker's gaps in reading that cost scans, side by side: a gap that lies within such a
+// stall had the worker's CPU taken from under it, whatever the program did.
+void printGapsBesideStalls(const std::vector<VirtualFrame::SkippedScans>& gaps, const std::vector<benchhost::Stall>& stalls)
+{
+    int64_t longest = 0;
+    size_t over10 = 0;
+    for (const benchhost::Stall& st : stalls) {
+        longest = std::max(longest, st.lengthNs);
+        over10 += st.lengthNs > 10'000'000;
+    }
+    std::printf("  CPUs under a hog that ran nothing, uncounted as stolen: %zu times over 1 ms, %zu over 10 ms, "
+                "longest %.1f ms\n", stalls.size(), over10, double(longest) / 1e6);
+    size_t explained = 0;
+    for (const VirtualFrame::SkippedScans& g : gaps) {
+        const int64_t fromNs = (g.readAgainUs - g.notReadForUs) * 1000, toNs = g.readAgainUs * 1000;
+        const benchhost::Stall* within = nullptr;
+        for (const benchhost::Stall& st : stalls)
+            if (st.startNs < toNs && st.startNs + st.lengthNs > fromNs && (!within || st.lengthNs > within->lengthNs))
+                within = &st;
+        explained += within != nullptr;
+        if (within)
+            std::printf("    worker did not read for %.1f ms (%llu scans skipped): CPU %d ran nothing for %.1f ms of it\n",
+                        double(g.notReadForUs) / 1e3, (unsigned long long)g.scans, within->cpu,
+                        double(std::min(toNs, within->startNs + within->lengthNs) - std::max(fromNs, within->startNs)) / 1e6);
+        else
+            std::printf("    worker did not read for %.1f ms (%llu scans skipped): no stall of a CPU under a hog then\n",
+                        double(g.notReadForUs) / 1e3, (unsigned long long)g.scans);
+    }
+    if (!gaps.empty())
+        std::printf("  gaps in reading that cost scans: %zu, of them within a stall of a CPU: %zu\n", gaps.size(), explained);
+}
+
+// The machine alone: a real-time thread that only sleeps 125 us at a time (a report's interval at
+// 8,000 a second) beside the hogs, with no Oculant code at all.
+bool wakeups(const Options& o, const Hogs& hogs)
+{
+    std::printf("== Wake-ups: a bare SCHED_FIFO thread sleeping 125 us at a time for %.2f min\n", o.minutes);
+    const int64_t startNs = benchhost::clockNs(CLOCK_MONOTONIC);
+    const CpuTicks ticks0 = machineCpuTicks();
+    const benchhost::Wakeups w = benchhost::measureWakeups(o.minutes * 60, 125);
+    std::printf("  %s; %llu sleeps, worst %.2f ms late, %llu over 1 ms late, %llu over 10 ms late\n",
+                w.realtime ? "SCHED_FIFO 10" : "normal scheduling (real time refused)", (unsigned long long)w.sleeps,
+                double(w.worstLateNs) / 1e6, (unsigned long long)w.lateOver1ms, (unsigned long long)w.lateOver10ms);
+    for (size_t i = 0; i < std::min<size_t>(w.late.size(), 10); ++i)
+        std::printf("    %.1f s: woke %.1f ms late on CPU %d\n", double(w.late[i].startNs - startNs) / 1e9,
+                    double(w.late[i].lengthNs) / 1e6, w.late[i].cpu);
+    std::printf("  CPU stolen by the hypervisor over the run: %.1f %%\n", stolenPercent(ticks0, machineCpuTicks()));
+    if (hogs.count() > 0) {
+        const std::vector<benchhost::Stall> stalls = hogs.hiddenStalls(startNs);
+        printGapsBesideStalls({}, stalls);
+        size_t explained = 0;
+        for (const benchhost::Stall& l : w.late)
+            for (const benchhost::Stall& st : stalls)
+                if (st.startNs < l.startNs + l.lengthNs && st.startNs + st.lengthNs > l.startNs) {
+                    ++explained;
+                    break;
+                }
+        std::printf("  wakes over 10 ms late within a stall of a CPU under a hog: %zu of %zu\n", explained, w.late.size());
+    }
+    return w.lateOver10ms == 0;
+}
+
+bool memory(const Options& o, const VirtualFrameProfile& base, const Hogs& hogs)
 {
     const FrameCost cost = measureFrameCost(base);
     VirtualFrameProfile paced = base;
@@ -520,7 +567,9 @@ bool memory(const Options& o, const VirtualFrameProfile& base)
         std::printf("  start (after 1 s of streaming): RSS %ld KiB\n", rss.back());
         const uint64_t reports0 = p.reports();
         const double cpu0 = processCpuSeconds(), ui0 = threadCpuSeconds();
+        const std::map<std::string, uint64_t> threads0 = threadCpuNs();
         const auto t0 = SteadyClock::now();
+        const int64_t runStartNs = benchhost::clockNs(CLOCK_MONOTONIC);
         const CpuTicks ticks0 = machineCpuTicks();
         CpuTicks ticks = ticks0;
         for (int i = 1; i <= samples; ++i) {
@@ -539,6 +588,7 @@ bool memory(const Options& o, const VirtualFrameProfile& base)
         }
         const double wall = secondsSince(t0);
         const double cpu = processCpuSeconds() - cpu0, ui = threadCpuSeconds() - ui0;
+        const std::map<std::string, uint64_t> threads1 = threadCpuNs();
         const uint64_t reports = std::max<uint64_t>(1, p.reports() - reports0);
         recorder.setLogOn(false);
         p.stopStream();
@@ -554,9 +604,21 @@ bool memory(const Options& o, const VirtualFrameProfile& base)
                     "      frame's own simulation about %.2f us); longest tick %.1f ms\n",
                     double(reports) / wall, cpu * 1e6 / double(reports), 100 * cpu / wall, ui * 1e6 / double(reports),
                     cost.cpuUsPerReport, p.longestTickMs());
+        std::printf("  by thread, us per report:");
+        for (const auto& [name, ns] : threads1) {
+            const auto before = threads0.find(name);
+            const uint64_t used = ns - (before == threads0.end() ? 0 : std::min(ns, before->second));
+            std::printf(" %s %.2f%s", name.c_str(), double(used) / 1e3 / double(reports),
+                        name == "oculant-worker" ? " (with the simulation)" : "");
+        }
+        const double toolUs = std::max(0.0, cpu * 1e6 / double(reports) - cost.cpuUsPerReport);
+        std::printf("\n  the tool without the simulation: about %.2f us a report, %.1f %% of one core\n", toolUs,
+                    toolUs * double(reports) / wall / 1e4);
         std::printf("  %s\n", lossText(l).c_str());
         std::printf("  CPU stolen by the hypervisor over the run: %.1f %% (0 on a machine of its own)\n",
                     stolenPercent(ticks0, machineCpuTicks()));
+        if (hogs.count() > 0)
+            printGapsBesideStalls(p.frame().skippedScanTimes(), hogs.hiddenStalls(runStartNs));
         std::printf("  frames sent %llu, processed %llu: %s\n", (unsigned long long)p.frame().framesStreamed(),
                     (unsigned long long)p.frames(), allArrived ? "all arrived" : "MISSING FRAMES");
         const std::string logError = p.logError().empty() ? closing : p.logError();
@@ -603,7 +665,7 @@ bool parseOptions(int argc, char** argv, Options& o)
     }
     return o.seconds > 0 && o.rate > 0 && o.minutes > 0 && o.connects > 0 && o.hogs >= 0 && o.hogs <= 64 &&
            (o.only.empty() || o.only == "throughput" || o.only == "paced" || o.only == "connect" ||
-            o.only == "memory");
+            o.only == "memory" || o.only == "wakeups");
 }
 
 }  // namespace
@@ -614,7 +676,7 @@ int main(int argc, char** argv)
     if (!parseOptions(argc, argv, o)) {
         std::fprintf(stderr,
                      "usage: bench_pipeline [--seconds S] [--rate REPORTS_PER_S] [--profile FILE] [--minutes M]\n"
-                     "                      [--connects N] [--only throughput|paced|connect|memory] [--hog N]\n"
+                     "                      [--connects N] [--only throughput|paced|connect|memory|wakeups] [--hog N]\n"
                      "                      [--no-realtime]\n");
         return 2;
     }
@@ -639,7 +701,9 @@ int main(int argc, char** argv)
     if (o.only.empty() || o.only == "connect")
         ok = startToConnected(o) && ok;
     if (o.only.empty() || o.only == "memory")
-        ok = memory(o, profile) && ok;
+        ok = memory(o, profile, hogs) && ok;
+    if (o.only == "wakeups")
+        ok = wakeups(o, hogs) && ok;
     std::printf("%s\n", ok ? "pipeline: no loss" : "pipeline: LOSS OR FAILURE (see above)");
     return ok ? 0 : 1;
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The AD log's writer: a thread of its own takes the text of each frame from a bounded queue and
-// writes it to the log, so that the drain tick never waits on the disk. When the disk cannot keep
+// writes it to the log in batches, so that the drain tick never waits on the disk. When the disk cannot keep
 // up the queue fills, and what does not fit is refused at once (the recorder counts the frames)
 // while the recording goes on with the frames that follow.
 //
@@ -93,12 +93,15 @@ private:
     std::condition_variable idle_;  // from the thread: a record written, or the end
     std::deque<Record> queue_;
     size_t queuedBytes_ = 0;  // of the records queued and of the one being written
-    bool writing_ = false;    // the thread holds a record outside the queue
+    bool writing_ = false;    // the thread holds a batch outside the queue
+    int flushWaiters_ = 0;    // callers of waitWritten(): no batch waits to grow for them
     std::vector<LogTextBuffer> spare_;
     bool finishing_ = false;
     bool ended_ = false;
     bool failed_ = false;
     std::string error_;
+
+    LogTextBuffer batchText_;  // the thread's: a batch's records, one after the other
 
     std::atomic<uint64_t> framesWritten_{0};
     std::thread thread_;

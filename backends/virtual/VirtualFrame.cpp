@@ -234,6 +234,7 @@ void VirtualFrame::startStreamLocked(int64_t nowUs)
 {
     streamStartUs_ = nowUs;
     streamFrames_ = 0;
+    lastReadUs_ = nowUs;
     if (!streamsSignal(mode_))
         return;
     // On entering a signal mode the frame sends its reference and threshold first.
@@ -277,8 +278,12 @@ void VirtualFrame::produceDueLocked(int64_t nowUs)
     // not a backlog. The scans it never sent are counted.
     if (owed > streamFrames_ + 4) {
         scansSkipped_ += owed - 4 - streamFrames_;
+        skippedTimes_.push_back({nowUs, nowUs - lastReadUs_, owed - 4 - streamFrames_});
+        if (skippedTimes_.size() > 256)
+            skippedTimes_.pop_front();
         streamFrames_ = owed - 4;
     }
+    lastReadUs_ = nowUs;
     for (; streamFrames_ < owed; ++streamFrames_)
         produceScanLocked(streamStartUs_ + int64_t(streamFrames_) * 1000000 / profile_.frameRate);
 }
@@ -599,6 +604,12 @@ bool VirtualFrame::lostOnLinkLocked()
     if (profile_.reportLoss <= 0)
         return false;
     return virtualrandom::unit(profile_.seed, virtualrandom::kLinkStream, uint32_t(reportsTaken_++)) < profile_.reportLoss;
+}
+
+std::vector<VirtualFrame::SkippedScans> VirtualFrame::skippedScanTimes() const
+{
+    std::lock_guard lock(mutex_);
+    return {skippedTimes_.begin(), skippedTimes_.end()};
 }
 
 std::optional<VirtualFrame::Report> VirtualFrame::takeInputReport()

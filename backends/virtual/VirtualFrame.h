@@ -87,6 +87,15 @@ public:
     uint64_t garbageReportsSent() const;
     // Scans that fell due while the host was not reading and were never sent.
     uint64_t scansSkipped() const;
+    // The latest times scans were skipped (kept: the last 256), so that a gap in the host's
+    // reading can be laid beside what else happened then: when the host read again (its clock's
+    // microseconds), how long it had not read, and how many scans were skipped.
+    struct SkippedScans {
+        int64_t readAgainUs = 0;
+        int64_t notReadForUs = 0;
+        uint64_t scans = 0;
+    };
+    std::vector<SkippedScans> skippedScanTimes() const;
 
     // Flash model.
     CalibrationArea calibrationArea() const;
@@ -147,6 +156,8 @@ private:
     uint64_t framesStreamed_ = 0;
     uint64_t reportsLost_ = 0;
     uint64_t scansSkipped_ = 0;
+    std::deque<SkippedScans> skippedTimes_;
+    int64_t lastReadUs_ = 0;  // when the host last asked for reports while streaming
     int64_t powerOnUs_ = 0;  // when the frame was made: faults and drift count from here
     uint64_t reportsTaken_ = 0;  // by the host, lost or not: the report loss's counter
     uint64_t reportsLostOnLink_ = 0;

@@ -100,6 +100,14 @@ TEST(VirtualPacing, ScansOwedWhileTheHostDidNotReadAreCountedAsSkipped)
         EXPECT_EQ(f.frame.scansSkipped(), c.skipped) << c.pauseUs;
         const uint64_t owed = uint64_t(c.pauseUs / 10'000);
         EXPECT_EQ(f.frame.framesStreamed() - startFrames + c.skipped, owed) << "every owed scan is sent or counted";
+        // When and after how long a pause the scans were skipped, for laying beside a trace.
+        const std::vector<VirtualFrame::SkippedScans> times = f.frame.skippedScanTimes();
+        ASSERT_EQ(times.size(), c.skipped ? 1u : 0u) << c.pauseUs;
+        if (c.skipped) {
+            EXPECT_EQ(times[0].readAgainUs, c.pauseUs);
+            EXPECT_EQ(times[0].notReadForUs, c.pauseUs) << "the host last read at the stream's start";
+            EXPECT_EQ(times[0].scans, c.skipped);
+        }
     }
 }
 

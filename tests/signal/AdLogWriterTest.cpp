@@ -116,6 +116,34 @@ TEST(AdLogWriter, a_stalled_disk_fills_the_queue_the_frames_that_do_not_fit_are_
     EXPECT_TRUE(disk.closed);
 }
 
+// Frames that come faster than the thread writes are written together: the file holds every
+// record in order, all are counted, and the disk saw a few writes rather than one a frame.
+TEST(AdLogWriter, records_queued_together_go_to_the_disk_in_a_few_writes_in_order)
+{
+    GatedSink::State disk;
+    disk.open = true;
+    AdLogWriter writer(std::make_unique<GatedSink>(disk));
+    std::string expected;
+    for (int i = 0; i < 1000; ++i) {
+        const std::string text = "frame " + std::to_string(i) + "\n";
+        ASSERT_EQ(pushText(writer, text, i % 10 != 0), AdLogWriter::Push::Queued);
+        expected += text;
+    }
+    writer.waitWritten();
+    EXPECT_EQ(writer.framesWritten(), 900u) << "every tenth record was not a frame";
+    {
+        std::lock_guard lock(disk.mutex);
+        EXPECT_EQ(disk.bytes, expected);
+        EXPECT_LE(disk.appendsEntered, 10) << "1,000 records pushed at once";
+    }
+    // One record more after the wait is written by the end as well.
+    ASSERT_EQ(pushText(writer, "last\n"), AdLogWriter::Push::Queued);
+    EXPECT_TRUE(writer.finish());
+    EXPECT_EQ(writer.framesWritten(), 901u);
+    std::lock_guard lock(disk.mutex);
+    EXPECT_EQ(disk.bytes, expected + "last\n");
+}
+
 // The recording as the program stops it: the switch goes off and the writer is not waited for,
 // or the processor ends with the log still open. Either way every frame queued is in the file,
 // byte for byte what a recording waited on frame by frame wrote.
