@@ -51,43 +51,61 @@ public:
     static constexpr size_t kStallsKept = 4096;
     static constexpr int64_t kStallNs = 1'000'000;
 
-    explicit Hogs(int count)
+    // With `watchEveryCpu`, one more spinner per CPU, bound to it at SCHED_IDLE: it runs only
+    // where nothing else wants the CPU, so that a CPU that would otherwise sit idle (where the
+    // worker sleeps between its reads) is watched too. Such a CPU never halts meanwhile.
+    explicit Hogs(int count, bool watchEveryCpu = false)
     {
-        if (count <= 0)
+        const int cpus = watchEveryCpu ? int(sysconf(_SC_NPROCESSORS_ONLN)) : 0;
+        const int spinners = std::max(count, 0) + std::max(cpus, 0);
+        if (spinners <= 0)
             return;
-        void* shared = mmap(nullptr, sizeof(Shared) * size_t(count), PROT_READ | PROT_WRITE,
+        void* shared = mmap(nullptr, sizeof(Shared) * size_t(spinners), PROT_READ | PROT_WRITE,
                             MAP_SHARED | MAP_ANONYMOUS, -1, 0);
         if (shared == MAP_FAILED)
             return;
-        shared_ = new (shared) Shared[size_t(count)];
-        slots_ = size_t(count);
+        shared_ = new (shared) Shared[size_t(spinners)];
+        slots_ = size_t(spinners);
         const pid_t parent = getpid();
-        for (int i = 0; i < count; ++i) {
+        for (int i = 0; i < spinners; ++i) {
             const pid_t pid = fork();
             if (pid == 0) {
                 prctl(PR_SET_PDEATHSIG, SIGKILL);
                 if (getppid() != parent)
                     _exit(0);
+                if (i >= count) {
+                    cpu_set_t one;
+                    CPU_ZERO(&one);
+                    CPU_SET(i - count, &one);
+                    sched_setaffinity(0, sizeof one, &one);
+                    sched_param none{};
+                    sched_setscheduler(0, SCHED_IDLE, &none);
+                }
                 spin(shared_[i]);
             }
             if (pid > 0)
-                pids_.push_back(pid);
+                (i < count ? pids_ : watchers_).push_back(pid);
         }
     }
     ~Hogs()
     {
-        for (pid_t pid : pids_)
-            kill(pid, SIGKILL);
-        for (pid_t pid : pids_)
-            waitpid(pid, nullptr, 0);
+        for (const std::vector<pid_t>* group : {&pids_, &watchers_})
+            for (pid_t pid : *group)
+                kill(pid, SIGKILL);
+        for (const std::vector<pid_t>* group : {&pids_, &watchers_})
+            for (pid_t pid : *group)
+                waitpid(pid, nullptr, 0);
         if (shared_)
             munmap(shared_, sizeof(Shared) * slots_);
     }
     Hogs(const Hogs&) = delete;
     Hogs& operator=(const Hogs&) = delete;
     size_t count() const { return pids_.size(); }
+    size_t watchers() const { return watchers_.size(); }
+    bool watching() const { return !pids_.empty() || !watchers_.empty(); }
 
-    // Stalls the kernel charged to a hog (see above), in order of time, from `sinceNs` on.
+    // Stalls the kernel charged to a hog or a watcher (see above), in order of time, from
+    // `sinceNs` on.
     std::vector<Stall> hiddenStalls(int64_t sinceNs = 0) const
     {
         std::vector<Stall> all;
@@ -135,6 +153,7 @@ private:
     }
 
     std::vector<pid_t> pids_;
+    std::vector<pid_t> watchers_;
     Shared* shared_ = nullptr;
     size_t slots_ = 0;
 };

@@ -4,6 +4,7 @@
 //
 //   bench_pipeline [--seconds S] [--rate R] [--profile FILE] [--minutes M] [--connects N]
 //                  [--only throughput|paced|connect|memory|wakeups] [--hog N] [--no-realtime]
+//                  [--watch-cpus]
 //
 // 1. Throughput: reports per second sustained with nothing lost anywhere on the way (virtual
 //    frame queue and skipped scans, receive ring, frame ring, malformed chunks, frame processor),
@@ -17,7 +18,8 @@
 //    125 us at a time for M minutes, to tell the machine's lateness from the program's.
 // With hogs, each reports when its CPU ran nothing at all for over a millisecond without the
 // time being counted as stolen (bench/HostStalls.h), and the memory run lays the worker's gaps in
-// reading beside those stalls.
+// reading beside those stalls. --watch-cpus adds a watcher bound to each CPU at SCHED_IDLE, so
+// that a CPU no hog is on is watched while it would be idle.
 // --hog N starts N busy-looping processes for the run, so that a busy machine is reproducible;
 // --no-realtime keeps the worker at normal scheduling, as a system that allows no real-time
 // thread would.
@@ -66,6 +68,7 @@ struct Options {
     std::string only;
     int hogs = 0;
     bool realtime = true;
+    bool watchCpus = false;
 };
 
 // Set from --no-realtime: how every pipeline's worker runs.
@@ -483,7 +486,7 @@ void printGapsBesideStalls(const std::vector<VirtualFrame::SkippedScans>& gaps, 
         longest = std::max(longest, st.lengthNs);
         over10 += st.lengthNs > 10'000'000;
     }
-    std::printf("  CPUs under a hog that ran nothing, uncounted as stolen: %zu times over 1 ms, %zu over 10 ms, "
+    std::printf("  CPUs under a hog or watcher that ran nothing, uncounted as stolen: %zu times over 1 ms, %zu over 10 ms, "
                 "longest %.1f ms\n", stalls.size(), over10, double(longest) / 1e6);
     size_t explained = 0;
     for (const VirtualFrame::SkippedScans& g : gaps) {
@@ -498,7 +501,7 @@ void printGapsBesideStalls(const std::vector<VirtualFrame::SkippedScans>& gaps, 
                         double(g.notReadForUs) / 1e3, (unsigned long long)g.scans, within->cpu,
                         double(std::min(toNs, within->startNs + within->lengthNs) - std::max(fromNs, within->startNs)) / 1e6);
         else
-            std::printf("    worker did not read for %.1f ms (%llu scans skipped): no stall of a CPU under a hog then\n",
+            std::printf("    worker did not read for %.1f ms (%llu scans skipped): no stall seen on a CPU then\n",
                         double(g.notReadForUs) / 1e3, (unsigned long long)g.scans);
     }
     if (!gaps.empty())
@@ -520,7 +523,7 @@ bool wakeups(const Options& o, const Hogs& hogs)
         std::printf("    %.1f s: woke %.1f ms late on CPU %d\n", double(w.late[i].startNs - startNs) / 1e9,
                     double(w.late[i].lengthNs) / 1e6, w.late[i].cpu);
     std::printf("  CPU stolen by the hypervisor over the run: %.1f %%\n", stolenPercent(ticks0, machineCpuTicks()));
-    if (hogs.count() > 0) {
+    if (hogs.watching()) {
         const std::vector<benchhost::Stall> stalls = hogs.hiddenStalls(startNs);
         printGapsBesideStalls({}, stalls);
         size_t explained = 0;
@@ -530,7 +533,7 @@ bool wakeups(const Options& o, const Hogs& hogs)
                     ++explained;
                     break;
                 }
-        std::printf("  wakes over 10 ms late within a stall of a CPU under a hog: %zu of %zu\n", explained, w.late.size());
+        std::printf("  wakes over 10 ms late within a stall seen on a CPU: %zu of %zu\n", explained, w.late.size());
     }
     return w.lateOver10ms == 0;
 }
@@ -617,7 +620,7 @@ bool memory(const Options& o, const VirtualFrameProfile& base, const Hogs& hogs)
         std::printf("  %s\n", lossText(l).c_str());
         std::printf("  CPU stolen by the hypervisor over the run: %.1f %% (0 on a machine of its own)\n",
                     stolenPercent(ticks0, machineCpuTicks()));
-        if (hogs.count() > 0)
+        if (hogs.watching())
             printGapsBesideStalls(p.frame().skippedScanTimes(), hogs.hiddenStalls(runStartNs));
         std::printf("  frames sent %llu, processed %llu: %s\n", (unsigned long long)p.frame().framesStreamed(),
                     (unsigned long long)p.frames(), allArrived ? "all arrived" : "MISSING FRAMES");
@@ -658,6 +661,8 @@ bool parseOptions(int argc, char** argv, Options& o)
             o.only = v;
         else if (a == "--hog")
             o.hogs = std::atoi(v);
+        else if (a == "--watch-cpus")
+            o.watchCpus = true;
         else if (a == "--no-realtime")
             o.realtime = false;
         else
@@ -677,7 +682,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr,
                      "usage: bench_pipeline [--seconds S] [--rate REPORTS_PER_S] [--profile FILE] [--minutes M]\n"
                      "                      [--connects N] [--only throughput|paced|connect|memory|wakeups] [--hog N]\n"
-                     "                      [--no-realtime]\n");
+                     "                      [--no-realtime] [--watch-cpus]\n");
         return 2;
     }
     VirtualFrameProfile profile;
@@ -691,10 +696,13 @@ int main(int argc, char** argv)
     }
     gWorkerThreading = o.realtime ? HIDTalk::Threading::RealtimeThread : HIDTalk::Threading::Thread;
     // Before any thread starts: the busy processes are forks of this one.
-    const Hogs hogs(o.hogs);
+    const Hogs hogs(o.hogs, o.watchCpus);
     if (o.hogs > 0)
         std::printf("== %zu busy-looping processes run beside the benchmark (%ld cores)\n", hogs.count(),
                     sysconf(_SC_NPROCESSORS_ONLN));
+    if (o.watchCpus)
+        std::printf("== %zu watchers, one bound to each CPU at SCHED_IDLE, note when it ran nothing\n",
+                    hogs.watchers());
     bool ok = hogs.count() == size_t(o.hogs);
     if (o.only.empty() || o.only == "throughput" || o.only == "paced")
         ok = throughput(o, profile) && ok;
@@ -704,6 +712,9 @@ int main(int argc, char** argv)
         ok = memory(o, profile, hogs) && ok;
     if (o.only == "wakeups")
         ok = wakeups(o, hogs) && ok;
-    std::printf("%s\n", ok ? "pipeline: no loss" : "pipeline: LOSS OR FAILURE (see above)");
+    if (o.only == "wakeups")
+        std::printf("%s\n", ok ? "wake-ups: never 10 ms late" : "wake-ups: LATE BY OVER 10 MS (the machine, see above)");
+    else
+        std::printf("%s\n", ok ? "pipeline: no loss" : "pipeline: LOSS OR FAILURE (see above)");
     return ok ? 0 : 1;
 }
