@@ -9,8 +9,9 @@ namespace {
 
 // Records are written in batches: one write (and one check that the file is still there) for
 // what came in over up to 50 ms or 256 KB, rather than one for each frame. At 8,000 reports a
-// second that is some 30 frames a write; the log on the disk is the same, and what a crash could
-// take is what the page cache holds anyway.
+// second that is some 30 frames a write; the log on the disk is the same. A program that crashes
+// loses at most the last 50 ms of frames with them, as it could already lose what the queue held
+// while the disk was slow.
 constexpr size_t kBatchBytes = size_t(256) << 10;
 constexpr auto kBatchWait = std::chrono::milliseconds(50);
 
