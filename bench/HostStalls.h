@@ -43,6 +43,12 @@ struct Stall {
     int cpu = -1;
 };
 
+// Whether a stall lies (partly) within [fromNs, toNs).
+inline bool overlaps(const Stall& stall, int64_t fromNs, int64_t toNs)
+{
+    return stall.startNs < toNs && stall.startNs + stall.lengthNs > fromNs;
+}
+
 // Processes that do nothing but spin, one core's worth each, for as long as this object lives;
 // they also die with the benchmark if it is killed. Make them before any thread starts: they are
 // forks of this process.

@@ -76,19 +76,9 @@ HIDTalk::Threading gWorkerThreading = HIDTalk::Threading::RealtimeThread;
 
 double secondsSince(SteadyClock::time_point t) { return std::chrono::duration<double>(SteadyClock::now() - t).count(); }
 
-double processCpuSeconds()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
+double processCpuSeconds() { return double(benchhost::clockNs(CLOCK_PROCESS_CPUTIME_ID)) / 1e9; }
 
-double threadCpuSeconds()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
+double threadCpuSeconds() { return double(benchhost::clockNs(CLOCK_THREAD_CPUTIME_ID)) / 1e9; }
 
 // Each thread's CPU time so far (ns, from /proc/self/task/*/schedstat), by its name.
 std::map<std::string, uint64_t> threadCpuNs()
@@ -493,7 +483,7 @@ void printGapsBesideStalls(const std::vector<VirtualFrame::SkippedScans>& gaps, 
         const int64_t fromNs = (g.readAgainUs - g.notReadForUs) * 1000, toNs = g.readAgainUs * 1000;
         const benchhost::Stall* within = nullptr;
         for (const benchhost::Stall& st : stalls)
-            if (st.startNs < toNs && st.startNs + st.lengthNs > fromNs && (!within || st.lengthNs > within->lengthNs))
+            if (benchhost::overlaps(st, fromNs, toNs) && (!within || st.lengthNs > within->lengthNs))
                 within = &st;
         explained += within != nullptr;
         if (within)
@@ -528,11 +518,9 @@ bool wakeups(const Options& o, const Hogs& hogs)
         printGapsBesideStalls({}, stalls);
         size_t explained = 0;
         for (const benchhost::Stall& l : w.late)
-            for (const benchhost::Stall& st : stalls)
-                if (st.startNs < l.startNs + l.lengthNs && st.startNs + st.lengthNs > l.startNs) {
-                    ++explained;
-                    break;
-                }
+            explained += std::any_of(stalls.begin(), stalls.end(), [&](const benchhost::Stall& st) {
+                return benchhost::overlaps(st, l.startNs, l.startNs + l.lengthNs);
+            });
         std::printf("  wakes over 10 ms late within a stall seen on a CPU: %zu of %zu\n", explained, w.late.size());
     }
     return w.lateOver10ms == 0;
