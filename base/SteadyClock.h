@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <ctime>
 
 namespace oculant {
 
@@ -17,6 +18,14 @@ inline int64_t steadyUs()
 {
     return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
+}
+
+// The CPU time the calling thread has used (a system call, not the vDSO: read it sparingly).
+inline int64_t threadCpuUs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return int64_t(ts.tv_sec) * 1'000'000 + ts.tv_nsec / 1'000;
 }
 
 }  // namespace oculant

@@ -1,5 +1,7 @@
 #include "link/HIDTalk.h"
 
+#include "base/SteadyClock.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -231,17 +233,25 @@ void HIDTalk::workerLoop()
         std::lock_guard lock(schedulingMutex_);
         scheduling_ = got;
     }
-    auto restedAt = std::chrono::steady_clock::now();
+    // restedAt: when the worker last slept between passes. After kRealtimeBusyMs of passes that
+    // all found work, its CPU time since the last such check tells a worker holding the core
+    // from one that slept inside its reads.
+    int64_t restedAt = steadyUs();
+    int64_t cpuAt = threadCpuUs(), cpuWallAt = restedAt;
     while (!terminate_.load(std::memory_order_acquire)) {
         if (!workerPass()) {
             const int pauseMs = blockPending_.load(std::memory_order_acquire) ? kChunkRetryPauseMs : 1;
             std::unique_lock lock(wakeMutex_);
             wake_.wait_for(lock, std::chrono::milliseconds(pauseMs));
             if (realtime)
-                restedAt = std::chrono::steady_clock::now();
-        } else if (realtime && std::chrono::steady_clock::now() - restedAt > std::chrono::milliseconds(kRealtimeBusyMs)) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            restedAt = std::chrono::steady_clock::now();
+                restedAt = steadyUs();
+        } else if (realtime && steadyUs() - restedAt > kRealtimeBusyMs * 1000) {
+            const int64_t cpu = threadCpuUs(), wall = steadyUs();
+            if (2 * (cpu - cpuAt) > wall - cpuWallAt)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            restedAt = steadyUs();
+            cpuAt = cpu;  // a 1 ms sleep costs next to no CPU: no second read of the clock
+            cpuWallAt = restedAt;
         }
     }
     // Commands queued before stop (mode 0 of closing) still reach the frame, within a bound.

@@ -56,8 +56,9 @@ public:
     // goes out and no report is read until it ends.
     static constexpr int kChunkRetryPauseMs = 10;
     // A real-time worker that finds work pass after pass (a stream faster than it is read)
-    // rests 1 ms after this long: it must not hold a core, and RealtimeKit's limit on real-time
-    // CPU time ends a process whose thread never sleeps.
+    // rests 1 ms after this long if it used more than half of it on the CPU: it must not hold a
+    // core, and RealtimeKit's limit on real-time CPU time ends a process whose thread never
+    // sleeps. One that slept inside its reads (a stream read as it comes) goes on.
     static constexpr int kRealtimeBusyMs = 20;
 
     explicit HIDTalk(HidBackend& backend, Threading threading = Threading::Thread);

@@ -16,7 +16,9 @@ public:
 
     IoResult read(uint8_t* buffer, size_t capacity, int timeoutMs) override
     {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        // The clock is read only once the frame has nothing to give: a stream's reads find a
+        // report waiting.
+        std::chrono::steady_clock::time_point deadline{};
         for (;;) {
             if (IoStatus s = state(); s != IoStatus::Ok)
                 return {s, 0};
@@ -25,8 +27,13 @@ public:
                 std::copy_n(report->begin(), n, buffer);
                 return {IoStatus::Ok, n};
             }
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-            if (!blocking_ || left.count() <= 0)
+            if (!blocking_)
+                return {IoStatus::Timeout, 0};
+            const auto now = std::chrono::steady_clock::now();
+            if (deadline == std::chrono::steady_clock::time_point{})
+                deadline = now + std::chrono::milliseconds(timeoutMs);
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
+            if (left.count() <= 0)
                 return {IoStatus::Timeout, 0};
             plug_->frame->waitForInput(int(left.count()), cancelled_);
         }

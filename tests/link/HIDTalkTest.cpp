@@ -1,8 +1,11 @@
 // The worker: command ring, retries, block writes, receive ring, stop and close.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <thread>
 
+#include "base/SteadyClock.h"
 #include "tests/support/FakeBackend.h"
 #include "link/HIDTalk.h"
 #include "backends/virtual/VirtualBackend.h"
@@ -315,6 +318,47 @@ TEST(HIDTalkThread, CloseWhileTheWorkerReadsIsSafeAndCommandsFlowAfterReopen)
         std::this_thread::yield();
     EXPECT_EQ(slot[1], 0x10);
     talk.stop();
+}
+
+// The real-time worker's rest: a stream that never runs dry gets a 1 ms rest about every 20 ms
+// (the worker must not hold a core), one the worker sleeps inside its reads for does not. The
+// rests are read off as the worker's time between two reads.
+int restsWhileStreaming(int sleepInReadUs)
+{
+    FakeBackend backend;
+    FakeDevice& dev = backend.add("fake:0");
+    std::vector<int64_t> gaps;
+    gaps.reserve(200000);
+    int64_t leftRead = 0;
+    std::atomic<bool> recording{true};
+    dev.onRead = [&](uint8_t* buffer, size_t capacity) {
+        const int64_t entered = steadyUs();
+        if (recording.load() && leftRead)
+            gaps.push_back(entered - leftRead);
+        if (sleepInReadUs)
+            std::this_thread::sleep_for(std::chrono::microseconds(sleepInReadUs));
+        std::fill_n(buffer, capacity, 0);
+        buffer[0] = 0xFC;
+        leftRead = steadyUs();
+        return IoResult{IoStatus::Ok, capacity};
+    };
+    HIDTalk talk(backend, HIDTalk::Threading::RealtimeThread);
+    talk.EnumerateDevices();
+    EXPECT_TRUE(talk.OpenDevice(talk.devices().at(0)));
+    talk.setConnected(true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    recording.store(false);
+    talk.stop();
+    return int(std::count_if(gaps.begin(), gaps.end(), [](int64_t g) { return g >= 900; }));
+}
+
+TEST(HIDTalkThread, RealtimeWorkerRestsOnlyWhenItHoldsTheCore)
+{
+    // 300 ms of back-to-back reports: about 14 rests; preemption can only add to them.
+    EXPECT_GE(restsWhileStreaming(0), 8);
+    // Reads that wait 400 us each: the worker spends most of its time asleep in them. The old
+    // rule rested here as often as above; a few gaps may come from the machine itself.
+    EXPECT_LE(restsWhileStreaming(400), 3);
 }
 
 }  // namespace

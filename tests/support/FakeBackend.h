@@ -20,6 +20,8 @@ struct FakeDevice {
     std::function<IoResult(const uint8_t*, size_t)> onWrite;  // default: accept all bytes
     std::vector<std::vector<uint8_t>> written;
     std::deque<std::vector<uint8_t>> toRead;
+    // A stream that never runs dry: when set, reads come from it (outside the backend's lock).
+    std::function<IoResult(uint8_t*, size_t)> onRead;
     int reads = 0;
 };
 
@@ -56,6 +58,8 @@ public:
     FakeHandle(FakeBackend& b, FakeDevice& d) : backend_(b), device_(d) {}
     IoResult read(uint8_t* buffer, size_t capacity, int) override
     {
+        if (device_.onRead)
+            return device_.onRead(buffer, capacity);
         std::lock_guard lock(backend_.mutex);
         ++device_.reads;
         if (cancelled_)
