@@ -20,12 +20,15 @@ inline int64_t steadyUs()
         .count();
 }
 
-// The CPU time the calling thread has used (a system call, not the vDSO: read it sparingly).
-inline int64_t threadCpuUs()
+// Any of the kernel's clocks (monotonic, a thread's or the process's CPU time), in ns.
+inline int64_t clockNs(clockid_t clock)
 {
     timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return int64_t(ts.tv_sec) * 1'000'000 + ts.tv_nsec / 1'000;
+    clock_gettime(clock, &ts);
+    return int64_t(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
 }
+
+// The CPU time the calling thread has used (a system call, not the vDSO: read it sparingly).
+inline int64_t threadCpuUs() { return clockNs(CLOCK_THREAD_CPUTIME_ID) / 1'000; }
 
 }  // namespace oculant

@@ -27,14 +27,11 @@
 #include <thread>
 #include <vector>
 
+#include "base/SteadyClock.h"
+
 namespace benchhost {
 
-inline int64_t clockNs(clockid_t clock)
-{
-    timespec ts{};
-    clock_gettime(clock, &ts);
-    return int64_t(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
-}
+using oculant::clockNs;
 
 // A CPU that ran nothing for a while in the kernel's view.
 struct Stall {

@@ -245,13 +245,17 @@ void HIDTalk::workerLoop()
             wake_.wait_for(lock, std::chrono::milliseconds(pauseMs));
             if (realtime)
                 restedAt = steadyUs();
-        } else if (realtime && steadyUs() - restedAt > kRealtimeBusyMs * 1000) {
-            const int64_t cpu = threadCpuUs(), wall = steadyUs();
-            if (2 * (cpu - cpuAt) > wall - cpuWallAt)
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            restedAt = steadyUs();
-            cpuAt = cpu;  // a 1 ms sleep costs next to no CPU: no second read of the clock
-            cpuWallAt = restedAt;
+        } else if (realtime) {
+            const int64_t now = steadyUs();
+            if (now - restedAt > kRealtimeBusyMs * 1000) {
+                const int64_t cpu = threadCpuUs();
+                const bool heldTheCore = 2 * (cpu - cpuAt) > now - cpuWallAt;
+                if (heldTheCore)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                restedAt = heldTheCore ? steadyUs() : now;
+                cpuAt = cpu;  // a 1 ms sleep costs next to no CPU: no second read of that clock
+                cpuWallAt = restedAt;
+            }
         }
     }
     // Commands queued before stop (mode 0 of closing) still reach the frame, within a bound.

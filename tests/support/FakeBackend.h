@@ -58,19 +58,22 @@ public:
     FakeHandle(FakeBackend& b, FakeDevice& d) : backend_(b), device_(d) {}
     IoResult read(uint8_t* buffer, size_t capacity, int) override
     {
-        if (device_.onRead)
-            return device_.onRead(buffer, capacity);
-        std::lock_guard lock(backend_.mutex);
-        ++device_.reads;
-        if (cancelled_)
-            return {IoStatus::Cancelled, 0};
-        if (device_.toRead.empty())
-            return {IoStatus::Timeout, 0};
-        std::vector<uint8_t> r = device_.toRead.front();
-        device_.toRead.pop_front();
-        const size_t n = std::min(capacity, r.size());
-        std::copy_n(r.begin(), n, buffer);
-        return {IoStatus::Ok, n};
+        {
+            std::lock_guard lock(backend_.mutex);
+            ++device_.reads;
+            if (cancelled_)
+                return {IoStatus::Cancelled, 0};
+            if (!device_.onRead) {
+                if (device_.toRead.empty())
+                    return {IoStatus::Timeout, 0};
+                std::vector<uint8_t> r = device_.toRead.front();
+                device_.toRead.pop_front();
+                const size_t n = std::min(capacity, r.size());
+                std::copy_n(r.begin(), n, buffer);
+                return {IoStatus::Ok, n};
+            }
+        }
+        return device_.onRead(buffer, capacity);
     }
     IoResult write(const uint8_t* report, size_t length, int) override
     {
